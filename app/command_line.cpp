@@ -1,0 +1,125 @@
+// Parsing the command line.
+#include "app/command_line.h"
+
+#include <string_view>
+#include <vector>
+
+#include "platform/wave_device.h"
+
+namespace {
+
+bool SetMode(CCommandLine& commandLine, ERunMode mode, bool& bModeSet, std::string& strError) {
+    if (bModeSet) {
+        strError = "only one of --play, --wav, --raw, --info, --help and --version may be given";
+        return false;
+    }
+    commandLine.mode = mode;
+    bModeSet = true;
+    return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLine,
+                      std::string& strError) {
+    commandLine = CCommandLine{};
+    std::vector<std::string> files;
+    bool bModeSet = false;
+    bool bOptionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg(argv[i]);
+        const bool bHasValue = i + 1 < argc;
+        if (bOptionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+            files.emplace_back(arg);
+        } else if (arg == "--") {
+            bOptionsEnded = true;
+        } else if (arg == "--help" || arg == "-h") {
+            if (!SetMode(commandLine, ERunMode::Help, bModeSet, strError))
+                return false;
+        } else if (arg == "--version") {
+            if (!SetMode(commandLine, ERunMode::Version, bModeSet, strError))
+                return false;
+        } else if (arg == "--play") {
+            if (!SetMode(commandLine, ERunMode::Play, bModeSet, strError))
+                return false;
+        } else if (arg == "--info") {
+            if (!SetMode(commandLine, ERunMode::Info, bModeSet, strError))
+                return false;
+        } else if (arg == "--wav" || arg == "--raw") {
+            if (!SetMode(commandLine, arg == "--wav" ? ERunMode::Wav : ERunMode::Raw, bModeSet,
+                         strError)) {
+                return false;
+            }
+            if (!bHasValue) {
+                strError = std::string(arg) + " needs an output file";
+                return false;
+            }
+            commandLine.strOutput = argv[++i];
+        } else if (arg == "--output") {
+            if (!bHasValue) {
+                strError = "--output needs a device: alsa[:PCM], null or wav:PATH";
+                return false;
+            }
+            commandLine.strDevice = argv[++i];
+            if (!IsValidWaveDeviceName(commandLine.strDevice)) {
+                strError = "unknown output device '" + commandLine.strDevice +
+                           "': use alsa[:PCM], null or wav:PATH";
+                return false;
+            }
+        } else if (arg == "--loop") {
+            commandLine.bLoop = true;
+        } else if (arg == "--smooth") {
+            commandLine.bSmooth = true;
+        } else {
+            strError = "unknown option '" + std::string(arg) + "'";
+            return false;
+        }
+    }
+
+    const ERunMode mode = commandLine.mode;
+    if (mode == ERunMode::Help || mode == ERunMode::Version) {
+        return true;
+    }
+    if ((commandLine.bLoop || commandLine.bSmooth) && mode != ERunMode::Play) {
+        strError = "--loop and --smooth go with --play";
+        return false;
+    }
+    if (!commandLine.strDevice.empty() && mode != ERunMode::Play && mode != ERunMode::Window) {
+        strError = "--output goes with --play or the player window";
+        return false;
+    }
+    if (files.size() > 1) {
+        strError = "only one file may be given";
+        return false;
+    }
+    if (files.empty() && mode != ERunMode::Window) {
+        strError = "no input file given";
+        return false;
+    }
+    if (!files.empty()) {
+        commandLine.strFile = files.front();
+    }
+    return true;
+}
+
+std::string UsageText() {
+    return "Usage: corvina [OPTIONS] [FILE]\n"
+           "Plays MPEG-1 audio files, Layers I and II.\n"
+           "\n"
+           "  corvina [FILE]               open FILE in the player window (it does not play by "
+           "itself)\n"
+           "  corvina --play FILE          play FILE without a window and return at its end\n"
+           "      --loop                   start FILE again at its end\n"
+           "      --smooth                 play at half the sample rate\n"
+           "  corvina --wav OUT FILE       decode FILE to the WAV file OUT\n"
+           "  corvina --raw OUT FILE       decode FILE to signed 16-bit little-endian PCM,\n"
+           "                               channels interleaved; OUT - is standard output\n"
+           "  corvina --info FILE          describe the stream of FILE\n"
+           "  --output DEVICE              with the window or --play: alsa[:PCM] (default\n"
+           "                               alsa:default), null, or wav:PATH; else the\n"
+           "                               CORVINA_OUTPUT environment variable\n"
+           "  --help, --version            this text; the version\n"
+           "\n"
+           "Exit status: 0 when the stream was decoded to its end, 1 when the file could\n"
+           "not be used, 2 for a usage error.\n";
+}

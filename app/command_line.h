@@ -1,0 +1,37 @@
+// The command line of corvina.
+#pragma once
+
+#include <string>
+
+enum class ERunMode {
+    Window,   // corvina [FILE]
+    Play,     // --play FILE
+    Wav,      // --wav OUT FILE
+    Raw,      // --raw OUT FILE
+    Info,     // --info FILE
+    Help,     // --help
+    Version,  // --version
+};
+
+struct CCommandLine {
+    ERunMode mode = ERunMode::Window;
+    std::string strFile;    // the stream to open, play, decode or describe
+    std::string strOutput;  // --wav or --raw: the file to write, "-" for standard output
+    std::string strDevice;  // --output: empty when not given
+    bool bLoop = false;
+    bool bSmooth = false;
+};
+
+// Exit statuses.
+enum : int {
+    EXIT_DECODED = 0,
+    EXIT_UNUSABLE = 1,
+    EXIT_USAGE = 2,
+};
+
+// False with a one-line reason when the arguments cannot be used.
+bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLine,
+                      std::string& strError);
+
+// The text of --help.
+std::string UsageText();

@@ -1,0 +1,24 @@
+// Modes whose engine is not part of this build yet.
+#include <cstdio>
+
+#include "app/run_modes.h"
+
+int RunDecodeMode(const CCommandLine&) {
+    std::fputs("corvina: decoding is not available in this build\n", stderr);
+    return EXIT_UNUSABLE;
+}
+
+int RunInfoMode(const CCommandLine&) {
+    std::fputs("corvina: --info is not available in this build\n", stderr);
+    return EXIT_UNUSABLE;
+}
+
+int RunPlayMode(const CCommandLine&) {
+    std::fputs("corvina: playback is not available in this build\n", stderr);
+    return EXIT_UNUSABLE;
+}
+
+int RunWindowMode(int, char**, const CCommandLine&) {
+    std::fputs("corvina: the player window is not available in this build; see --help\n", stderr);
+    return EXIT_USAGE;
+}

@@ -1,0 +1,16 @@
+// The record through which a command's update rule sets its state.
+#pragma once
+
+class CCmdUI {
+  public:
+    // bChecked is the mark the command carries now; a rule that leaves the
+    // mark alone keeps it.
+    explicit CCmdUI(int nID, bool bChecked = false) : m_nID(nID), m_bChecked(bChecked) {}
+
+    void Enable(bool bEnabled = true) { m_bEnabled = bEnabled; }
+    void SetCheck(bool bChecked) { m_bChecked = bChecked; }
+
+    int m_nID;
+    bool m_bEnabled = true;
+    bool m_bChecked;
+};

@@ -1,0 +1,39 @@
+// Opening stream files for reading.
+#include "platform/file_access.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+std::FILE* OpenFileForReading(const char* pszPath, std::string& strReason) {
+    // O_NONBLOCK keeps a FIFO without a writer from hanging the open.
+    const int fd = open(pszPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        strReason = std::strerror(errno);
+        return nullptr;
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0) {
+        strReason = std::strerror(errno);
+        close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        strReason = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
+        close(fd);
+        return nullptr;
+    }
+    const int nFlags = fcntl(fd, F_GETFL);
+    if (nFlags != -1) {
+        (void)fcntl(fd, F_SETFL, nFlags & ~O_NONBLOCK);
+    }
+    std::FILE* pFile = fdopen(fd, "rb");
+    if (pFile == nullptr) {
+        strReason = std::strerror(errno);
+        close(fd);
+    }
+    return pFile;
+}

@@ -1,0 +1,28 @@
+// The hook through which finished messages reach the user.
+#pragma once
+
+#include <string>
+
+enum : int {
+    MSG_INFORMATION = 0,
+    MSG_WARNING = 1,
+};
+
+class CMessagePresenter {
+  public:
+    virtual ~CMessagePresenter() = default;
+    // Shows one whole message. A presenter that opens a box returns when the
+    // user has closed it; the calling thread waits meanwhile.
+    virtual void Present(int nKind, const std::string& strText) = 0;
+};
+
+// Installs the presenter for the whole process; null restores the console one.
+void SetMessagePresenter(CMessagePresenter* pPresenter);
+CMessagePresenter& GetMessagePresenter();
+
+// Prints warnings as "Warning: TEXT" on standard error and information on
+// standard output, and returns at once.
+class CConsolePresenter : public CMessagePresenter {
+  public:
+    void Present(int nKind, const std::string& strText) override;
+};

@@ -1,0 +1,52 @@
+// The playback control block: the state that the interface thread and the
+// worker share. Every variable is read and written whole.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+
+class CAudioDecoder;
+class CAutoResetEvent;
+class CSlider;
+class CWorkerThread;
+
+enum : int {
+    PLAY_IDLE = 0,
+    PLAY_STARTED = 1,
+    PLAY_RESUMED = 2,
+    PLAY_STOPPING = 3,
+    PLAY_PAUSED = 4,
+    PLAY_ENDED = 5,
+    PLAY_INVALID = 7,
+};
+
+extern std::atomic<int> g_nPlayState;
+extern std::atomic<CAudioDecoder*> g_pDecoder;
+extern std::atomic<CWorkerThread*> g_pPlayThread;
+// Whole percent of the file's bytes, 0..100. A seek request stores the
+// position, then the flag with release; the worker loads the flag with
+// acquire, then the position.
+extern std::atomic<int> g_nPosition;
+extern std::atomic<int> g_bSeekPending;
+extern std::atomic<int> g_bSliderTracking;
+extern std::atomic<int> g_bLoopPlay;
+extern std::atomic<int> g_bSmoothPlay;
+extern std::atomic<CSlider*> g_hTrackbar;
+extern std::atomic<CAutoResetEvent*> g_hReadyEvent;
+extern std::atomic<CAutoResetEvent*> g_hGoEvent;
+
+// Keeps the decoder that g_pDecoder names alive: the worker takes it to
+// publish or delete the decoder, the interface thread to read it. Never held
+// while a message is shown.
+extern std::mutex g_DecoderLock;
+
+// Calls on g_hTrackbar go through these, under a lock that the view also
+// takes when it attaches or detaches its slider; without a slider they do
+// nothing.
+void SetSliderPosition(int nPosition);
+void RepaintSlider();
+void AttachSlider(CSlider* pSlider);
+void DetachSlider(CSlider* pSlider);
+
+// Sets every variable back to its value at program start (for tests).
+void ResetControlBlock();

@@ -1,0 +1,42 @@
+// The message stream and ShowMessage.
+#include "player/message_stream.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+
+thread_local CMessageStream g_MessageStream;
+
+CMessageStream& CMessageStream::operator<<(std::string_view text) {
+    const std::size_t nRoom = kBufferSize - 1 - m_nLength;
+    const std::size_t nCopy = std::min(nRoom, text.size());
+    std::memcpy(m_szBuffer + m_nLength, text.data(), nCopy);
+    m_nLength += nCopy;
+    m_szBuffer[m_nLength] = '\0';
+    if (nCopy < text.size()) {
+        m_bTruncated = true;
+    }
+    return *this;
+}
+
+CMessageStream& CMessageStream::operator<<(long long nValue) {
+    char szDigits[24];
+    const auto result = std::to_chars(szDigits, szDigits + sizeof szDigits, nValue);
+    return *this << std::string_view(szDigits, static_cast<std::size_t>(result.ptr - szDigits));
+}
+
+void CMessageStream::Reset() {
+    m_nLength = 0;
+    m_szBuffer[0] = '\0';
+    m_bTruncated = false;
+}
+
+void ShowMessage(int nKind) {
+    // The text is copied out first: the presenter may keep this thread
+    // waiting in a box, and the stream must be free for the next message.
+    std::string strText(g_MessageStream.Text());
+    g_MessageStream.Reset();
+    if (nKind == MSG_INFORMATION || nKind == MSG_WARNING) {
+        GetMessagePresenter().Present(nKind, strText);
+    }
+}

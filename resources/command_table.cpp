@@ -1,0 +1,137 @@
+// The command table's data.
+#include "resources/command_table.h"
+
+namespace {
+
+constexpr CCommandInfo g_aCommands[] = {
+    CCommandInfo{ID_FILE_OPEN, "ID_FILE_OPEN", "&Open...\tCtrl+O",
+                 "Open an MPEG audio stream\nOpen", "document-open", "open.png"},
+    CCommandInfo{ID_FILE_CLOSE, "ID_FILE_CLOSE", "&Close\tCtrl+C",
+                 "Close the active audio stream\nClose", nullptr, nullptr},
+    CCommandInfo{ID_FILE_MRU_FILE1, "ID_FILE_MRU_FILE1", "Recent File", "Open this document",
+                 nullptr, nullptr},
+    CCommandInfo{ID_APP_EXIT, "ID_APP_EXIT", "E&xit",
+                 "Quit the application; prompts to save documents", nullptr, nullptr},
+    CCommandInfo{ID_PLAY_PLAYBACK, "ID_PLAY_PLAYBACK", "&Playback\tCtrl+P",
+                 "Start playback the current audio stream\nPlayback", "media-playback-start",
+                 "play.png"},
+    CCommandInfo{ID_PLAY_LOOP, "ID_PLAY_LOOP", "&Loop Play\tCtrl+L",
+                 "Start loop playback the current audio stream\nLoop Play", "media-playlist-repeat",
+                 "loop.png"},
+    CCommandInfo{ID_PLAY_FAST_FORWARD, "ID_PLAY_FAST_FORWARD", "&Fast Forward\tCtrl+F",
+                 "Fast forward the current audio stream\nFast Forward", "media-seek-forward",
+                 "forward.png"},
+    CCommandInfo{ID_PLAY_REWIND, "ID_PLAY_REWIND", "&Rewind\tCtrl+R",
+                 "Rewind the current audio stream\nRewind", "media-seek-backward", "rewind.png"},
+    CCommandInfo{ID_PLAY_PAUSE, "ID_PLAY_PAUSE", "Pa&use\tCtrl+U", "Pause playback\nPause",
+                 "media-playback-pause", "pause.png"},
+    CCommandInfo{ID_PLAY_STOP, "ID_PLAY_STOP", "&Stop\tCtrl+S", "Stop playback\nStop",
+                 "media-playback-stop", "stop.png"},
+    CCommandInfo{ID_AUDIO_VOLUME_UP, "ID_AUDIO_VOLUME_UP", "Volume &Up",
+                 "Turn up the playback volume\nVolume Up", "audio-volume-high", "volume-up.png"},
+    CCommandInfo{ID_AUDIO_VOLUME_DOWN, "ID_AUDIO_VOLUME_DOWN", "Volume &Down",
+                 "Turn down the playback volume\nVolume Down", "audio-volume-low",
+                 "volume-down.png"},
+    CCommandInfo{ID_AUDIO_SMOOTH, "ID_AUDIO_SMOOTH", "&Smooth Playback",
+                 "Turn on/off smooth playback mode", nullptr, nullptr},
+    CCommandInfo{ID_VIEW_BITSTREAM_INFO, "ID_VIEW_BITSTREAM_INFO", "Bitstream &Info",
+                 "Display detailed information about the current audio stream", nullptr, nullptr},
+    CCommandInfo{ID_VIEW_STATUS_BAR, "ID_VIEW_STATUS_BAR", "&Status Bar",
+                 "Show or hide the status bar", nullptr, nullptr},
+    CCommandInfo{ID_HELP_FINDER, "ID_HELP_FINDER", "&Help Topics", "List Help topics", nullptr,
+                 nullptr},
+    CCommandInfo{ID_APP_ABOUT, "ID_APP_ABOUT", "&About corvina...",
+                 "Display program information, version number and copyright\nAbout", nullptr,
+                 nullptr},
+    CCommandInfo{ID_CONTEXT_HELP, "ID_CONTEXT_HELP", nullptr,
+                 "Display help for clicked on buttons, menus and windows\nHelp", "help-contextual",
+                 "help.png"},
+    CCommandInfo{ID_HELP, "ID_HELP", nullptr, nullptr, nullptr, nullptr},
+    CCommandInfo{ID_NEXT_PANE, "ID_NEXT_PANE", nullptr, nullptr, nullptr, nullptr},
+    CCommandInfo{ID_PREV_PANE, "ID_PREV_PANE", nullptr, nullptr, nullptr, nullptr},
+};
+
+constexpr int g_aFileMenu[] = {ID_FILE_OPEN,      0, ID_FILE_CLOSE, 0,
+                               ID_FILE_MRU_FILE1, 0, ID_APP_EXIT};
+constexpr int g_aPlayMenu[] = {ID_PLAY_PLAYBACK,     ID_PLAY_LOOP,   0,
+                               ID_PLAY_FAST_FORWARD, ID_PLAY_REWIND, 0,
+                               ID_PLAY_PAUSE,        ID_PLAY_STOP};
+constexpr int g_aAudioMenu[] = {ID_AUDIO_VOLUME_UP, ID_AUDIO_VOLUME_DOWN, 0, ID_AUDIO_SMOOTH};
+constexpr int g_aViewMenu[] = {ID_VIEW_BITSTREAM_INFO, 0, ID_VIEW_STATUS_BAR};
+constexpr int g_aHelpMenu[] = {ID_HELP_FINDER, 0, ID_APP_ABOUT};
+
+const CMenuInfo g_aMenus[] = {
+    CMenuInfo{"&File", g_aFileMenu},   CMenuInfo{"&Play", g_aPlayMenu},
+    CMenuInfo{"&Audio", g_aAudioMenu}, CMenuInfo{"&View", g_aViewMenu},
+    CMenuInfo{"&Help", g_aHelpMenu},
+};
+
+constexpr int g_aToolbar[] = {
+    ID_FILE_OPEN,         0, ID_PLAY_PLAYBACK, ID_PLAY_STOP,         0, ID_PLAY_PAUSE,
+    ID_PLAY_LOOP,         0, ID_PLAY_REWIND,   ID_PLAY_FAST_FORWARD, 0, ID_AUDIO_VOLUME_UP,
+    ID_AUDIO_VOLUME_DOWN, 0, ID_CONTEXT_HELP,
+};
+
+// Ctrl+L pauses like Ctrl+U; Loop Play has no key of its own although its
+// menu text shows one.
+constexpr CAccelerator g_aAccelerators[] = {
+    CAccelerator{"Ctrl+C", ID_FILE_CLOSE},
+    CAccelerator{"Ctrl+F", ID_PLAY_FAST_FORWARD},
+    CAccelerator{"Ctrl+L", ID_PLAY_PAUSE},
+    CAccelerator{"Ctrl+O", ID_FILE_OPEN},
+    CAccelerator{"Ctrl+P", ID_PLAY_PLAYBACK},
+    CAccelerator{"Ctrl+R", ID_PLAY_REWIND},
+    CAccelerator{"Ctrl+S", ID_PLAY_STOP},
+    CAccelerator{"Ctrl+U", ID_PLAY_PAUSE},
+    CAccelerator{"F1", ID_HELP},
+    CAccelerator{"Shift+F1", ID_CONTEXT_HELP},
+    CAccelerator{"F6", ID_NEXT_PANE},
+    CAccelerator{"Shift+F6", ID_PREV_PANE},
+};
+
+constexpr int g_aIndicators[] = {ID_INDICATOR_CAP, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
+
+}  // namespace
+
+std::span<const CCommandInfo> GetCommands() {
+    return g_aCommands;
+}
+
+const CCommandInfo* FindCommand(int nID) {
+    for (const CCommandInfo& command : g_aCommands) {
+        if (command.nID == nID) {
+            return &command;
+        }
+    }
+    return nullptr;
+}
+
+std::string_view StatusPrompt(const CCommandInfo& command) {
+    if (command.pszPrompt == nullptr) {
+        return {};
+    }
+    const std::string_view prompt(command.pszPrompt);
+    return prompt.substr(0, prompt.find('\n'));
+}
+
+std::string_view TooltipText(const CCommandInfo& command) {
+    if (command.pszPrompt == nullptr) {
+        return {};
+    }
+    const std::string_view prompt(command.pszPrompt);
+    const auto nBreak = prompt.find('\n');
+    return nBreak == std::string_view::npos ? std::string_view{} : prompt.substr(nBreak + 1);
+}
+
+std::span<const CMenuInfo> GetMenus() {
+    return g_aMenus;
+}
+std::span<const int> GetToolbar() {
+    return g_aToolbar;
+}
+std::span<const CAccelerator> GetAccelerators() {
+    return g_aAccelerators;
+}
+std::span<const int> GetIndicators() {
+    return g_aIndicators;
+}

@@ -1,0 +1,14 @@
+// The PCM sink: where the synthesis filters hand their 16-bit samples.
+#pragma once
+
+#include <cstdint>
+
+class CAudioSink {
+  public:
+    virtual ~CAudioSink() = default;
+    // One sample of one channel (0 or 1); the filters of a two-channel stream
+    // alternate 32 samples of channel 0 with 32 samples of channel 1.
+    virtual void WriteSample(int16_t nChannel, int16_t nSample) = 0;
+    // Called once after every decoded frame; 0 when a wait was given up for a stop.
+    virtual int32_t EndFrame() = 0;
+};

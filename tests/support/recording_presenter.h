@@ -1,0 +1,32 @@
+// A presenter that records every message instead of showing it.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/message_presenter.h"
+
+struct CRecordedMessage {
+    int nKind;
+    std::string strText;
+};
+
+// Installs itself for its lifetime.
+class CRecordingPresenter : public CMessagePresenter {
+  public:
+    CRecordingPresenter();
+    ~CRecordingPresenter() override;
+
+    void Present(int nKind, const std::string& strText) override;
+
+    std::vector<CRecordedMessage> Messages() const;
+    std::vector<std::string> Texts() const;
+    // How many recorded messages have exactly this text.
+    int Count(const std::string& strText) const;
+    void Clear();
+
+  private:
+    mutable std::mutex m_lock;
+    std::vector<CRecordedMessage> m_messages;
+};

@@ -1,0 +1,34 @@
+// Scratch folders for tests.
+#include "tests/support/temp_dir.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+CTempDir::CTempDir() {
+    std::string strTemplate =
+        (std::filesystem::temp_directory_path() / "corvina-test-XXXXXX").string();
+    if (mkdtemp(strTemplate.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    m_path = strTemplate;
+}
+
+CTempDir::~CTempDir() {
+    std::error_code error;
+    std::filesystem::remove_all(m_path, error);
+}
+
+std::string CTempDir::Write(const std::string& strName, const std::vector<uint8_t>& bytes) const {
+    const std::string strPath = File(strName);
+    std::ofstream out(strPath, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    return strPath;
+}
+
+std::vector<uint8_t> ReadFileBytes(const std::string& strPath) {
+    std::ifstream in(strPath, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
