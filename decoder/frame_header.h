@@ -1,0 +1,62 @@
+// The header record of the frame in hand, and the frame search that fills it.
+#pragma once
+
+#include <cstdint>
+
+class CBitStream;
+class CCrc16;
+
+class CFrameHeader {
+public:
+    CFrameHeader() = default;
+    ~CFrameHeader();
+    CFrameHeader(const CFrameHeader&) = delete;
+    CFrameHeader& operator=(const CFrameHeader&) = delete;
+
+    // Finds the next frame, parses its header and loads its payload. 1 when a
+    // frame is ready with the cursor after its CRC word; ppCrc then names the
+    // register to check (null for an unprotected frame). 0 at the end.
+    int ReadFrame(CBitStream& stream, CCrc16** ppCrc);
+    // Payload bytes of the current frame after its four header bytes.
+    int FrameBytes() const;
+    // Bit/s of the current frame.
+    int Bitrate() const;
+
+    const char* LayerName() const;
+    const char* ModeName() const;
+    const char* SampleRateName() const;
+    const char* BitrateName() const;
+
+    int Layer() const { return m_nLayer; }
+    int ProtectionBit() const { return m_nProtectionBit; }
+    int BitrateIndex() const { return m_nBitrateIndex; }
+    int PaddingBit() const { return m_nPaddingBit; }
+    int ModeExtension() const { return m_nModeExtension; }
+    int Mode() const { return m_nMode; }
+    int Sblimit() const { return m_nSblimit; }
+    int Bound() const { return m_nBound; }
+    int Copyright() const { return m_nCopyright; }
+    int Original() const { return m_nOriginal; }
+    int IdBit() const { return m_nIdBit; }
+    int SampleFrequencyIndex() const { return m_nSampleFrequencyIndex; }
+    // 44100, 48000 or 32000.
+    int SampleFrequency() const;
+
+private:
+    int m_nLayer = 0;
+    int m_nProtectionBit = 0;
+    int m_nBitrateIndex = 0;
+    int m_nPaddingBit = 0;
+    int m_nModeExtension = 0;
+    int m_nMode = 0;
+    int m_nSblimit = 0;
+    int m_nBound = 0;
+    int m_nCopyright = 0;
+    int m_nOriginal = 0;
+    int m_nIdBit = 0;
+    CCrc16* m_pCrc = nullptr;
+    uint16_t m_wCrcWord = 0;
+    uint32_t m_dwHeader = 0;
+    int m_bReadAhead = 0;
+    int m_nSampleFrequencyIndex = 0;
+};
