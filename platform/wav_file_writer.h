@@ -1,0 +1,37 @@
+// Writes 16-bit PCM into a RIFF WAVE file; the sizes in the header are filled
+// in when the file is closed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+class CWavFileWriter {
+  public:
+    CWavFileWriter() = default;
+    ~CWavFileWriter();
+    CWavFileWriter(const CWavFileWriter&) = delete;
+    CWavFileWriter& operator=(const CWavFileWriter&) = delete;
+
+    // "-" writes to standard output (the sizes then stay as written at the
+    // start, since a pipe cannot be rewound). False with the reason on failure.
+    bool Open(const std::string& strPath, int nChannels, uint32_t nSampleRate,
+              std::string& strReason);
+    // Little-endian 16-bit samples, channels interleaved.
+    bool Write(const void* pData, std::size_t nBytes);
+    // Fills in the sizes and closes; false when anything could not be written.
+    bool Close();
+    bool IsOpen() const { return m_pFile != nullptr; }
+    uint64_t DataBytes() const { return m_nDataBytes; }
+
+  private:
+    bool WriteHeader(uint32_t nDataBytes);
+
+    std::FILE* m_pFile = nullptr;
+    bool m_bOwnsFile = false;
+    bool m_bFailed = false;
+    int m_nChannels = 0;
+    uint32_t m_nSampleRate = 0;
+    uint64_t m_nDataBytes = 0;
+};
