@@ -1,0 +1,30 @@
+// The control operations that start, pause, resume and stop the worker and
+// move the playing position; all run on the interface thread.
+#pragma once
+
+#include <string>
+
+class CDocument;
+
+// States 0, 3 and 5: starts a worker for the document's file and waits at
+// most 2000 ms for it to come up. A worker still running from an earlier
+// start is waited for first, so two workers never overlap.
+void StartPlayback(CDocument& document);
+// States 1 and 2: holds the worker, state 4, loop play off.
+void PausePlayback();
+// State 4: releases the worker, state 2.
+void ResumePlayback();
+// Any state: position 0, asks the worker to end and waits at most ten sleeps
+// of 1 ms for it.
+void StopPlayback();
+// Adds nDelta to the position, clamped to 0..100, moves the slider and asks
+// the worker to seek there.
+void MovePosition(int nDelta);
+// True while a worker started by StartPlayback has not yet returned.
+bool IsWorkerRunning();
+// Ends the worker in any state (paused or showing a message included) and
+// waits for it; for closing the document and quitting.
+void ShutdownPlayback();
+
+// The worker's body: plays the file until it ends, is stopped, or fails.
+unsigned PlayThreadProc(const std::string& strPath, CDocument* pDocument);
