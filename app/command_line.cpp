@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/terminal_keys.h"
 #include "platform/wave_device.h"
 
 namespace {
@@ -103,23 +104,27 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
 }
 
 std::string UsageText() {
-    return "Usage: corvina [OPTIONS] [FILE]\n"
-           "Plays MPEG-1 audio files, Layers I and II.\n"
-           "\n"
-           "  corvina [FILE]               open FILE in the player window (it does not play by "
-           "itself)\n"
-           "  corvina --play FILE          play FILE without a window and return at its end\n"
-           "      --loop                   start FILE again at its end\n"
-           "      --smooth                 play at half the sample rate\n"
-           "  corvina --wav OUT FILE       decode FILE to the WAV file OUT\n"
-           "  corvina --raw OUT FILE       decode FILE to signed 16-bit little-endian PCM,\n"
-           "                               channels interleaved; OUT - is standard output\n"
-           "  corvina --info FILE          describe the stream of FILE\n"
-           "  --output DEVICE              with the window or --play: alsa[:PCM] (default\n"
-           "                               alsa:default), null, or wav:PATH; else the\n"
-           "                               CORVINA_OUTPUT environment variable\n"
-           "  --help, --version            this text; the version\n"
-           "\n"
-           "Exit status: 0 when the stream was decoded to its end, 1 when the file could\n"
-           "not be used, 2 for a usage error.\n";
+    return std::string(
+               "Usage: corvina [OPTIONS] [FILE]\n"
+               "Plays MPEG-1 audio files, Layers I and II.\n"
+               "\n"
+               "  corvina [FILE]               open FILE in the player window (it does not play by "
+               "itself)\n"
+               "  corvina --play FILE          play FILE without a window and return at its end\n"
+               "      --loop                   start FILE again at its end\n"
+               "      --smooth                 play at half the sample rate\n"
+               "  corvina --wav OUT FILE       decode FILE to the WAV file OUT\n"
+               "  corvina --raw OUT FILE       decode FILE to signed 16-bit little-endian PCM,\n"
+               "                               channels interleaved; OUT - is standard output\n"
+               "  corvina --info FILE          describe the stream of FILE\n"
+               "  --output DEVICE              with the window or --play: alsa[:PCM] (default\n"
+               "                               alsa:default), null, or wav:PATH; else the\n"
+               "                               CORVINA_OUTPUT environment variable\n"
+               "  --help, --version            this text; the version\n"
+               "\n"
+               "Exit status: 0 when the stream was decoded to its end, 1 when the file could\n"
+               "not be used, 2 for a usage error.\n"
+               "\n"
+               "With --play on a terminal:\n") +
+           TerminalKeysText();
 }

@@ -13,11 +13,6 @@ int RunInfoMode(const CCommandLine&) {
     return EXIT_UNUSABLE;
 }
 
-int RunPlayMode(const CCommandLine&) {
-    std::fputs("corvina: playback is not available in this build\n", stderr);
-    return EXIT_UNUSABLE;
-}
-
 int RunWindowMode(int, char**, const CCommandLine&) {
     std::fputs("corvina: the player window is not available in this build; see --help\n", stderr);
     return EXIT_USAGE;

@@ -5,6 +5,10 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/auto_reset_event.h"
+#include "platform/worker_thread.h"
+#include "player/control_block.h"
+
 thread_local CMessageStream g_MessageStream;
 
 CMessageStream& CMessageStream::operator<<(std::string_view text) {
@@ -37,6 +41,13 @@ void ShowMessage(int nKind) {
     std::string strText(g_MessageStream.Text());
     g_MessageStream.Reset();
     if (nKind == MSG_INFORMATION || nKind == MSG_WARNING) {
+        // A worker that must wait for the user first lets go of an interface
+        // thread that still waits for it to start, so the box can be seen.
+        if (CWorkerThread::Current() != nullptr) {
+            if (CAutoResetEvent* pReady = g_hReadyEvent.load()) {
+                pReady->Set();
+            }
+        }
         GetMessagePresenter().Present(nKind, strText);
     }
 }

@@ -2,6 +2,7 @@
 // move the playing position; all run on the interface thread.
 #pragma once
 
+#include <memory>
 #include <string>
 
 class CDocument;
@@ -26,5 +27,10 @@ bool IsWorkerRunning();
 // waits for it; for closing the document and quitting.
 void ShutdownPlayback();
 
-// The worker's body: plays the file until it ends, is stopped, or fails.
-unsigned PlayThreadProc(const std::string& strPath, CDocument* pDocument);
+// The events of one start, shared by StartPlayback and its worker.
+struct CStartHandshake;
+
+// The worker's body: plays the file until it ends, is stopped, or fails;
+// with loop play it starts the file again at its end. The handshake is null
+// when nobody waits for the worker.
+unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake);

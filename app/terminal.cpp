@@ -1,0 +1,61 @@
+// Raw key input for the headless player.
+#include "app/terminal.h"
+
+#include <poll.h>
+#include <unistd.h>
+
+bool IsInteractiveTerminal() {
+    return isatty(STDIN_FILENO) == 1 && isatty(STDOUT_FILENO) == 1;
+}
+
+CRawTerminal::CRawTerminal() {
+    if (tcgetattr(STDIN_FILENO, &m_saved) != 0) {
+        return;
+    }
+    termios raw = m_saved;
+    raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    m_bRaw = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+}
+
+CRawTerminal::~CRawTerminal() {
+    if (m_bRaw) {
+        tcsetattr(STDIN_FILENO, TCSANOW, &m_saved);
+    }
+}
+
+namespace {
+
+int ReadByte(int nTimeoutMs) {
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    if (poll(&input, 1, nTimeoutMs) <= 0 || (input.revents & POLLIN) == 0) {
+        return KEY_NONE;
+    }
+    unsigned char c = 0;
+    if (read(STDIN_FILENO, &c, 1) != 1) {
+        return KEY_NONE;
+    }
+    return c;
+}
+
+}  // namespace
+
+int CRawTerminal::ReadKey(int nTimeoutMs) {
+    const int c = ReadByte(nTimeoutMs);
+    if (c != 0x1B) {
+        return c;
+    }
+    // The arrow keys arrive as ESC [ C and ESC [ D.
+    if (ReadByte(20) != '[') {
+        return KEY_NONE;
+    }
+    switch (ReadByte(20)) {
+        case 'C':
+            return KEY_RIGHT;
+        case 'D':
+            return KEY_LEFT;
+        default:
+            return KEY_NONE;
+    }
+}
