@@ -1,0 +1,91 @@
+// The command line: modes, options and usage errors.
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+struct CParsed {
+    bool bOk;
+    CCommandLine commandLine;
+    std::string strError;
+};
+
+CParsed Parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "corvina");
+    CParsed parsed;
+    parsed.bOk = ParseCommandLine(static_cast<int>(args.size()), args.data(), parsed.commandLine,
+                                  parsed.strError);
+    return parsed;
+}
+
+}  // namespace
+
+TEST(CommandLine, ModesTakeTheirFiles) {
+    auto parsed = Parse({"--wav", "out.wav", "in.mp2"});
+    ASSERT_TRUE(parsed.bOk) << parsed.strError;
+    EXPECT_EQ(parsed.commandLine.mode, ERunMode::Wav);
+    EXPECT_EQ(parsed.commandLine.strOutput, "out.wav");
+    EXPECT_EQ(parsed.commandLine.strFile, "in.mp2");
+
+    parsed = Parse({"--raw", "-", "in.mp2"});
+    ASSERT_TRUE(parsed.bOk);
+    EXPECT_EQ(parsed.commandLine.mode, ERunMode::Raw);
+    EXPECT_EQ(parsed.commandLine.strOutput, "-");
+
+    parsed = Parse({"--play", "in.mp2", "--loop", "--smooth", "--output", "null"});
+    ASSERT_TRUE(parsed.bOk) << parsed.strError;
+    EXPECT_EQ(parsed.commandLine.mode, ERunMode::Play);
+    EXPECT_TRUE(parsed.commandLine.bLoop);
+    EXPECT_TRUE(parsed.commandLine.bSmooth);
+    EXPECT_EQ(parsed.commandLine.strDevice, "null");
+
+    parsed = Parse({});
+    ASSERT_TRUE(parsed.bOk);
+    EXPECT_EQ(parsed.commandLine.mode, ERunMode::Window);
+    EXPECT_TRUE(parsed.commandLine.strFile.empty());
+
+    parsed = Parse({"--", "--odd-name.mp2"});
+    ASSERT_TRUE(parsed.bOk);
+    EXPECT_EQ(parsed.commandLine.strFile, "--odd-name.mp2");
+}
+
+TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
+    const std::vector<std::vector<const char*>> bad = {
+        {"--wav"},                        // no output
+        {"--wav", "out.wav"},             // no input
+        {"--info"},                       // no input
+        {"--play", "a.mp2", "b.mp2"},     // two files
+        {"--play", "a.mp2", "--output"},  // no device
+        {"--play", "a.mp2", "--output", "oss"},
+        {"--output", "wav:"},
+        {"--info", "a.mp2", "--loop"},  // --loop without --play
+        {"--wav", "o.wav", "a.mp2", "--output", "null"},
+        {"--info", "a.mp2", "--raw", "-"},  // two modes
+        {"--frobnicate"},
+    };
+    for (const auto& args : bad) {
+        const auto parsed = Parse(args);
+        EXPECT_FALSE(parsed.bOk) << args.front();
+        EXPECT_FALSE(parsed.strError.empty());
+    }
+}
+
+TEST(CommandLine, DeviceNames) {
+    for (const char* pszName :
+         {"alsa", "alsa:hw:0,0", "alsa:file:'out.raw',raw", "null", "wav:/tmp/out.wav"}) {
+        EXPECT_TRUE(Parse({"--play", "a.mp2", "--output", pszName}).bOk) << pszName;
+    }
+    for (const char* pszName : {"alsa:", "wav:", "pulse", "", "nul"}) {
+        EXPECT_FALSE(Parse({"--play", "a.mp2", "--output", pszName}).bOk) << pszName;
+    }
+}
+
+TEST(CommandLine, HelpListsTheTerminalKeys) {
+    const std::string strUsage = UsageText();
+    EXPECT_NE(strUsage.find("--play FILE"), std::string::npos);
+    EXPECT_NE(strUsage.find("space"), std::string::npos);
+    EXPECT_NE(strUsage.find("Stop playback"), std::string::npos);
+}
