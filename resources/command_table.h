@@ -52,6 +52,9 @@ inline constexpr const char* kIdleMessage = "For Help, press F1";
 inline constexpr const char* kOpenFilterName = "Mpeg Audio (*.mp*)";
 inline constexpr const char* kAllFilesFilterName = "All Files (*)";
 inline constexpr const char* kHelpCaption = "corvina Help";
+// The captions of the message boxes, by kind (information, warning).
+inline constexpr const char* kInformationCaption = "Information";
+inline constexpr const char* kWarningCaption = "Warning";
 // What the "What's This" mode tells about the position slider.
 inline constexpr const char* kSliderPrompt =
     "Shows and moves the playing position, in percent of the file: drag the thumb, or click "
