@@ -49,7 +49,8 @@ bool HandOverToRunningInstance(const std::string& strFile, int nTimeoutMs) {
 
 CInstanceServer::CInstanceServer(OpenHandler onOpen, QObject* pParent)
     : QObject(pParent), m_onOpen(std::move(onOpen)), m_pServer(new QLocalServer(this)) {
-    m_pServer->setSocketOptions(QLocalServer::UserAccessOption);
+    // No socket options: with them the server would move its socket into
+    // place over a live one. The runtime folder is the user's own anyway.
     connect(m_pServer, &QLocalServer::newConnection, this, &CInstanceServer::OnNewConnection);
 }
 

@@ -64,16 +64,20 @@ void CQtMessagePresenter::Present(int nKind, const std::string& strText) {
 }
 
 void CQtMessagePresenter::ShowQueuedBoxes() {
+    // Called again from inside an open box's loop: the loop below shows the
+    // next box once this one has closed.
+    if (m_bShowingQueued) {
+        return;
+    }
+    m_bShowingQueued = true;
     for (;;) {
         std::shared_ptr<CRequest> pRequest;
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            if (m_bShutDown) {
-                return;
-            }
             const auto it = std::find_if(m_requests.begin(), m_requests.end(),
                                          [](const auto& p) { return !p->bTaken; });
-            if (it == m_requests.end()) {
+            if (m_bShutDown || it == m_requests.end()) {
+                m_bShowingQueued = false;
                 return;
             }
             pRequest = *it;

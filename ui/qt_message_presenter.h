@@ -56,6 +56,8 @@ class CQtMessagePresenter : public QObject, public CMessagePresenter {
     bool m_bShutDown = false;
     // The boxes open now; the interface thread alone touches the list.
     std::vector<QPointer<QMessageBox>> m_openBoxes;
+    // One handed-over box at a time: the next waits until this one closes.
+    bool m_bShowingQueued = false;
     std::thread::id m_idInterfaceThread;
     CConsolePresenter m_console;
 };

@@ -18,10 +18,14 @@
 
 namespace {
 
+// Resets the control block before the view attaches its slider to it.
+struct CFreshControlBlock {
+    CFreshControlBlock() { ResetControlBlock(); }
+};
+
 class CorvinaViewTest : public testing::Test {
   protected:
     void SetUp() override {
-        ResetControlBlock();
         m_view.resize(CCorvinaView::kFrameWidth, CCorvinaView::kViewHeight);
         m_view.show();
     }
@@ -47,8 +51,8 @@ class CorvinaViewTest : public testing::Test {
         option.pageStep = pSlider->pageStep();
         option.tickPosition = pSlider->tickPosition();
         option.tickInterval = pSlider->tickInterval();
-        return pSlider->style()->subControlRect(QStyle::CC_Slider, &option,
-                                                QStyle::SC_SliderHandle, pSlider);
+        return pSlider->style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle,
+                                                pSlider);
     }
 
     void Mouse(QEvent::Type type, QPoint point, Qt::MouseButton button, Qt::MouseButtons buttons) {
@@ -68,6 +72,7 @@ class CorvinaViewTest : public testing::Test {
         EXPECT_EQ(g_bSliderTracking.load(), 0);
     }
 
+    CFreshControlBlock m_fresh;
     CCorvinaDoc m_document;
     CCorvinaView m_view{m_document};
 };

@@ -4,10 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -51,26 +52,26 @@ class MessagePresenterTest : public testing::Test {
 }  // namespace
 
 TEST_F(MessagePresenterTest, WorkerWarningIsShownOnTheInterfaceThreadWhileTheWorkerWaits) {
+    bool bLooked = false;
+    CModalCloser closer([&](QWidget* pBox) {
+        EXPECT_EQ(pBox->thread(), QApplication::instance()->thread());
+        // The worker stays in ShowMessage for as long as the box is open.
+        QThread::msleep(50);
+        EXPECT_FALSE(m_bWorkerDone);
+        EXPECT_EQ(m_presenter.GetWaitingCount(), 1);
+        bLooked = true;
+    });
     std::thread worker = StartWorker("Invalid Audio Stream");
-    QMessageBox* pBox = WaitForBox();
-    ASSERT_NE(pBox, nullptr);
-    EXPECT_EQ(pBox->thread(), QApplication::instance()->thread());
-    EXPECT_EQ(pBox->windowTitle(), QStringLiteral("Warning"));
-    EXPECT_EQ(pBox->text(), QStringLiteral("Invalid Audio Stream"));
-    EXPECT_EQ(pBox->icon(), QMessageBox::Critical);
-    EXPECT_EQ(pBox->windowModality(), Qt::ApplicationModal);
-    EXPECT_EQ(pBox->buttons().size(), 1);
-    EXPECT_NE(pBox->button(QMessageBox::Ok), nullptr);
-
-    // The worker stays in ShowMessage for as long as the box is open.
-    QThread::msleep(50);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(m_bWorkerDone);
-    EXPECT_EQ(m_presenter.GetWaitingCount(), 1);
-
-    pBox->button(QMessageBox::Ok)->click();
     EXPECT_TRUE(WaitUntil([&] { return m_bWorkerDone.load(); }));
     worker.join();
+    EXPECT_TRUE(bLooked);
+    ASSERT_EQ(closer.GetClosed().size(), 1u);
+    const CClosedModal& box = closer.GetClosed()[0];
+    EXPECT_EQ(box.strCaption, QStringLiteral("Warning"));
+    EXPECT_EQ(box.strText, QStringLiteral("Invalid Audio Stream"));
+    EXPECT_EQ(box.nIcon, QMessageBox::Critical);
+    EXPECT_TRUE(box.bApplicationModal);
+    EXPECT_EQ(box.buttons, std::vector<QString>{QStringLiteral("OK")});
     EXPECT_EQ(m_presenter.GetWaitingCount(), 0);
 }
 
@@ -100,23 +101,38 @@ TEST_F(MessagePresenterTest, ClosingTheWindowReleasesAWorkerWaitingInABox) {
     frame.SetPresenter(&m_presenter);
     frame.show();
 
-    std::thread worker = StartWorker("couldn't open file");
-    QMessageBox* pBox = WaitForBox();
-    ASSERT_NE(pBox, nullptr);
     // The window closes while the box is open, as a quit would close it.
-    frame.close();
+    CModalCloser closer([&](QWidget*) { frame.close(); });
+    std::thread worker = StartWorker("couldn't open file");
     EXPECT_TRUE(WaitUntil([&] { return m_bWorkerDone.load(); }, 2000));
     worker.join();
+    EXPECT_EQ(closer.GetClosed().size(), 1u);
     EXPECT_TRUE(WaitUntil([] { return QApplication::activeModalWidget() == nullptr; }, 2000));
 
     // Later messages no longer wait for anybody.
+    m_bWorkerDone = false;
     std::thread late = StartWorker("late warning");
     late.join();
+    EXPECT_TRUE(m_bWorkerDone);
     EXPECT_TRUE(m_presenter.IsShutDown());
 }
 
-TEST_F(MessagePresenterTest, ShutdownWithManyWaitersReleasesThemAll) {
+TEST_F(MessagePresenterTest, HandedOverBoxesComeOneAtATimeAndShutdownReleasesThemAll) {
     std::atomic<int> nDone{0};
+    int nBoxesSeen = 0;
+    CModalCloser closer([&](QWidget*) {
+        ++nBoxesSeen;
+        // All three wait, yet only one box is open.
+        EXPECT_TRUE(WaitUntil([&] { return m_presenter.GetWaitingCount() == 3; }));
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        EXPECT_EQ(std::count_if(windows.begin(), windows.end(),
+                                [](QWidget* p) {
+                                    return qobject_cast<QMessageBox*>(p) != nullptr &&
+                                           p->isVisible();
+                                }),
+                  1);
+        m_presenter.Shutdown();
+    });
     std::vector<std::thread> workers;
     for (int i = 0; i < 3; ++i) {
         workers.emplace_back([&] {
@@ -124,13 +140,11 @@ TEST_F(MessagePresenterTest, ShutdownWithManyWaitersReleasesThemAll) {
             ++nDone;
         });
     }
-    ASSERT_TRUE(WaitUntil([&] { return m_presenter.GetWaitingCount() == 3; }));
-    ASSERT_NE(WaitForBox(), nullptr);
-    m_presenter.Shutdown();
-    EXPECT_TRUE(WaitUntil([&] { return nDone.load() == 3; }, 2000));
+    EXPECT_TRUE(WaitUntil([&] { return nDone.load() == 3; }, 5000));
     for (std::thread& worker : workers) {
         worker.join();
     }
+    EXPECT_EQ(nBoxesSeen, 1);
 }
 
 TEST_F(MessagePresenterTest, OtherKindsShowNothing) {

@@ -44,10 +44,14 @@ void CModalCloser::Poll() {
             closed.buttons.push_back(pButton->text());
         }
     }
+    m_closed.push_back(closed);
     if (m_fnBeforeClose) {
         m_fnBeforeClose(pModal);
     }
-    m_closed.push_back(closed);
+    // The look may have closed it already (a shutdown, say).
+    if (!pModal->isVisible()) {
+        return;
+    }
     if (auto* pBox = qobject_cast<QMessageBox*>(pModal)) {
         if (QAbstractButton* pOk = pBox->button(QMessageBox::Ok)) {
             pOk->click();

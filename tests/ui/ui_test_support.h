@@ -25,8 +25,9 @@ struct CClosedModal {
     std::vector<QString> buttons;
 };
 
-// Watches for modal windows and closes each one (with its default button)
-// once fnBeforeClose has looked at it.
+// Watches for modal windows and closes each one (with its OK button) once
+// fnBeforeClose has looked at it. It runs from a timer inside the window's
+// own loop, which is where a test stands while a modal box is open.
 class CModalCloser : public QObject {
   public:
     explicit CModalCloser(std::function<void(QWidget*)> fnBeforeClose = {});

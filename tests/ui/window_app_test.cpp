@@ -16,9 +16,9 @@
 #include <filesystem>
 
 #include "app/about_dlg.h"
+#include "platform/message_presenter.h"
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
-#include "platform/message_presenter.h"
 #include "resources/command_table.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_test_support.h"
@@ -112,16 +112,19 @@ TEST_F(WindowAppTest, ClosingTheWindowEndsPlaybackAndTheBoxesPromptly) {
     CCorvinaApp app;
     ASSERT_TRUE(app.InitInstance(WindowCommandLine(kSample), "/usr/bin/corvina"));
     std::atomic<bool> bWorkerDone{false};
+    QElapsedTimer timer;
+    CModalCloser closer([&](QWidget*) {
+        timer.start();
+        app.GetMainFrame()->close();
+    });
     std::thread worker([&] {
         GetMessagePresenter().Present(MSG_WARNING, "Wave device open failed!");
         bWorkerDone = true;
     });
-    ASSERT_TRUE(WaitUntil([] { return QApplication::activeModalWidget() != nullptr; }));
-    QElapsedTimer timer;
-    timer.start();
-    app.GetMainFrame()->close();
+    EXPECT_TRUE(WaitUntil([&] { return bWorkerDone.load(); }));
     worker.join();
-    EXPECT_TRUE(bWorkerDone);
+    EXPECT_EQ(closer.GetClosed().size(), 1u);
+    EXPECT_FALSE(app.GetMainFrame()->isVisible());
     EXPECT_LT(timer.elapsed(), 2000);
 }
 
