@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -33,22 +32,7 @@ bool WriteIfChanged(const std::string& strPath, const std::string& strContents, 
     if (ReadFile(strPath) == strContents) {
         return true;
     }
-    const auto nSlash = strPath.find_last_of('/');
-    if (nSlash == std::string::npos || !MakeFolders(strPath.substr(0, nSlash))) {
-        return false;
-    }
-    const std::string strTemporary = strPath + ".new";
-    {
-        std::ofstream out(strTemporary, std::ios::binary | std::ios::trunc);
-        out << strContents;
-        out.flush();
-        if (!out) {
-            std::remove(strTemporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(strTemporary.c_str(), strPath.c_str()) != 0) {
-        std::remove(strTemporary.c_str());
+    if (!ReplaceFile(strPath, strContents)) {
         return false;
     }
     bChanged = true;

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 
@@ -144,27 +143,8 @@ bool CRecentFileList::Save() const {
         WriteSection();
     }
 
-    const auto nSlash = m_strIniPath.find_last_of('/');
-    if (nSlash != std::string::npos && nSlash > 0 && !MakeFolders(m_strIniPath.substr(0, nSlash))) {
-        return false;
-    }
-    // A new file takes the place of the old one whole, so a crash while it
-    // is written leaves the previous list.
-    const std::string strTemporary = m_strIniPath + ".new";
-    {
-        std::ofstream file(strTemporary, std::ios::binary | std::ios::trunc);
-        file << out.str();
-        file.flush();
-        if (!file) {
-            std::remove(strTemporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(strTemporary.c_str(), m_strIniPath.c_str()) != 0) {
-        std::remove(strTemporary.c_str());
-        return false;
-    }
-    return true;
+    // Written whole, so a crash while it is written leaves the previous list.
+    return ReplaceFile(m_strIniPath, out.str());
 }
 
 std::string GetDefaultIniPath() {

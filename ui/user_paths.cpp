@@ -6,8 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -74,6 +76,28 @@ bool MakeFolders(const std::string& strFolder) {
         return false;
     }
     return std::filesystem::is_directory(folder, error);
+}
+
+bool ReplaceFile(const std::string& strPath, const std::string& strContents) {
+    const auto nSlash = strPath.find_last_of('/');
+    if (nSlash != std::string::npos && nSlash > 0 && !MakeFolders(strPath.substr(0, nSlash))) {
+        return false;
+    }
+    const std::string strTemporary = strPath + ".new";
+    {
+        std::ofstream out(strTemporary, std::ios::binary | std::ios::trunc);
+        out << strContents;
+        out.flush();
+        if (!out) {
+            std::remove(strTemporary.c_str());
+            return false;
+        }
+    }
+    if (std::rename(strTemporary.c_str(), strPath.c_str()) != 0) {
+        std::remove(strTemporary.c_str());
+        return false;
+    }
+    return true;
 }
 
 std::string MakeAbsolutePath(const std::string& strPath) {

@@ -13,6 +13,9 @@ std::string GetUserRuntimeFolder();
 // Creates the folder and its parents (new ones private to the user); true
 // when it exists afterwards.
 bool MakeFolders(const std::string& strFolder);
+// Writes the file whole, creating its folder: a new file takes the place of
+// the old one, so a crash while it is written leaves the previous contents.
+bool ReplaceFile(const std::string& strPath, const std::string& strContents);
 // The path made absolute against the current folder, with "." and ".."
 // resolved by name.
 std::string MakeAbsolutePath(const std::string& strPath);
