@@ -12,8 +12,3 @@ int RunInfoMode(const CCommandLine&) {
     std::fputs("corvina: --info is not available in this build\n", stderr);
     return EXIT_UNUSABLE;
 }
-
-int RunWindowMode(int, char**, const CCommandLine&) {
-    std::fputs("corvina: the player window is not available in this build; see --help\n", stderr);
-    return EXIT_USAGE;
-}

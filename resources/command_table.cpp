@@ -135,3 +135,16 @@ std::span<const CAccelerator> GetAccelerators() {
 std::span<const int> GetIndicators() {
     return g_aIndicators;
 }
+
+const char* IndicatorText(int nID) {
+    switch (nID) {
+        case ID_INDICATOR_CAP:
+            return "CAP";
+        case ID_INDICATOR_NUM:
+            return "NUM";
+        case ID_INDICATOR_SCRL:
+            return "SCRL";
+        default:
+            return nullptr;
+    }
+}

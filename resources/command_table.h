@@ -41,11 +41,23 @@ std::span<const int> GetToolbar();
 std::span<const CAccelerator> GetAccelerators();
 // The status bar's panes after the message pane.
 std::span<const int> GetIndicators();
+// The text that a key-state pane shows while its key is on ("CAP", "NUM",
+// "SCRL"); null for any other identifier.
+const char* IndicatorText(int nID);
 
 // Fixed texts of the program.
 inline constexpr const char* kMainTitle = "Kyx MPEG Audio Player";
 inline constexpr const char* kAppTitle = "corvina";
 inline constexpr const char* kIdleMessage = "For Help, press F1";
 inline constexpr const char* kOpenFilterName = "Mpeg Audio (*.mp*)";
+inline constexpr const char* kAllFilesFilterName = "All Files (*)";
+inline constexpr const char* kHelpCaption = "corvina Help";
+// The captions of the message boxes, by kind (information, warning).
+inline constexpr const char* kInformationCaption = "Information";
+inline constexpr const char* kWarningCaption = "Warning";
+// What the "What's This" mode tells about the position slider.
+inline constexpr const char* kSliderPrompt =
+    "Shows and moves the playing position, in percent of the file: drag the thumb, or click "
+    "beside it to step back 10 or forward 5";
 inline constexpr const char* kAboutCaption = "About corvina";
 inline constexpr const char* kAboutText = "corvina Version 1.0";

@@ -1,0 +1,72 @@
+// The application.
+#include "app/corvina_app.h"
+
+#include <QCoreApplication>
+
+#include "app/about_dlg.h"
+#include "platform/message_presenter.h"
+#include "player/corvina_doc.h"
+#include "player/playback_control.h"
+#include "ui/desktop_entry.h"
+#include "ui/instance_channel.h"
+#include "ui/main_frame.h"
+#include "ui/qt_message_presenter.h"
+
+CCorvinaApp::CCorvinaApp() = default;
+
+CCorvinaApp::~CCorvinaApp() {
+    m_pInstanceServer.reset();
+    // Waiters go first, then the worker, then the window and the document.
+    if (m_pPresenter != nullptr) {
+        m_pPresenter->Shutdown();
+    }
+    ShutdownPlayback();
+    m_pMainFrame.reset();
+    SetMessagePresenter(nullptr);
+    m_pDocument.reset();
+    m_pPresenter.reset();
+}
+
+bool CCorvinaApp::InitInstance(const CCommandLine& commandLine, const std::string& strExecutable) {
+    m_pPresenter = std::make_unique<CQtMessagePresenter>();
+    SetMessagePresenter(m_pPresenter.get());
+
+    m_pDocument = std::make_unique<CCorvinaDoc>();
+    m_pMainFrame = std::make_unique<CMainFrame>(*m_pDocument);
+    m_pMainFrame->SetPresenter(m_pPresenter.get());
+    m_pMainFrame->SetAboutHandler([this] { OnAppAbout(); });
+    // Quitting by any way ends the worker too.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, m_pMainFrame.get(), [this] {
+        m_pPresenter->Shutdown();
+        ShutdownPlayback();
+    });
+
+    // The desktop learns that corvina opens MPEG audio files, and a later
+    // start hands its file to this window.
+    RefreshDesktopEntry(strExecutable);
+    m_pInstanceServer = std::make_unique<CInstanceServer>(
+        [this](const std::string& strFile) { OnHandOver(strFile); });
+    m_pInstanceServer->Listen();
+
+    const bool bStarted = commandLine.strFile.empty()
+                              ? m_pMainFrame->NewDocument()
+                              : m_pMainFrame->OpenDocumentFile(commandLine.strFile);
+    if (!bStarted) {
+        return false;
+    }
+    // Drops are accepted by the window itself.
+    m_pMainFrame->show();
+    return true;
+}
+
+void CCorvinaApp::OnAppAbout() {
+    CAboutDlg dialog(m_pMainFrame.get());
+    dialog.exec();
+}
+
+void CCorvinaApp::OnHandOver(const std::string& strFile) {
+    m_pMainFrame->ActivateFrame();
+    if (!strFile.empty()) {
+        m_pMainFrame->OpenDocumentFile(strFile);
+    }
+}

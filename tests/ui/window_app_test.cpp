@@ -1,0 +1,161 @@
+// The application's start-up, its about box, and the window as a person
+// sees it.
+#include "app/corvina_app.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+
+#include "app/about_dlg.h"
+#include "platform/message_presenter.h"
+#include "player/control_block.h"
+#include "player/corvina_doc.h"
+#include "resources/command_table.h"
+#include "tests/support/temp_dir.h"
+#include "tests/ui/ui_test_support.h"
+#include "ui/corvina_view.h"
+#include "ui/instance_channel.h"
+#include "ui/main_frame.h"
+
+namespace {
+
+constexpr const char* kSample = CORVINA_SAMPLES_DIR "/corvina-sample.mp2";
+
+CCommandLine WindowCommandLine(const std::string& strFile = {}) {
+    CCommandLine commandLine;
+    commandLine.mode = ERunMode::Window;
+    commandLine.strFile = strFile;
+    return commandLine;
+}
+
+class WindowAppTest : public testing::Test {
+  protected:
+    void SetUp() override { ResetControlBlock(); }
+};
+
+}  // namespace
+
+TEST_F(WindowAppTest, StartWithoutAFileShowsTheEmptyDocument) {
+    CCorvinaApp app;
+    ASSERT_TRUE(app.InitInstance(WindowCommandLine(), "/usr/bin/corvina"));
+    CMainFrame* pFrame = app.GetMainFrame();
+    EXPECT_TRUE(pFrame->isVisible());
+    EXPECT_EQ(pFrame->windowTitle(), QStringLiteral("Kyx MPEG Audio Player - Untitled"));
+    EXPECT_EQ(g_nPlayState.load(), PLAY_IDLE);
+    for (int nID : {ID_PLAY_PLAYBACK, ID_PLAY_LOOP, ID_PLAY_PAUSE, ID_PLAY_FAST_FORWARD,
+                    ID_PLAY_REWIND, ID_FILE_CLOSE, ID_PLAY_STOP, ID_VIEW_BITSTREAM_INFO}) {
+        EXPECT_FALSE(pFrame->GetAction(nID)->isEnabled()) << nID;
+    }
+    EXPECT_TRUE(pFrame->GetAction(ID_AUDIO_SMOOTH)->isEnabled());
+    EXPECT_TRUE(pFrame->GetAction(ID_APP_ABOUT)->isEnabled());
+    // The window listens for later starts.
+    ASSERT_NE(app.GetInstanceServer(), nullptr);
+    EXPECT_TRUE(app.GetInstanceServer()->IsListening());
+}
+
+TEST_F(WindowAppTest, StartWithAFileOpensItReadyToPlayButSilent) {
+    CCorvinaApp app;
+    ASSERT_TRUE(app.InitInstance(WindowCommandLine(kSample), "/usr/bin/corvina"));
+    CMainFrame* pFrame = app.GetMainFrame();
+    EXPECT_EQ(pFrame->windowTitle(), QStringLiteral("Kyx MPEG Audio Player - corvina-sample.mp2"));
+    EXPECT_EQ(app.GetDocument()->GetPathName(),
+              std::filesystem::path(kSample).lexically_normal().string());
+    EXPECT_EQ(g_nPlayState.load(), PLAY_IDLE);
+    EXPECT_EQ(g_pDecoder.load(), nullptr);
+    EXPECT_TRUE(pFrame->GetAction(ID_PLAY_PLAYBACK)->isEnabled());
+    EXPECT_FALSE(pFrame->GetAction(ID_PLAY_STOP)->isEnabled());
+}
+
+TEST_F(WindowAppTest, AFileThatCannotBeOpenedIsToldAndEndsTheStart) {
+    CTempDir dir;
+    CModalCloser closer;
+    CCorvinaApp app;
+    EXPECT_FALSE(app.InitInstance(WindowCommandLine(dir.File("missing.mp2")), "/usr/bin/corvina"));
+    ASSERT_EQ(closer.GetClosed().size(), 1u);
+    EXPECT_EQ(closer.GetClosed()[0].strCaption, QStringLiteral("Warning"));
+    EXPECT_TRUE(closer.GetClosed()[0].strText.contains(QStringLiteral("missing.mp2")));
+    EXPECT_FALSE(app.GetMainFrame()->isVisible());
+}
+
+TEST_F(WindowAppTest, AboutBoxShowsTheIconTheVersionAndOk) {
+    CAboutDlg dialog;
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About corvina"));
+    EXPECT_EQ(dialog.GetTextLabel()->text(), QStringLiteral("corvina Version 1.0"));
+    EXPECT_EQ(dialog.GetTextLabel()->textFormat(), Qt::PlainText);
+    EXPECT_FALSE(dialog.GetIconLabel()->pixmap().isNull());
+    EXPECT_EQ(dialog.GetOkButton()->text(), QStringLiteral("OK"));
+    EXPECT_TRUE(dialog.GetOkButton()->isDefault());
+    EXPECT_TRUE(dialog.isModal());
+    // The controls stand where the box's layout puts them.
+    EXPECT_LT(dialog.GetIconLabel()->geometry().right(), dialog.GetTextLabel()->x());
+    EXPECT_GT(dialog.GetOkButton()->x(), dialog.GetTextLabel()->geometry().right());
+    EXPECT_LE(dialog.GetOkButton()->geometry().right(), dialog.width());
+
+    CCorvinaApp app;
+    ASSERT_TRUE(app.InitInstance(WindowCommandLine(), "/usr/bin/corvina"));
+    CModalCloser closer;
+    ASSERT_TRUE(app.GetMainFrame()->RunCommand(ID_APP_ABOUT));
+    ASSERT_EQ(closer.GetClosed().size(), 1u);
+    EXPECT_EQ(closer.GetClosed()[0].strCaption, QStringLiteral("About corvina"));
+}
+
+TEST_F(WindowAppTest, ClosingTheWindowEndsPlaybackAndTheBoxesPromptly) {
+    CCorvinaApp app;
+    ASSERT_TRUE(app.InitInstance(WindowCommandLine(kSample), "/usr/bin/corvina"));
+    std::atomic<bool> bWorkerDone{false};
+    QElapsedTimer timer;
+    CModalCloser closer([&](QWidget*) {
+        timer.start();
+        app.GetMainFrame()->close();
+    });
+    std::thread worker([&] {
+        GetMessagePresenter().Present(MSG_WARNING, "Wave device open failed!");
+        bWorkerDone = true;
+    });
+    EXPECT_TRUE(WaitUntil([&] { return bWorkerDone.load(); }));
+    worker.join();
+    EXPECT_EQ(closer.GetClosed().size(), 1u);
+    EXPECT_FALSE(app.GetMainFrame()->isVisible());
+    EXPECT_LT(timer.elapsed(), 2000);
+}
+
+TEST_F(WindowAppTest, ScreenshotOfTheWindowWithAFileOpen) {
+    CCorvinaApp app;
+    ASSERT_TRUE(app.InitInstance(WindowCommandLine(kSample), "/usr/bin/corvina"));
+    CMainFrame* pFrame = app.GetMainFrame();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(pFrame));
+    QDir().mkpath(QStringLiteral(CORVINA_SCREENSHOT_DIR));
+    const QString strPath = QStringLiteral(CORVINA_SCREENSHOT_DIR "/main-window.png");
+    ASSERT_TRUE(pFrame->grab().save(strPath));
+    std::printf("screenshot: %s\n", qPrintable(strPath));
+
+    // The same window with the time scale of a 180 s stream drawn, as it
+    // looks while a stream plays.
+    pFrame->GetView()->ShowTimeScale(true, 180.0f);
+    pFrame->GetView()->SetPosition(40);
+    const QString strPlaying = QStringLiteral(CORVINA_SCREENSHOT_DIR "/main-window-time-scale.png");
+    ASSERT_TRUE(pFrame->grab().save(strPlaying));
+    std::printf("screenshot: %s\n", qPrintable(strPlaying));
+}
+
+TEST(WindowMode, HeadlessModesNeedNoDisplay) {
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* pszName : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QString::fromUtf8(pszName));
+    }
+    program.setProcessEnvironment(environment);
+    program.start(QStringLiteral(CORVINA_EXECUTABLE), {QStringLiteral("--help")});
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitCode(), 0);
+    EXPECT_TRUE(program.readAllStandardOutput().startsWith("Usage: corvina"));
+}

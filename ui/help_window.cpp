@@ -1,0 +1,89 @@
+// The help window.
+#include "ui/help_window.h"
+
+#include <QFile>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "resources/command_table.h"
+
+namespace {
+
+// "&Playback\tCtrl+P" becomes "Playback".
+QString PlainMenuText(const char* pszMenuText) {
+    QString strText = QString::fromUtf8(pszMenuText);
+    strText = strText.left(strText.indexOf('\t') < 0 ? strText.size() : strText.indexOf('\t'));
+    strText.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    strText.remove('&');
+    strText.replace(QChar(1), '&');
+    return strText;
+}
+
+// The keys that really give the command, which need not be those a menu
+// text shows.
+QString KeysOf(int nID) {
+    QStringList keys;
+    for (const CAccelerator& accelerator : GetAccelerators()) {
+        if (accelerator.nID == nID) {
+            keys << QString::fromUtf8(accelerator.pszKeys);
+        }
+    }
+    return keys.join(QStringLiteral(", "));
+}
+
+QString Row(const QString& strName, const QString& strKeys, const QString& strPrompt) {
+    return QStringLiteral("<tr><td>%1</td><td>%2</td><td>%3</td></tr>\n")
+        .arg(strName.toHtmlEscaped(), strKeys.toHtmlEscaped(), strPrompt.toHtmlEscaped());
+}
+
+}  // namespace
+
+QString BuildHelpHtml() {
+    QString strHtml;
+    QFile intro(QStringLiteral(":/help.html"));
+    if (intro.open(QIODevice::ReadOnly)) {
+        strHtml = QString::fromUtf8(intro.readAll());
+    }
+    const QString strHeader = QStringLiteral(
+        "<table border=\"0\" cellspacing=\"0\" cellpadding=\"3\">\n"
+        "<tr><th align=\"left\">Command</th><th align=\"left\">Keys</th>"
+        "<th align=\"left\">What it does</th></tr>\n");
+    for (const CMenuInfo& menu : GetMenus()) {
+        strHtml += QStringLiteral("<h3>%1 menu</h3>\n").arg(PlainMenuText(menu.pszTitle));
+        strHtml += strHeader;
+        for (int nID : menu.items) {
+            const CCommandInfo* pCommand = nID != 0 ? FindCommand(nID) : nullptr;
+            if (pCommand == nullptr || pCommand->pszMenuText == nullptr) {
+                continue;
+            }
+            const QString strName = nID == ID_FILE_MRU_FILE1
+                                        ? QStringLiteral("1 to 4 (the recent files)")
+                                        : PlainMenuText(pCommand->pszMenuText);
+            strHtml += Row(strName, KeysOf(nID),
+                           QString::fromUtf8(std::string(StatusPrompt(*pCommand)).c_str()));
+        }
+        strHtml += QStringLiteral("</table>\n");
+    }
+    strHtml += QStringLiteral("<h3>Other keys</h3>\n") + strHeader;
+    for (int nID : {ID_HELP, ID_CONTEXT_HELP}) {
+        const CCommandInfo* pCommand = FindCommand(nID);
+        const QString strPrompt =
+            nID == ID_HELP ? QStringLiteral("Show this window")
+                           : QString::fromUtf8(std::string(StatusPrompt(*pCommand)).c_str());
+        strHtml += Row(nID == ID_HELP ? QStringLiteral("Help") : QStringLiteral("Context Help"),
+                       KeysOf(nID), strPrompt);
+    }
+    strHtml += QStringLiteral("</table>\n");
+    return strHtml;
+}
+
+CHelpWindow::CHelpWindow(QWidget* pParent) : QDialog(pParent), m_pBrowser(new QTextBrowser(this)) {
+    setWindowTitle(QString::fromUtf8(kHelpCaption));
+    setModal(false);
+    m_pBrowser->setOpenLinks(false);
+    m_pBrowser->setHtml(BuildHelpHtml());
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->addWidget(m_pBrowser);
+    resize(560, 520);
+}
