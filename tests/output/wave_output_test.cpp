@@ -16,6 +16,7 @@
 #include "player/control_block.h"
 #include "tests/output/recording_wave_device.h"
 #include "tests/support/recording_presenter.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -460,6 +461,39 @@ TEST_F(WaveOutputTest, BufferReturnedLateIsTakenBackIntoUse) {
     }
     EXPECT_LE(Log().nMostHeld, 5u);
     EXPECT_EQ(Log().nChangedWhileHeld, 0);
+}
+
+// Through the real WAV file device: two runs of one stream (as loop play
+// makes them) end up in the file whole, each with its padded last buffer.
+TEST(WaveOutputOnWavDevice, EveryRunReachesTheFileWhole) {
+    ResetControlBlock();
+    CRecordingPresenter presenter;
+    CTempDir dir;
+    const std::string strPath = dir.File("played.wav");
+    SetWaveDeviceName("wav:" + strPath);
+    for (int nRun = 0; nRun < 2; ++nRun) {
+        CWaveOutput output(1, kLayer2, 2);
+        CFrameSource source(output);
+        for (int i = 0; i < 25; ++i) {
+            ASSERT_EQ(source.Frame(kLayer2, 1), 1);
+        }
+    }
+    SetWaveDeviceName("");
+    EXPECT_TRUE(presenter.Messages().empty());
+
+    const auto bytes = ReadFileBytes(strPath);
+    constexpr std::size_t kRunBytes = 30 * 1152 * 2;  // three buffers
+    ASSERT_EQ(bytes.size(), 44 + 2 * kRunBytes);
+    for (std::size_t nRun = 0; nRun < 2; ++nRun) {
+        const std::size_t nStart = 44 + nRun * kRunBytes;
+        for (int i = 0; i < 25 * 1152; ++i) {
+            ASSERT_EQ(Le16(bytes, nStart + 2 * static_cast<std::size_t>(i)), SampleValue(0, i))
+                << nRun << " " << i;
+        }
+        for (std::size_t i = 25 * 1152 * 2; i < kRunBytes; ++i) {
+            ASSERT_EQ(bytes[nStart + i], 0) << nRun << " " << i;
+        }
+    }
 }
 
 }  // namespace
