@@ -1,6 +1,7 @@
 // RIFF WAVE output.
 #include "platform/wav_file_writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <limits>
@@ -82,14 +83,31 @@ bool CWavFileWriter::Write(const void* pData, std::size_t nBytes) {
     return !m_bFailed;
 }
 
+bool CWavFileWriter::WriteSizes() {
+    // Longer data than the header can describe keeps the largest size.
+    const auto nSize = static_cast<uint32_t>(std::min(m_nDataBytes, kMaxDataBytes));
+    return std::fseek(m_pFile, 0, SEEK_SET) == 0 && WriteHeader(nSize);
+}
+
+bool CWavFileWriter::Flush() {
+    if (m_pFile == nullptr) {
+        return false;
+    }
+    if (m_bOwnsFile && (!WriteSizes() || std::fseek(m_pFile, 0, SEEK_END) != 0)) {
+        m_bFailed = true;
+    }
+    if (std::fflush(m_pFile) != 0) {
+        m_bFailed = true;
+    }
+    return !m_bFailed;
+}
+
 bool CWavFileWriter::Close() {
     if (m_pFile == nullptr) {
         return !m_bFailed;
     }
     if (m_bOwnsFile) {
-        // Longer data than the header can describe keeps the largest size.
-        const auto nSize = static_cast<uint32_t>(std::min(m_nDataBytes, kMaxDataBytes));
-        if (std::fseek(m_pFile, 0, SEEK_SET) != 0 || !WriteHeader(nSize)) {
+        if (!WriteSizes()) {
             m_bFailed = true;
         }
         if (std::fclose(m_pFile) != 0) {

@@ -20,6 +20,10 @@ class CWavFileWriter {
               std::string& strReason);
     // Little-endian 16-bit samples, channels interleaved.
     bool Write(const void* pData, std::size_t nBytes);
+    // Fills in the sizes of what has been written so far and hands it to the
+    // system, keeping the file open for more: the file is complete as it
+    // stands. False when anything could not be written.
+    bool Flush();
     // Fills in the sizes and closes; false when anything could not be written.
     bool Close();
     bool IsOpen() const { return m_pFile != nullptr; }
@@ -27,6 +31,7 @@ class CWavFileWriter {
 
   private:
     bool WriteHeader(uint32_t nDataBytes);
+    bool WriteSizes();
 
     std::FILE* m_pFile = nullptr;
     bool m_bOwnsFile = false;

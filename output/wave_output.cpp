@@ -1,0 +1,313 @@
+// The wave output: priming, steady play with polling, play-out and smooth playback.
+#include "output/wave_output.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "decoder/frame_header.h"
+#include "platform/worker_thread.h"
+#include "player/control_block.h"
+#include "player/message_stream.h"
+
+namespace {
+
+constexpr int kGaveUp = -1;  // a retry loop left because a stop was requested
+constexpr int kPollMs = 10;
+constexpr int kPrimingRetries = 3;
+constexpr int kRetries = 50;
+constexpr int kCloseRetries = 3;
+
+constexpr uint32_t kSampleRates[] = {44100, 48000, 32000};
+
+bool IsStillHeld(int nResult) {
+    return nResult == WAVERR_STILLPLAYING || nResult == MMSYSERR_HANDLEBUSY;
+}
+
+}  // namespace
+
+CWaveOutput::CWaveOutput(int16_t nChannels, const CFrameHeader& header)
+    : CWaveOutput(nChannels, header.Layer(), header.SampleFrequencyIndex()) {}
+
+CWaveOutput::CWaveOutput(int16_t nChannels, int nLayer, int nSampleFrequencyIndex) {
+    m_nChannels = nChannels >= 2 ? 2 : 1;
+    m_nSamplesPerFrame = nLayer == 1 ? 384 : 1152;
+    m_bSmooth = g_bSmoothPlay.load() != 0;
+    m_nBufferSize =
+        static_cast<uint32_t>(m_nSamplesPerFrame * m_nChannels * 2 * m_nFramesPerBuffer);
+    if (m_bSmooth) {
+        m_nBufferSize /= 2;
+    }
+
+    CWaveFormat format;
+    format.nChannels = static_cast<uint16_t>(m_nChannels);
+    const bool bKnownRate = nSampleFrequencyIndex >= 0 && nSampleFrequencyIndex < 3;
+    format.nSamplesPerSec = kSampleRates[bKnownRate ? nSampleFrequencyIndex : 0];
+    if (m_bSmooth) {
+        format.nSamplesPerSec /= 2;
+    }
+    format.wBitsPerSample = 16;
+
+    m_pDevice = CreateDefaultWaveDevice();
+    if (m_pDevice != nullptr && m_pDevice->QueryFormat(format) != MMSYSERR_NOERROR) {
+        g_MessageStream << "PCM waveformt not supported!";
+        ShowMessage(MSG_WARNING);
+    }
+    if (m_pDevice == nullptr || m_pDevice->Open(format) != MMSYSERR_NOERROR) {
+        g_MessageStream << "Wave device open failed! Check if it is being used by another "
+                           "application!";
+        ShowMessage(MSG_WARNING);
+        // Never used again: decoding then runs unpaced and nothing plays.
+        m_pDevice.reset();
+    }
+
+    for (auto& pBuffer : m_ring) {
+        pBuffer = NewBuffer();
+    }
+    ResetWritePositions();
+}
+
+CWaveOutput::~CWaveOutput() {
+    if (m_pDevice != nullptr) {
+        if (!m_bStopped && g_nPlayState.load() != PLAY_STOPPING) {
+            PlayOut();
+        }
+        // Failures here are retried a few times, but never waited on longer.
+        for (int i = 0; i <= kCloseRetries && m_pDevice->Reset() != MMSYSERR_NOERROR; ++i) {
+            CWorkerThread::Sleep(kPollMs);
+        }
+        for (int i = 0; i <= kCloseRetries && m_pDevice->Close() != MMSYSERR_NOERROR; ++i) {
+            CWorkerThread::Sleep(kPollMs);
+        }
+        // Gone before the data blocks, so nothing can refer to them afterwards.
+        m_pDevice.reset();
+    }
+}
+
+std::unique_ptr<CWaveBuffer> CWaveOutput::NewBuffer() const {
+    auto pBuffer = std::make_unique<CWaveBuffer>();
+    pBuffer->data.assign(m_nBufferSize, 0);
+    pBuffer->header.pData = pBuffer->data.data();
+    pBuffer->header.dwBufferLength = m_nBufferSize;
+    return pBuffer;
+}
+
+// Calls the device until it answers something other than busy (or, with
+// bUntilFinished, other than still playing), up to nRetries more times,
+// 10 ms apart. kGaveUp as soon as a stop is requested.
+template <typename FnCall>
+int CWaveOutput::CallDevice(FnCall fnCall, int nRetries, bool bUntilFinished) {
+    int nResult = fnCall();
+    for (int i = 0; i < nRetries; ++i) {
+        const bool bAgain =
+            nResult == MMSYSERR_HANDLEBUSY || (bUntilFinished && nResult == WAVERR_STILLPLAYING);
+        if (!bAgain) {
+            break;
+        }
+        if (g_nPlayState.load() == PLAY_STOPPING) {
+            return kGaveUp;
+        }
+        CWorkerThread::Sleep(kPollMs);
+        nResult = fnCall();
+    }
+    return nResult;
+}
+
+// Hands one buffer to the device. A buffer the device refuses is lost (a gap
+// in the sound), and the ring goes on.
+int CWaveOutput::Submit(CWaveBuffer& buffer, int nRetries) {
+    CWaveHeader& header = buffer.header;
+    if (CallDevice([&] { return m_pDevice->Prepare(header); }, nRetries, false) == kGaveUp ||
+        CallDevice([&] { return m_pDevice->Write(header); }, nRetries, false) == kGaveUp) {
+        return kGaveUp;
+    }
+    header.dwUser = 1;
+    return MMSYSERR_NOERROR;
+}
+
+// Waits until the device has finished with a submitted buffer; the device's
+// last answer, or kGaveUp.
+int CWaveOutput::AwaitBuffer(CWaveBuffer& buffer) {
+    if (buffer.header.dwUser == 0) {
+        return MMSYSERR_NOERROR;
+    }
+    return CallDevice([&] { return m_pDevice->Unprepare(buffer.header); }, kRetries, true);
+}
+
+// Makes the filling buffer one that the device does not hold. When the
+// oldest buffer is still playing after the bounded wait, it stays with the
+// device and the ring takes a fresh one; once kMaxHeldBuffers are held that
+// way, the sound is dropped until the device gives one back.
+int CWaveOutput::AwaitFillingBuffer() {
+    const int nResult = AwaitBuffer(*m_ring[kLast]);
+    if (nResult == kGaveUp) {
+        return kGaveUp;
+    }
+    if (!IsStillHeld(nResult)) {
+        m_bDiscarding = false;
+        return MMSYSERR_NOERROR;
+    }
+    ReclaimHeldBuffers();
+    if (m_held.size() < kMaxHeldBuffers) {
+        m_held.push_back(std::move(m_ring[kLast]));
+        m_ring[kLast] = NewBuffer();
+        m_bDiscarding = false;
+    } else {
+        m_bDiscarding = true;
+    }
+    return MMSYSERR_NOERROR;
+}
+
+void CWaveOutput::ReclaimHeldBuffers() {
+    std::erase_if(m_held, [this](const std::unique_ptr<CWaveBuffer>& pBuffer) {
+        return !IsStillHeld(m_pDevice->Unprepare(pBuffer->header));
+    });
+}
+
+// The last entry moves to the front: the newest submitted buffer is then the
+// first, and the oldest is the last, which is filled next.
+void CWaveOutput::RotateRing() {
+    std::rotate(m_ring.begin(), m_ring.end() - 1, m_ring.end());
+}
+
+void CWaveOutput::ResetWritePositions() {
+    m_nWritePosition[0] = 0;
+    m_nWritePosition[1] = 2;
+    m_pFill = m_ring[kLast]->data.data();
+}
+
+// After a frame that brought samples for one channel only, the other
+// channel's part of the frame is silence, not what an earlier use of the
+// buffer left there.
+void CWaveOutput::EvenOutChannels() {
+    if (m_nChannels != 2 || m_bDiscarding) {
+        return;
+    }
+    uint32_t& nLeft = m_nWritePosition[0];
+    uint32_t& nRight = m_nWritePosition[1];
+    while (nRight - 2 < nLeft && nRight + 2 <= m_nBufferSize) {
+        m_pFill[nRight] = 0;
+        m_pFill[nRight + 1] = 0;
+        nRight += 4;
+    }
+    while (nLeft < nRight - 2 && nLeft + 2 <= m_nBufferSize) {
+        m_pFill[nLeft] = 0;
+        m_pFill[nLeft + 1] = 0;
+        nLeft += 4;
+    }
+}
+
+// Bytes of whole sample frames written into the filling buffer.
+uint32_t CWaveOutput::FilledBytes() const {
+    return std::min(m_nWritePosition[0], m_nBufferSize);
+}
+
+int32_t CWaveOutput::GiveUp() {
+    m_bStopped = true;
+    m_bDiscarding = true;
+    return 0;
+}
+
+void CWaveOutput::WriteSample(int16_t nChannel, int16_t nSample) {
+    if (nChannel < 0 || nChannel >= m_nChannels || m_bDiscarding) {
+        return;
+    }
+    if (m_bSmooth) {
+        if (m_nDropToggle[nChannel] != 0) {
+            m_nDropToggle[nChannel] = 0;
+            return;
+        }
+        m_nDropToggle[nChannel] = 1;
+    }
+    uint32_t& nPosition = m_nWritePosition[nChannel];
+    // A frame longer than the first frame's layer does not reach past the buffer.
+    if (nPosition + 2 > m_nBufferSize) {
+        return;
+    }
+    const auto wSample = static_cast<uint16_t>(nSample);
+    m_pFill[nPosition] = static_cast<uint8_t>(wSample & 0xFF);
+    m_pFill[nPosition + 1] = static_cast<uint8_t>(wSample >> 8);
+    nPosition += static_cast<uint32_t>(m_nChannels) * 2;
+}
+
+int32_t CWaveOutput::EndFrame() {
+    if (m_bStopped) {
+        return 0;
+    }
+    EvenOutChannels();
+    ++m_nFramesInBuffer;
+    // A buffer also counts as full when frames of a longer layer than the
+    // first frame's have filled it early.
+    if (m_nFramesInBuffer < m_nFramesPerBuffer && FilledBytes() < m_nBufferSize) {
+        return 1;
+    }
+    m_nFramesInBuffer = 0;
+
+    if (m_bDiscarding) {
+        // The filling buffer is still the device's: ask for it once more.
+        if (AwaitFillingBuffer() == kGaveUp) {
+            return GiveUp();
+        }
+        ResetWritePositions();
+        return 1;
+    }
+
+    // Frames of a shorter layer leave the buffer part filled: only what was
+    // written is played.
+    m_ring[kLast]->header.dwBufferLength = FilledBytes();
+
+    if (m_nPrimed < m_nPrimingCount) {
+        ++m_nPrimed;
+        RotateRing();
+        if (m_nPrimed == m_nPrimingCount && m_pDevice != nullptr) {
+            for (int i = m_nPrimingCount - 1; i >= 0; --i) {
+                if (Submit(*m_ring[i], kPrimingRetries) == kGaveUp) {
+                    return GiveUp();
+                }
+            }
+        }
+        ResetWritePositions();
+        return 1;
+    }
+
+    if (m_pDevice != nullptr) {
+        if (Submit(*m_ring[kLast], kRetries) == kGaveUp) {
+            return GiveUp();
+        }
+        RotateRing();
+        if (AwaitFillingBuffer() == kGaveUp) {
+            return GiveUp();
+        }
+    } else {
+        RotateRing();
+    }
+    ResetWritePositions();
+    return 1;
+}
+
+// Hands over what is still held back, pads the last buffer with silence and
+// waits for everything to be played. False when a stop cut it short.
+bool CWaveOutput::PlayOut() {
+    if (m_nPrimed < m_nPrimingCount && m_nPrimed > 0) {
+        // At most one completed buffer while priming: the first entry.
+        if (Submit(*m_ring[0], kRetries) == kGaveUp) {
+            return false;
+        }
+    }
+    if (m_nFramesInBuffer > 0 && !m_bDiscarding) {
+        EvenOutChannels();
+        CWaveBuffer& filling = *m_ring[kLast];
+        const uint32_t nFilled = FilledBytes();
+        std::memset(filling.data.data() + nFilled, 0, m_nBufferSize - nFilled);
+        filling.header.dwBufferLength = m_nBufferSize;
+        if (Submit(filling, kRetries) == kGaveUp) {
+            return false;
+        }
+        RotateRing();
+    }
+    for (int i = kLast; i >= 0; --i) {
+        if (AwaitBuffer(*m_ring[i]) == kGaveUp) {
+            return false;
+        }
+    }
+    return true;
+}

@@ -1,0 +1,84 @@
+// The wave output: plays the decoded PCM of one stream on the wave device
+// through a ring of four ten-frame buffers, pacing the decoder by waiting
+// for the oldest buffer before it is filled again.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "platform/wave_device.h"
+#include "synth/audio_sink.h"
+
+class CFrameHeader;
+
+// One buffer of the ring: the header record that the device sees, with the
+// data block it owns.
+struct CWaveBuffer {
+    CWaveHeader header;
+    std::vector<uint8_t> data;
+};
+
+class CWaveOutput : public CAudioSink {
+  public:
+    // Opens the device for the format of the stream's first frame.
+    CWaveOutput(int16_t nChannels, const CFrameHeader& header);
+    // nLayer 1 means Layer I (384 samples per frame), anything else Layer II;
+    // nSampleFrequencyIndex 0, 1, 2 is 44100, 48000, 32000 Hz.
+    CWaveOutput(int16_t nChannels, int nLayer, int nSampleFrequencyIndex);
+    // Plays out what was written (or cuts it off after a stop), closes, frees.
+    ~CWaveOutput() override;
+    CWaveOutput(const CWaveOutput&) = delete;
+    CWaveOutput& operator=(const CWaveOutput&) = delete;
+
+    void WriteSample(int16_t nChannel, int16_t nSample) override;
+    int32_t EndFrame() override;
+
+    uint32_t BufferSize() const { return m_nBufferSize; }
+
+    // Buffers left with a device that did not give them back in time; beyond
+    // this many the sound is dropped instead of queued.
+    static constexpr std::size_t kMaxHeldBuffers = 4;
+
+  private:
+    static constexpr int kLast = 3;
+
+    std::unique_ptr<CWaveBuffer> NewBuffer() const;
+    int Submit(CWaveBuffer& buffer, int nRetries);
+    int AwaitBuffer(CWaveBuffer& buffer);
+    int AwaitFillingBuffer();
+    void ReclaimHeldBuffers();
+    void RotateRing();
+    void ResetWritePositions();
+    void EvenOutChannels();
+    uint32_t FilledBytes() const;
+    int32_t GiveUp();
+    bool PlayOut();
+    template <typename FnCall>
+    static int CallDevice(FnCall fnCall, int nRetries, bool bUntilFinished);
+
+    uint32_t m_nWritePosition[2] = {0, 2};
+    int16_t m_nChannels = 2;
+    std::unique_ptr<CWaveDevice> m_pDevice;  // null when opening failed
+    uint32_t m_nBufferSize = 0;
+    std::array<std::unique_ptr<CWaveBuffer>, 4> m_ring;  // the last one is being filled
+    int m_nPrimed = 0;                                   // buffers completed while priming
+    int m_nPrimingCount = 2;
+    int m_nFramesInBuffer = 0;
+    int m_nBufferCount = 4;
+    int m_nSamplesPerFrame = 1152;
+    int m_nFramesPerBuffer = 10;
+
+    // Smooth playback as it was when the output was created: the buffer size
+    // and the dropping of samples always agree.
+    bool m_bSmooth = false;
+    int m_nDropToggle[2] = {0, 0};
+    uint8_t* m_pFill = nullptr;  // the data block of the filling buffer
+    // A wait was given up for a stop: no more device calls or samples.
+    bool m_bStopped = false;
+    // The filling buffer is still the device's: samples are dropped until
+    // the device gives it back.
+    bool m_bDiscarding = false;
+    std::vector<std::unique_ptr<CWaveBuffer>> m_held;
+};

@@ -1,0 +1,107 @@
+// The recording wave device of the tests.
+#include "tests/output/recording_wave_device.h"
+
+#include <algorithm>
+#include <cstring>
+
+int CDeviceLog::Count(const std::string& strName) const {
+    return static_cast<int>(std::count_if(
+        calls.begin(), calls.end(), [&](const auto& call) { return call.strName == strName; }));
+}
+
+std::vector<std::string> CDeviceLog::NamesFrom(std::size_t nFirst) const {
+    std::vector<std::string> names;
+    for (std::size_t i = nFirst; i < calls.size(); ++i) {
+        names.push_back(calls[i].strName);
+    }
+    return names;
+}
+
+int CRecordingWaveDevice::QueryFormat(const CWaveFormat& format) {
+    m_pLog->calls.push_back({"QueryFormat", nullptr});
+    m_pLog->format = format;
+    return m_pLog->script.nQueryResult;
+}
+
+int CRecordingWaveDevice::Open(const CWaveFormat& format) {
+    m_pLog->calls.push_back({"Open", nullptr});
+    m_pLog->format = format;
+    return m_pLog->script.nOpenResult;
+}
+
+int CRecordingWaveDevice::Prepare(CWaveHeader& header) {
+    m_pLog->calls.push_back({"Prepare", &header});
+    if (m_pLog->script.nBusyPrepares > 0) {
+        --m_pLog->script.nBusyPrepares;
+        return MMSYSERR_HANDLEBUSY;
+    }
+    return m_held.count(&header) != 0 ? WAVERR_STILLPLAYING : MMSYSERR_NOERROR;
+}
+
+int CRecordingWaveDevice::Write(CWaveHeader& header) {
+    m_pLog->calls.push_back({"Write", &header});
+    if (m_pLog->script.nBusyWrites > 0) {
+        --m_pLog->script.nBusyWrites;
+        return MMSYSERR_HANDLEBUSY;
+    }
+    if (m_held.count(&header) != 0) {
+        return WAVERR_STILLPLAYING;
+    }
+    std::vector<uint8_t> bytes(header.pData, header.pData + header.dwBufferLength);
+    m_pLog->submitted.push_back({header.pData, bytes});
+    m_held[&header] = {std::move(bytes), m_pLog->script.nPlayPolls};
+    m_pLog->nMostHeld = std::max(m_pLog->nMostHeld, m_held.size());
+    return MMSYSERR_NOERROR;
+}
+
+void CRecordingWaveDevice::Release(const CWaveHeader& header, const CHeld& held) {
+    if (header.dwBufferLength != held.bytes.size() ||
+        std::memcmp(header.pData, held.bytes.data(), held.bytes.size()) != 0) {
+        ++m_pLog->nChangedWhileHeld;
+    }
+}
+
+int CRecordingWaveDevice::Unprepare(CWaveHeader& header) {
+    m_pLog->calls.push_back({"Unprepare", &header});
+    auto it = m_held.find(&header);
+    if (it == m_held.end()) {
+        return MMSYSERR_NOERROR;
+    }
+    if (it->second.nPollsLeft != 0) {
+        if (it->second.nPollsLeft > 0) {
+            --it->second.nPollsLeft;
+        }
+        return WAVERR_STILLPLAYING;
+    }
+    Release(header, it->second);
+    m_held.erase(it);
+    return MMSYSERR_NOERROR;
+}
+
+int CRecordingWaveDevice::Reset() {
+    m_pLog->calls.push_back({"Reset", nullptr});
+    for (const auto& [pHeader, held] : m_held) {
+        Release(*pHeader, held);
+    }
+    m_held.clear();
+    return MMSYSERR_NOERROR;
+}
+
+int CRecordingWaveDevice::Close() {
+    m_pLog->calls.push_back({"Close", nullptr});
+    return m_held.empty() ? MMSYSERR_NOERROR : WAVERR_STILLPLAYING;
+}
+
+CRecordingDeviceInstaller::CRecordingDeviceInstaller() {
+    SetWaveDeviceFactory([pLog = m_pLog](std::string_view) -> std::unique_ptr<CWaveDevice> {
+        return std::make_unique<CRecordingWaveDevice>(pLog);
+    });
+}
+
+CRecordingDeviceInstaller::~CRecordingDeviceInstaller() {
+    SetWaveDeviceFactory({});
+}
+
+void CRecordingDeviceInstaller::InstallNoDevice() {
+    SetWaveDeviceFactory([](std::string_view) -> std::unique_ptr<CWaveDevice> { return nullptr; });
+}

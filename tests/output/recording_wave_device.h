@@ -1,0 +1,86 @@
+// A wave device of the tests: answers as its script says and records every
+// call and every buffer handed to it.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/wave_device.h"
+
+struct CDeviceScript {
+    int nQueryResult = MMSYSERR_NOERROR;
+    int nOpenResult = MMSYSERR_NOERROR;
+    int nBusyPrepares = 0;  // so many Prepare calls answer busy first
+    int nBusyWrites = 0;
+    // Unprepare answers still playing so many times per buffer; -1: until reset.
+    int nPlayPolls = 0;
+};
+
+struct CDeviceCall {
+    std::string strName;
+    const CWaveHeader* pHeader;
+};
+
+struct CSubmittedBuffer {
+    const uint8_t* pData;
+    std::vector<uint8_t> bytes;  // as handed over
+};
+
+// Shared by the test and the device, which the wave output owns.
+struct CDeviceLog {
+    CDeviceScript script;
+    CWaveFormat format;
+    std::vector<CDeviceCall> calls;
+    std::vector<CSubmittedBuffer> submitted;
+    int nChangedWhileHeld = 0;  // buffers written into while the device held them
+    std::size_t nMostHeld = 0;
+
+    int Count(const std::string& strName) const;
+    // The calls after the nth of that name (0: the first).
+    std::vector<std::string> NamesFrom(std::size_t nFirst) const;
+};
+
+class CRecordingWaveDevice : public CWaveDevice {
+  public:
+    explicit CRecordingWaveDevice(std::shared_ptr<CDeviceLog> pLog) : m_pLog(std::move(pLog)) {}
+
+    int QueryFormat(const CWaveFormat& format) override;
+    int Open(const CWaveFormat& format) override;
+    int Prepare(CWaveHeader& header) override;
+    int Write(CWaveHeader& header) override;
+    int Unprepare(CWaveHeader& header) override;
+    int Reset() override;
+    int Close() override;
+    bool HasVolume() override { return false; }
+    int GetVolume(uint32_t&) override { return MMSYSERR_NOTSUPPORTED; }
+    int SetVolume(uint32_t) override { return MMSYSERR_NOTSUPPORTED; }
+
+  private:
+    struct CHeld {
+        std::vector<uint8_t> bytes;
+        int nPollsLeft;
+    };
+    void Release(const CWaveHeader& header, const CHeld& held);
+
+    std::shared_ptr<CDeviceLog> m_pLog;
+    std::map<const CWaveHeader*, CHeld> m_held;
+};
+
+// Installs the recording device as every named device for its lifetime.
+class CRecordingDeviceInstaller {
+  public:
+    CRecordingDeviceInstaller();
+    ~CRecordingDeviceInstaller();
+    CRecordingDeviceInstaller(const CRecordingDeviceInstaller&) = delete;
+    CRecordingDeviceInstaller& operator=(const CRecordingDeviceInstaller&) = delete;
+
+    CDeviceLog& Log() { return *m_pLog; }
+    // Later devices come as null, as when no backend matches the name.
+    void InstallNoDevice();
+
+  private:
+    std::shared_ptr<CDeviceLog> m_pLog = std::make_shared<CDeviceLog>();
+};
