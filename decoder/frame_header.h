@@ -1,13 +1,16 @@
 // The header record of the frame in hand, and the frame search that fills it.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+
+#include "decoder/decoder_warnings.h"
 
 class CBitStream;
 class CCrc16;
 
 class CFrameHeader {
-public:
+  public:
     CFrameHeader() = default;
     ~CFrameHeader();
     CFrameHeader(const CFrameHeader&) = delete;
@@ -15,13 +18,26 @@ public:
 
     // Finds the next frame, parses its header and loads its payload. 1 when a
     // frame is ready with the cursor after its CRC word; ppCrc then names the
-    // register to check (null for an unprotected frame). 0 at the end.
+    // register to check (null for an unprotected frame). 0 at the end, at a
+    // free-format or a Layer III header.
     int ReadFrame(CBitStream& stream, CCrc16** ppCrc);
+    // After the file has been moved: the word read ahead before the move is
+    // not a header of the new place, so the next ReadFrame searches from the
+    // new offset on.
+    void DropReadAhead();
+
+    // Sets every field from a 32-bit header word (bit 31 is the frame's first
+    // bit), without judging whether the frame can be decoded.
+    void ParseWord(uint32_t dwHeader);
+    // The header word of the frame last loaded; safe to read from any thread.
+    uint32_t FrameWord() const { return m_dwFrameWord.load(std::memory_order_acquire); }
+
     // Payload bytes of the current frame after its four header bytes.
     int FrameBytes() const;
     // Bit/s of the current frame.
     int Bitrate() const;
 
+    // Constant texts for the fields; null for a value outside the tables.
     const char* LayerName() const;
     const char* ModeName() const;
     const char* SampleRateName() const;
@@ -39,10 +55,19 @@ public:
     int Original() const { return m_nOriginal; }
     int IdBit() const { return m_nIdBit; }
     int SampleFrequencyIndex() const { return m_nSampleFrequencyIndex; }
-    // 44100, 48000 or 32000.
+    // 44100, 48000 or 32000; 0 for the reserved index.
     int SampleFrequency() const;
+    uint16_t CrcWord() const { return m_wCrcWord; }
 
-private:
+    // The warnings of this run through the file.
+    CDecoderWarnings& Warnings() { return m_Warnings; }
+
+  private:
+    enum EVerdict { kDecodable, kSkip, kEndOfStream };
+    EVerdict Judge() const;
+    int Scan(CBitStream& stream);
+    int ComputeSblimit() const;
+
     int m_nLayer = 0;
     int m_nProtectionBit = 0;
     int m_nBitrateIndex = 0;
@@ -59,4 +84,7 @@ private:
     uint32_t m_dwHeader = 0;
     int m_bReadAhead = 0;
     int m_nSampleFrequencyIndex = 0;
+    int m_bSearchFirst = 0;
+    std::atomic<uint32_t> m_dwFrameWord{0};
+    CDecoderWarnings m_Warnings;
 };

@@ -28,8 +28,9 @@ CWavFileWriter::~CWavFileWriter() {
 }
 
 bool CWavFileWriter::Open(const std::string& strPath, int nChannels, uint32_t nSampleRate,
-                          std::string& strReason) {
+                          std::string& strReason, bool bHeader) {
     Close();
+    m_bHeader = bHeader;
     m_nChannels = nChannels;
     m_nSampleRate = nSampleRate;
     m_nDataBytes = 0;
@@ -46,7 +47,7 @@ bool CWavFileWriter::Open(const std::string& strPath, int nChannels, uint32_t nS
         }
     }
     // A pipe never gets its sizes filled in, so it announces the largest.
-    if (!WriteHeader(m_bOwnsFile ? 0 : static_cast<uint32_t>(kMaxDataBytes))) {
+    if (m_bHeader && !WriteHeader(m_bOwnsFile ? 0 : static_cast<uint32_t>(kMaxDataBytes))) {
         strReason = std::strerror(errno);
         Close();
         return false;
@@ -84,6 +85,9 @@ bool CWavFileWriter::Write(const void* pData, std::size_t nBytes) {
 }
 
 bool CWavFileWriter::WriteSizes() {
+    if (!m_bHeader) {
+        return true;
+    }
     // Longer data than the header can describe keeps the largest size.
     const auto nSize = static_cast<uint32_t>(std::min(m_nDataBytes, kMaxDataBytes));
     return std::fseek(m_pFile, 0, SEEK_SET) == 0 && WriteHeader(nSize);

@@ -16,8 +16,9 @@ class CWavFileWriter {
 
     // "-" writes to standard output (the sizes then stay as written at the
     // start, since a pipe cannot be rewound). False with the reason on failure.
+    // bHeader false writes the bare samples, with no RIFF header at all.
     bool Open(const std::string& strPath, int nChannels, uint32_t nSampleRate,
-              std::string& strReason);
+              std::string& strReason, bool bHeader = true);
     // Little-endian 16-bit samples, channels interleaved.
     bool Write(const void* pData, std::size_t nBytes);
     // Fills in the sizes of what has been written so far and hands it to the
@@ -35,6 +36,7 @@ class CWavFileWriter {
 
     std::FILE* m_pFile = nullptr;
     bool m_bOwnsFile = false;
+    bool m_bHeader = true;
     bool m_bFailed = false;
     int m_nChannels = 0;
     uint32_t m_nSampleRate = 0;

@@ -1,0 +1,78 @@
+// --wav and --raw: decode a stream file into a PCM file.
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "app/run_modes.h"
+#include "decoder/audio_decoder.h"
+#include "output/pcm_file_sink.h"
+#include "player/message_stream.h"
+
+namespace {
+
+// Writing the output over the stream being read would destroy it.
+bool IsSameFile(const std::string& strOutput, const std::string& strInput) {
+    struct stat output {};
+    struct stat input {};
+    return strOutput != "-" && stat(strOutput.c_str(), &output) == 0 &&
+           stat(strInput.c_str(), &input) == 0 && output.st_dev == input.st_dev &&
+           output.st_ino == input.st_ino;
+}
+
+}  // namespace
+
+int RunDecodeMode(const CCommandLine& commandLine) {
+    const std::string& strOutput = commandLine.strOutput;
+    if (IsSameFile(strOutput, commandLine.strFile)) {
+        std::fprintf(stderr, "corvina: %s is the input file; not overwriting it\n",
+                     strOutput.c_str());
+        return EXIT_UNUSABLE;
+    }
+    const bool bWav = commandLine.mode == ERunMode::Wav;
+    CPcmFileSink* pSink = nullptr;
+    std::string strReason;
+    bool bOpenFailed = false;
+    bool bWriteFailed = false;
+    // The output file is made only once the stream has shown a first frame,
+    // so an unusable input leaves no file behind.
+    auto fnMakeSink = [&](int16_t nChannels, const CFrameHeader& header) {
+        auto pFileSink = std::make_unique<CPcmFileSink>();
+        if (!pFileSink->Open(strOutput, bWav, nChannels,
+                             static_cast<uint32_t>(header.SampleFrequency()), strReason)) {
+            bOpenFailed = true;
+            return std::unique_ptr<CAudioSink>();
+        }
+        pFileSink->ReportFailureTo(&bWriteFailed);
+        pSink = pFileSink.get();
+        return std::unique_ptr<CAudioSink>(std::move(pFileSink));
+    };
+    CAudioDecoder decoder(commandLine.strFile.c_str(), fnMakeSink);
+    if (decoder.Initialize() == 0) {
+        if (bOpenFailed) {
+            std::fprintf(stderr, "corvina: cannot write %s: %s\n", strOutput.c_str(),
+                         strReason.c_str());
+        } else {
+            g_MessageStream << "Invalid Audio Stream";
+            ShowMessage(MSG_WARNING);
+        }
+        return EXIT_UNUSABLE;
+    }
+    // The decoder closes the sink after the last frame; a write failure on
+    // the way ends the decoding early.
+    for (;;) {
+        if (pSink->Failed()) {
+            bWriteFailed = true;
+            break;
+        }
+        if (decoder.DecodeFrame() == 0) {
+            break;  // the sink is gone now
+        }
+    }
+    if (bWriteFailed) {
+        std::fprintf(stderr, "corvina: writing %s failed\n", strOutput.c_str());
+        return EXIT_UNUSABLE;
+    }
+    return EXIT_DECODED;
+}

@@ -1,0 +1,23 @@
+// Once-per-run decoder warnings.
+#include "decoder/decoder_warnings.h"
+
+#include "player/message_stream.h"
+
+namespace {
+
+const char* const kWarningTexts[] = {
+    "WARNING: stream contains an illegal allocation!\n",
+    "illegal switch from single channel to stereo or vice versa!\n",
+    "sorry, can't switch the sample frequency in the middle of the stream!\n",
+};
+
+}  // namespace
+
+void CDecoderWarnings::Show(EDecoderWarning eWarning) {
+    if (WasShown(eWarning)) {
+        return;
+    }
+    m_nShown |= 1u << eWarning;
+    g_MessageStream << kWarningTexts[eWarning];
+    ShowMessage(MSG_WARNING);
+}

@@ -1,0 +1,19 @@
+// The warnings a damaged stream can raise while it decodes, each told once per
+// run through a file so that a broken stream cannot flood the user.
+#pragma once
+
+enum EDecoderWarning {
+    WARN_ILLEGAL_ALLOCATION,
+    WARN_MODE_SWITCH,
+    WARN_RATE_SWITCH,
+};
+
+class CDecoderWarnings {
+  public:
+    // Shows the warning unless this run has shown it already.
+    void Show(EDecoderWarning eWarning);
+    bool WasShown(EDecoderWarning eWarning) const { return (m_nShown & (1u << eWarning)) != 0; }
+
+  private:
+    unsigned m_nShown = 0;
+};

@@ -1,0 +1,217 @@
+// The frame search and the header parse.
+#include "decoder/frame_header.h"
+
+#include <new>
+
+#include "decoder/bit_stream.h"
+#include "decoder/crc16.h"
+
+namespace {
+
+constexpr uint32_t kSyncMask = 0xFFF00000;
+
+constexpr int kBitrates[2][16] = {
+    {0, 32000, 64000, 96000, 128000, 160000, 192000, 224000, 256000, 288000, 320000, 352000, 384000,
+     416000, 448000, 0},
+    {0, 32000, 48000, 56000, 64000, 80000, 96000, 112000, 128000, 160000, 192000, 224000, 256000,
+     320000, 384000, 0},
+};
+
+constexpr int kSampleFrequencies[4] = {44100, 48000, 32000, 0};
+
+constexpr int kSingleChannel = 3;
+constexpr int kJointStereo = 1;
+
+bool IsSync(uint32_t dwWord) {
+    return (dwWord & kSyncMask) == kSyncMask;
+}
+
+}  // namespace
+
+CFrameHeader::~CFrameHeader() {
+    delete m_pCrc;
+}
+
+void CFrameHeader::ParseWord(uint32_t dwHeader) {
+    m_nIdBit = static_cast<int>((dwHeader >> 19) & 1);
+    m_nLayer = 4 - static_cast<int>((dwHeader >> 17) & 3);
+    m_nProtectionBit = static_cast<int>((dwHeader >> 16) & 1);
+    m_nBitrateIndex = static_cast<int>((dwHeader >> 12) & 15);
+    m_nSampleFrequencyIndex = static_cast<int>((dwHeader >> 10) & 3);
+    m_nPaddingBit = static_cast<int>((dwHeader >> 9) & 1);
+    m_nMode = static_cast<int>((dwHeader >> 6) & 3);
+    m_nModeExtension = static_cast<int>((dwHeader >> 4) & 3);
+    m_nBound = m_nMode == kJointStereo ? 4 * (m_nModeExtension + 1) : 0;
+    m_nCopyright = static_cast<int>((dwHeader >> 3) & 1);
+    m_nOriginal = static_cast<int>((dwHeader >> 2) & 1);
+    m_nSblimit = ComputeSblimit();
+    if (m_nBound > m_nSblimit) {
+        m_nBound = m_nSblimit;
+    }
+}
+
+// Reserved values and Layer II's forbidden bitrate and mode pairs are skipped
+// by the search; free format and Layer III end the stream.
+CFrameHeader::EVerdict CFrameHeader::Judge() const {
+    if (m_nLayer == 4) {
+        return kSkip;
+    }
+    if (m_nLayer == 3) {
+        return kEndOfStream;
+    }
+    if (m_nBitrateIndex == 15) {
+        return kSkip;
+    }
+    if (m_nBitrateIndex == 0) {
+        return kEndOfStream;
+    }
+    if (m_nSampleFrequencyIndex == 3) {
+        return kSkip;
+    }
+    if (m_nLayer == 2) {
+        const int nIndex = m_nBitrateIndex;
+        const bool bLow = nIndex == 1 || nIndex == 2 || nIndex == 3 || nIndex == 5;
+        if ((bLow && m_nMode != kSingleChannel) || (nIndex >= 11 && m_nMode == kSingleChannel)) {
+            return kSkip;
+        }
+    }
+    return kDecodable;
+}
+
+int CFrameHeader::ComputeSblimit() const {
+    if (m_nLayer == 1) {
+        return 32;
+    }
+    if (m_nIdBit == 0) {
+        return 30;
+    }
+    int nPerChannel = m_nBitrateIndex;
+    if (m_nMode != kSingleChannel) {
+        nPerChannel = m_nBitrateIndex == 4 ? 1 : m_nBitrateIndex - 4;
+    }
+    if (nPerChannel == 1 || nPerChannel == 2) {
+        return m_nSampleFrequencyIndex == 2 ? 12 : 8;
+    }
+    if (m_nSampleFrequencyIndex == 1 || (nPerChannel >= 3 && nPerChannel <= 5)) {
+        return 27;
+    }
+    return 30;
+}
+
+int CFrameHeader::SampleFrequency() const {
+    return kSampleFrequencies[m_nSampleFrequencyIndex & 3];
+}
+
+int CFrameHeader::Bitrate() const {
+    return kBitrates[m_nLayer == 1 ? 0 : 1][m_nBitrateIndex & 15];
+}
+
+int CFrameHeader::FrameBytes() const {
+    const int nFrequency = SampleFrequency();
+    if (nFrequency == 0) {
+        return 0;
+    }
+    const int nPadding = m_nSampleFrequencyIndex == 0 && m_nPaddingBit != 0 ? 1 : 0;
+    if (m_nLayer == 1) {
+        const int nSlots = Bitrate() * 12 / nFrequency + nPadding;
+        return 4 * nSlots - 4;
+    }
+    return Bitrate() * 144 / nFrequency + nPadding - 4;
+}
+
+void CFrameHeader::DropReadAhead() {
+    m_bSearchFirst = 1;
+}
+
+// Looks for the next byte pair 0xFF, >= 0xF0 and takes the four bytes that
+// start there as the header word.
+int CFrameHeader::Scan(CBitStream& stream) {
+    for (;;) {
+        int nByte = stream.ReadByte();
+        while (nByte != 0xFF) {
+            if (nByte < 0) {
+                return 0;
+            }
+            nByte = stream.ReadByte();
+        }
+        const int nSecond = stream.ReadByte();
+        if (nSecond < 0) {
+            return 0;
+        }
+        if (nSecond < 0xF0) {
+            continue;
+        }
+        const int nThird = stream.ReadByte();
+        if (nThird < 0) {
+            return 0;
+        }
+        const int nFourth = stream.ReadByte();
+        if (nFourth < 0) {
+            return 0;
+        }
+        m_dwHeader = 0xFF000000u | (static_cast<uint32_t>(nSecond) << 16) |
+                     (static_cast<uint32_t>(nThird) << 8) | static_cast<uint32_t>(nFourth);
+        if (m_pCrc != nullptr) {
+            m_pCrc->Reset();
+        }
+        return 1;
+    }
+}
+
+int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
+    bool bScan = false;
+    if (m_bSearchFirst != 0) {
+        m_bSearchFirst = 0;
+        bScan = true;
+    } else if (m_bReadAhead == 0) {
+        if (stream.ReadWord(m_dwHeader) == 0) {
+            return 0;
+        }
+    }
+    for (;; bScan = true) {
+        if (bScan || !IsSync(m_dwHeader)) {
+            if (Scan(stream) == 0) {
+                return 0;
+            }
+        }
+        ParseWord(m_dwHeader);
+        const EVerdict eVerdict = Judge();
+        if (eVerdict == kEndOfStream) {
+            return 0;
+        }
+        if (eVerdict == kSkip) {
+            continue;
+        }
+        if (stream.LoadFrame(static_cast<uint32_t>(FrameBytes())) == 0) {
+            return 0;
+        }
+        if (m_nProtectionBit != 0) {
+            *ppCrc = nullptr;
+        } else {
+            m_wCrcWord = static_cast<uint16_t>(stream.GetBits(16));
+            if (m_pCrc == nullptr) {
+                m_pCrc = new (std::nothrow) CCrc16;
+                if (m_pCrc == nullptr) {
+                    return 0;
+                }
+            }
+            // The check covers the header from the bitrate index on.
+            m_pCrc->Reset();
+            m_pCrc->Update(m_dwHeader & 0xFFFF, 16);
+            *ppCrc = m_pCrc;
+        }
+        const uint32_t dwFrame = m_dwHeader;
+        uint32_t dwNext = 0;
+        if (stream.ReadWord(dwNext) == 0) {
+            m_dwFrameWord.store(dwFrame, std::memory_order_release);
+            return 1;
+        }
+        m_dwHeader = dwNext;
+        if (IsSync(dwNext)) {
+            m_bReadAhead = 1;
+            m_dwFrameWord.store(dwFrame, std::memory_order_release);
+            return 1;
+        }
+        // Not followed by a frame: this one was a false sync or is damaged.
+    }
+}

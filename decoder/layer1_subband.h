@@ -1,0 +1,62 @@
+// The Layer I subband decoders: one channel, two channels coded apart, and
+// joint stereo above the bound (one allocation and sample, two scalefactors).
+#pragma once
+
+#include "decoder/subband_decoder.h"
+
+class CLayer1Subband : public CSubbandDecoder {
+  public:
+    explicit CLayer1Subband(int nSubband) : m_nSubband(nSubband) {}
+
+    void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
+    void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
+    int ReadSamples(CBitStream& stream) override;
+    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
+                     CSynthesisFilter* pFilter1) override;
+
+  protected:
+    // Sets up the code width, factor and offset of allocation nAllocation.
+    void SetAllocation(int nAllocation);
+    // Counts the time slot; 1 on the twelfth.
+    int CountSample();
+
+    int m_nSubband;
+    int m_nSampleCount = 0;
+    int m_nAllocation = 0;
+    float m_fScalefactor = 0.0f;
+    int m_nCodeWidth = 0;
+    float m_fSample = 0.0f;
+    float m_fFactor = 0.0f;
+    float m_fOffset = 0.0f;
+};
+
+class CLayer1JointSubband : public CLayer1Subband {
+  public:
+    using CLayer1Subband::CLayer1Subband;
+
+    void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
+    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
+                     CSynthesisFilter* pFilter1) override;
+
+  private:
+    float m_fScalefactor1 = 0.0f;
+};
+
+class CLayer1StereoSubband : public CLayer1Subband {
+  public:
+    using CLayer1Subband::CLayer1Subband;
+
+    void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
+    void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
+    int ReadSamples(CBitStream& stream) override;
+    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
+                     CSynthesisFilter* pFilter1) override;
+
+  private:
+    int m_nAllocation1 = 0;
+    float m_fScalefactor1 = 0.0f;
+    int m_nCodeWidth1 = 0;
+    float m_fSample1 = 0.0f;
+    float m_fFactor1 = 0.0f;
+    float m_fOffset1 = 0.0f;
+};

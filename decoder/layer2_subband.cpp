@@ -1,0 +1,202 @@
+// Layer II requantisation: grouped codes through the degrouping tables,
+// ungrouped codes as s'' = code * step - 1 and s''' = C * (s'' + D), then
+// times the scalefactor of the granule's third of the frame.
+#include "decoder/layer2_subband.h"
+
+#include "decoder/bit_stream.h"
+#include "decoder/crc16.h"
+#include "decoder/frame_header.h"
+#include "decoder/scalefactor_table.h"
+#include "synth/synthesis_filter.h"
+
+namespace {
+
+constexpr int kGranulesPerFrame = 12;
+
+void ReadScfsiOf(CLayer2Channel& channel, CBitStream& stream) {
+    if (channel.nAllocation != 0) {
+        channel.nScfsi = static_cast<int>(stream.GetBits(2));
+    }
+}
+
+// The three scalefactors of one channel, as its scfsi shares them out.
+void ReadScalefactorSet(CBitStream& stream, int nScfsi, float (&fScalefactor)[3]) {
+    const float fFirst = g_fScalefactors[stream.GetBits(6)];
+    switch (nScfsi) {
+        case 0:
+            fScalefactor[0] = fFirst;
+            fScalefactor[1] = g_fScalefactors[stream.GetBits(6)];
+            fScalefactor[2] = g_fScalefactors[stream.GetBits(6)];
+            break;
+        case 1:
+            fScalefactor[0] = fScalefactor[1] = fFirst;
+            fScalefactor[2] = g_fScalefactors[stream.GetBits(6)];
+            break;
+        case 2:
+            fScalefactor[0] = fScalefactor[1] = fScalefactor[2] = fFirst;
+            break;
+        default:
+            fScalefactor[0] = fFirst;
+            fScalefactor[1] = fScalefactor[2] = g_fScalefactors[stream.GetBits(6)];
+            break;
+    }
+}
+
+void ReadGranule(CLayer2Channel& channel, CBitStream& stream) {
+    if (channel.nAllocation == 0) {
+        return;
+    }
+    const CQuantClass& quant = channel.quant;
+    if (quant.pGroups != nullptr) {
+        const float* pGroup = quant.pGroups[stream.GetBits(quant.nCodeWidth)];
+        channel.fSample[0] = pGroup[0];
+        channel.fSample[1] = pGroup[1];
+        channel.fSample[2] = pGroup[2];
+        return;
+    }
+    for (float& fSample : channel.fSample) {
+        fSample = static_cast<float>(stream.GetBits(quant.nCodeWidth)) * quant.fStep - 1.0f;
+    }
+}
+
+// The requantised sample nSample of the granule, before scaling.
+float Requantise(const CLayer2Channel& channel, int nSample) {
+    const CQuantClass& quant = channel.quant;
+    if (quant.pGroups != nullptr) {
+        return channel.fSample[nSample];
+    }
+    return (channel.fSample[nSample] + quant.fD) * quant.fC;
+}
+
+}  // namespace
+
+int CLayer2Subband::AllocationBitsOf(const CFrameHeader& header, int nSubband) {
+    return AllocationBits(BitrateIndexPerChannel(header.BitrateIndex(), header.Mode()), nSubband);
+}
+
+const CQuantClass* CLayer2Subband::RowOf(const CFrameHeader& header, int nSubband) {
+    return QuantClassRow(BitrateIndexPerChannel(header.BitrateIndex(), header.Mode()), nSubband);
+}
+
+int CLayer2Subband::CountGranule() {
+    m_nSample = 0;
+    return ++m_nGranule >= kGranulesPerFrame ? 1 : 0;
+}
+
+int CLayer2Subband::CountSample() {
+    return ++m_nSample >= 3 ? 1 : 0;
+}
+
+void CLayer2Subband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
+    const int nBits = AllocationBitsOf(header, m_nSubband);
+    m_Channel0.nAllocation = stream.GetBits(nBits);
+    if (pCrc != nullptr) {
+        pCrc->Update(m_Channel0.nAllocation, nBits);
+    }
+}
+
+void CLayer2Subband::ReadScfsi(CBitStream& stream, CCrc16* pCrc) {
+    ReadScfsiOf(m_Channel0, stream);
+    if (pCrc != nullptr && m_Channel0.nAllocation != 0) {
+        pCrc->Update(static_cast<uint32_t>(m_Channel0.nScfsi), 2);
+    }
+}
+
+void CLayer2Subband::ReadScalefactors(CBitStream& stream, const CFrameHeader& header) {
+    if (m_Channel0.nAllocation != 0) {
+        ReadScalefactorSet(stream, m_Channel0.nScfsi, m_Channel0.fScalefactor);
+        m_Channel0.quant = RowOf(header, m_nSubband)[m_Channel0.nAllocation];
+    }
+}
+
+int CLayer2Subband::ReadSamples(CBitStream& stream) {
+    ReadGranule(m_Channel0, stream);
+    return CountGranule();
+}
+
+int CLayer2Subband::OutputSample(int, CSynthesisFilter* pFilter0, CSynthesisFilter*) {
+    if (m_Channel0.nAllocation != 0) {
+        pFilter0->m_fInput[m_nSubband] =
+            m_Channel0.fScalefactor[Part()] * Requantise(m_Channel0, m_nSample);
+    }
+    return CountSample();
+}
+
+void CLayer2JointSubband::ReadScfsi(CBitStream& stream, CCrc16* pCrc) {
+    if (m_Channel0.nAllocation == 0) {
+        return;
+    }
+    m_Channel0.nScfsi = static_cast<int>(stream.GetBits(2));
+    m_nScfsi1 = static_cast<int>(stream.GetBits(2));
+    if (pCrc != nullptr) {
+        pCrc->Update(static_cast<uint32_t>(m_Channel0.nScfsi), 2);
+        pCrc->Update(static_cast<uint32_t>(m_nScfsi1), 2);
+    }
+}
+
+void CLayer2JointSubband::ReadScalefactors(CBitStream& stream, const CFrameHeader& header) {
+    if (m_Channel0.nAllocation != 0) {
+        ReadScalefactorSet(stream, m_Channel0.nScfsi, m_Channel0.fScalefactor);
+        m_Channel0.quant = RowOf(header, m_nSubband)[m_Channel0.nAllocation];
+        ReadScalefactorSet(stream, m_nScfsi1, m_fScalefactor1);
+    }
+}
+
+int CLayer2JointSubband::OutputSample(int nChannels, CSynthesisFilter* pFilter0,
+                                      CSynthesisFilter* pFilter1) {
+    if (m_Channel0.nAllocation != 0) {
+        const int nPart = Part();
+        const float fValue = Requantise(m_Channel0, m_nSample);
+        pFilter0->m_fInput[m_nSubband] = m_Channel0.fScalefactor[nPart] * fValue;
+        if (nChannels == 0) {
+            pFilter1->m_fInput[m_nSubband] = m_fScalefactor1[nPart] * fValue;
+        }
+    }
+    return CountSample();
+}
+
+void CLayer2StereoSubband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
+    const int nBits = AllocationBitsOf(header, m_nSubband);
+    m_Channel0.nAllocation = stream.GetBits(nBits);
+    m_Channel1.nAllocation = stream.GetBits(nBits);
+    if (pCrc != nullptr) {
+        pCrc->Update(m_Channel0.nAllocation, nBits);
+        pCrc->Update(m_Channel1.nAllocation, nBits);
+    }
+}
+
+void CLayer2StereoSubband::ReadScfsi(CBitStream& stream, CCrc16* pCrc) {
+    CLayer2Subband::ReadScfsi(stream, pCrc);
+    ReadScfsiOf(m_Channel1, stream);
+    if (pCrc != nullptr && m_Channel1.nAllocation != 0) {
+        pCrc->Update(static_cast<uint32_t>(m_Channel1.nScfsi), 2);
+    }
+}
+
+void CLayer2StereoSubband::ReadScalefactors(CBitStream& stream, const CFrameHeader& header) {
+    CLayer2Subband::ReadScalefactors(stream, header);
+    if (m_Channel1.nAllocation != 0) {
+        ReadScalefactorSet(stream, m_Channel1.nScfsi, m_Channel1.fScalefactor);
+        m_Channel1.quant = RowOf(header, m_nSubband)[m_Channel1.nAllocation];
+    }
+}
+
+int CLayer2StereoSubband::ReadSamples(CBitStream& stream) {
+    ReadGranule(m_Channel0, stream);
+    ReadGranule(m_Channel1, stream);
+    return CountGranule();
+}
+
+int CLayer2StereoSubband::OutputSample(int nChannels, CSynthesisFilter* pFilter0,
+                                       CSynthesisFilter* pFilter1) {
+    const int nPart = Part();
+    if (m_Channel0.nAllocation != 0) {
+        pFilter0->m_fInput[m_nSubband] =
+            m_Channel0.fScalefactor[nPart] * Requantise(m_Channel0, m_nSample);
+    }
+    if (m_Channel1.nAllocation != 0 && nChannels == 0) {
+        pFilter1->m_fInput[m_nSubband] =
+            m_Channel1.fScalefactor[nPart] * Requantise(m_Channel1, m_nSample);
+    }
+    return CountSample();
+}

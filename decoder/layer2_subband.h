@@ -1,0 +1,73 @@
+// The Layer II subband decoders: one channel, two channels coded apart, and
+// joint stereo above the bound (one allocation and sample set, two
+// scalefactor sets).
+#pragma once
+
+#include "decoder/layer2_tables.h"
+#include "decoder/subband_decoder.h"
+
+// What one channel of a subband carries in the current frame.
+struct CLayer2Channel {
+    unsigned nAllocation = 0;
+    int nScfsi = 0;
+    float fScalefactor[3] = {};
+    CQuantClass quant = {};
+    float fSample[3] = {};
+};
+
+class CLayer2Subband : public CSubbandDecoder {
+  public:
+    explicit CLayer2Subband(int nSubband) : m_nSubband(nSubband) {}
+
+    void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
+    void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
+    int ReadSamples(CBitStream& stream) override;
+    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
+                     CSynthesisFilter* pFilter1) override;
+    virtual void ReadScfsi(CBitStream& stream, CCrc16* pCrc);
+
+  protected:
+    // The allocation width and class row of this subband in this frame.
+    static int AllocationBitsOf(const CFrameHeader& header, int nSubband);
+    static const CQuantClass* RowOf(const CFrameHeader& header, int nSubband);
+    // Counts the granule; 1 on the twelfth.
+    int CountGranule();
+    // Counts the sample of the granule; 1 on the third.
+    int CountSample();
+    // The scalefactor set (0..2) of the granule just read.
+    int Part() const { return m_nGranule <= 4 ? 0 : m_nGranule <= 8 ? 1 : 2; }
+
+    int m_nSubband;
+    CLayer2Channel m_Channel0;
+    int m_nGranule = 0;
+    int m_nSample = 0;
+};
+
+class CLayer2JointSubband : public CLayer2Subband {
+  public:
+    using CLayer2Subband::CLayer2Subband;
+
+    void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
+    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
+                     CSynthesisFilter* pFilter1) override;
+    void ReadScfsi(CBitStream& stream, CCrc16* pCrc) override;
+
+  private:
+    int m_nScfsi1 = 0;
+    float m_fScalefactor1[3] = {};
+};
+
+class CLayer2StereoSubband : public CLayer2Subband {
+  public:
+    using CLayer2Subband::CLayer2Subband;
+
+    void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
+    void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
+    int ReadSamples(CBitStream& stream) override;
+    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
+                     CSynthesisFilter* pFilter1) override;
+    void ReadScfsi(CBitStream& stream, CCrc16* pCrc) override;
+
+  private:
+    CLayer2Channel m_Channel1;
+};

@@ -1,0 +1,11 @@
+// A PCM sink that keeps nothing: for reading a stream's header without
+// playing it.
+#pragma once
+
+#include "synth/audio_sink.h"
+
+class CDiscardSink : public CAudioSink {
+  public:
+    void WriteSample(int16_t, int16_t) override {}
+    int32_t EndFrame() override { return 1; }
+};

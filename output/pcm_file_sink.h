@@ -1,0 +1,41 @@
+// A PCM sink that writes the decoded samples, channels interleaved, into a
+// WAV file or a headerless little-endian 16-bit file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/wav_file_writer.h"
+#include "synth/audio_sink.h"
+
+class CPcmFileSink : public CAudioSink {
+  public:
+    CPcmFileSink() = default;
+    ~CPcmFileSink() override;
+
+    // "-" is standard output. bWav false writes the bare samples.
+    bool Open(const std::string& strPath, bool bWav, int nChannels, uint32_t nSampleRate,
+              std::string& strReason);
+    // Writes what is still buffered and closes; false if anything was lost.
+    bool Close();
+    bool Failed() const { return m_bFailed; }
+    // The sink usually dies with its decoder: this flag, when given, learns
+    // whether the last writes and the close went through.
+    void ReportFailureTo(bool* pFailed) { m_pFailed = pFailed; }
+
+    void WriteSample(int16_t nChannel, int16_t nSample) override;
+    // Interleaves the frame's samples; a channel that got fewer samples than
+    // the other in this frame is filled up with silence.
+    int32_t EndFrame() override;
+
+  private:
+    void Flush();
+
+    CWavFileWriter m_Writer;
+    int m_nChannels = 0;
+    bool m_bFailed = false;
+    bool* m_pFailed = nullptr;
+    std::vector<int16_t> m_nFrame[2];
+    std::vector<uint8_t> m_bPending;
+};
