@@ -1,0 +1,258 @@
+// The decoder driver on built streams: every kind of stream decodes to whole
+// frames, damaged frames are dropped quietly, warnings come once per run,
+// and seeks lose nothing.
+#include "decoder/audio_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "output/discard_sink.h"
+#include "player/control_block.h"
+#include "tests/support/recording_presenter.h"
+#include "tests/support/recording_sink.h"
+#include "tests/support/stream_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr int kLayer1Bitrates = 14;
+const char kIllegalAllocation[] = "WARNING: stream contains an illegal allocation!\n";
+const char kModeSwitch[] = "illegal switch from single channel to stereo or vice versa!\n";
+const char kRateSwitch[] =
+    "sorry, can't switch the sample frequency in the middle of the stream!\n";
+
+bool IsLegalLayer2(int nBitrateIndex, int nMode) {
+    const bool bLow = nBitrateIndex == 1 || nBitrateIndex == 2 || nBitrateIndex == 3 ||
+                      nBitrateIndex == 5;
+    return nMode == 3 ? nBitrateIndex < 11 : !bLow;
+}
+
+// A frame whose first subbands carry a quiet tone-like pattern.
+CFrameSpec Sounding(int nLayer, int nBitrateIndex, int nFrequencyIndex, int nMode) {
+    CFrameSpec spec;
+    spec.nLayer = nLayer;
+    spec.nBitrateIndex = nBitrateIndex;
+    spec.nFrequencyIndex = nFrequencyIndex;
+    spec.nMode = nMode;
+    spec.SetAll(1, 20, 2, 3);
+    return spec;
+}
+
+class AudioDecoderTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetControlBlock(); }
+
+    CDecodeResult Decode(const std::vector<uint8_t>& bytes) {
+        return DecodeFile(m_dir.Write("s" + std::to_string(m_nFiles++) + ".mp2", bytes));
+    }
+
+    CRecordingPresenter m_presenter;
+    CTempDir m_dir;
+    int m_nFiles = 0;
+};
+
+TEST_F(AudioDecoderTest, EveryRateBitrateModeAndProtectionDecodesToWholeFrames) {
+    int nStreams = 0;
+    for (int nLayer = 1; nLayer <= 2; ++nLayer) {
+        for (int nRate = 0; nRate < 3; ++nRate) {
+            for (int nBitrate = 1; nBitrate <= kLayer1Bitrates; ++nBitrate) {
+                for (int nMode = 0; nMode < 4; ++nMode) {
+                    if (nLayer == 2 && !IsLegalLayer2(nBitrate, nMode)) {
+                        continue;
+                    }
+                    for (int nExtension = 0; nExtension < (nMode == 1 ? 4 : 1); ++nExtension) {
+                        for (bool bProtected : {false, true}) {
+                            CFrameSpec spec = Sounding(nLayer, nBitrate, nRate, nMode);
+                            spec.nModeExtension = nExtension;
+                            spec.bProtected = bProtected;
+                            spec.nPadding = nBitrate % 2;
+                            const CDecodeResult result = Decode(BuildStream(spec, 3));
+                            SCOPED_TRACE(testing::Message()
+                                         << "layer " << nLayer << " rate " << nRate << " bitrate "
+                                         << nBitrate << " mode " << nMode << " ext "
+                                         << nExtension << " crc " << bProtected);
+                            ASSERT_EQ(result.nInitialized, 1);
+                            const int nChannels = nMode == 3 ? 1 : 2;
+                            EXPECT_EQ(result.nChannels, nChannels);
+                            EXPECT_EQ(result.nFrames, 3);
+                            const auto nSamples =
+                                static_cast<std::size_t>(3 * SamplesPerFrame(nLayer));
+                            EXPECT_EQ(result.nSamples[0].size(), nSamples);
+                            EXPECT_EQ(result.nSamples[1].size(), nChannels == 2 ? nSamples : 0u);
+                            ++nStreams;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(nStreams, 500);
+    EXPECT_TRUE(m_presenter.Messages().empty());
+}
+
+TEST_F(AudioDecoderTest, CodedSubbandsMakeSoundAndBothChannelsAgreeWhenCodedAlike) {
+    for (int nLayer : {1, 2}) {
+        const CDecodeResult result = Decode(BuildStream(Sounding(nLayer, 10, 0, 0), 4));
+        ASSERT_EQ(result.nInitialized, 1);
+        EXPECT_EQ(result.nSamples[0], result.nSamples[1]);
+        int nLoudest = 0;
+        for (int16_t nSample : result.nSamples[0]) {
+            nLoudest = std::max(nLoudest, std::abs(static_cast<int>(nSample)));
+        }
+        EXPECT_GT(nLoudest, 100) << nLayer;
+    }
+}
+
+TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsDroppedWithoutAWord) {
+    CFrameSpec good = Sounding(2, 10, 0, 0);
+    good.bProtected = true;
+    CFrameSpec bad = good;
+    bad.bWrongCrc = true;
+    std::vector<uint8_t> bytes = BuildFrame(good);
+    Append(bytes, BuildFrame(bad));
+    Append(bytes, BuildFrame(good));
+    Append(bytes, BuildFrame(bad));
+    Append(bytes, BuildFrame(good));
+    const CDecodeResult result = Decode(bytes);
+    EXPECT_EQ(result.nFrames, 3);
+    EXPECT_EQ(result.nSamples[0].size(), 3u * 1152);
+    EXPECT_TRUE(m_presenter.Messages().empty());
+
+    CFrameSpec layer1 = Sounding(1, 12, 0, 1);
+    layer1.bProtected = true;
+    layer1.bWrongCrc = true;
+    EXPECT_EQ(Decode(BuildStream(layer1, 4)).nFrames, 0);
+}
+
+TEST_F(AudioDecoderTest, DamagedStreamsWarnOncePerRun) {
+    CFrameSpec illegal = Sounding(1, 12, 0, 0);
+    illegal.nAllocation[1][7] = 15;
+    CDecodeResult result = Decode(BuildStream(illegal, 20));
+    EXPECT_EQ(result.nFrames, 20);
+    EXPECT_EQ(m_presenter.Count(kIllegalAllocation), 1);
+
+    // Mode and rate changing on every frame.
+    m_presenter.Clear();
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 20; ++i) {
+        Append(bytes, BuildFrame(Sounding(2, 10, i % 2 == 0 ? 0 : 1, i % 2 == 0 ? 0 : 3)));
+    }
+    result = Decode(bytes);
+    EXPECT_EQ(result.nFrames, 20);
+    EXPECT_EQ(m_presenter.Count(kModeSwitch), 1);
+    EXPECT_EQ(m_presenter.Count(kRateSwitch), 1);
+    EXPECT_EQ(m_presenter.Messages().size(), 2u);
+    // Single-channel frames of a stereo stream go into the first channel only.
+    EXPECT_EQ(result.nSamples[0].size(), 20u * 1152);
+    EXPECT_EQ(result.nSamples[1].size(), 10u * 1152);
+
+    // A new run through the file warns again.
+    m_presenter.Clear();
+    Decode(bytes);
+    EXPECT_EQ(m_presenter.Count(kModeSwitch), 1);
+}
+
+TEST_F(AudioDecoderTest, LayersMayChangeWithoutAWord) {
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 6; ++i) {
+        Append(bytes, BuildFrame(Sounding(i % 2 == 0 ? 1 : 2, 10, 0, 0)));
+    }
+    const CDecodeResult result = Decode(bytes);
+    EXPECT_EQ(result.nFrames, 6);
+    EXPECT_EQ(result.nSamples[0].size(), 3u * 384 + 3u * 1152);
+    EXPECT_TRUE(m_presenter.Messages().empty());
+}
+
+TEST_F(AudioDecoderTest, UnusableFirstFramesFailInitialisation) {
+    CFrameSpec layer3 = Sounding(3, 8, 0, 0);
+    std::vector<uint8_t> bytes = BuildFrame(layer3);
+    bytes.resize(2000, 0);
+    EXPECT_EQ(Decode(bytes).nInitialized, 0);
+    CFrameSpec free = Sounding(2, 0, 0, 0);
+    bytes = BuildFrame(free);
+    bytes.resize(2000, 0);
+    EXPECT_EQ(Decode(bytes).nInitialized, 0);
+    EXPECT_EQ(Decode({}).nInitialized, 0);
+    EXPECT_EQ(DecodeFile(m_dir.File("missing")).nInitialized, 0);
+}
+
+TEST_F(AudioDecoderTest, PlayingTimeIsTheLengthAtTheFirstBitrate) {
+    CFrameSpec spec = Sounding(2, 8, 0, 0);
+    std::vector<uint8_t> bytes = BuildStream(spec, 10);
+    bytes.resize(4000000, 0);
+    const std::string strPath = m_dir.Write("long.mp2", bytes);
+    g_nPosition = 100;
+    CAudioDecoder decoder(strPath.c_str(), [](int16_t, const CFrameHeader&) {
+        return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
+    });
+    EXPECT_EQ(decoder.PlayingTime(), 0.0f);
+    ASSERT_EQ(decoder.Initialize(), 1);
+    EXPECT_FLOAT_EQ(decoder.PlayingTime(), 250.0f);
+    EXPECT_EQ(g_nPosition, 0);  // an ended position starts again at 0
+}
+
+class SeekTest : public AudioDecoderTest {
+  protected:
+    // Decodes nBefore frames, seeks to nPercent, then decodes to the end.
+    int FramesAroundSeek(const std::vector<uint8_t>& bytes, int nBefore, int nPercent) {
+        const std::string strPath = m_dir.Write("seek" + std::to_string(m_nFiles++), bytes);
+        CRecording recording;
+        CAudioDecoder decoder(strPath.c_str(), [&](int16_t, const CFrameHeader&) {
+            return std::unique_ptr<CAudioSink>(std::make_unique<CRecordingSink>(recording));
+        });
+        EXPECT_EQ(decoder.Initialize(), 1);
+        for (int i = 0; i < nBefore; ++i) {
+            EXPECT_EQ(decoder.DecodeFrame(), 1);
+        }
+        EXPECT_EQ(decoder.SeekPercent(nPercent), 1);
+        int nCalls = 0;
+        while (nCalls < 10000 && decoder.DecodeFrame() != 0) {
+            ++nCalls;
+        }
+        return recording.nFrames;
+    }
+};
+
+TEST_F(SeekTest, TheFrameInHandIsKeptAndTheNextIsTheFirstAfterTheOffset) {
+    for (int nLayer : {1, 2}) {
+        CFrameSpec spec = Sounding(nLayer, 10, 0, 0);
+        spec.bProtected = true;
+        const std::vector<uint8_t> frame = BuildFrame(spec);
+        const int nFrames = 40;
+        const std::vector<uint8_t> bytes = BuildStream(spec, nFrames);
+        for (int nPercent : {0, 10, 33, 50, 99, 100}) {
+            const auto nOffset = static_cast<std::size_t>(nPercent * bytes.size() / 100);
+            const std::size_t nStartsAfter =
+                nFrames - (nOffset + frame.size() - 1) / frame.size();
+            SCOPED_TRACE(testing::Message() << "layer " << nLayer << " at " << nPercent << "%");
+            // Two frames decoded, the third in hand: it is decoded whole.
+            EXPECT_EQ(FramesAroundSeek(bytes, 2, nPercent),
+                      static_cast<int>(3 + nStartsAfter));
+        }
+    }
+    EXPECT_TRUE(m_presenter.Messages().empty());
+}
+
+TEST_F(SeekTest, NoSoundIsMadeOfBytesThatAreNotFrames) {
+    // Frames separated by long runs of junk that holds a false sync followed
+    // by non-frame bytes: a seek into the junk must not decode it.
+    CFrameSpec spec = Sounding(2, 10, 0, 0);
+    std::vector<uint8_t> bytes;
+    for (int i = 0; i < 10; ++i) {
+        Append(bytes, BuildFrame(spec));
+    }
+    std::vector<uint8_t> junk(5000, 0x11);
+    junk[100] = 0xFF;
+    junk[101] = 0xFD;
+    junk[102] = 0xA0;
+    junk[103] = 0x04;
+    Append(bytes, junk);
+    for (int i = 0; i < 3; ++i) {
+        Append(bytes, BuildFrame(spec));
+    }
+    // 50% lands inside the junk, before its false sync.
+    EXPECT_EQ(FramesAroundSeek(bytes, 1, 50), 2 + 3);
+}
+
+}  // namespace

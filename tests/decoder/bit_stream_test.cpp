@@ -1,0 +1,208 @@
+// The stream file and bit reader: field reads across words and past the
+// payload, the start checks, tags, seeks and positions; and the CRC register.
+#include "decoder/bit_stream.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "decoder/crc16.h"
+#include "tests/support/recording_presenter.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
+    std::vector<uint8_t> bytes;
+    for (int v : values) {
+        bytes.push_back(static_cast<uint8_t>(v));
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> Filled(std::size_t nBytes, uint8_t bValue) {
+    return std::vector<uint8_t>(nBytes, bValue);
+}
+
+class BitStreamTest : public ::testing::Test {
+  protected:
+    CRecordingPresenter m_presenter;
+    CTempDir m_dir;
+};
+
+TEST_F(BitStreamTest, ReadsFieldsWithinAndAcrossWords) {
+    CBitStream stream(m_dir.Write("a", Bytes({0x12, 0x34, 0x56, 0x78})).c_str());
+    ASSERT_EQ(stream.LoadFrame(4), 1);
+    EXPECT_EQ(stream.GetBits(4), 0x1u);
+    EXPECT_EQ(stream.GetBits(12), 0x234u);
+    EXPECT_EQ(stream.GetBits(16), 0x5678u);
+
+    CBitStream straddle(m_dir.Write("b", Bytes({0, 0, 0, 0x0F, 0xF0, 0, 0, 0})).c_str());
+    ASSERT_EQ(straddle.LoadFrame(8), 1);
+    EXPECT_EQ(straddle.GetBits(16), 0u);
+    EXPECT_EQ(straddle.GetBits(12), 0u);
+    EXPECT_EQ(straddle.GetBits(8), 0xFFu);
+    EXPECT_EQ(straddle.GetBits(0), 0u);
+}
+
+TEST_F(BitStreamTest, ReadsPastThePayloadGiveZeroAndStayInTheBuffer) {
+    CBitStream six(m_dir.Write("six", Bytes({0xAB, 0xCD, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})).c_str());
+    ASSERT_EQ(six.LoadFrame(6), 1);
+    EXPECT_EQ(six.GetBits(16), 0xABCDu);
+    EXPECT_EQ(six.GetBits(16), 0x1234u);
+    // The partly loaded word reads as loaded bytes followed by zeros, never
+    // as the file's next bytes.
+    EXPECT_EQ(six.GetBits(16), 0x5678u);
+    EXPECT_EQ(six.GetBits(16), 0u);
+    for (int i = 0; i < 2000; ++i) {
+        EXPECT_EQ(six.GetBits(16), 0u);
+    }
+
+    CBitStream four(m_dir.Write("four", Bytes({0x11, 0x22, 0x33, 0x44})).c_str());
+    ASSERT_EQ(four.LoadFrame(4), 1);
+    EXPECT_EQ(four.GetBits(16), 0x1122u);
+    EXPECT_EQ(four.GetBits(16), 0x3344u);
+
+    // A full buffer read to its very end and beyond.
+    CBitStream full(m_dir.Write("full", Filled(1732, 0xFF)).c_str());
+    ASSERT_EQ(full.LoadFrame(1732), 1);
+    for (int i = 0; i < 866; ++i) {
+        ASSERT_EQ(full.GetBits(16), 0xFFFFu) << i;
+    }
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(full.GetBits(13), 0u);
+    }
+}
+
+TEST_F(BitStreamTest, LoadFrameRefusesOversizeAndShortPayloads) {
+    CBitStream stream(m_dir.Write("big", Filled(4000, 0x55)).c_str());
+    EXPECT_EQ(stream.LoadFrame(1733), 0);
+    EXPECT_EQ(m_presenter.Count("Internal error: framelength > bufferlength?!\n"), 1);
+    EXPECT_EQ(stream.LoadFrame(1732), 1);
+    EXPECT_EQ(stream.LoadFrame(1732), 1);
+    EXPECT_EQ(stream.LoadFrame(1732), 0);  // 536 bytes left
+}
+
+TEST_F(BitStreamTest, WordsAndBytesComeInFileOrder) {
+    CBitStream stream(m_dir.Write("w", Bytes({0xFF, 0xFD, 0x90, 0x04, 0x07})).c_str());
+    uint32_t dwWord = 0;
+    ASSERT_EQ(stream.ReadWord(dwWord), 1);
+    EXPECT_EQ(dwWord, 0xFFFD9004u);
+    EXPECT_EQ(stream.ReadWord(dwWord), 0);
+    EXPECT_EQ(stream.ReadByte(), -1);
+}
+
+TEST_F(BitStreamTest, TellsSystemAndVideoStreamsAndGoesOn) {
+    const std::string strSystem = m_dir.Write("sys", Bytes({0, 0, 1, 0xBA, 0xFF}));
+    CBitStream system(strSystem.c_str());
+    EXPECT_EQ(m_presenter.Count(strSystem + " is an MPEG system stream, which is beyond me!"), 1);
+    EXPECT_EQ(system.ReadByte(), 0);
+
+    const std::string strVideo = m_dir.Write("vid", Bytes({0, 0, 1, 0xB3}));
+    CBitStream video(strVideo.c_str());
+    EXPECT_EQ(m_presenter.Count(strVideo + " is an MPEG video stream, which is beyond me!"), 1);
+
+    m_presenter.Clear();
+    CBitStream other(m_dir.Write("other", Bytes({0, 0, 1, 0xB9})).c_str());
+    CBitStream tiny(m_dir.Write("tiny", Bytes({0, 0, 1})).c_str());
+    EXPECT_TRUE(m_presenter.Messages().empty());
+}
+
+TEST_F(BitStreamTest, MissingFilesAndDirectoriesFailEveryRead) {
+    const std::string strMissing = m_dir.File("missing.mp2");
+    CBitStream missing(strMissing.c_str());
+    EXPECT_EQ(m_presenter.Count("couldn't open file \"" + strMissing + "\" for reading!\n"), 1);
+    EXPECT_FALSE(missing.IsOpen());
+    uint32_t dwWord = 0;
+    EXPECT_EQ(missing.ReadWord(dwWord), 0);
+    EXPECT_EQ(missing.ReadByte(), -1);
+    EXPECT_EQ(missing.LoadFrame(10), 0);
+    EXPECT_EQ(missing.SeekPercent(50), 0);
+    EXPECT_EQ(missing.PositionPercent(), 0);
+
+    CBitStream directory(m_dir.Path().c_str());
+    EXPECT_FALSE(directory.IsOpen());
+}
+
+TEST_F(BitStreamTest, SeeksByPercentOfTheLengthAndReportsWholePercents) {
+    std::vector<uint8_t> bytes(1001);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<uint8_t>(i * 7);
+    }
+    CBitStream stream(m_dir.Write("s", bytes).c_str());
+    ASSERT_EQ(stream.SeekPercent(50), 1);
+    EXPECT_EQ(stream.Position(), 500);
+    EXPECT_EQ(stream.ReadByte(), static_cast<uint8_t>(500 * 7));
+    EXPECT_EQ(stream.PositionPercent(), 50);
+    ASSERT_EQ(stream.SeekPercent(100), 1);
+    EXPECT_EQ(stream.Position(), 1001);
+    EXPECT_EQ(stream.ReadByte(), -1);
+    EXPECT_EQ(stream.PositionPercent(), 100);
+    ASSERT_EQ(stream.SeekPercent(0), 1);
+    EXPECT_EQ(stream.ReadByte(), 0);
+    // Out-of-range requests are held to the file.
+    EXPECT_EQ(stream.SeekPercent(250), 1);
+    EXPECT_EQ(stream.Position(), 1001);
+
+    CBitStream empty(m_dir.Write("empty", {}).c_str());
+    EXPECT_EQ(empty.Length(), 0);
+    EXPECT_EQ(empty.PositionPercent(), 0);
+    EXPECT_EQ(empty.SeekPercent(50), 1);
+    EXPECT_EQ(empty.PositionPercent(), 0);
+}
+
+TEST_F(BitStreamTest, SkipsALeadingId3v2TagAndStopsAtATrailingId3v1Block) {
+    // A tag of 20 bytes (syncsafe size 0x00 0x00 0x00 0x0A after 10 header
+    // bytes), then audio bytes, then "TAG" and 125 more.
+    std::vector<uint8_t> bytes = Bytes({'I', 'D', '3', 3, 0, 0, 0, 0, 0, 10});
+    bytes.resize(20, 0xFF);
+    for (int i = 0; i < 8; ++i) {
+        bytes.push_back(static_cast<uint8_t>(0x30 + i));
+    }
+    std::vector<uint8_t> tag(128, 0xFF);
+    tag[0] = 'T';
+    tag[1] = 'A';
+    tag[2] = 'G';
+    bytes.insert(bytes.end(), tag.begin(), tag.end());
+    CBitStream stream(m_dir.Write("tagged", bytes).c_str());
+    EXPECT_EQ(stream.AudioBytes(), 8);
+    uint32_t dwWord = 0;
+    ASSERT_EQ(stream.ReadWord(dwWord), 1);
+    EXPECT_EQ(dwWord, 0x30313233u);
+    ASSERT_EQ(stream.ReadWord(dwWord), 1);
+    EXPECT_EQ(stream.ReadByte(), -1);
+    // A seek into the tag lands at its end.
+    ASSERT_EQ(stream.SeekPercent(1), 1);
+    EXPECT_EQ(stream.ReadByte(), 0x30);
+
+    // A tag whose size runs past the end leaves no audio at all.
+    std::vector<uint8_t> overlong = Bytes({'I', 'D', '3', 4, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F});
+    overlong.resize(300, 0xFF);
+    CBitStream none(m_dir.Write("overlong", overlong).c_str());
+    EXPECT_EQ(none.AudioBytes(), 0);
+    EXPECT_EQ(none.ReadByte(), -1);
+}
+
+TEST(Crc16Test, MatchesTheCheckValues) {
+    CCrc16 crc;
+    EXPECT_EQ(crc.Value(), 0xFFFF);
+    for (char c : std::string("abc")) {
+        crc.Update(static_cast<uint32_t>(c), 8);
+    }
+    EXPECT_EQ(crc.Value(), 0x44D8);
+    crc.Reset();
+    for (char c : std::string("123456789")) {
+        crc.Update(static_cast<uint32_t>(c), 8);
+    }
+    EXPECT_EQ(crc.Value(), 0xAEE7);
+    // Bits fed in pieces give the same register as whole bytes.
+    CCrc16 pieces;
+    for (char c : std::string("123456789")) {
+        pieces.Update(static_cast<uint32_t>(c) >> 4, 4);
+        pieces.Update(static_cast<uint32_t>(c) & 15, 4);
+    }
+    EXPECT_EQ(pieces.Value(), 0xAEE7);
+}
+
+}  // namespace

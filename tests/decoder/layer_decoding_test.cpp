@@ -1,0 +1,243 @@
+// Requantisation of Layer I and Layer II subband samples, read from payload
+// bytes by the subband decoders and stored into the filters' input.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "decoder/bit_stream.h"
+#include "decoder/crc16.h"
+#include "decoder/frame_header.h"
+#include "decoder/layer1_subband.h"
+#include "decoder/layer2_subband.h"
+#include "synth/synthesis_filter.h"
+#include "tests/support/recording_presenter.h"
+#include "tests/support/stream_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+class LayerDecodingTest : public ::testing::Test {
+  protected:
+    // A bit stream whose loaded payload holds the bits written to `bits`.
+    std::unique_ptr<CBitStream> Payload(const CBitWriter& bits) {
+        std::vector<uint8_t> bytes = bits.Bytes();
+        bytes.resize(bytes.size() + 8, 0);
+        auto pStream = std::make_unique<CBitStream>(m_dir.Write("p", bytes).c_str());
+        EXPECT_EQ(pStream->LoadFrame(static_cast<uint32_t>(bytes.size())), 1);
+        return pStream;
+    }
+
+    void SetHeader(const CFrameSpec& spec) { m_header.ParseWord(HeaderWord(spec)); }
+
+    CRecordingPresenter m_presenter;
+    CTempDir m_dir;
+    CFrameHeader m_header;
+    CSynthesisFilter m_filter0{0, 32768.0f};
+    CSynthesisFilter m_filter1{1, 32768.0f};
+};
+
+TEST_F(LayerDecodingTest, LayerOneTwoBitCodesGiveThirds) {
+    // Allocation 1, scalefactor index 3 (1.0), then the codes 0..3.
+    CBitWriter bits;
+    bits.Put(1, 4);
+    bits.Put(3, 6);
+    for (uint32_t nCode : {0u, 1u, 2u, 3u}) {
+        bits.Put(nCode, 2);
+    }
+    auto pStream = Payload(bits);
+    CLayer1Subband subband(5);
+    subband.ReadAllocation(*pStream, m_header, nullptr);
+    subband.ReadScalefactors(*pStream, m_header);
+    for (float fExpected : {-2.0f / 3, 0.0f, 2.0f / 3, 4.0f / 3}) {
+        EXPECT_EQ(subband.ReadSamples(*pStream), 0);
+        EXPECT_EQ(subband.OutputSample(1, &m_filter0, nullptr), 1);
+        EXPECT_NEAR(m_filter0.m_fInput[5], fExpected, 1e-6);
+    }
+}
+
+TEST_F(LayerDecodingTest, LayerOneCountsTwelveSlotsWhateverTheAllocation) {
+    CBitWriter bits;
+    bits.Put(0, 4);
+    auto pStream = Payload(bits);
+    CLayer1Subband subband(0);
+    subband.ReadAllocation(*pStream, m_header, nullptr);
+    subband.ReadScalefactors(*pStream, m_header);
+    for (int i = 1; i <= 24; ++i) {
+        EXPECT_EQ(subband.ReadSamples(*pStream), i % 12 == 0 ? 1 : 0) << i;
+        subband.OutputSample(1, &m_filter0, nullptr);
+        EXPECT_EQ(m_filter0.m_fInput[0], 0.0f);
+    }
+}
+
+TEST_F(LayerDecodingTest, LayerOneWidestCodeAndIllegalAllocation) {
+    CBitWriter bits;
+    bits.Put(14, 4);
+    bits.Put(15, 4);  // a stereo subband: channel 1 has the forbidden code
+    bits.Put(3, 6);
+    bits.Put(3, 6);
+    bits.Put(16383, 15);
+    bits.Put(0xFFFF, 16);
+    auto pStream = Payload(bits);
+    CLayer1StereoSubband subband(2);
+    CCrc16 crc;
+    subband.ReadAllocation(*pStream, m_header, &crc);
+    CCrc16 expected;
+    expected.Update(14, 4);
+    expected.Update(15, 4);
+    EXPECT_EQ(crc.Value(), expected.Value());
+    EXPECT_EQ(m_presenter.Count("WARNING: stream contains an illegal allocation!\n"), 1);
+    subband.ReadScalefactors(*pStream, m_header);
+    subband.ReadSamples(*pStream);
+    subband.OutputSample(0, &m_filter0, &m_filter1);
+    EXPECT_EQ(m_filter0.m_fInput[2], 0.0f);  // (32766 - 32768 + 2) / 32767
+    EXPECT_EQ(m_filter1.m_fInput[2], 0.0f);
+    EXPECT_EQ(pStream->GetBits(16), 0u);     // 16 bits were read for code 15
+}
+
+TEST_F(LayerDecodingTest, LayerOneJointSubbandScalesOneSampleForEachChannel) {
+    CBitWriter bits;
+    bits.Put(2, 4);   // 3-bit codes
+    bits.Put(3, 6);   // 1.0
+    bits.Put(0, 6);   // 2.0
+    bits.Put(7, 3);   // (14 - 8 + 2) / 7 = 8/7
+    auto pStream = Payload(bits);
+    CLayer1JointSubband subband(20);
+    subband.ReadAllocation(*pStream, m_header, nullptr);
+    subband.ReadScalefactors(*pStream, m_header);
+    subband.ReadSamples(*pStream);
+    subband.OutputSample(0, &m_filter0, &m_filter1);
+    EXPECT_NEAR(m_filter0.m_fInput[20], 8.0f / 7, 1e-6);
+    EXPECT_NEAR(m_filter1.m_fInput[20], 16.0f / 7, 1e-6);
+}
+
+TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst) {
+    // Single channel, 32 kHz, 48 kbit/s: the low-rate table, 4-bit
+    // allocations in subbands 0-1. Allocation 1 is 3 levels, 5-bit groups.
+    CFrameSpec spec;
+    spec.nBitrateIndex = 2;
+    spec.nFrequencyIndex = 2;
+    spec.nMode = 3;
+    SetHeader(spec);
+    CBitWriter bits;
+    bits.Put(1, 4);   // allocation
+    bits.Put(2, 2);   // scfsi 2: one scalefactor for the frame
+    bits.Put(3, 6);   // 1.0
+    for (uint32_t nCode : {5u, 13u, 26u, 27u, 31u}) {
+        bits.Put(nCode, 5);
+    }
+    auto pStream = Payload(bits);
+    CLayer2Subband subband(0);
+    subband.ReadAllocation(*pStream, m_header, nullptr);
+    subband.ReadScfsi(*pStream, nullptr);
+    subband.ReadScalefactors(*pStream, m_header);
+    const float fThird = 2.0f / 3;
+    const float fExpected[5][3] = {{fThird, 0, -fThird}, {0, 0, 0}, {fThird, fThird, fThird},
+                                   {0, 0, 0}, {0, 0, 0}};
+    for (const auto& fGranule : fExpected) {
+        EXPECT_EQ(subband.ReadSamples(*pStream), 0);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(subband.OutputSample(1, &m_filter0, nullptr), i == 2 ? 1 : 0);
+            EXPECT_NEAR(m_filter0.m_fInput[0], fGranule[i], 1e-6);
+        }
+    }
+}
+
+TEST_F(LayerDecodingTest, LayerTwoNineLevelCodesOutOfRangeAreSilent) {
+    // Row E, allocation 3 in subband 5 is 9 levels: 10-bit groups; nbal 3.
+    CFrameSpec spec;
+    spec.nBitrateIndex = 2;
+    spec.nFrequencyIndex = 2;
+    spec.nMode = 3;
+    SetHeader(spec);
+    CBitWriter bits;
+    bits.Put(3, 3);
+    bits.Put(2, 2);
+    bits.Put(3, 6);
+    bits.Put(728, 10);   // the last group: all three 8/9
+    bits.Put(1023, 10);  // no group
+    auto pStream = Payload(bits);
+    CLayer2Subband subband(5);
+    subband.ReadAllocation(*pStream, m_header, nullptr);
+    subband.ReadScfsi(*pStream, nullptr);
+    subband.ReadScalefactors(*pStream, m_header);
+    subband.ReadSamples(*pStream);
+    for (int i = 0; i < 3; ++i) {
+        subband.OutputSample(1, &m_filter0, nullptr);
+        EXPECT_NEAR(m_filter0.m_fInput[5], 8.0f / 9, 1e-6);
+    }
+    subband.ReadSamples(*pStream);
+    for (int i = 0; i < 3; ++i) {
+        subband.OutputSample(1, &m_filter0, nullptr);
+        EXPECT_EQ(m_filter0.m_fInput[5], 0.0f);
+    }
+}
+
+TEST_F(LayerDecodingTest, LayerTwoUngroupedCodesAndScalefactorSelection) {
+    // Stereo 44.1 kHz 192 kbit/s: rows A-D. Subband 0, allocation 3 in row A
+    // is 15 levels (4-bit codes): code 0 gives 1.0666667 * (-1 + 0.125).
+    CFrameSpec spec;
+    spec.nBitrateIndex = 10;
+    SetHeader(spec);
+    CBitWriter bits;
+    bits.Put(3, 4);
+    bits.Put(0, 4);  // channel 1 carries nothing
+    bits.Put(1, 2);  // scfsi 1: granules 0-7 share the first scalefactor
+    bits.Put(3, 6);  // 1.0
+    bits.Put(63, 6); // granules 8-11 silent
+    for (int nGranule = 0; nGranule < 12; ++nGranule) {
+        for (int i = 0; i < 3; ++i) {
+            bits.Put(0, 4);
+        }
+    }
+    auto pStream = Payload(bits);
+    CLayer2StereoSubband subband(0);
+    subband.ReadAllocation(*pStream, m_header, nullptr);
+    subband.ReadScfsi(*pStream, nullptr);
+    subband.ReadScalefactors(*pStream, m_header);
+    for (int nGranule = 0; nGranule < 12; ++nGranule) {
+        EXPECT_EQ(subband.ReadSamples(*pStream), nGranule == 11 ? 1 : 0);
+        for (int i = 0; i < 3; ++i) {
+            m_filter1.m_fInput[0] = 0.0f;
+            subband.OutputSample(0, &m_filter0, &m_filter1);
+            EXPECT_NEAR(m_filter0.m_fInput[0], nGranule < 8 ? -0.93333333f : 0.0f, 1e-6);
+            EXPECT_EQ(m_filter1.m_fInput[0], 0.0f);
+        }
+    }
+}
+
+TEST_F(LayerDecodingTest, LayerTwoJointSubbandSharesSamplesAndFeedsTheCrcInOrder) {
+    CFrameSpec spec;
+    spec.nBitrateIndex = 10;
+    spec.nMode = 1;
+    SetHeader(spec);
+    CBitWriter bits;
+    bits.Put(1, 4);  // 3 levels in subband 0's row A
+    bits.Put(2, 2);
+    bits.Put(0, 2);
+    bits.Put(3, 6);                    // channel 0: 1.0 for all
+    bits.Put(0, 6);                    // channel 1: 2.0, 2.0 ...
+    bits.Put(3, 6);                    // ... then 1.0
+    bits.Put(6, 6);                    // ... then 0.5
+    bits.Put(26, 5);                   // 2/3, 2/3, 2/3
+    auto pStream = Payload(bits);
+    CLayer2JointSubband subband(0);
+    CCrc16 crc;
+    subband.ReadAllocation(*pStream, m_header, &crc);
+    subband.ReadScfsi(*pStream, &crc);
+    CCrc16 expected;
+    expected.Update(1, 4);
+    expected.Update(2, 2);
+    expected.Update(0, 2);
+    EXPECT_EQ(crc.Value(), expected.Value());
+    subband.ReadScalefactors(*pStream, m_header);
+    subband.ReadSamples(*pStream);
+    subband.OutputSample(0, &m_filter0, &m_filter1);
+    EXPECT_NEAR(m_filter0.m_fInput[0], 2.0f / 3, 1e-6);
+    EXPECT_NEAR(m_filter1.m_fInput[0], 4.0f / 3, 1e-6);
+    // With the selector at 1 only the first filter is written.
+    m_filter1.m_fInput[0] = 0.0f;
+    subband.OutputSample(1, &m_filter0, nullptr);
+    EXPECT_EQ(m_filter1.m_fInput[0], 0.0f);
+}
+
+}  // namespace

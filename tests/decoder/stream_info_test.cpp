@@ -1,0 +1,80 @@
+// The stream information text.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "decoder/audio_decoder.h"
+#include "output/discard_sink.h"
+#include "tests/support/recording_presenter.h"
+#include "tests/support/stream_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+class StreamInfoTest : public ::testing::Test {
+  protected:
+    std::string InfoOf(const CFrameSpec& spec, const std::string& strName = "song.mp2") {
+        const std::string strPath = m_dir.Write(strName, BuildStream(spec, 3));
+        CAudioDecoder decoder(strPath.c_str(), [](int16_t, const CFrameHeader&) {
+            return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
+        });
+        EXPECT_EQ(decoder.Initialize(), 1);
+        return decoder.FormatStreamInfo();
+    }
+
+    CRecordingPresenter m_presenter;
+    CTempDir m_dir;
+};
+
+TEST_F(StreamInfoTest, DescribesAJointStereoLayerTwoStream) {
+    CFrameSpec spec;
+    spec.nMode = 1;
+    spec.nBitrateIndex = 8;
+    EXPECT_EQ(InfoOf(spec),
+              "song.mp2 is a layer II joint stereo\n"
+              " MPEG audio stream without CRC checksums. \n"
+              "Its sample frequency is 44.1 kHz at a bitrate of 128 kbit/s.\n"
+              "It is an original and is not copyright protected.\n");
+}
+
+TEST_F(StreamInfoTest, NamesEveryFieldAsTheHeaderSays) {
+    CFrameSpec spec;
+    spec.nLayer = 1;
+    spec.nBitrateIndex = 2;
+    spec.nFrequencyIndex = 2;
+    spec.nMode = 3;
+    spec.bProtected = true;
+    spec.nOriginal = 0;
+    spec.nCopyright = 1;
+    EXPECT_EQ(InfoOf(spec),
+              "song.mp2 is a layer I single channel\n"
+              " MPEG audio stream with CRC checksums. \n"
+              "Its sample frequency is 32 kHz at a bitrate of 64 kbit/s.\n"
+              "It is a copy and is copyright protected.\n");
+    spec.nBitrateIndex = 1;
+    EXPECT_NE(InfoOf(spec).find("at a bitrate of 32 kbis/s."), std::string::npos);
+    CFrameSpec mono;
+    mono.nBitrateIndex = 2;
+    mono.nMode = 3;
+    mono.nFrequencyIndex = 1;
+    EXPECT_NE(InfoOf(mono).find("48 kHz at a bitrate of 48 kbit/s."), std::string::npos);
+    CFrameSpec dual;
+    dual.nMode = 2;
+    EXPECT_NE(InfoOf(dual).find("layer II dual channel\n"), std::string::npos);
+}
+
+TEST_F(StreamInfoTest, ShowsOnlyTheNameAfterTheLastSlash) {
+    CFrameSpec spec;
+    EXPECT_EQ(InfoOf(spec, "a\\b.mp2").rfind("a\\b.mp2 is a layer II stereo\n", 0), 0u);
+    const std::string strPath = m_dir.Write("x.mp2", BuildStream(spec, 2));
+    CAudioDecoder decoder(strPath.c_str(), [](int16_t, const CFrameHeader&) {
+        return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
+    });
+    ASSERT_EQ(decoder.Initialize(), 1);
+    decoder.ShowStreamInfo();
+    ASSERT_EQ(m_presenter.Messages().size(), 1u);
+    EXPECT_EQ(m_presenter.Messages()[0].nKind, MSG_INFORMATION);
+    EXPECT_EQ(m_presenter.Messages()[0].strText.rfind("x.mp2 is a layer II stereo\n", 0), 0u);
+}
+
+}  // namespace
