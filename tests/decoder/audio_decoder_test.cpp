@@ -23,8 +23,8 @@ const char kRateSwitch[] =
     "sorry, can't switch the sample frequency in the middle of the stream!\n";
 
 bool IsLegalLayer2(int nBitrateIndex, int nMode) {
-    const bool bLow = nBitrateIndex == 1 || nBitrateIndex == 2 || nBitrateIndex == 3 ||
-                      nBitrateIndex == 5;
+    const bool bLow =
+        nBitrateIndex == 1 || nBitrateIndex == 2 || nBitrateIndex == 3 || nBitrateIndex == 5;
     return nMode == 3 ? nBitrateIndex < 11 : !bLow;
 }
 
@@ -70,8 +70,8 @@ TEST_F(AudioDecoderTest, EveryRateBitrateModeAndProtectionDecodesToWholeFrames) 
                             const CDecodeResult result = Decode(BuildStream(spec, 3));
                             SCOPED_TRACE(testing::Message()
                                          << "layer " << nLayer << " rate " << nRate << " bitrate "
-                                         << nBitrate << " mode " << nMode << " ext "
-                                         << nExtension << " crc " << bProtected);
+                                         << nBitrate << " mode " << nMode << " ext " << nExtension
+                                         << " crc " << bProtected);
                             ASSERT_EQ(result.nInitialized, 1);
                             const int nChannels = nMode == 3 ? 1 : 2;
                             EXPECT_EQ(result.nChannels, nChannels);
@@ -223,12 +223,10 @@ TEST_F(SeekTest, TheFrameInHandIsKeptAndTheNextIsTheFirstAfterTheOffset) {
         const std::vector<uint8_t> bytes = BuildStream(spec, nFrames);
         for (int nPercent : {0, 10, 33, 50, 99, 100}) {
             const auto nOffset = static_cast<std::size_t>(nPercent * bytes.size() / 100);
-            const std::size_t nStartsAfter =
-                nFrames - (nOffset + frame.size() - 1) / frame.size();
+            const std::size_t nStartsAfter = nFrames - (nOffset + frame.size() - 1) / frame.size();
             SCOPED_TRACE(testing::Message() << "layer " << nLayer << " at " << nPercent << "%");
             // Two frames decoded, the third in hand: it is decoded whole.
-            EXPECT_EQ(FramesAroundSeek(bytes, 2, nPercent),
-                      static_cast<int>(3 + nStartsAfter));
+            EXPECT_EQ(FramesAroundSeek(bytes, 2, nPercent), static_cast<int>(3 + nStartsAfter));
         }
     }
     EXPECT_TRUE(m_presenter.Messages().empty());

@@ -47,7 +47,8 @@ TEST_F(BitStreamTest, ReadsFieldsWithinAndAcrossWords) {
 }
 
 TEST_F(BitStreamTest, ReadsPastThePayloadGiveZeroAndStayInTheBuffer) {
-    CBitStream six(m_dir.Write("six", Bytes({0xAB, 0xCD, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})).c_str());
+    CBitStream six(
+        m_dir.Write("six", Bytes({0xAB, 0xCD, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})).c_str());
     ASSERT_EQ(six.LoadFrame(6), 1);
     EXPECT_EQ(six.GetBits(16), 0xABCDu);
     EXPECT_EQ(six.GetBits(16), 0x1234u);

@@ -91,15 +91,15 @@ TEST_F(LayerDecodingTest, LayerOneWidestCodeAndIllegalAllocation) {
     subband.OutputSample(0, &m_filter0, &m_filter1);
     EXPECT_EQ(m_filter0.m_fInput[2], 0.0f);  // (32766 - 32768 + 2) / 32767
     EXPECT_EQ(m_filter1.m_fInput[2], 0.0f);
-    EXPECT_EQ(pStream->GetBits(16), 0u);     // 16 bits were read for code 15
+    EXPECT_EQ(pStream->GetBits(16), 0u);  // 16 bits were read for code 15
 }
 
 TEST_F(LayerDecodingTest, LayerOneJointSubbandScalesOneSampleForEachChannel) {
     CBitWriter bits;
-    bits.Put(2, 4);   // 3-bit codes
-    bits.Put(3, 6);   // 1.0
-    bits.Put(0, 6);   // 2.0
-    bits.Put(7, 3);   // (14 - 8 + 2) / 7 = 8/7
+    bits.Put(2, 4);  // 3-bit codes
+    bits.Put(3, 6);  // 1.0
+    bits.Put(0, 6);  // 2.0
+    bits.Put(7, 3);  // (14 - 8 + 2) / 7 = 8/7
     auto pStream = Payload(bits);
     CLayer1JointSubband subband(20);
     subband.ReadAllocation(*pStream, m_header, nullptr);
@@ -119,9 +119,9 @@ TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst)
     spec.nMode = 3;
     SetHeader(spec);
     CBitWriter bits;
-    bits.Put(1, 4);   // allocation
-    bits.Put(2, 2);   // scfsi 2: one scalefactor for the frame
-    bits.Put(3, 6);   // 1.0
+    bits.Put(1, 4);  // allocation
+    bits.Put(2, 2);  // scfsi 2: one scalefactor for the frame
+    bits.Put(3, 6);  // 1.0
     for (uint32_t nCode : {5u, 13u, 26u, 27u, 31u}) {
         bits.Put(nCode, 5);
     }
@@ -131,8 +131,8 @@ TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst)
     subband.ReadScfsi(*pStream, nullptr);
     subband.ReadScalefactors(*pStream, m_header);
     const float fThird = 2.0f / 3;
-    const float fExpected[5][3] = {{fThird, 0, -fThird}, {0, 0, 0}, {fThird, fThird, fThird},
-                                   {0, 0, 0}, {0, 0, 0}};
+    const float fExpected[5][3] = {
+        {fThird, 0, -fThird}, {0, 0, 0}, {fThird, fThird, fThird}, {0, 0, 0}, {0, 0, 0}};
     for (const auto& fGranule : fExpected) {
         EXPECT_EQ(subband.ReadSamples(*pStream), 0);
         for (int i = 0; i < 3; ++i) {
@@ -180,10 +180,10 @@ TEST_F(LayerDecodingTest, LayerTwoUngroupedCodesAndScalefactorSelection) {
     SetHeader(spec);
     CBitWriter bits;
     bits.Put(3, 4);
-    bits.Put(0, 4);  // channel 1 carries nothing
-    bits.Put(1, 2);  // scfsi 1: granules 0-7 share the first scalefactor
-    bits.Put(3, 6);  // 1.0
-    bits.Put(63, 6); // granules 8-11 silent
+    bits.Put(0, 4);   // channel 1 carries nothing
+    bits.Put(1, 2);   // scfsi 1: granules 0-7 share the first scalefactor
+    bits.Put(3, 6);   // 1.0
+    bits.Put(63, 6);  // granules 8-11 silent
     for (int nGranule = 0; nGranule < 12; ++nGranule) {
         for (int i = 0; i < 3; ++i) {
             bits.Put(0, 4);
@@ -214,11 +214,11 @@ TEST_F(LayerDecodingTest, LayerTwoJointSubbandSharesSamplesAndFeedsTheCrcInOrder
     bits.Put(1, 4);  // 3 levels in subband 0's row A
     bits.Put(2, 2);
     bits.Put(0, 2);
-    bits.Put(3, 6);                    // channel 0: 1.0 for all
-    bits.Put(0, 6);                    // channel 1: 2.0, 2.0 ...
-    bits.Put(3, 6);                    // ... then 1.0
-    bits.Put(6, 6);                    // ... then 0.5
-    bits.Put(26, 5);                   // 2/3, 2/3, 2/3
+    bits.Put(3, 6);   // channel 0: 1.0 for all
+    bits.Put(0, 6);   // channel 1: 2.0, 2.0 ...
+    bits.Put(3, 6);   // ... then 1.0
+    bits.Put(6, 6);   // ... then 0.5
+    bits.Put(26, 5);  // 2/3, 2/3, 2/3
     auto pStream = Payload(bits);
     CLayer2JointSubband subband(0);
     CCrc16 crc;

@@ -51,8 +51,8 @@ namespace {
 
 struct CLayout {
     int nSblimit;
-    int nBound;   // subbands below it carry two channels apart
-    int nCoded;   // channels coded below the bound: 1 or 2
+    int nBound;  // subbands below it carry two channels apart
+    int nCoded;  // channels coded below the bound: 1 or 2
 };
 
 CLayout LayoutOf(const CFrameHeader& header) {
@@ -63,10 +63,14 @@ CLayout LayoutOf(const CFrameHeader& header) {
 
 // Channels whose allocation is written for subband sb; in joint stereo above
 // the bound channel 0 stands for both.
-int WrittenChannels(const CLayout& layout, int sb) { return sb < layout.nBound ? 2 : 1; }
+int WrittenChannels(const CLayout& layout, int sb) {
+    return sb < layout.nBound ? 2 : 1;
+}
 
 // Channels that carry scalefactors: both in joint stereo above the bound.
-int ScaledChannels(const CLayout& layout, int) { return layout.nCoded; }
+int ScaledChannels(const CLayout& layout, int) {
+    return layout.nCoded;
+}
 
 int Allocation(const CFrameSpec& spec, const CLayout& layout, int ch, int sb) {
     return sb < layout.nBound ? spec.nAllocation[ch][sb] : spec.nAllocation[0][sb];

@@ -23,14 +23,14 @@ class CBitWriter {
 };
 
 struct CFrameSpec {
-    int nLayer = 2;          // 1 or 2 (3 writes a Layer III header and no audio)
-    int nBitrateIndex = 8;   // 0 free format .. 15 forbidden
-    int nFrequencyIndex = 0; // 0 44.1 kHz, 1 48 kHz, 2 32 kHz, 3 reserved
+    int nLayer = 2;           // 1 or 2 (3 writes a Layer III header and no audio)
+    int nBitrateIndex = 8;    // 0 free format .. 15 forbidden
+    int nFrequencyIndex = 0;  // 0 44.1 kHz, 1 48 kHz, 2 32 kHz, 3 reserved
     int nPadding = 0;
-    int nMode = 0;           // 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel
+    int nMode = 0;  // 0 stereo, 1 joint stereo, 2 dual channel, 3 single channel
     int nModeExtension = 0;
-    bool bProtected = false; // a CRC word follows the header
-    bool bWrongCrc = false;  // ... and it does not match
+    bool bProtected = false;  // a CRC word follows the header
+    bool bWrongCrc = false;   // ... and it does not match
     int nCopyright = 0;
     int nOriginal = 1;
     int nIdBit = 1;
@@ -59,4 +59,6 @@ std::vector<uint8_t> BuildStream(const CFrameSpec& spec, int nFrames);
 void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& more);
 
 // Samples per channel of one frame of the layer.
-inline int SamplesPerFrame(int nLayer) { return nLayer == 1 ? 384 : 1152; }
+inline int SamplesPerFrame(int nLayer) {
+    return nLayer == 1 ? 384 : 1152;
+}

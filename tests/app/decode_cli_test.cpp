@@ -1,0 +1,245 @@
+// The decoding modes of the real program: compliance with the reference
+// decoder's output, exact sample counts, the information text, and every
+// kind of bad input.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "tests/support/child_process.h"
+#include "tests/support/stream_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const std::string kCorvina = CORVINA_BINARY;
+const char kInvalid[] = "Warning: Invalid Audio Stream";
+
+CChildResult Corvina(const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {kCorvina};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunChild(argv, 120000);
+}
+
+std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes, std::size_t nSkip = 0) {
+    std::vector<int16_t> samples;
+    for (std::size_t i = nSkip; i + 1 < bytes.size(); i += 2) {
+        samples.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    }
+    return samples;
+}
+
+uint32_t Le32(const std::vector<uint8_t>& bytes, std::size_t nAt) {
+    return bytes[nAt] | (bytes[nAt + 1] << 8) | (bytes[nAt + 2] << 16) |
+           (static_cast<uint32_t>(bytes[nAt + 3]) << 24);
+}
+
+struct CVector {
+    std::string strName;
+    int nChannels;
+    std::size_t nSamples;
+};
+
+// The streams and their sample counts, from the table beside them.
+std::vector<CVector> ReadVectorTable(const std::filesystem::path& dir) {
+    std::ifstream readme(dir / "README.md");
+    // | stream | layer | rate | kbit/s | first frame's mode | CRC | samples |
+    const std::regex row(
+        R"(^\| (l\d-fl\d+)\.bit \|[^|]*\|[^|]*\|[^|]*\|([^|]*)\|[^|]*\| (\d+) \|)");
+    std::vector<CVector> vectors;
+    std::string strLine;
+    while (std::getline(readme, strLine)) {
+        std::smatch match;
+        if (std::regex_search(strLine, match, row)) {
+            const bool bSingle = match[2].str().find("single") != std::string::npos;
+            vectors.push_back({match[1].str(), bSingle ? 1 : 2,
+                               static_cast<std::size_t>(std::stoul(match[3].str()))});
+        }
+    }
+    return vectors;
+}
+
+TEST(ComplianceTest, EveryStreamMatchesTheReferenceWithinOneLsb) {
+    const std::filesystem::path dir = CORVINA_VECTORS_DIR;
+    if (!std::filesystem::exists(dir / "README.md")) {
+        GTEST_SKIP() << "no compliance streams at " << dir;
+    }
+    const std::vector<CVector> vectors = ReadVectorTable(dir);
+    ASSERT_EQ(vectors.size(), 15u);
+    CTempDir temp;
+    int nWorstMax = 0;
+    double dWorstRms = 0.0;
+    for (const CVector& vector : vectors) {
+        SCOPED_TRACE(vector.strName);
+        const std::string strOut = temp.File(vector.strName + ".raw");
+        const CChildResult result =
+            Corvina({"--raw", strOut, (dir / (vector.strName + ".bit")).string()});
+        ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
+        const std::vector<int16_t> decoded = Samples(ReadFileBytes(strOut));
+        const std::vector<int16_t> reference =
+            Samples(ReadFileBytes((dir / (vector.strName + ".pcm")).string()));
+        const std::size_t nValues = vector.nSamples * static_cast<std::size_t>(vector.nChannels);
+        ASSERT_EQ(decoded.size(), nValues);
+        ASSERT_GE(reference.size(), nValues);
+        int nMax = 0;
+        double dSquares = 0.0;
+        for (std::size_t i = 0; i < nValues; ++i) {
+            const int nDiff = std::abs(decoded[i] - reference[i]);
+            nMax = std::max(nMax, nDiff);
+            dSquares += static_cast<double>(nDiff) * nDiff;
+        }
+        const double dRms = std::sqrt(dSquares / static_cast<double>(nValues));
+        std::printf("%-8s max %d rms %.4f\n", vector.strName.c_str(), nMax, dRms);
+        EXPECT_LE(nMax, 1);
+        EXPECT_LE(dRms, 0.1);
+        nWorstMax = std::max(nWorstMax, nMax);
+        dWorstRms = std::max(dWorstRms, dRms);
+    }
+    std::printf("worst: max %d rms %.4f\n", nWorstMax, dWorstRms);
+}
+
+class DecodeCliTest : public ::testing::Test {
+  protected:
+    CTempDir m_dir;
+};
+
+TEST_F(DecodeCliTest, InfoPrintsTheFourLinesOfTheFirstFrame) {
+    CFrameSpec spec;
+    spec.nMode = 1;
+    spec.nBitrateIndex = 8;
+    const std::string strSong = m_dir.Write("song.mp2", BuildStream(spec, 4));
+    const CChildResult result = Corvina({"--info", strSong});
+    EXPECT_EQ(result.nExitStatus, 0);
+    EXPECT_EQ(result.strOut,
+              "song.mp2 is a layer II joint stereo\n"
+              " MPEG audio stream without CRC checksums. \n"
+              "Its sample frequency is 44.1 kHz at a bitrate of 128 kbit/s.\n"
+              "It is an original and is not copyright protected.\n");
+    EXPECT_EQ(result.strErr, "");
+}
+
+TEST_F(DecodeCliTest, WavAndRawHoldExactlyTheDecodedSamples) {
+    CFrameSpec spec;
+    spec.nLayer = 1;
+    spec.nBitrateIndex = 12;
+    spec.nFrequencyIndex = 1;
+    spec.SetAll(3, 10, 5, 8);
+    const std::string strIn = m_dir.Write("in.mp1", BuildStream(spec, 7));
+    const std::string strWav = m_dir.File("out.wav");
+    const std::string strRaw = m_dir.File("out.raw");
+    ASSERT_EQ(Corvina({"--wav", strWav, strIn}).nExitStatus, 0);
+    ASSERT_EQ(Corvina({"--raw", strRaw, strIn}).nExitStatus, 0);
+    const CChildResult piped = Corvina({"--raw", "-", strIn});
+    ASSERT_EQ(piped.nExitStatus, 0);
+
+    const std::vector<uint8_t> raw = ReadFileBytes(strRaw);
+    EXPECT_EQ(raw.size(), 7u * 384 * 2 * 2);
+    EXPECT_EQ(std::vector<uint8_t>(piped.strOut.begin(), piped.strOut.end()), raw);
+    const std::vector<uint8_t> wav = ReadFileBytes(strWav);
+    ASSERT_EQ(wav.size(), 44 + raw.size());
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(wav[22], 2);                 // channels
+    EXPECT_EQ(Le32(wav, 24), 48000u);      // rate
+    EXPECT_EQ(Le32(wav, 40), raw.size());  // data bytes
+    EXPECT_EQ(std::vector<uint8_t>(wav.begin() + 44, wav.end()), raw);
+
+    CFrameSpec mono = spec;
+    mono.nMode = 3;
+    const std::string strMono = m_dir.Write("mono.mp1", BuildStream(mono, 5));
+    ASSERT_EQ(Corvina({"--raw", strRaw, strMono}).nExitStatus, 0);
+    EXPECT_EQ(ReadFileBytes(strRaw).size(), 5u * 384 * 2);
+}
+
+TEST_F(DecodeCliTest, AStreamCutInAFrameDecodesItsWholeFrames) {
+    CFrameSpec spec;
+    spec.SetAll(2, 12, 1, 10);
+    std::vector<uint8_t> bytes = BuildStream(spec, 5);
+    bytes.resize(bytes.size() - 200);
+    const std::string strOut = m_dir.File("cut.raw");
+    const CChildResult result = Corvina({"--raw", strOut, m_dir.Write("cut.mp2", bytes)});
+    EXPECT_EQ(result.nExitStatus, 0);
+    EXPECT_EQ(ReadFileBytes(strOut).size(), 4u * 1152 * 4);
+}
+
+TEST_F(DecodeCliTest, BadInputsAreToldAndLeaveNoOutput) {
+    std::vector<uint8_t> random(65536);
+    uint32_t dwSeed = 2026;
+    for (auto& b : random) {
+        dwSeed = dwSeed * 1664525u + 1013904223u;
+        b = static_cast<uint8_t>(dwSeed >> 24);
+    }
+    const std::string strText = "This is not a stream.\nJust text, line after line.\n";
+    CFrameSpec layer3;
+    layer3.nLayer = 3;
+    std::vector<uint8_t> layer3Bytes = BuildFrame(layer3);
+    layer3Bytes.resize(3000, 0);
+    CFrameSpec free;
+    free.nBitrateIndex = 0;
+    std::vector<uint8_t> freeBytes = BuildFrame(free);
+    freeBytes.resize(3000, 0);
+    std::vector<uint8_t> system = {0x00, 0x00, 0x01, 0xBA};
+    system.resize(3000, 0x00);
+    std::vector<uint8_t> video = {0x00, 0x00, 0x01, 0xB3};
+    video.resize(3000, 0x00);
+
+    struct CCase {
+        std::string strName;
+        std::string strPath;
+        std::string strMessage;
+    };
+    const std::string strMissing = m_dir.File("missing.mp2");
+    const std::vector<CCase> cases = {
+        {"missing", strMissing, "couldn't open file \"" + strMissing + "\" for reading!"},
+        {"directory", m_dir.Path().string(), "for reading!"},
+        {"empty", m_dir.Write("empty", {}), kInvalid},
+        {"one byte", m_dir.Write("one", {0xFF}), kInvalid},
+        {"two bytes", m_dir.Write("two", {0xFF, 0xFD}), kInvalid},
+        {"three bytes", m_dir.Write("three", {0xFF, 0xFD, 0x90}), kInvalid},
+        {"all 0xFF", m_dir.Write("ff", std::vector<uint8_t>(65536, 0xFF)), kInvalid},
+        {"random", m_dir.Write("random", random), kInvalid},
+        {"text", m_dir.Write("text", std::vector<uint8_t>(strText.begin(), strText.end())),
+         kInvalid},
+        {"layer III", m_dir.Write("l3", layer3Bytes), kInvalid},
+        {"free format", m_dir.Write("free", freeBytes), kInvalid},
+        {"system", m_dir.Write("sys.mpg", system), "is an MPEG system stream, which is beyond me!"},
+        {"video", m_dir.Write("vid.mpg", video), "is an MPEG video stream, which is beyond me!"},
+    };
+    for (const CCase& testCase : cases) {
+        SCOPED_TRACE(testCase.strName);
+        for (const char* pszMode : {"--raw", "--wav", "--info"}) {
+            const std::string strOut = m_dir.File("out");
+            std::vector<std::string> args = {pszMode};
+            if (std::string(pszMode) != "--info") {
+                args.push_back(strOut);
+            }
+            args.push_back(testCase.strPath);
+            const CChildResult result = Corvina(args);
+            EXPECT_FALSE(result.bTimedOut);
+            EXPECT_EQ(result.nExitStatus, 1) << pszMode << " " << result.strErr;
+            EXPECT_NE(result.strErr.find(testCase.strMessage), std::string::npos) << result.strErr;
+            EXPECT_NE(result.strErr.find(kInvalid), std::string::npos) << result.strErr;
+            EXPECT_FALSE(std::filesystem::exists(strOut)) << pszMode;
+        }
+    }
+}
+
+TEST_F(DecodeCliTest, OutputsThatCannotBeWrittenAreRefused) {
+    CFrameSpec spec;
+    const std::string strIn = m_dir.Write("in.mp2", BuildStream(spec, 3));
+    CChildResult result = Corvina({"--wav", m_dir.File("no/such/dir/out.wav"), strIn});
+    EXPECT_EQ(result.nExitStatus, 1);
+    EXPECT_NE(result.strErr.find("cannot write"), std::string::npos) << result.strErr;
+
+    result = Corvina({"--raw", strIn, strIn});
+    EXPECT_EQ(result.nExitStatus, 1);
+    EXPECT_EQ(ReadFileBytes(strIn), BuildStream(spec, 3));
+
+    EXPECT_EQ(Corvina({"--raw", m_dir.File("x")}).nExitStatus, 2);
+    EXPECT_EQ(Corvina({"--bogus"}).nExitStatus, 2);
+}
+
+}  // namespace
