@@ -4,6 +4,7 @@
 #include "synth/synthesis_filter.h"
 
 #include <cstring>
+#include <utility>
 
 #include "synth/dct32.h"
 #include "synth/synthesis_window.h"
@@ -47,7 +48,11 @@ void CSynthesisFilter::Matrixing() {
 }
 
 void CSynthesisFilter::Windowing(CAudioSink& sink) {
-    (this->*kWindowSteps[m_nSlot])(sink);
+    // One instance per slot, so that every ring column is a constant offset.
+    [&]<int... S>(std::integer_sequence<int, S...>) {
+        ((m_nSlot == S ? (WindowSlot<S>(sink), true) : false) || ...);
+    }
+    (std::make_integer_sequence<int, 16>{});
 }
 
 // The window for slot S: age t reads column (S - t) mod 16, fixed at compile
@@ -76,14 +81,3 @@ void CSynthesisFilter::WindowSlot(CAudioSink& sink) {
         sink.WriteSample(nChannel, nSample);
     }
 }
-
-const CSynthesisFilter::WindowStep CSynthesisFilter::kWindowSteps[16] = {
-    &CSynthesisFilter::WindowSlot<0>,  &CSynthesisFilter::WindowSlot<1>,
-    &CSynthesisFilter::WindowSlot<2>,  &CSynthesisFilter::WindowSlot<3>,
-    &CSynthesisFilter::WindowSlot<4>,  &CSynthesisFilter::WindowSlot<5>,
-    &CSynthesisFilter::WindowSlot<6>,  &CSynthesisFilter::WindowSlot<7>,
-    &CSynthesisFilter::WindowSlot<8>,  &CSynthesisFilter::WindowSlot<9>,
-    &CSynthesisFilter::WindowSlot<10>, &CSynthesisFilter::WindowSlot<11>,
-    &CSynthesisFilter::WindowSlot<12>, &CSynthesisFilter::WindowSlot<13>,
-    &CSynthesisFilter::WindowSlot<14>, &CSynthesisFilter::WindowSlot<15>,
-};

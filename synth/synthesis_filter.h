@@ -22,9 +22,6 @@ class CSynthesisFilter {
     template <int S>
     void WindowSlot(CAudioSink& sink);
 
-    using WindowStep = void (CSynthesisFilter::*)(CAudioSink&);
-    static const WindowStep kWindowSteps[16];
-
     // Two banks of 32 rows by 16 ring slots; row r of column c is at 16 r + c.
     float m_fBank[2][512];
     float* m_pBank;
