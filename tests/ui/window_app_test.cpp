@@ -138,13 +138,15 @@ TEST_F(WindowAppTest, ScreenshotOfTheWindowWithAFileOpen) {
     ASSERT_TRUE(pFrame->grab().save(strPath));
     std::printf("screenshot: %s\n", qPrintable(strPath));
 
-    // The same window with the time scale of a 180 s stream drawn, as it
-    // looks while a stream plays.
-    pFrame->GetView()->ShowTimeScale(true, 180.0f);
-    pFrame->GetView()->SetPosition(40);
-    const QString strPlaying = QStringLiteral(CORVINA_SCREENSHOT_DIR "/main-window-time-scale.png");
+    // The same window while the sample plays on the null device, once the
+    // worker has moved the slider on.
+    ASSERT_TRUE(pFrame->RunCommand(ID_PLAY_PLAYBACK));
+    ASSERT_TRUE(WaitUntil([] { return g_nPosition.load() >= 20; }, 30000));
+    EXPECT_EQ(g_nPlayState.load(), PLAY_STARTED);
+    const QString strPlaying = QStringLiteral(CORVINA_SCREENSHOT_DIR "/main-window-playing.png");
     ASSERT_TRUE(pFrame->grab().save(strPlaying));
     std::printf("screenshot: %s\n", qPrintable(strPlaying));
+    ASSERT_TRUE(pFrame->RunCommand(ID_PLAY_STOP));
 }
 
 TEST(WindowMode, HeadlessModesNeedNoDisplay) {
