@@ -108,10 +108,10 @@ class DecodeCliTest : public ::testing::Test {
 };
 
 TEST_F(DecodeCliTest, InfoPrintsTheFourLinesOfTheFirstFrame) {
-    CFrameSpec spec;
-    spec.nMode = 1;
-    spec.nBitrateIndex = 8;
-    const std::string strSong = m_dir.Write("song.mp2", BuildStream(spec, 4));
+    CFrameSpec shape;
+    shape.nMode = 1;
+    shape.nBitrateIndex = 8;
+    const std::string strSong = m_dir.Write("song.mp2", BuildStream(shape, 4));
     const CChildResult result = Corvina({"--info", strSong});
     EXPECT_EQ(result.nExitStatus, 0);
     EXPECT_EQ(result.strOut,
@@ -123,12 +123,12 @@ TEST_F(DecodeCliTest, InfoPrintsTheFourLinesOfTheFirstFrame) {
 }
 
 TEST_F(DecodeCliTest, WavAndRawHoldExactlyTheDecodedSamples) {
-    CFrameSpec spec;
-    spec.nLayer = 1;
-    spec.nBitrateIndex = 12;
-    spec.nFrequencyIndex = 1;
-    spec.SetAll(3, 10, 5, 8);
-    const std::string strIn = m_dir.Write("in.mp1", BuildStream(spec, 7));
+    CFrameSpec shape;
+    shape.nLayer = 1;
+    shape.nBitrateIndex = 12;
+    shape.nFrequencyIndex = 1;
+    shape.SetAll(3, 10, 5, 8);
+    const std::string strIn = m_dir.Write("in.mp1", BuildStream(shape, 7));
     const std::string strWav = m_dir.File("out.wav");
     const std::string strRaw = m_dir.File("out.raw");
     ASSERT_EQ(Corvina({"--wav", strWav, strIn}).nExitStatus, 0);
@@ -147,7 +147,7 @@ TEST_F(DecodeCliTest, WavAndRawHoldExactlyTheDecodedSamples) {
     EXPECT_EQ(Le32(wav, 40), raw.size());  // data bytes
     EXPECT_EQ(std::vector<uint8_t>(wav.begin() + 44, wav.end()), raw);
 
-    CFrameSpec mono = spec;
+    CFrameSpec mono = shape;
     mono.nMode = 3;
     const std::string strMono = m_dir.Write("mono.mp1", BuildStream(mono, 5));
     ASSERT_EQ(Corvina({"--raw", strRaw, strMono}).nExitStatus, 0);
@@ -155,9 +155,9 @@ TEST_F(DecodeCliTest, WavAndRawHoldExactlyTheDecodedSamples) {
 }
 
 TEST_F(DecodeCliTest, AStreamCutInAFrameDecodesItsWholeFrames) {
-    CFrameSpec spec;
-    spec.SetAll(2, 12, 1, 10);
-    std::vector<uint8_t> bytes = BuildStream(spec, 5);
+    CFrameSpec shape;
+    shape.SetAll(2, 12, 1, 10);
+    std::vector<uint8_t> bytes = BuildStream(shape, 5);
     bytes.resize(bytes.size() - 200);
     const std::string strOut = m_dir.File("cut.raw");
     const CChildResult result = Corvina({"--raw", strOut, m_dir.Write("cut.mp2", bytes)});
@@ -228,15 +228,15 @@ TEST_F(DecodeCliTest, BadInputsAreToldAndLeaveNoOutput) {
 }
 
 TEST_F(DecodeCliTest, OutputsThatCannotBeWrittenAreRefused) {
-    CFrameSpec spec;
-    const std::string strIn = m_dir.Write("in.mp2", BuildStream(spec, 3));
+    CFrameSpec shape;
+    const std::string strIn = m_dir.Write("in.mp2", BuildStream(shape, 3));
     CChildResult result = Corvina({"--wav", m_dir.File("no/such/dir/out.wav"), strIn});
     EXPECT_EQ(result.nExitStatus, 1);
     EXPECT_NE(result.strErr.find("cannot write"), std::string::npos) << result.strErr;
 
     result = Corvina({"--raw", strIn, strIn});
     EXPECT_EQ(result.nExitStatus, 1);
-    EXPECT_EQ(ReadFileBytes(strIn), BuildStream(spec, 3));
+    EXPECT_EQ(ReadFileBytes(strIn), BuildStream(shape, 3));
 
     EXPECT_EQ(Corvina({"--raw", m_dir.File("x")}).nExitStatus, 2);
     EXPECT_EQ(Corvina({"--bogus"}).nExitStatus, 2);

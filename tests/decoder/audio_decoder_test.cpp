@@ -30,13 +30,13 @@ bool IsLegalLayer2(int nBitrateIndex, int nMode) {
 
 // A frame whose first subbands carry a quiet tone-like pattern.
 CFrameSpec Sounding(int nLayer, int nBitrateIndex, int nFrequencyIndex, int nMode) {
-    CFrameSpec spec;
-    spec.nLayer = nLayer;
-    spec.nBitrateIndex = nBitrateIndex;
-    spec.nFrequencyIndex = nFrequencyIndex;
-    spec.nMode = nMode;
-    spec.SetAll(1, 20, 2, 3);
-    return spec;
+    CFrameSpec shape;
+    shape.nLayer = nLayer;
+    shape.nBitrateIndex = nBitrateIndex;
+    shape.nFrequencyIndex = nFrequencyIndex;
+    shape.nMode = nMode;
+    shape.SetAll(1, 20, 2, 3);
+    return shape;
 }
 
 class AudioDecoderTest : public ::testing::Test {
@@ -63,11 +63,11 @@ TEST_F(AudioDecoderTest, EveryRateBitrateModeAndProtectionDecodesToWholeFrames) 
                     }
                     for (int nExtension = 0; nExtension < (nMode == 1 ? 4 : 1); ++nExtension) {
                         for (bool bProtected : {false, true}) {
-                            CFrameSpec spec = Sounding(nLayer, nBitrate, nRate, nMode);
-                            spec.nModeExtension = nExtension;
-                            spec.bProtected = bProtected;
-                            spec.nPadding = nBitrate % 2;
-                            const CDecodeResult result = Decode(BuildStream(spec, 3));
+                            CFrameSpec shape = Sounding(nLayer, nBitrate, nRate, nMode);
+                            shape.nModeExtension = nExtension;
+                            shape.bProtected = bProtected;
+                            shape.nPadding = nBitrate % 2;
+                            const CDecodeResult result = Decode(BuildStream(shape, 3));
                             SCOPED_TRACE(testing::Message()
                                          << "layer " << nLayer << " rate " << nRate << " bitrate "
                                          << nBitrate << " mode " << nMode << " ext " << nExtension
@@ -178,8 +178,8 @@ TEST_F(AudioDecoderTest, UnusableFirstFramesFailInitialisation) {
 }
 
 TEST_F(AudioDecoderTest, PlayingTimeIsTheLengthAtTheFirstBitrate) {
-    CFrameSpec spec = Sounding(2, 8, 0, 0);
-    std::vector<uint8_t> bytes = BuildStream(spec, 10);
+    CFrameSpec shape = Sounding(2, 8, 0, 0);
+    std::vector<uint8_t> bytes = BuildStream(shape, 10);
     bytes.resize(4000000, 0);
     const std::string strPath = m_dir.Write("long.mp2", bytes);
     g_nPosition = 100;
@@ -216,11 +216,11 @@ class SeekTest : public AudioDecoderTest {
 
 TEST_F(SeekTest, TheFrameInHandIsKeptAndTheNextIsTheFirstAfterTheOffset) {
     for (int nLayer : {1, 2}) {
-        CFrameSpec spec = Sounding(nLayer, 10, 0, 0);
-        spec.bProtected = true;
-        const std::vector<uint8_t> frame = BuildFrame(spec);
+        CFrameSpec shape = Sounding(nLayer, 10, 0, 0);
+        shape.bProtected = true;
+        const std::vector<uint8_t> frame = BuildFrame(shape);
         const int nFrames = 40;
-        const std::vector<uint8_t> bytes = BuildStream(spec, nFrames);
+        const std::vector<uint8_t> bytes = BuildStream(shape, nFrames);
         for (int nPercent : {0, 10, 33, 50, 99, 100}) {
             const auto nOffset = static_cast<std::size_t>(nPercent * bytes.size() / 100);
             const std::size_t nStartsAfter = nFrames - (nOffset + frame.size() - 1) / frame.size();
@@ -235,10 +235,10 @@ TEST_F(SeekTest, TheFrameInHandIsKeptAndTheNextIsTheFirstAfterTheOffset) {
 TEST_F(SeekTest, NoSoundIsMadeOfBytesThatAreNotFrames) {
     // Frames separated by long runs of junk that holds a false sync followed
     // by non-frame bytes: a seek into the junk must not decode it.
-    CFrameSpec spec = Sounding(2, 10, 0, 0);
+    CFrameSpec shape = Sounding(2, 10, 0, 0);
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 10; ++i) {
-        Append(bytes, BuildFrame(spec));
+        Append(bytes, BuildFrame(shape));
     }
     std::vector<uint8_t> junk(5000, 0x11);
     junk[100] = 0xFF;
@@ -247,7 +247,7 @@ TEST_F(SeekTest, NoSoundIsMadeOfBytesThatAreNotFrames) {
     junk[103] = 0x04;
     Append(bytes, junk);
     for (int i = 0; i < 3; ++i) {
-        Append(bytes, BuildFrame(spec));
+        Append(bytes, BuildFrame(shape));
     }
     // 50% lands inside the junk, before its false sync.
     EXPECT_EQ(FramesAroundSeek(bytes, 1, 50), 2 + 3);

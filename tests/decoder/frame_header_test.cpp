@@ -18,29 +18,29 @@ struct CParsed {
     int nBound;
 };
 
-CParsed Parse(const CFrameSpec& spec) {
+CParsed Parse(const CFrameSpec& shape) {
     CFrameHeader header;
-    header.ParseWord(HeaderWord(spec));
+    header.ParseWord(HeaderWord(shape));
     return {header.FrameBytes(), header.Sblimit(), header.Bound()};
 }
 
 CFrameSpec Layer2(int nBitrateIndex, int nFrequencyIndex, int nMode) {
-    CFrameSpec spec;
-    spec.nBitrateIndex = nBitrateIndex;
-    spec.nFrequencyIndex = nFrequencyIndex;
-    spec.nMode = nMode;
-    return spec;
+    CFrameSpec shape;
+    shape.nBitrateIndex = nBitrateIndex;
+    shape.nFrequencyIndex = nFrequencyIndex;
+    shape.nMode = nMode;
+    return shape;
 }
 
 TEST(FrameHeaderParseTest, FrameLengthsFollowBitrateRateAndPadding) {
-    CFrameSpec spec = Layer2(8, 0, 0);
-    EXPECT_EQ(Parse(spec).nFrameBytes, 413);
-    spec.nPadding = 1;
-    EXPECT_EQ(Parse(spec).nFrameBytes, 414);
-    spec.nFrequencyIndex = 1;  // padding counts only at 44.1 kHz
-    EXPECT_EQ(Parse(spec).nFrameBytes, 380);
-    spec.nPadding = 0;
-    EXPECT_EQ(Parse(spec).nFrameBytes, 380);
+    CFrameSpec shape = Layer2(8, 0, 0);
+    EXPECT_EQ(Parse(shape).nFrameBytes, 413);
+    shape.nPadding = 1;
+    EXPECT_EQ(Parse(shape).nFrameBytes, 414);
+    shape.nFrequencyIndex = 1;  // padding counts only at 44.1 kHz
+    EXPECT_EQ(Parse(shape).nFrameBytes, 380);
+    shape.nPadding = 0;
+    EXPECT_EQ(Parse(shape).nFrameBytes, 380);
 
     CFrameSpec layer1;
     layer1.nLayer = 1;
@@ -101,9 +101,9 @@ class FrameSearchTest : public ::testing::Test {
 };
 
 std::vector<uint8_t> Frame(int nBitrateIndex) {
-    CFrameSpec spec;
-    spec.nBitrateIndex = nBitrateIndex;
-    return BuildFrame(spec);
+    CFrameSpec shape;
+    shape.nBitrateIndex = nBitrateIndex;
+    return BuildFrame(shape);
 }
 
 TEST_F(FrameSearchTest, CleanStreamsGiveEveryFrameAndTheLastOneToo) {
@@ -192,16 +192,16 @@ TEST_F(FrameSearchTest, HostileBytesEndWithoutHanging) {
 }
 
 TEST_F(FrameSearchTest, AProtectedFrameHandsTheRegisterFedWithTheHeader) {
-    CFrameSpec spec;
-    spec.bProtected = true;
-    std::vector<uint8_t> bytes = BuildStream(spec, 2);
+    CFrameSpec shape;
+    shape.bProtected = true;
+    std::vector<uint8_t> bytes = BuildStream(shape, 2);
     CBitStream stream(m_dir.Write("crc", bytes).c_str());
     CFrameHeader header;
     CCrc16* pCrc = nullptr;
     ASSERT_EQ(header.ReadFrame(stream, &pCrc), 1);
     ASSERT_NE(pCrc, nullptr);
     CCrc16 expected;
-    expected.Update(HeaderWord(spec) & 0xFFFF, 16);
+    expected.Update(HeaderWord(shape) & 0xFFFF, 16);
     EXPECT_EQ(pCrc->Value(), expected.Value());
     EXPECT_EQ(header.CrcWord(), (bytes[4] << 8) | bytes[5]);
 

@@ -27,7 +27,7 @@ class LayerDecodingTest : public ::testing::Test {
         return pStream;
     }
 
-    void SetHeader(const CFrameSpec& spec) { m_header.ParseWord(HeaderWord(spec)); }
+    void SetHeader(const CFrameSpec& shape) { m_header.ParseWord(HeaderWord(shape)); }
 
     CRecordingPresenter m_presenter;
     CTempDir m_dir;
@@ -113,11 +113,11 @@ TEST_F(LayerDecodingTest, LayerOneJointSubbandScalesOneSampleForEachChannel) {
 TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst) {
     // Single channel, 32 kHz, 48 kbit/s: the low-rate table, 4-bit
     // allocations in subbands 0-1. Allocation 1 is 3 levels, 5-bit groups.
-    CFrameSpec spec;
-    spec.nBitrateIndex = 2;
-    spec.nFrequencyIndex = 2;
-    spec.nMode = 3;
-    SetHeader(spec);
+    CFrameSpec shape;
+    shape.nBitrateIndex = 2;
+    shape.nFrequencyIndex = 2;
+    shape.nMode = 3;
+    SetHeader(shape);
     CBitWriter bits;
     bits.Put(1, 4);  // allocation
     bits.Put(2, 2);  // scfsi 2: one scalefactor for the frame
@@ -144,11 +144,11 @@ TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst)
 
 TEST_F(LayerDecodingTest, LayerTwoNineLevelCodesOutOfRangeAreSilent) {
     // Row E, allocation 3 in subband 5 is 9 levels: 10-bit groups; nbal 3.
-    CFrameSpec spec;
-    spec.nBitrateIndex = 2;
-    spec.nFrequencyIndex = 2;
-    spec.nMode = 3;
-    SetHeader(spec);
+    CFrameSpec shape;
+    shape.nBitrateIndex = 2;
+    shape.nFrequencyIndex = 2;
+    shape.nMode = 3;
+    SetHeader(shape);
     CBitWriter bits;
     bits.Put(3, 3);
     bits.Put(2, 2);
@@ -175,9 +175,9 @@ TEST_F(LayerDecodingTest, LayerTwoNineLevelCodesOutOfRangeAreSilent) {
 TEST_F(LayerDecodingTest, LayerTwoUngroupedCodesAndScalefactorSelection) {
     // Stereo 44.1 kHz 192 kbit/s: rows A-D. Subband 0, allocation 3 in row A
     // is 15 levels (4-bit codes): code 0 gives 1.0666667 * (-1 + 0.125).
-    CFrameSpec spec;
-    spec.nBitrateIndex = 10;
-    SetHeader(spec);
+    CFrameSpec shape;
+    shape.nBitrateIndex = 10;
+    SetHeader(shape);
     CBitWriter bits;
     bits.Put(3, 4);
     bits.Put(0, 4);   // channel 1 carries nothing
@@ -206,10 +206,10 @@ TEST_F(LayerDecodingTest, LayerTwoUngroupedCodesAndScalefactorSelection) {
 }
 
 TEST_F(LayerDecodingTest, LayerTwoJointSubbandSharesSamplesAndFeedsTheCrcInOrder) {
-    CFrameSpec spec;
-    spec.nBitrateIndex = 10;
-    spec.nMode = 1;
-    SetHeader(spec);
+    CFrameSpec shape;
+    shape.nBitrateIndex = 10;
+    shape.nMode = 1;
+    SetHeader(shape);
     CBitWriter bits;
     bits.Put(1, 4);  // 3 levels in subband 0's row A
     bits.Put(2, 2);

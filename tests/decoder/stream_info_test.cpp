@@ -13,8 +13,8 @@ namespace {
 
 class StreamInfoTest : public ::testing::Test {
   protected:
-    std::string InfoOf(const CFrameSpec& spec, const std::string& strName = "song.mp2") {
-        const std::string strPath = m_dir.Write(strName, BuildStream(spec, 3));
+    std::string InfoOf(const CFrameSpec& shape, const std::string& strName = "song.mp2") {
+        const std::string strPath = m_dir.Write(strName, BuildStream(shape, 3));
         CAudioDecoder decoder(strPath.c_str(), [](int16_t, const CFrameHeader&) {
             return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
         });
@@ -27,10 +27,10 @@ class StreamInfoTest : public ::testing::Test {
 };
 
 TEST_F(StreamInfoTest, DescribesAJointStereoLayerTwoStream) {
-    CFrameSpec spec;
-    spec.nMode = 1;
-    spec.nBitrateIndex = 8;
-    EXPECT_EQ(InfoOf(spec),
+    CFrameSpec shape;
+    shape.nMode = 1;
+    shape.nBitrateIndex = 8;
+    EXPECT_EQ(InfoOf(shape),
               "song.mp2 is a layer II joint stereo\n"
               " MPEG audio stream without CRC checksums. \n"
               "Its sample frequency is 44.1 kHz at a bitrate of 128 kbit/s.\n"
@@ -38,21 +38,21 @@ TEST_F(StreamInfoTest, DescribesAJointStereoLayerTwoStream) {
 }
 
 TEST_F(StreamInfoTest, NamesEveryFieldAsTheHeaderSays) {
-    CFrameSpec spec;
-    spec.nLayer = 1;
-    spec.nBitrateIndex = 2;
-    spec.nFrequencyIndex = 2;
-    spec.nMode = 3;
-    spec.bProtected = true;
-    spec.nOriginal = 0;
-    spec.nCopyright = 1;
-    EXPECT_EQ(InfoOf(spec),
+    CFrameSpec shape;
+    shape.nLayer = 1;
+    shape.nBitrateIndex = 2;
+    shape.nFrequencyIndex = 2;
+    shape.nMode = 3;
+    shape.bProtected = true;
+    shape.nOriginal = 0;
+    shape.nCopyright = 1;
+    EXPECT_EQ(InfoOf(shape),
               "song.mp2 is a layer I single channel\n"
               " MPEG audio stream with CRC checksums. \n"
               "Its sample frequency is 32 kHz at a bitrate of 64 kbit/s.\n"
               "It is a copy and is copyright protected.\n");
-    spec.nBitrateIndex = 1;
-    EXPECT_NE(InfoOf(spec).find("at a bitrate of 32 kbis/s."), std::string::npos);
+    shape.nBitrateIndex = 1;
+    EXPECT_NE(InfoOf(shape).find("at a bitrate of 32 kbis/s."), std::string::npos);
     CFrameSpec mono;
     mono.nBitrateIndex = 2;
     mono.nMode = 3;
@@ -64,9 +64,9 @@ TEST_F(StreamInfoTest, NamesEveryFieldAsTheHeaderSays) {
 }
 
 TEST_F(StreamInfoTest, ShowsOnlyTheNameAfterTheLastSlash) {
-    CFrameSpec spec;
-    EXPECT_EQ(InfoOf(spec, "a\\b.mp2").rfind("a\\b.mp2 is a layer II stereo\n", 0), 0u);
-    const std::string strPath = m_dir.Write("x.mp2", BuildStream(spec, 2));
+    CFrameSpec shape;
+    EXPECT_EQ(InfoOf(shape, "a\\b.mp2").rfind("a\\b.mp2 is a layer II stereo\n", 0), 0u);
+    const std::string strPath = m_dir.Write("x.mp2", BuildStream(shape, 2));
     CAudioDecoder decoder(strPath.c_str(), [](int16_t, const CFrameHeader&) {
         return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
     });

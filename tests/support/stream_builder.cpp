@@ -31,19 +31,19 @@ void CFrameSpec::SetAll(int nAlloc, int nScalefactorIndex, uint32_t dwCode, int 
     }
 }
 
-uint32_t HeaderWord(const CFrameSpec& spec) {
+uint32_t HeaderWord(const CFrameSpec& shape) {
     uint32_t dwWord = 0xFFF00000u;
-    dwWord |= static_cast<uint32_t>(spec.nIdBit & 1) << 19;
-    dwWord |= static_cast<uint32_t>((4 - spec.nLayer) & 3) << 17;
-    dwWord |= static_cast<uint32_t>(spec.bProtected ? 0 : 1) << 16;
-    dwWord |= static_cast<uint32_t>(spec.nBitrateIndex & 15) << 12;
-    dwWord |= static_cast<uint32_t>(spec.nFrequencyIndex & 3) << 10;
-    dwWord |= static_cast<uint32_t>(spec.nPadding & 1) << 9;
-    dwWord |= static_cast<uint32_t>(spec.nMode & 3) << 6;
-    dwWord |= static_cast<uint32_t>(spec.nModeExtension & 3) << 4;
-    dwWord |= static_cast<uint32_t>(spec.nCopyright & 1) << 3;
-    dwWord |= static_cast<uint32_t>(spec.nOriginal & 1) << 2;
-    dwWord |= static_cast<uint32_t>(spec.nEmphasis & 3);
+    dwWord |= static_cast<uint32_t>(shape.nIdBit & 1) << 19;
+    dwWord |= static_cast<uint32_t>((4 - shape.nLayer) & 3) << 17;
+    dwWord |= static_cast<uint32_t>(shape.bProtected ? 0 : 1) << 16;
+    dwWord |= static_cast<uint32_t>(shape.nBitrateIndex & 15) << 12;
+    dwWord |= static_cast<uint32_t>(shape.nFrequencyIndex & 3) << 10;
+    dwWord |= static_cast<uint32_t>(shape.nPadding & 1) << 9;
+    dwWord |= static_cast<uint32_t>(shape.nMode & 3) << 6;
+    dwWord |= static_cast<uint32_t>(shape.nModeExtension & 3) << 4;
+    dwWord |= static_cast<uint32_t>(shape.nCopyright & 1) << 3;
+    dwWord |= static_cast<uint32_t>(shape.nOriginal & 1) << 2;
+    dwWord |= static_cast<uint32_t>(shape.nEmphasis & 3);
     return dwWord;
 }
 
@@ -72,61 +72,61 @@ int ScaledChannels(const CLayout& layout, int) {
     return layout.nCoded;
 }
 
-int Allocation(const CFrameSpec& spec, const CLayout& layout, int ch, int sb) {
-    return sb < layout.nBound ? spec.nAllocation[ch][sb] : spec.nAllocation[0][sb];
+int Allocation(const CFrameSpec& shape, const CLayout& layout, int ch, int sb) {
+    return sb < layout.nBound ? shape.nAllocation[ch][sb] : shape.nAllocation[0][sb];
 }
 
-void WriteLayer1(const CFrameSpec& spec, const CLayout& layout, CBitWriter& bits,
+void WriteLayer1(const CFrameSpec& shape, const CLayout& layout, CBitWriter& bits,
                  std::size_t& nProtectedEnd) {
     for (int sb = 0; sb < 32; ++sb) {
         for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-            bits.Put(static_cast<uint32_t>(spec.nAllocation[ch][sb]), 4);
+            bits.Put(static_cast<uint32_t>(shape.nAllocation[ch][sb]), 4);
         }
     }
     nProtectedEnd = bits.BitCount();
     for (int sb = 0; sb < 32; ++sb) {
         for (int ch = 0; ch < ScaledChannels(layout, sb); ++ch) {
-            if (Allocation(spec, layout, ch, sb) != 0) {
-                bits.Put(static_cast<uint32_t>(spec.nScalefactor[ch][sb][0]), 6);
+            if (Allocation(shape, layout, ch, sb) != 0) {
+                bits.Put(static_cast<uint32_t>(shape.nScalefactor[ch][sb][0]), 6);
             }
         }
     }
     for (int nSlot = 0; nSlot < 12; ++nSlot) {
         for (int sb = 0; sb < 32; ++sb) {
             for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-                const int nAlloc = spec.nAllocation[ch][sb];
+                const int nAlloc = shape.nAllocation[ch][sb];
                 if (nAlloc != 0) {
-                    bits.Put(spec.dwSampleCode[ch][sb], nAlloc + 1);
+                    bits.Put(shape.dwSampleCode[ch][sb], nAlloc + 1);
                 }
             }
         }
     }
 }
 
-void WriteLayer2(const CFrameSpec& spec, const CFrameHeader& header, const CLayout& layout,
+void WriteLayer2(const CFrameSpec& shape, const CFrameHeader& header, const CLayout& layout,
                  CBitWriter& bits, std::size_t& nProtectedEnd) {
     const int nPerChannel = BitrateIndexPerChannel(header.BitrateIndex(), header.Mode());
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
         for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-            bits.Put(static_cast<uint32_t>(spec.nAllocation[ch][sb]),
+            bits.Put(static_cast<uint32_t>(shape.nAllocation[ch][sb]),
                      AllocationBits(nPerChannel, sb));
         }
     }
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
         for (int ch = 0; ch < ScaledChannels(layout, sb); ++ch) {
-            if (Allocation(spec, layout, ch, sb) != 0) {
-                bits.Put(static_cast<uint32_t>(spec.nScfsi[ch][sb]), 2);
+            if (Allocation(shape, layout, ch, sb) != 0) {
+                bits.Put(static_cast<uint32_t>(shape.nScfsi[ch][sb]), 2);
             }
         }
     }
     nProtectedEnd = bits.BitCount();
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
         for (int ch = 0; ch < ScaledChannels(layout, sb); ++ch) {
-            if (Allocation(spec, layout, ch, sb) == 0) {
+            if (Allocation(shape, layout, ch, sb) == 0) {
                 continue;
             }
-            const int* pIndex = spec.nScalefactor[ch][sb];
-            const int nCount = spec.nScfsi[ch][sb] == 0 ? 3 : spec.nScfsi[ch][sb] == 2 ? 1 : 2;
+            const int* pIndex = shape.nScalefactor[ch][sb];
+            const int nCount = shape.nScfsi[ch][sb] == 0 ? 3 : shape.nScfsi[ch][sb] == 2 ? 1 : 2;
             for (int i = 0; i < nCount; ++i) {
                 bits.Put(static_cast<uint32_t>(pIndex[i]), 6);
             }
@@ -135,14 +135,14 @@ void WriteLayer2(const CFrameSpec& spec, const CFrameHeader& header, const CLayo
     for (int nGranule = 0; nGranule < 12; ++nGranule) {
         for (int sb = 0; sb < layout.nSblimit; ++sb) {
             for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-                const int nAlloc = spec.nAllocation[ch][sb];
+                const int nAlloc = shape.nAllocation[ch][sb];
                 if (nAlloc == 0) {
                     continue;
                 }
                 const CQuantClass& quant = QuantClassRow(nPerChannel, sb)[nAlloc];
                 const int nCodes = quant.pGroups != nullptr ? 1 : 3;
                 for (int i = 0; i < nCodes; ++i) {
-                    bits.Put(spec.dwSampleCode[ch][sb], quant.nCodeWidth);
+                    bits.Put(shape.dwSampleCode[ch][sb], quant.nCodeWidth);
                 }
             }
         }
@@ -151,46 +151,46 @@ void WriteLayer2(const CFrameSpec& spec, const CFrameHeader& header, const CLayo
 
 }  // namespace
 
-std::vector<uint8_t> BuildFrame(const CFrameSpec& spec) {
-    const uint32_t dwHeader = HeaderWord(spec);
+std::vector<uint8_t> BuildFrame(const CFrameSpec& shape) {
+    const uint32_t dwHeader = HeaderWord(shape);
     CFrameHeader header;
     header.ParseWord(dwHeader);
     CBitWriter bits;
     bits.Put(dwHeader, 32);
-    if (spec.bProtected) {
+    if (shape.bProtected) {
         bits.Put(0, 16);
     }
     const std::size_t nAudioStart = bits.BitCount();
     std::size_t nProtectedEnd = nAudioStart;
     const CLayout layout = LayoutOf(header);
-    if (spec.nLayer == 1) {
-        WriteLayer1(spec, layout, bits, nProtectedEnd);
-    } else if (spec.nLayer == 2) {
-        WriteLayer2(spec, header, layout, bits, nProtectedEnd);
+    if (shape.nLayer == 1) {
+        WriteLayer1(shape, layout, bits, nProtectedEnd);
+    } else if (shape.nLayer == 2) {
+        WriteLayer2(shape, header, layout, bits, nProtectedEnd);
     }
     std::vector<uint8_t> bytes = bits.Bytes();
-    if (spec.bProtected) {
+    if (shape.bProtected) {
         CCrc16 crc;
         crc.Update(dwHeader & 0xFFFF, 16);
         for (std::size_t nBit = nAudioStart; nBit < nProtectedEnd; ++nBit) {
             crc.Update(static_cast<uint32_t>(bits.Bit(nBit)), 1);
         }
         uint16_t wCrc = crc.Value();
-        if (spec.bWrongCrc) {
+        if (shape.bWrongCrc) {
             wCrc ^= 0x0001;
         }
         bytes[4] = static_cast<uint8_t>(wCrc >> 8);
         bytes[5] = static_cast<uint8_t>(wCrc);
     }
     const int nFrameBytes = header.FrameBytes() + 4;
-    if (nFrameBytes > 4 && (spec.nLayer == 1 || spec.nLayer == 2)) {
+    if (nFrameBytes > 4 && (shape.nLayer == 1 || shape.nLayer == 2)) {
         bytes.resize(static_cast<std::size_t>(nFrameBytes), 0);
     }
     return bytes;
 }
 
-std::vector<uint8_t> BuildStream(const CFrameSpec& spec, int nFrames) {
-    const std::vector<uint8_t> frame = BuildFrame(spec);
+std::vector<uint8_t> BuildStream(const CFrameSpec& shape, int nFrames) {
+    const std::vector<uint8_t> frame = BuildFrame(shape);
     std::vector<uint8_t> bytes;
     for (int i = 0; i < nFrames; ++i) {
         Append(bytes, frame);

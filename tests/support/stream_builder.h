@@ -49,13 +49,13 @@ struct CFrameSpec {
     void SetAll(int nAlloc, int nScalefactorIndex, uint32_t dwCode, int nSubbands = 32);
 };
 
-// The header word of a spec.
-uint32_t HeaderWord(const CFrameSpec& spec);
+// The header word of a shape.
+uint32_t HeaderWord(const CFrameSpec& shape);
 // One whole frame: header, CRC word, audio data, zero padding to the frame's
 // length. Audio that does not fit is cut at the frame's end.
-std::vector<uint8_t> BuildFrame(const CFrameSpec& spec);
+std::vector<uint8_t> BuildFrame(const CFrameSpec& shape);
 // nFrames copies of the frame, back to back.
-std::vector<uint8_t> BuildStream(const CFrameSpec& spec, int nFrames);
+std::vector<uint8_t> BuildStream(const CFrameSpec& shape, int nFrames);
 void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& more);
 
 // Samples per channel of one frame of the layer.
