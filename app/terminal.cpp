@@ -29,11 +29,14 @@ namespace {
 
 int ReadByte(int nTimeoutMs) {
     pollfd input{STDIN_FILENO, POLLIN, 0};
-    if (poll(&input, 1, nTimeoutMs) <= 0 || (input.revents & POLLIN) == 0) {
+    if (poll(&input, 1, nTimeoutMs) <= 0) {
         return KEY_NONE;
     }
     unsigned char c = 0;
-    if (read(STDIN_FILENO, &c, 1) != 1) {
+    if ((input.revents & POLLIN) == 0 || read(STDIN_FILENO, &c, 1) != 1) {
+        // A terminal that has hung up stays readable for ever; waiting out
+        // the time keeps the player from spinning on it.
+        poll(nullptr, 0, nTimeoutMs);
         return KEY_NONE;
     }
     return c;
