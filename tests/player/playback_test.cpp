@@ -188,11 +188,9 @@ TEST_F(PlaybackTest, LoopPlayRepeatsTheStreamWholeAndRestartsAtOnce) {
 
     const std::vector<int16_t> played = ReadWav(strOut).samples;
     ASSERT_EQ(played.size(), 2 * pcm.size());
-    EXPECT_EQ(FirstDifference({played.begin(), played.begin() + static_cast<long>(pcm.size())},
-                              pcm),
-              -1);
-    EXPECT_EQ(FirstDifference({played.begin() + static_cast<long>(pcm.size()), played.end()},
-                              pcm),
+    EXPECT_EQ(
+        FirstDifference({played.begin(), played.begin() + static_cast<long>(pcm.size())}, pcm), -1);
+    EXPECT_EQ(FirstDifference({played.begin() + static_cast<long>(pcm.size()), played.end()}, pcm),
               -1);
 }
 
@@ -234,9 +232,9 @@ TEST_F(PlaybackTest, SeeksWhileHeldGoOnFromTheNewPositionAfterTheRelease) {
         int nPresses;
         int nTarget;
     };
-    for (const CCase& c : {CCase{20, ID_PLAY_FAST_FORWARD, 1, 25},
-                           CCase{40, ID_PLAY_REWIND, 1, 30}, CCase{97, ID_PLAY_FAST_FORWARD, 2, 100},
-                           CCase{8, ID_PLAY_REWIND, 1, 0}}) {
+    for (const CCase& c :
+         {CCase{20, ID_PLAY_FAST_FORWARD, 1, 25}, CCase{40, ID_PLAY_REWIND, 1, 30},
+          CCase{97, ID_PLAY_FAST_FORWARD, 2, 100}, CCase{8, ID_PLAY_REWIND, 1, 0}}) {
         SCOPED_TRACE(c.nTarget);
         Reset();
         const std::string strOut = PlayInto("seek" + std::to_string(c.nTarget) + ".wav");

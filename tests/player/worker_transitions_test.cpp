@@ -52,7 +52,7 @@ class CWatchedDevice : public CWaveDevice {
         std::mutex lock;
         int nOpen = 0;
         int nMostOpen = 0;
-        int nStillPlaying = 0;      // Unprepare answers of still playing
+        int nStillPlaying = 0;        // Unprepare answers of still playing
         int nCallsWhileStopping = 0;  // Prepare, Write and Unprepare after a stop
         int nResets = 0;
     };
@@ -287,10 +287,10 @@ TEST_F(WorkerTransitionsTest, MovesClampAndMoveTheSliderInEveryState) {
     struct CStep {
         int nFrom, nCommand, nTo;
     };
-    for (const CStep& step : {CStep{5, ID_PLAY_REWIND, 0}, CStep{3, ID_PLAY_REWIND, 0},
-                              CStep{97, ID_PLAY_FAST_FORWARD, 100},
-                              CStep{100, ID_PLAY_FAST_FORWARD, 100}, CStep{40, ID_PLAY_REWIND, 30},
-                              CStep{0, ID_PLAY_FAST_FORWARD, 5}}) {
+    for (const CStep& step :
+         {CStep{5, ID_PLAY_REWIND, 0}, CStep{3, ID_PLAY_REWIND, 0},
+          CStep{97, ID_PLAY_FAST_FORWARD, 100}, CStep{100, ID_PLAY_FAST_FORWARD, 100},
+          CStep{40, ID_PLAY_REWIND, 30}, CStep{0, ID_PLAY_FAST_FORWARD, 5}}) {
         g_nPosition = step.nFrom;
         g_bSeekPending = 0;
         ASSERT_TRUE(m_document.ExecuteCommand(step.nCommand));

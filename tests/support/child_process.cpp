@@ -54,9 +54,9 @@ CChildResult Run(const std::vector<std::string>& args, int nTimeoutMs, int nSign
         }
         long nWait = nLeft;
         if (bSignalDue) {
-            const auto nUntilSignal = std::chrono::duration_cast<milliseconds>(
-                                          tSignal - std::chrono::steady_clock::now())
-                                          .count();
+            const auto nUntilSignal =
+                std::chrono::duration_cast<milliseconds>(tSignal - std::chrono::steady_clock::now())
+                    .count();
             if (nUntilSignal <= 0) {
                 kill(nPid, nSignal);
                 bSignalDue = false;
