@@ -63,7 +63,10 @@ TEST_F(PlaybackTest, PausedAndResumedOnTheWayTheFileHoldsExactlyTheDecodedPcmAnd
                                 i + 1 < pauses.size() ? AtPercent(pauses[i + 1]) : nullptr));
         EXPECT_EQ(g_bLoopPlay, 0);
         ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PLAYBACK));
-        EXPECT_EQ(g_nPlayState, PLAY_RESUMED);
+        // Until the next gate the worker plays on; after the last it may end.
+        if (i + 1 < pauses.size()) {
+            EXPECT_EQ(g_nPlayState, PLAY_RESUMED);
+        }
     }
     ASSERT_TRUE(WaitForWorkerEnd());
     EXPECT_EQ(g_nPlayState, PLAY_ENDED);

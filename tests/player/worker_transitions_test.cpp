@@ -132,8 +132,9 @@ class WorkerTransitionsTest : public testing::Test {
         SetWaveDeviceFactory(
             [this](std::string_view) { return std::make_unique<CWatchedDevice>(m_log); });
         m_document.AddView(&m_view);
-        // About 2.5 s of sound on the null device, which takes real time.
-        m_strStream = SampleCut(m_dir, 60000, "cut.mp2");
+        // 20 s on the null device, which takes real time: long enough that
+        // no test sees it end unless it plays a shorter one.
+        m_strStream = SamplePath();
         ASSERT_TRUE(m_document.OpenDocument(m_strStream));
     }
     void TearDown() override {
@@ -181,7 +182,7 @@ TEST_F(WorkerTransitionsTest, StartPauseResumeAndStopFollowTheStateTable) {
     ASSERT_TRUE(m_document.ExecuteCommand(ID_VIEW_BITSTREAM_INFO));
     ASSERT_EQ(m_presenter.Messages().size(), 1u);
     EXPECT_EQ(m_presenter.Messages()[0].nKind, MSG_INFORMATION);
-    EXPECT_NE(m_presenter.Messages()[0].strText.find("cut.mp2 is a layer II stereo"),
+    EXPECT_NE(m_presenter.Messages()[0].strText.find("corvina-sample.mp2 is a layer II stereo"),
               std::string::npos);
 
     // 1 -> 4: the worker stands still, nothing moves while it is held.
@@ -426,6 +427,7 @@ TEST_F(WorkerTransitionsTest, CloseAndOpenDuringPlaybackStopIt) {
 TEST_F(WorkerTransitionsTest, DestroyingTheDocumentEndsAWorkerInAnyState) {
     for (int nCase = 0; nCase < 3; ++nCase) {
         SCOPED_TRACE(nCase);
+        std::thread letGo;
         {
             CCorvinaDoc document;
             ASSERT_TRUE(document.OpenDocument(m_strStream));
@@ -439,12 +441,14 @@ TEST_F(WorkerTransitionsTest, DestroyingTheDocumentEndsAWorkerInAnyState) {
             } else if (nCase == 2) {
                 // Held in a report; the slider lets go once the quit has begun.
                 ASSERT_TRUE(m_slider.WaitForStoppedWorker());
-                std::thread letGo([this] {
+                letGo = std::thread([this] {
                     std::this_thread::sleep_for(milliseconds(100));
                     m_slider.LetGo();
                 });
-                letGo.detach();
             }
+        }
+        if (letGo.joinable()) {
+            letGo.join();
         }
         EXPECT_FALSE(IsWorkerRunning());
         EXPECT_EQ(g_pDecoder.load(), nullptr);
