@@ -25,11 +25,8 @@ using CClock = std::chrono::steady_clock;
 
 constexpr int kOpen = -1;  // not a command of the table: opens one of the files
 
-#if defined(__SANITIZE_THREAD__)
-constexpr int kDefaultCommands = 1500;
-#else
+// A few seconds in the normal build, well under a minute under ThreadSanitizer.
 constexpr int kDefaultCommands = 2500;
-#endif
 
 int CommandCount() {
     const char* pszCount = std::getenv("CORVINA_STRESS_COMMANDS");
