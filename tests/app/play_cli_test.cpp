@@ -84,7 +84,7 @@ TEST_F(PlayCliTest, SmoothPlaybackKeepsEveryOtherSampleAtHalfTheRate) {
 // until Ctrl+C stops it with the status of a program ended by SIGINT.
 TEST_F(PlayCliTest, LoopPlayGoesOnUntilInterruptedAndThenStopsCleanly) {
     const CChildResult result =
-        RunChildAndSignal(Play(Cut(25000), {"--loop", "--output", "null"}), SIGINT, 3500, 30000);
+        RunChildAndSignal(Play(Cut(25000), {"--loop", "--output", "null"}), SIGINT, 4000, 30000);
     EXPECT_FALSE(result.bTimedOut);
     EXPECT_EQ(result.nSignal, 0);
     EXPECT_EQ(result.nExitStatus, 128 + SIGINT);
@@ -96,7 +96,7 @@ TEST_F(PlayCliTest, InterruptOrTerminateInTheMiddleEndsPromptly) {
         SCOPED_TRACE(nSignal);
         // The sample lasts 20 s; the bound is far below that.
         const CChildResult result =
-            RunChildAndSignal(Play(SamplePath(), {"--output", "null"}), nSignal, 700, 12000);
+            RunChildAndSignal(Play(SamplePath(), {"--output", "null"}), nSignal, 1500, 15000);
         EXPECT_FALSE(result.bTimedOut);
         EXPECT_EQ(result.nExitStatus, 128 + nSignal);
         EXPECT_EQ(result.strErr, "");
