@@ -116,12 +116,12 @@ std::string SampleCut(const CTempDir& dir, std::size_t nBytes, const std::string
 std::vector<uint8_t> VariedLayer1MonoStream(int nFrames) {
     std::vector<uint8_t> bytes;
     for (int i = 0; i < nFrames; ++i) {
-        CFrameSpec spec;
-        spec.nLayer = 1;
-        spec.nMode = 3;
-        spec.nBitrateIndex = 10;
-        spec.SetAll(4 + i % 3, 2 + (i * 7) % 20, static_cast<uint32_t>((i * 5 + 3) % 31), 20);
-        Append(bytes, BuildFrame(spec));
+        CFrameSpec frame;
+        frame.nLayer = 1;
+        frame.nMode = 3;
+        frame.nBitrateIndex = 10;
+        frame.SetAll(4 + i % 3, 2 + (i * 7) % 20, static_cast<uint32_t>((i * 5 + 3) % 31), 20);
+        Append(bytes, BuildFrame(frame));
     }
     return bytes;
 }
