@@ -123,7 +123,8 @@ std::string UsageText() {
                "  --help, --version            this text; the version\n"
                "\n"
                "Exit status: 0 when the stream was decoded to its end, 1 when the file could\n"
-               "not be used, 2 for a usage error.\n"
+               "not be used, 2 for a usage error; --play ended by Ctrl+C or SIGTERM: 128\n"
+               "plus the signal's number.\n"
                "\n"
                "With --play on a terminal:\n") +
            TerminalKeysText();

@@ -2,6 +2,7 @@
 // window does; on a terminal it is a small player with keys and a status line.
 #include <poll.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <optional>
@@ -18,7 +19,10 @@
 
 namespace {
 
-volatile std::sig_atomic_t g_nSignal = 0;
+// Set by the handler on whichever thread takes the signal and read by the
+// main thread, so it is a lock-free atomic rather than a plain flag.
+std::atomic<int> g_nSignal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void OnSignal(int nSignal) {
     g_nSignal = nSignal;

@@ -96,9 +96,28 @@ void CWorkerThread::SafePoint() {
     }
 }
 
+void CWorkerThread::Interrupt() {
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_bInterrupted = true;
+    }
+    m_changed.notify_all();
+}
+
+void CWorkerThread::SleepUnlessInterrupted(int nMilliseconds) {
+    std::unique_lock<std::mutex> lock(m_lock);
+    m_changed.wait_for(lock, std::chrono::milliseconds(nMilliseconds),
+                       [this] { return m_bInterrupted; });
+    m_bInterrupted = false;
+}
+
 void CWorkerThread::Sleep(int nMilliseconds) {
     SafePoint();
-    std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
+    if (t_pCurrent != nullptr) {
+        t_pCurrent->SleepUnlessInterrupted(nMilliseconds);
+    } else {
+        std::this_thread::sleep_for(std::chrono::milliseconds(nMilliseconds));
+    }
     SafePoint();
 }
 

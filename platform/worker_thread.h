@@ -24,6 +24,9 @@ class CWorkerThread {
     // True when the worker stands at a safe point because of a hold.
     bool IsWaitingInHold() const;
     bool HasEnded() const { return m_bEnded.load(); }
+    // Cuts the worker's current Sleep short, or its next one when it is not
+    // sleeping: a stop is then seen at once instead of after the sleep.
+    void Interrupt();
     // Waits for the body to return; true when it did within the time.
     bool WaitForEnd(int nTimeoutMs);
     void Join();
@@ -31,7 +34,8 @@ class CWorkerThread {
     // Worker side: blocks while a hold is on for the calling thread's worker.
     // Does nothing on any other thread.
     static void SafePoint();
-    // A safe point, a sleep of the given length, and another safe point.
+    // A safe point, a sleep of the given length (shorter when interrupted),
+    // and another safe point.
     static void Sleep(int nMilliseconds);
     // The worker object of the calling thread, or null.
     static CWorkerThread* Current();
@@ -39,11 +43,13 @@ class CWorkerThread {
   private:
     void Run(std::function<void()> fnBody);
     void WaitWhileHeld();
+    void SleepUnlessInterrupted(int nMilliseconds);
 
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
     bool m_bHeld = false;
     bool m_bWaitingInHold = false;
+    bool m_bInterrupted = false;
     std::atomic<bool> m_bEnded{false};
     std::thread m_thread;
 };

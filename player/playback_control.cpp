@@ -218,6 +218,11 @@ void StopPlayback() {
     const int nState = g_nPlayState;
     if (IsPlaying(nState) && MoveState(nState, PLAY_STOPPING)) {
         g_bLoopPlay = 0;
+        // The wave output looks for the stop between its 10 ms polls; waking
+        // it lets the worker end within the short wait below.
+        if (g_pWorker != nullptr) {
+            g_pWorker->Interrupt();
+        }
         for (int i = 0; i < kStopSleeps; ++i) {
             if (g_pDecoder.load() == nullptr || g_nPlayState == PLAY_ENDED) {
                 break;
@@ -244,6 +249,7 @@ void ShutdownPlayback() {
     if (IsPlaying(nState) || nState == PLAY_PAUSED) {
         MoveState(nState, PLAY_STOPPING);
     }
+    g_pWorker->Interrupt();
     g_pWorker->Join();
     g_pPlayThread = nullptr;
     g_pWorker.reset();

@@ -61,6 +61,32 @@ TEST(WorkerThread, DestroyingAHeldWorkerReleasesAndJoinsIt) {
     SUCCEED();
 }
 
+// A stop must not wait out the wave output's poll: an interrupt ends the
+// sleep in hand, or the next one when it comes first, and only that one.
+TEST(WorkerThread, InterruptCutsOneSleepShort) {
+    using std::chrono::steady_clock;
+    std::atomic<int> nStage{0};
+    steady_clock::duration secondSleep{};
+    CWorkerThread worker([&] {
+        CWorkerThread::Sleep(600000);
+        nStage = 1;
+        while (nStage != 2) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        CWorkerThread::Sleep(600000);  // interrupted before it began
+        const auto tStart = steady_clock::now();
+        CWorkerThread::Sleep(50);  // runs its full length
+        secondSleep = steady_clock::now() - tStart;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    worker.Interrupt();
+    ASSERT_TRUE(WaitUntil([&] { return nStage == 1; }, 60000));
+    worker.Interrupt();
+    nStage = 2;
+    ASSERT_TRUE(worker.WaitForEnd(60000));
+    EXPECT_GE(secondSleep, std::chrono::milliseconds(50));
+}
+
 TEST(WorkerThread, SafePointOutsideAWorkerDoesNothing) {
     EXPECT_EQ(CWorkerThread::Current(), nullptr);
     CWorkerThread::SafePoint();

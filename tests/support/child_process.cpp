@@ -7,9 +7,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 
-CChildResult RunChild(const std::vector<std::string>& args, int nTimeoutMs) {
+namespace {
+
+CChildResult Run(const std::vector<std::string>& args, int nTimeoutMs, int nSignal, int nAfterMs) {
     CChildResult result;
     int nOut[2];
     int nErr[2];
@@ -32,7 +35,11 @@ CChildResult RunChild(const std::vector<std::string>& args, int nTimeoutMs) {
     }
     close(nOut[1]);
     close(nErr[1]);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(nTimeoutMs);
+    using std::chrono::milliseconds;
+    const auto tStart = std::chrono::steady_clock::now();
+    const auto deadline = tStart + milliseconds(nTimeoutMs);
+    const auto tSignal = tStart + milliseconds(nAfterMs);
+    bool bSignalDue = nSignal != 0;
     pollfd fds[2] = {{nOut[0], POLLIN, 0}, {nErr[0], POLLIN, 0}};
     std::string* pTargets[2] = {&result.strOut, &result.strErr};
     int nOpen = 2;
@@ -45,7 +52,19 @@ CChildResult RunChild(const std::vector<std::string>& args, int nTimeoutMs) {
             kill(nPid, SIGKILL);
             break;
         }
-        if (poll(fds, 2, static_cast<int>(nLeft)) < 0) {
+        long nWait = nLeft;
+        if (bSignalDue) {
+            const auto nUntilSignal =
+                std::chrono::duration_cast<milliseconds>(tSignal - std::chrono::steady_clock::now())
+                    .count();
+            if (nUntilSignal <= 0) {
+                kill(nPid, nSignal);
+                bSignalDue = false;
+                continue;
+            }
+            nWait = std::min(nWait, static_cast<long>(nUntilSignal));
+        }
+        if (poll(fds, 2, static_cast<int>(nWait)) < 0) {
             continue;
         }
         for (int i = 0; i < 2; ++i) {
@@ -76,4 +95,15 @@ CChildResult RunChild(const std::vector<std::string>& args, int nTimeoutMs) {
         result.nSignal = WTERMSIG(nStatus);
     }
     return result;
+}
+
+}  // namespace
+
+CChildResult RunChild(const std::vector<std::string>& args, int nTimeoutMs) {
+    return Run(args, nTimeoutMs, 0, 0);
+}
+
+CChildResult RunChildAndSignal(const std::vector<std::string>& args, int nSignal, int nAfterMs,
+                               int nTimeoutMs) {
+    return Run(args, nTimeoutMs, nSignal, nAfterMs);
 }

@@ -16,3 +16,6 @@ struct CChildResult {
 // argv[0] is the program's path. Standard input is /dev/null. A child still
 // running after nTimeoutMs is killed and reported as timed out.
 CChildResult RunChild(const std::vector<std::string>& args, int nTimeoutMs = 60000);
+// As RunChild, and sends nSignal to the child once nAfterMs have passed.
+CChildResult RunChildAndSignal(const std::vector<std::string>& args, int nSignal, int nAfterMs,
+                               int nTimeoutMs = 60000);

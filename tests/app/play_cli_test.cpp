@@ -1,0 +1,124 @@
+// corvina --play without a terminal: plays through the real document and
+// worker to the end of the stream, into the null and WAV file devices, loops
+// until stopped, stops cleanly on a signal, and tells what it cannot play.
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+#include "tests/support/child_process.h"
+#include "tests/support/pcm_samples.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const std::string kCorvina = CORVINA_BINARY;
+
+std::string SamplePath() {
+    return std::string(CORVINA_SAMPLES_DIR) + "/corvina-sample.mp2";
+}
+
+class PlayCliTest : public testing::Test {
+  protected:
+    // The sample's first bytes as a stream of their own.
+    std::string Cut(std::size_t nBytes) {
+        std::vector<uint8_t> bytes = ReadFileBytes(SamplePath());
+        bytes.resize(nBytes);
+        return m_dir.Write("cut" + std::to_string(nBytes) + ".mp2", bytes);
+    }
+    static std::vector<std::string> Play(const std::string& strFile,
+                                         const std::vector<std::string>& more) {
+        std::vector<std::string> args = {kCorvina, "--play", strFile};
+        args.insert(args.end(), more.begin(), more.end());
+        return args;
+    }
+
+    CTempDir m_dir;
+};
+
+}  // namespace
+
+// Standard input is /dev/null here: nothing may wait for a key, and the end
+// of the stream ends the program.
+TEST_F(PlayCliTest, ShortStreamOnTheNullDevicePlaysToItsEndAndExitsZero) {
+    const CChildResult result = RunChild(Play(Cut(12000), {"--output", "null"}), 30000);
+    EXPECT_FALSE(result.bTimedOut);
+    EXPECT_EQ(result.nExitStatus, 0);
+    EXPECT_EQ(result.strErr, "");
+    EXPECT_EQ(result.strOut, "");  // no status line without a terminal
+}
+
+TEST_F(PlayCliTest, WavOutputHoldsExactlyTheDecodedPcmPaddedToWholeBuffers) {
+    const std::string strOut = m_dir.File("out.wav");
+    const CChildResult result = RunChild(Play(SamplePath(), {"--output", "wav:" + strOut}), 60000);
+    ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
+    const CWavContents wav = ReadWav(strOut);
+    ASSERT_TRUE(wav.bValid);
+    EXPECT_EQ(wav.nChannels, 2);
+    EXPECT_EQ(wav.nSampleRate, 44100u);
+    const std::vector<int16_t> expected = PaddedToBuffers(DecodedPcm(SamplePath()), 2);
+    EXPECT_EQ(wav.samples.size(), expected.size());
+    EXPECT_EQ(FirstDifference(wav.samples, expected), -1);
+}
+
+// Half the rate, every other sample of each channel, buffers of half the size.
+TEST_F(PlayCliTest, SmoothPlaybackKeepsEveryOtherSampleAtHalfTheRate) {
+    const std::string strStream = Cut(40000);
+    const std::string strOut = m_dir.File("smooth.wav");
+    const CChildResult result =
+        RunChild(Play(strStream, {"--smooth", "--output", "wav:" + strOut}), 60000);
+    ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
+    const std::vector<int16_t> pcm = DecodedPcm(strStream);
+    std::vector<int16_t> expected;
+    for (std::size_t i = 0; i + 1 < pcm.size(); i += 4) {
+        expected.push_back(pcm[i]);
+        expected.push_back(pcm[i + 1]);
+    }
+    const std::size_t nBuffer = BufferSamples(2) / 2;
+    expected.resize((expected.size() + nBuffer - 1) / nBuffer * nBuffer, 0);
+    const CWavContents wav = ReadWav(strOut);
+    EXPECT_EQ(wav.nSampleRate, 22050u);
+    EXPECT_EQ(FirstDifference(wav.samples, expected), -1);
+}
+
+// A stream of about a second, looped: still running after several of them,
+// until Ctrl+C stops it with the status of a program ended by SIGINT.
+TEST_F(PlayCliTest, LoopPlayGoesOnUntilInterruptedAndThenStopsCleanly) {
+    const CChildResult result =
+        RunChildAndSignal(Play(Cut(25000), {"--loop", "--output", "null"}), SIGINT, 4000, 30000);
+    EXPECT_FALSE(result.bTimedOut);
+    EXPECT_EQ(result.nSignal, 0);
+    EXPECT_EQ(result.nExitStatus, 128 + SIGINT);
+    EXPECT_EQ(result.strErr, "");
+}
+
+TEST_F(PlayCliTest, InterruptOrTerminateInTheMiddleEndsPromptly) {
+    for (int nSignal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(nSignal);
+        // The sample lasts 20 s; the bound is far below that.
+        const CChildResult result =
+            RunChildAndSignal(Play(SamplePath(), {"--output", "null"}), nSignal, 1500, 15000);
+        EXPECT_FALSE(result.bTimedOut);
+        EXPECT_EQ(result.nExitStatus, 128 + nSignal);
+        EXPECT_EQ(result.strErr, "");
+    }
+}
+
+TEST_F(PlayCliTest, FilesThatCannotBePlayedAreToldAndExitOne) {
+    const CChildResult missing =
+        RunChild(Play(m_dir.File("missing.mp2"), {"--output", "null"}), 30000);
+    EXPECT_EQ(missing.nExitStatus, 1);
+    EXPECT_NE(missing.strErr.find("Warning: Cannot open"), std::string::npos) << missing.strErr;
+
+    const CChildResult text =
+        RunChild(Play(m_dir.Write("notes.mp2", {'h', 'e', 'l', 'l', 'o', '\n'}),
+                      {"--loop", "--output", "null"}),
+                 30000);
+    EXPECT_FALSE(text.bTimedOut);
+    EXPECT_EQ(text.nExitStatus, 1);
+    EXPECT_EQ(text.strErr, "Warning: Invalid Audio Stream\n");
+}
+
+TEST_F(PlayCliTest, UnknownDeviceIsAUsageError) {
+    const CChildResult result = RunChild(Play(Cut(12000), {"--output", "speaker"}), 30000);
+    EXPECT_EQ(result.nExitStatus, 2);
+}
