@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "synth/audio_sink.h"
+#include "synth/window_sums.h"
 
 class CSynthesisFilter {
   public:
@@ -19,13 +20,14 @@ class CSynthesisFilter {
   private:
     void Matrixing();
     void Windowing(CAudioSink& sink);
-    template <int S>
-    void WindowSlot(CAudioSink& sink);
 
-    // Two banks of 32 rows by 16 ring slots; row r of column c is at 16 r + c.
-    float m_fBank[2][512];
-    float* m_pBank;
+    // Two banks of 16 ring columns by 32 rows; row r of column c is at
+    // 32 c + r, so that a column is written and read as one run. The values
+    // are single-precision results, kept as doubles for the window sums.
+    alignas(32) double m_dBank[2][512];
+    double* m_pBank;
     int m_nSlot;
+    WindowSumsFunction m_pfnWindowSums;
 
   public:
     // The subband samples of the coming slot, written by the layer decoders.
