@@ -7,7 +7,6 @@
 #include "decoder/crc16.h"
 #include "decoder/frame_header.h"
 #include "decoder/scalefactor_table.h"
-#include "synth/synthesis_filter.h"
 
 namespace {
 
@@ -68,6 +67,16 @@ float Requantise(const CLayer2Channel& channel, int nSample) {
     return (channel.fSample[nSample] + quant.fD) * quant.fC;
 }
 
+// The granule's samples times the scalefactor of its third of the frame.
+void ScaleGranule(CLayer2Channel& channel, int nPart) {
+    if (channel.nAllocation == 0) {
+        return;
+    }
+    for (int i = 0; i < 3; ++i) {
+        channel.fOutput[i] = channel.fScalefactor[nPart] * Requantise(channel, i);
+    }
+}
+
 }  // namespace
 
 int CLayer2Subband::AllocationBitsOf(const CFrameHeader& header, int nSubband) {
@@ -81,10 +90,6 @@ const CQuantClass* CLayer2Subband::RowOf(const CFrameHeader& header, int nSubban
 int CLayer2Subband::CountGranule() {
     m_nSample = 0;
     return ++m_nGranule >= kGranulesPerFrame ? 1 : 0;
-}
-
-int CLayer2Subband::CountSample() {
-    return ++m_nSample >= 3 ? 1 : 0;
 }
 
 void CLayer2Subband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
@@ -111,15 +116,9 @@ void CLayer2Subband::ReadScalefactors(CBitStream& stream, const CFrameHeader& he
 
 int CLayer2Subband::ReadSamples(CBitStream& stream) {
     ReadGranule(m_Channel0, stream);
-    return CountGranule();
-}
-
-int CLayer2Subband::OutputSample(int, CSynthesisFilter* pFilter0, CSynthesisFilter*) {
-    if (m_Channel0.nAllocation != 0) {
-        pFilter0->m_fInput[m_nSubband] =
-            m_Channel0.fScalefactor[Part()] * Requantise(m_Channel0, m_nSample);
-    }
-    return CountSample();
+    const int nLast = CountGranule();
+    ScaleGranule(m_Channel0, Part());
+    return nLast;
 }
 
 void CLayer2JointSubband::ReadScfsi(CBitStream& stream, CCrc16* pCrc) {
@@ -142,17 +141,15 @@ void CLayer2JointSubband::ReadScalefactors(CBitStream& stream, const CFrameHeade
     }
 }
 
-int CLayer2JointSubband::OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                                      CSynthesisFilter* pFilter1) {
+int CLayer2JointSubband::ReadSamples(CBitStream& stream) {
+    const int nLast = CLayer2Subband::ReadSamples(stream);
     if (m_Channel0.nAllocation != 0) {
         const int nPart = Part();
-        const float fValue = Requantise(m_Channel0, m_nSample);
-        pFilter0->m_fInput[m_nSubband] = m_Channel0.fScalefactor[nPart] * fValue;
-        if (nChannels == 0) {
-            pFilter1->m_fInput[m_nSubband] = m_fScalefactor1[nPart] * fValue;
+        for (int i = 0; i < 3; ++i) {
+            m_fOutput1[i] = m_fScalefactor1[nPart] * Requantise(m_Channel0, i);
         }
     }
-    return CountSample();
+    return nLast;
 }
 
 void CLayer2StereoSubband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
@@ -184,19 +181,9 @@ void CLayer2StereoSubband::ReadScalefactors(CBitStream& stream, const CFrameHead
 int CLayer2StereoSubband::ReadSamples(CBitStream& stream) {
     ReadGranule(m_Channel0, stream);
     ReadGranule(m_Channel1, stream);
-    return CountGranule();
-}
-
-int CLayer2StereoSubband::OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                                       CSynthesisFilter* pFilter1) {
+    const int nLast = CountGranule();
     const int nPart = Part();
-    if (m_Channel0.nAllocation != 0) {
-        pFilter0->m_fInput[m_nSubband] =
-            m_Channel0.fScalefactor[nPart] * Requantise(m_Channel0, m_nSample);
-    }
-    if (m_Channel1.nAllocation != 0 && nChannels == 0) {
-        pFilter1->m_fInput[m_nSubband] =
-            m_Channel1.fScalefactor[nPart] * Requantise(m_Channel1, m_nSample);
-    }
-    return CountSample();
+    ScaleGranule(m_Channel0, nPart);
+    ScaleGranule(m_Channel1, nPart);
+    return nLast;
 }

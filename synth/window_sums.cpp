@@ -52,18 +52,22 @@ int16_t ToSample(double dSum, float fScale) {
 
 __attribute__((target("avx2,fma"))) void WindowSumsAvx2Fma(const double* pBank, int nSlot,
                                                            float fScale, int16_t* pOut) {
-    __m256d dSum[8];
-    for (auto& d : dSum) {
-        d = _mm256_setzero_pd();
-    }
+    // Eight sums of four samples each, in registers: an array here would go
+    // through memory on every step.
+    __m256d d0 = _mm256_setzero_pd(), d1 = d0, d2 = d0, d3 = d0, d4 = d0, d5 = d0, d6 = d0, d7 = d0;
     for (int t = 0; t < 16; ++t) {
         const double* pColumn = pBank + 32 * ((nSlot - t) & 15);
         const double* pWindow = kWindow.dCoefficient + 32 * t;
-        for (int v = 0; v < 8; ++v) {
-            dSum[v] = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 4 * v),
-                                      _mm256_loadu_pd(pColumn + 4 * v), dSum[v]);
-        }
+        d0 = _mm256_fmadd_pd(_mm256_load_pd(pWindow), _mm256_loadu_pd(pColumn), d0);
+        d1 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 4), _mm256_loadu_pd(pColumn + 4), d1);
+        d2 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 8), _mm256_loadu_pd(pColumn + 8), d2);
+        d3 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 12), _mm256_loadu_pd(pColumn + 12), d3);
+        d4 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 16), _mm256_loadu_pd(pColumn + 16), d4);
+        d5 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 20), _mm256_loadu_pd(pColumn + 20), d5);
+        d6 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 24), _mm256_loadu_pd(pColumn + 24), d6);
+        d7 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 28), _mm256_loadu_pd(pColumn + 28), d7);
     }
+    const __m256d dSum[8] = {d0, d1, d2, d3, d4, d5, d6, d7};
     const __m128 fScaleV = _mm_set1_ps(fScale);
     const __m256d dZero = _mm256_setzero_pd();
     const __m256d dUp = _mm256_set1_pd(0.5);
