@@ -41,39 +41,48 @@ void ReadScalefactorSet(CBitStream& stream, int nScfsi, float (&fScalefactor)[3]
     }
 }
 
-void ReadGranule(CLayer2Channel& channel, CBitStream& stream) {
+// Reads the granule's codes into its three requantised samples and those
+// times the scalefactor of the granule's third of the frame: grouped codes
+// through the degrouping table, the others as s''' = C * (s'' + D) with
+// s'' = code * step - 1. The values stay in named registers: a small array
+// here is stored piecewise and read back whole, which stalls the processor.
+// A joint subband also gives the second channel's scalefactors and output.
+void ReadGranule(CLayer2Channel& channel, CBitStream& stream, int nPart,
+                 const float* pScalefactor1 = nullptr, float* pOutput1 = nullptr) {
     if (channel.nAllocation == 0) {
         return;
     }
     const CQuantClass& quant = channel.quant;
+    float f0;
+    float f1;
+    float f2;
     if (quant.pGroups != nullptr) {
         const float* pGroup = quant.pGroups[stream.GetBits(quant.nCodeWidth)];
-        channel.fSample[0] = pGroup[0];
-        channel.fSample[1] = pGroup[1];
-        channel.fSample[2] = pGroup[2];
-        return;
+        f0 = pGroup[0];
+        f1 = pGroup[1];
+        f2 = pGroup[2];
+    } else {
+        auto Requantised = [&stream, &quant]() {
+            const float fFraction =
+                static_cast<float>(stream.GetBits(quant.nCodeWidth)) * quant.fStep - 1.0f;
+            return (fFraction + quant.fD) * quant.fC;
+        };
+        f0 = Requantised();
+        f1 = Requantised();
+        f2 = Requantised();
     }
-    for (float& fSample : channel.fSample) {
-        fSample = static_cast<float>(stream.GetBits(quant.nCodeWidth)) * quant.fStep - 1.0f;
-    }
-}
-
-// The requantised sample nSample of the granule, before scaling.
-float Requantise(const CLayer2Channel& channel, int nSample) {
-    const CQuantClass& quant = channel.quant;
-    if (quant.pGroups != nullptr) {
-        return channel.fSample[nSample];
-    }
-    return (channel.fSample[nSample] + quant.fD) * quant.fC;
-}
-
-// The granule's samples times the scalefactor of its third of the frame.
-void ScaleGranule(CLayer2Channel& channel, int nPart) {
-    if (channel.nAllocation == 0) {
-        return;
-    }
-    for (int i = 0; i < 3; ++i) {
-        channel.fOutput[i] = channel.fScalefactor[nPart] * Requantise(channel, i);
+    channel.fSample[0] = f0;
+    channel.fSample[1] = f1;
+    channel.fSample[2] = f2;
+    const float fScalefactor = channel.fScalefactor[nPart];
+    channel.fOutput[0] = fScalefactor * f0;
+    channel.fOutput[1] = fScalefactor * f1;
+    channel.fOutput[2] = fScalefactor * f2;
+    if (pScalefactor1 != nullptr) {
+        const float fScalefactor1 = pScalefactor1[nPart];
+        pOutput1[0] = fScalefactor1 * f0;
+        pOutput1[1] = fScalefactor1 * f1;
+        pOutput1[2] = fScalefactor1 * f2;
     }
 }
 
@@ -115,9 +124,8 @@ void CLayer2Subband::ReadScalefactors(CBitStream& stream, const CFrameHeader& he
 }
 
 int CLayer2Subband::ReadSamples(CBitStream& stream) {
-    ReadGranule(m_Channel0, stream);
     const int nLast = CountGranule();
-    ScaleGranule(m_Channel0, Part());
+    ReadGranule(m_Channel0, stream, Part());
     return nLast;
 }
 
@@ -142,13 +150,8 @@ void CLayer2JointSubband::ReadScalefactors(CBitStream& stream, const CFrameHeade
 }
 
 int CLayer2JointSubband::ReadSamples(CBitStream& stream) {
-    const int nLast = CLayer2Subband::ReadSamples(stream);
-    if (m_Channel0.nAllocation != 0) {
-        const int nPart = Part();
-        for (int i = 0; i < 3; ++i) {
-            m_fOutput1[i] = m_fScalefactor1[nPart] * Requantise(m_Channel0, i);
-        }
-    }
+    const int nLast = CountGranule();
+    ReadGranule(m_Channel0, stream, Part(), m_fScalefactor1, m_fOutput1);
     return nLast;
 }
 
@@ -179,11 +182,9 @@ void CLayer2StereoSubband::ReadScalefactors(CBitStream& stream, const CFrameHead
 }
 
 int CLayer2StereoSubband::ReadSamples(CBitStream& stream) {
-    ReadGranule(m_Channel0, stream);
-    ReadGranule(m_Channel1, stream);
     const int nLast = CountGranule();
     const int nPart = Part();
-    ScaleGranule(m_Channel0, nPart);
-    ScaleGranule(m_Channel1, nPart);
+    ReadGranule(m_Channel0, stream, nPart);
+    ReadGranule(m_Channel1, stream, nPart);
     return nLast;
 }

@@ -5,6 +5,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "synth/dct32.h"
 #include "synth/synthesis_window.h"
 
@@ -28,21 +32,44 @@ void CSynthesisFilter::Synthesize(CAudioSink& sink) {
 // V[0..31] goes into the current bank and V[32..63] into the other, both at
 // column m_nSlot; V follows from the transform X by its symmetries.
 void CSynthesisFilter::Matrixing() {
-    float fX[32];
+    alignas(16) float fX[32];
     Dct32(m_fInput, fX);
     double* pFirst = m_pBank + 32 * m_nSlot;
     double* pSecond = (m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0]) + 32 * m_nSlot;
+#if defined(__SSE2__)
+    // Four rows at a time: X in order, or reversed, negated or not.
+    const __m128 fSign = _mm_set1_ps(-0.0f);
+    auto Store = [](double* pTo, __m128 f) {
+        _mm_storeu_pd(pTo, _mm_cvtps_pd(f));
+        _mm_storeu_pd(pTo + 2, _mm_cvtps_pd(_mm_movehl_ps(f, f)));
+    };
+    auto Reversed = [](__m128 f) { return _mm_shuffle_ps(f, f, _MM_SHUFFLE(0, 1, 2, 3)); };
+    for (int r = 0; r < 16; r += 4) {
+        Store(pFirst + r, _mm_load_ps(fX + 16 + r));
+    }
+    for (int r = 17; r < 29; r += 4) {
+        Store(pFirst + r, _mm_xor_ps(Reversed(_mm_loadu_ps(fX + 45 - r)), fSign));
+    }
+    for (int r = 0; r < 16; r += 4) {
+        Store(pSecond + r, _mm_xor_ps(Reversed(_mm_loadu_ps(fX + 13 - r)), fSign));
+    }
+    for (int r = 17; r < 29; r += 4) {
+        Store(pSecond + r, _mm_xor_ps(_mm_loadu_ps(fX + r - 16), fSign));
+    }
+    const int nTail = 29;
+    pSecond[16] = -fX[0];
+#else
+    const int nTail = 17;
     for (int r = 0; r < 16; ++r) {
         pFirst[r] = fX[16 + r];
-    }
-    pFirst[16] = 0.0;
-    for (int r = 17; r < 32; ++r) {
-        pFirst[r] = -fX[48 - r];
     }
     for (int r = 0; r <= 16; ++r) {
         pSecond[r] = -fX[16 - r];
     }
-    for (int r = 17; r < 32; ++r) {
+#endif
+    pFirst[16] = 0.0;
+    for (int r = nTail; r < 32; ++r) {
+        pFirst[r] = -fX[48 - r];
         pSecond[r] = -fX[r - 16];
     }
 }
