@@ -200,9 +200,10 @@ void CAudioDecoder::DecodeAudioOf(int nBound, int nSblimit) {
                 nLastOutput = static_cast<THigh*>(pSubbands[sb])
                                   ->THigh::OutputSample(nChannels, pFilter0, pFilter1);
             }
-            pFilter0->Synthesize(*m_pSink);
             if (bSecond) {
-                pFilter1->Synthesize(*m_pSink);
+                CSynthesisFilter::SynthesizePair(*pFilter0, *pFilter1, *m_pSink);
+            } else {
+                pFilter0->Synthesize(*m_pSink);
             }
         } while (nLastOutput == 0);
     } while (nLastRead == 0);

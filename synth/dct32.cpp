@@ -294,7 +294,8 @@ CORVINA_INLINE __m128 Constants(int k0, int k1, int k2, int k3) {
 // The butterflies of one block of 4 n lanes: g = x[i] + x[N - 1 - i] and
 // h = (x[i] - x[N - 1 - i]) c(i).
 template <int n>
-CORVINA_INLINE void Butterflies(const __m128 (&x)[2 * n], const __m128 (&c)[n], __m128 (&g)[n], __m128 (&h)[n]) {
+CORVINA_INLINE void Butterflies(const __m128 (&x)[2 * n], const __m128 (&c)[n], __m128 (&g)[n],
+                                __m128 (&h)[n]) {
 #pragma GCC unroll 4
     for (int i = 0; i < n; ++i) {
         const __m128 a = x[i];

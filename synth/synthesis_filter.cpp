@@ -17,6 +17,7 @@ CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
       m_pBank(m_dBank[0]),
       m_nSlot(15),
       m_pfnWindowSums(BestWindowSums()),
+      m_pfnWindowSumsPair(BestWindowSumsPair()),
       m_fInput{},
       m_nChannel(nChannel),
       m_fScale(fScale) {}
@@ -24,6 +25,29 @@ CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
 void CSynthesisFilter::Synthesize(CAudioSink& sink) {
     Matrixing();
     Windowing(sink);
+    Advance();
+}
+
+void CSynthesisFilter::SynthesizePair(CSynthesisFilter& first, CSynthesisFilter& second,
+                                      CAudioSink& sink) {
+    if (first.m_fScale != second.m_fScale) {
+        first.Synthesize(sink);
+        second.Synthesize(sink);
+        return;
+    }
+    first.Matrixing();
+    second.Matrixing();
+    int16_t nFirst[32];
+    int16_t nSecond[32];
+    first.m_pfnWindowSumsPair(first.m_pBank, first.m_nSlot, second.m_pBank, second.m_nSlot,
+                              first.m_fScale, nFirst, nSecond);
+    sink.WriteSamples(static_cast<int16_t>(first.m_nChannel), nFirst, 32);
+    sink.WriteSamples(static_cast<int16_t>(second.m_nChannel), nSecond, 32);
+    first.Advance();
+    second.Advance();
+}
+
+void CSynthesisFilter::Advance() {
     m_nSlot = (m_nSlot + 1) & 15;
     m_pBank = m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0];
     std::memset(m_fInput, 0, sizeof m_fInput);

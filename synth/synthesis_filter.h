@@ -16,10 +16,15 @@ class CSynthesisFilter {
     // Runs one time slot on m_fInput, hands its 32 samples to the sink and
     // clears m_fInput for the next slot.
     void Synthesize(CAudioSink& sink);
+    // first.Synthesize(sink) and then second.Synthesize(sink), with the window
+    // read once for both: the two channels of a stream.
+    static void SynthesizePair(CSynthesisFilter& first, CSynthesisFilter& second, CAudioSink& sink);
 
   private:
     void Matrixing();
     void Windowing(CAudioSink& sink);
+    // Moves to the next ring column and bank and clears the input.
+    void Advance();
 
     // Two banks of 16 ring columns by 32 rows; row r of column c is at
     // 32 c + r, so that a column is written and read as one run. The values
@@ -28,6 +33,7 @@ class CSynthesisFilter {
     double* m_pBank;
     int m_nSlot;
     WindowSumsFunction m_pfnWindowSums;
+    WindowSumsPairFunction m_pfnWindowSumsPair;
 
   public:
     // The subband samples of the coming slot, written by the layer decoders.

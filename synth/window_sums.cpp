@@ -50,6 +50,29 @@ int16_t ToSample(double dSum, float fScale) {
 
 #ifdef CORVINA_HAVE_AVX2_WINDOW
 
+// The sixteen samples of four vectors of sums: as ToSample, lane by lane.
+__attribute__((target("avx2,fma"))) inline void StoreSamplesAvx2(const __m256d (&dSum)[4],
+                                                                 float fScale, int16_t* pOut) {
+    const __m128 fScaleV = _mm_set1_ps(fScale);
+    const __m256d dZero = _mm256_setzero_pd();
+    const __m256d dUp = _mm256_set1_pd(0.5);
+    const __m256d dDown = _mm256_set1_pd(-0.5);
+    const __m256d dLowest = _mm256_set1_pd(-32768.0);
+    const __m256d dHighest = _mm256_set1_pd(32767.0);
+    __m128i nQuad[4];
+    for (int v = 0; v < 4; ++v) {
+        const __m128 fScaled = _mm_mul_ps(fScaleV, _mm256_cvtpd_ps(dSum[v]));
+        const __m256d dHalf =
+            _mm256_blendv_pd(dDown, dUp, _mm256_cmp_pd(dSum[v], dZero, _CMP_GT_OQ));
+        __m256d dRounded = _mm256_add_pd(_mm256_cvtps_pd(fScaled), dHalf);
+        // max takes its second operand for a NaN, as the scalar version does.
+        dRounded = _mm256_min_pd(_mm256_max_pd(dRounded, dLowest), dHighest);
+        nQuad[v] = _mm256_cvttpd_epi32(dRounded);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut), _mm_packs_epi32(nQuad[0], nQuad[1]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + 8), _mm_packs_epi32(nQuad[2], nQuad[3]));
+}
+
 __attribute__((target("avx2,fma"))) void WindowSumsAvx2Fma(const double* pBank, int nSlot,
                                                            float fScale, int16_t* pOut) {
     // Eight sums of four samples each, in registers: an array here would go
@@ -67,26 +90,56 @@ __attribute__((target("avx2,fma"))) void WindowSumsAvx2Fma(const double* pBank, 
         d6 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 24), _mm256_loadu_pd(pColumn + 24), d6);
         d7 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 28), _mm256_loadu_pd(pColumn + 28), d7);
     }
-    const __m256d dSum[8] = {d0, d1, d2, d3, d4, d5, d6, d7};
-    const __m128 fScaleV = _mm_set1_ps(fScale);
-    const __m256d dZero = _mm256_setzero_pd();
-    const __m256d dUp = _mm256_set1_pd(0.5);
-    const __m256d dDown = _mm256_set1_pd(-0.5);
-    const __m256d dLow = _mm256_set1_pd(-32768.0);
-    const __m256d dHigh = _mm256_set1_pd(32767.0);
-    __m128i nQuad[8];
-    for (int v = 0; v < 8; ++v) {
-        const __m128 fScaled = _mm_mul_ps(fScaleV, _mm256_cvtpd_ps(dSum[v]));
-        const __m256d dHalf =
-            _mm256_blendv_pd(dDown, dUp, _mm256_cmp_pd(dSum[v], dZero, _CMP_GT_OQ));
-        __m256d dRounded = _mm256_add_pd(_mm256_cvtps_pd(fScaled), dHalf);
-        // max takes its second operand for a NaN, as the scalar version does.
-        dRounded = _mm256_min_pd(_mm256_max_pd(dRounded, dLow), dHigh);
-        nQuad[v] = _mm256_cvttpd_epi32(dRounded);
+    const __m256d dLow[4] = {d0, d1, d2, d3};
+    const __m256d dHigh[4] = {d4, d5, d6, d7};
+    StoreSamplesAvx2(dLow, fScale, pOut);
+    StoreSamplesAvx2(dHigh, fScale, pOut + 16);
+}
+
+// Sixteen samples (4 vectors) of two banks: the coefficient of age t is read
+// once for both.
+__attribute__((target("avx2,fma"))) inline void WindowHalfPairAvx2Fma(
+    const double* pBank0, int nSlot0, const double* pBank1, int nSlot1, int nFirst,
+    __m256d (&dSum0)[4], __m256d (&dSum1)[4]) {
+    __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+    __m256d b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+    for (int t = 0; t < 16; ++t) {
+        const double* pWindow = kWindow.dCoefficient + 32 * t + nFirst;
+        const double* pColumn0 = pBank0 + 32 * ((nSlot0 - t) & 15) + nFirst;
+        const double* pColumn1 = pBank1 + 32 * ((nSlot1 - t) & 15) + nFirst;
+        const __m256d w0 = _mm256_load_pd(pWindow);
+        const __m256d w1 = _mm256_load_pd(pWindow + 4);
+        const __m256d w2 = _mm256_load_pd(pWindow + 8);
+        const __m256d w3 = _mm256_load_pd(pWindow + 12);
+        a0 = _mm256_fmadd_pd(w0, _mm256_loadu_pd(pColumn0), a0);
+        a1 = _mm256_fmadd_pd(w1, _mm256_loadu_pd(pColumn0 + 4), a1);
+        a2 = _mm256_fmadd_pd(w2, _mm256_loadu_pd(pColumn0 + 8), a2);
+        a3 = _mm256_fmadd_pd(w3, _mm256_loadu_pd(pColumn0 + 12), a3);
+        b0 = _mm256_fmadd_pd(w0, _mm256_loadu_pd(pColumn1), b0);
+        b1 = _mm256_fmadd_pd(w1, _mm256_loadu_pd(pColumn1 + 4), b1);
+        b2 = _mm256_fmadd_pd(w2, _mm256_loadu_pd(pColumn1 + 8), b2);
+        b3 = _mm256_fmadd_pd(w3, _mm256_loadu_pd(pColumn1 + 12), b3);
     }
-    for (int v = 0; v < 8; v += 2) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + 4 * v),
-                         _mm_packs_epi32(nQuad[v], nQuad[v + 1]));
+    dSum0[0] = a0;
+    dSum0[1] = a1;
+    dSum0[2] = a2;
+    dSum0[3] = a3;
+    dSum1[0] = b0;
+    dSum1[1] = b1;
+    dSum1[2] = b2;
+    dSum1[3] = b3;
+}
+
+__attribute__((target("avx2,fma"))) void WindowSumsPairAvx2Fma(const double* pBank0, int nSlot0,
+                                                               const double* pBank1, int nSlot1,
+                                                               float fScale, int16_t* pOut0,
+                                                               int16_t* pOut1) {
+    for (int nFirst = 0; nFirst < 32; nFirst += 16) {
+        __m256d dSum0[4];
+        __m256d dSum1[4];
+        WindowHalfPairAvx2Fma(pBank0, nSlot0, pBank1, nSlot1, nFirst, dSum0, dSum1);
+        StoreSamplesAvx2(dSum0, fScale, pOut0 + nFirst);
+        StoreSamplesAvx2(dSum1, fScale, pOut1 + nFirst);
     }
 }
 
@@ -108,6 +161,12 @@ void WindowSumsPortable(const double* pBank, int nSlot, float fScale, int16_t* p
     }
 }
 
+void WindowSumsPairPortable(const double* pBank0, int nSlot0, const double* pBank1, int nSlot1,
+                            float fScale, int16_t* pOut0, int16_t* pOut1) {
+    WindowSumsPortable(pBank0, nSlot0, fScale, pOut0);
+    WindowSumsPortable(pBank1, nSlot1, fScale, pOut1);
+}
+
 WindowSumsFunction WindowSumsAvx2() {
 #ifdef CORVINA_HAVE_AVX2_WINDOW
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
@@ -121,6 +180,23 @@ WindowSumsFunction BestWindowSums() {
     static const WindowSumsFunction pfnBest = [] {
         const WindowSumsFunction pfnAvx2 = WindowSumsAvx2();
         return pfnAvx2 != nullptr ? pfnAvx2 : WindowSumsPortable;
+    }();
+    return pfnBest;
+}
+
+WindowSumsPairFunction WindowSumsPairAvx2() {
+#ifdef CORVINA_HAVE_AVX2_WINDOW
+    if (WindowSumsAvx2() != nullptr) {
+        return WindowSumsPairAvx2Fma;
+    }
+#endif
+    return nullptr;
+}
+
+WindowSumsPairFunction BestWindowSumsPair() {
+    static const WindowSumsPairFunction pfnBest = [] {
+        const WindowSumsPairFunction pfnAvx2 = WindowSumsPairAvx2();
+        return pfnAvx2 != nullptr ? pfnAvx2 : WindowSumsPairPortable;
     }();
     return pfnBest;
 }

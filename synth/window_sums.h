@@ -14,3 +14,13 @@ void WindowSumsPortable(const double* pBank, int nSlot, float fScale, int16_t* p
 WindowSumsFunction WindowSumsAvx2();
 // The fastest version that this processor runs.
 WindowSumsFunction BestWindowSums();
+
+// The sums of two banks with one scale, the same as two calls of the single
+// version, with each window coefficient read once for both.
+using WindowSumsPairFunction = void (*)(const double* pBank0, int nSlot0, const double* pBank1,
+                                        int nSlot1, float fScale, int16_t* pOut0, int16_t* pOut1);
+
+void WindowSumsPairPortable(const double* pBank0, int nSlot0, const double* pBank1, int nSlot1,
+                            float fScale, int16_t* pOut0, int16_t* pOut1);
+WindowSumsPairFunction WindowSumsPairAvx2();
+WindowSumsPairFunction BestWindowSumsPair();
