@@ -7,3 +7,11 @@
 void Dct32(const float* pIn, float* pOut);
 // The straight-line version, always built.
 void Dct32Portable(const float* pIn, float* pOut);
+
+// Two transforms at once: the same bits as Dct32 on each.
+using Dct32PairFunction = void (*)(const float* pIn0, const float* pIn1, float* pOut0,
+                                   float* pOut1);
+void Dct32PairOneByOne(const float* pIn0, const float* pIn1, float* pOut0, float* pOut1);
+// Null where the processor or the build lacks AVX.
+Dct32PairFunction Dct32PairAvx();
+Dct32PairFunction BestDct32Pair();

@@ -18,6 +18,7 @@ CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
       m_nSlot(15),
       m_pfnWindowSums(BestWindowSums()),
       m_pfnWindowSumsPair(BestWindowSumsPair()),
+      m_pfnDct32Pair(BestDct32Pair()),
       m_fInput{},
       m_nChannel(nChannel),
       m_fScale(fScale) {}
@@ -35,8 +36,11 @@ void CSynthesisFilter::SynthesizePair(CSynthesisFilter& first, CSynthesisFilter&
         second.Synthesize(sink);
         return;
     }
-    first.Matrixing();
-    second.Matrixing();
+    alignas(16) float fX0[32];
+    alignas(16) float fX1[32];
+    first.m_pfnDct32Pair(first.m_fInput, second.m_fInput, fX0, fX1);
+    first.StoreVector(fX0);
+    second.StoreVector(fX1);
     int16_t nFirst[32];
     int16_t nSecond[32];
     first.m_pfnWindowSumsPair(first.m_pBank, first.m_nSlot, second.m_pBank, second.m_nSlot,
@@ -58,6 +62,10 @@ void CSynthesisFilter::Advance() {
 void CSynthesisFilter::Matrixing() {
     alignas(16) float fX[32];
     Dct32(m_fInput, fX);
+    StoreVector(fX);
+}
+
+void CSynthesisFilter::StoreVector(const float* pX) {
     double* pFirst = m_pBank + 32 * m_nSlot;
     double* pSecond = (m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0]) + 32 * m_nSlot;
 #if defined(__SSE2__)
@@ -69,32 +77,32 @@ void CSynthesisFilter::Matrixing() {
     };
     auto Reversed = [](__m128 f) { return _mm_shuffle_ps(f, f, _MM_SHUFFLE(0, 1, 2, 3)); };
     for (int r = 0; r < 16; r += 4) {
-        Store(pFirst + r, _mm_load_ps(fX + 16 + r));
+        Store(pFirst + r, _mm_loadu_ps(pX + 16 + r));
     }
     for (int r = 17; r < 29; r += 4) {
-        Store(pFirst + r, _mm_xor_ps(Reversed(_mm_loadu_ps(fX + 45 - r)), fSign));
+        Store(pFirst + r, _mm_xor_ps(Reversed(_mm_loadu_ps(pX + 45 - r)), fSign));
     }
     for (int r = 0; r < 16; r += 4) {
-        Store(pSecond + r, _mm_xor_ps(Reversed(_mm_loadu_ps(fX + 13 - r)), fSign));
+        Store(pSecond + r, _mm_xor_ps(Reversed(_mm_loadu_ps(pX + 13 - r)), fSign));
     }
     for (int r = 17; r < 29; r += 4) {
-        Store(pSecond + r, _mm_xor_ps(_mm_loadu_ps(fX + r - 16), fSign));
+        Store(pSecond + r, _mm_xor_ps(_mm_loadu_ps(pX + r - 16), fSign));
     }
     const int nTail = 29;
-    pSecond[16] = -fX[0];
+    pSecond[16] = -pX[0];
 #else
     const int nTail = 17;
     for (int r = 0; r < 16; ++r) {
-        pFirst[r] = fX[16 + r];
+        pFirst[r] = pX[16 + r];
     }
     for (int r = 0; r <= 16; ++r) {
-        pSecond[r] = -fX[16 - r];
+        pSecond[r] = -pX[16 - r];
     }
 #endif
     pFirst[16] = 0.0;
     for (int r = nTail; r < 32; ++r) {
-        pFirst[r] = -fX[48 - r];
-        pSecond[r] = -fX[r - 16];
+        pFirst[r] = -pX[48 - r];
+        pSecond[r] = -pX[r - 16];
     }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "synth/audio_sink.h"
+#include "synth/dct32.h"
 #include "synth/window_sums.h"
 
 class CSynthesisFilter {
@@ -22,6 +23,8 @@ class CSynthesisFilter {
 
   private:
     void Matrixing();
+    // Writes the V vector that follows from the transform fX into the banks.
+    void StoreVector(const float* pX);
     void Windowing(CAudioSink& sink);
     // Moves to the next ring column and bank and clears the input.
     void Advance();
@@ -34,6 +37,7 @@ class CSynthesisFilter {
     int m_nSlot;
     WindowSumsFunction m_pfnWindowSums;
     WindowSumsPairFunction m_pfnWindowSumsPair;
+    Dct32PairFunction m_pfnDct32Pair;
 
   public:
     // The subband samples of the coming slot, written by the layer decoders.
