@@ -63,6 +63,32 @@ void RunWindowSums(benchmark::State& state, WindowSumsFunction pfnWindowSums) {
 BENCHMARK_CAPTURE(RunWindowSums, portable, WindowSumsPortable);
 BENCHMARK_CAPTURE(RunWindowSums, avx2, WindowSumsAvx2());
 
+// Both channels of a slot; items are samples of either channel.
+void RunWindowSumsPair(benchmark::State& state, WindowSumsPairFunction pfnWindowSumsPair) {
+    if (pfnWindowSumsPair == nullptr) {
+        state.SkipWithError("not available on this processor");
+        return;
+    }
+    std::mt19937 random(17);
+    std::uniform_real_distribution<float> value(-0.5f, 0.5f);
+    alignas(32) double dBank[2][512];
+    for (auto& dChannel : dBank) {
+        for (double& d : dChannel) {
+            d = value(random);
+        }
+    }
+    int16_t nOut[2][32];
+    int nSlot = 0;
+    for (auto _ : state) {
+        pfnWindowSumsPair(dBank[0], nSlot, dBank[1], nSlot, 32768.0f, nOut[0], nOut[1]);
+        nSlot = (nSlot + 1) & 15;
+        benchmark::DoNotOptimize(nOut);
+    }
+    state.SetItemsProcessed(state.iterations() * 64);
+}
+BENCHMARK_CAPTURE(RunWindowSumsPair, portable, WindowSumsPairPortable);
+BENCHMARK_CAPTURE(RunWindowSumsPair, avx2, WindowSumsPairAvx2());
+
 void RunDct32(benchmark::State& state, void (*pfnDct32)(const float*, float*)) {
     std::mt19937 random(13);
     float fIn[32];
@@ -76,5 +102,24 @@ void RunDct32(benchmark::State& state, void (*pfnDct32)(const float*, float*)) {
 }
 BENCHMARK_CAPTURE(RunDct32, portable, Dct32Portable);
 BENCHMARK_CAPTURE(RunDct32, vector, Dct32);
+
+void RunDct32Pair(benchmark::State& state, Dct32PairFunction pfnDct32Pair) {
+    if (pfnDct32Pair == nullptr) {
+        state.SkipWithError("not available on this processor");
+        return;
+    }
+    std::mt19937 random(19);
+    float fIn[2][32];
+    FillSlot(fIn[0], random);
+    FillSlot(fIn[1], random);
+    float fOut[2][32];
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(fIn);
+        pfnDct32Pair(fIn[0], fIn[1], fOut[0], fOut[1]);
+        benchmark::DoNotOptimize(fOut);
+    }
+}
+BENCHMARK_CAPTURE(RunDct32Pair, one_by_one, Dct32PairOneByOne);
+BENCHMARK_CAPTURE(RunDct32Pair, avx, Dct32PairAvx());
 
 }  // namespace
