@@ -103,22 +103,30 @@ __attribute__((target("avx2,fma"))) inline void WindowHalfPairAvx2Fma(
     __m256d (&dSum0)[4], __m256d (&dSum1)[4]) {
     __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
     __m256d b0 = a0, b1 = a0, b2 = a0, b3 = a0;
-    for (int t = 0; t < 16; ++t) {
-        const double* pWindow = kWindow.dCoefficient + 32 * t + nFirst;
-        const double* pColumn0 = pBank0 + 32 * ((nSlot0 - t) & 15) + nFirst;
-        const double* pColumn1 = pBank1 + 32 * ((nSlot1 - t) & 15) + nFirst;
-        const __m256d w0 = _mm256_load_pd(pWindow);
-        const __m256d w1 = _mm256_load_pd(pWindow + 4);
-        const __m256d w2 = _mm256_load_pd(pWindow + 8);
-        const __m256d w3 = _mm256_load_pd(pWindow + 12);
-        a0 = _mm256_fmadd_pd(w0, _mm256_loadu_pd(pColumn0), a0);
-        a1 = _mm256_fmadd_pd(w1, _mm256_loadu_pd(pColumn0 + 4), a1);
-        a2 = _mm256_fmadd_pd(w2, _mm256_loadu_pd(pColumn0 + 8), a2);
-        a3 = _mm256_fmadd_pd(w3, _mm256_loadu_pd(pColumn0 + 12), a3);
-        b0 = _mm256_fmadd_pd(w0, _mm256_loadu_pd(pColumn1), b0);
-        b1 = _mm256_fmadd_pd(w1, _mm256_loadu_pd(pColumn1 + 4), b1);
-        b2 = _mm256_fmadd_pd(w2, _mm256_loadu_pd(pColumn1 + 8), b2);
-        b3 = _mm256_fmadd_pd(w3, _mm256_loadu_pd(pColumn1 + 12), b3);
+    const double* pWindow = kWindow.dCoefficient + nFirst;
+    pBank0 += nFirst;
+    pBank1 += nFirst;
+    // Offsets of the columns of age t, stepped back one column per age.
+    int nColumn0 = 32 * (nSlot0 & 15);
+    int nColumn1 = 32 * (nSlot1 & 15);
+    for (int t = 0; t < 16; ++t, pWindow += 32) {
+        const double* pColumn0 = pBank0 + nColumn0;
+        const double* pColumn1 = pBank1 + nColumn1;
+        // Each coefficient goes to both channels as soon as it is loaded.
+        __m256d w = _mm256_load_pd(pWindow);
+        a0 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn0), a0);
+        b0 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn1), b0);
+        w = _mm256_load_pd(pWindow + 4);
+        a1 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn0 + 4), a1);
+        b1 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn1 + 4), b1);
+        w = _mm256_load_pd(pWindow + 8);
+        a2 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn0 + 8), a2);
+        b2 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn1 + 8), b2);
+        w = _mm256_load_pd(pWindow + 12);
+        a3 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn0 + 12), a3);
+        b3 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn1 + 12), b3);
+        nColumn0 = (nColumn0 - 32) & 511;
+        nColumn1 = (nColumn1 - 32) & 511;
     }
     dSum0[0] = a0;
     dSum0[1] = a1;
