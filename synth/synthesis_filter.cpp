@@ -10,7 +10,6 @@
 #endif
 
 #include "synth/dct32.h"
-#include "synth/synthesis_window.h"
 
 CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
     : m_dBank{},

@@ -5,8 +5,6 @@
 // multiply-add rounds exactly as a multiplication followed by an addition.
 #include "synth/window_sums.h"
 
-#include <array>
-
 #include "synth/synthesis_window.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
