@@ -1,6 +1,7 @@
 // The player window mode: corvina [FILE].
 #include <QApplication>
 #include <QFile>
+#include <cstdlib>
 
 #include "app/corvina_app.h"
 #include "app/run_modes.h"
@@ -20,7 +21,11 @@ int RunWindowMode(int argc, char** argv, const CCommandLine& commandLine) {
     if (HandOverToRunningInstance(MakeAbsolutePath(commandLine.strFile))) {
         return EXIT_DECODED;
     }
-    const QByteArray executable = QFile::encodeName(QCoreApplication::applicationFilePath());
+    // Started by corvina for the window, the desktop entry names corvina.
+    const char* pszLauncher = std::getenv("CORVINA_LAUNCHER");
+    const QByteArray executable = pszLauncher != nullptr && *pszLauncher != '\0'
+                                      ? QByteArray(pszLauncher)
+                                      : QFile::encodeName(QCoreApplication::applicationFilePath());
     CCorvinaApp app;
     if (!app.InitInstance(commandLine, executable.toStdString())) {
         return EXIT_UNUSABLE;

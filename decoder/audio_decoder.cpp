@@ -2,6 +2,7 @@
 // scalefactors and samples, with one synthesis run per time slot and channel.
 #include "decoder/audio_decoder.h"
 
+#include <algorithm>
 #include <new>
 
 #include "decoder/crc16.h"
@@ -101,6 +102,9 @@ void CAudioDecoder::CreateSubbands() {
         m_pSubbands[sb] = pSubband;
     }
     m_nSubbands = nSblimit;
+    m_nSubbandLayer = m_nLayer;
+    m_bSubbandSingle = nMode == kSingleChannel;
+    m_nSubbandBound = std::clamp(nBound, 0, nSblimit);
 }
 
 void CAudioDecoder::DestroySubbands() {
@@ -138,7 +142,7 @@ int CAudioDecoder::DecodeFrame() {
         m_pCrc->Reset();
     }
     if (bIntact && nSblimit > 0) {
-        DecodeAudio(m_pSubbands, nSblimit);
+        DecodeAudio();
         m_pSink->EndFrame();
     }
     DestroySubbands();
@@ -149,7 +153,27 @@ int CAudioDecoder::DecodeFrame() {
     return 0;
 }
 
-void CAudioDecoder::DecodeAudio(CSubbandDecoder* const* pSubbands, int nSblimit) {
+void CAudioDecoder::DecodeAudio() {
+    const int nSblimit = m_nSubbands;
+    const int nBound = m_nSubbandBound;
+    if (m_nSubbandLayer == 1) {
+        if (m_bSubbandSingle) {
+            DecodeAudioOf<CLayer1Subband, CLayer1Subband>(nSblimit, nSblimit);
+        } else {
+            DecodeAudioOf<CLayer1StereoSubband, CLayer1JointSubband>(nBound, nSblimit);
+        }
+    } else if (m_bSubbandSingle) {
+        DecodeAudioOf<CLayer2Subband, CLayer2Subband>(nSblimit, nSblimit);
+    } else {
+        DecodeAudioOf<CLayer2StereoSubband, CLayer2JointSubband>(nBound, nSblimit);
+    }
+}
+
+// Every call names its class, so it is bound at compile time; the objects
+// are those that CreateSubbands made for the same layer, mode and bound.
+template <class TLow, class THigh>
+void CAudioDecoder::DecodeAudioOf(int nBound, int nSblimit) {
+    CSubbandDecoder* const* pSubbands = m_pSubbands;
     for (int sb = 0; sb < nSblimit; ++sb) {
         pSubbands[sb]->ReadScalefactors(m_Stream, m_Header);
     }
@@ -157,19 +181,29 @@ void CAudioDecoder::DecodeAudio(CSubbandDecoder* const* pSubbands, int nSblimit)
     CSynthesisFilter* pFilter1 = m_pFilter1.get();
     const bool bSecond =
         m_nChannelSelector == 0 && m_Header.Mode() != kSingleChannel && pFilter1 != nullptr;
+    const int nChannels = m_nChannelSelector;
     int nLastRead = 1;
     do {
-        for (int sb = 0; sb < nSblimit; ++sb) {
-            nLastRead = pSubbands[sb]->ReadSamples(m_Stream);
+        for (int sb = 0; sb < nBound; ++sb) {
+            nLastRead = static_cast<TLow*>(pSubbands[sb])->TLow::ReadSamples(m_Stream);
+        }
+        for (int sb = nBound; sb < nSblimit; ++sb) {
+            nLastRead = static_cast<THigh*>(pSubbands[sb])->THigh::ReadSamples(m_Stream);
         }
         int nLastOutput = 1;
         do {
-            for (int sb = 0; sb < nSblimit; ++sb) {
-                nLastOutput = pSubbands[sb]->OutputSample(m_nChannelSelector, pFilter0, pFilter1);
+            for (int sb = 0; sb < nBound; ++sb) {
+                nLastOutput = static_cast<TLow*>(pSubbands[sb])
+                                  ->TLow::OutputSample(nChannels, pFilter0, pFilter1);
             }
-            pFilter0->Synthesize(*m_pSink);
+            for (int sb = nBound; sb < nSblimit; ++sb) {
+                nLastOutput = static_cast<THigh*>(pSubbands[sb])
+                                  ->THigh::OutputSample(nChannels, pFilter0, pFilter1);
+            }
             if (bSecond) {
-                pFilter1->Synthesize(*m_pSink);
+                CSynthesisFilter::SynthesizePair(*pFilter0, *pFilter1, *m_pSink);
+            } else {
+                pFilter0->Synthesize(*m_pSink);
             }
         } while (nLastOutput == 0);
     } while (nLastRead == 0);

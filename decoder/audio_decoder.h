@@ -61,7 +61,12 @@ class CAudioDecoder {
   private:
     void CreateSubbands();
     void DestroySubbands();
-    void DecodeAudio(CSubbandDecoder* const* pSubbands, int nSblimit);
+    void DecodeAudio();
+    // The scalefactors and the sample loop of one frame whose subbands below
+    // nBound are of class TLow and the rest of class THigh: the calls of the
+    // sample loop need no look-up in the virtual table.
+    template <class TLow, class THigh>
+    void DecodeAudioOf(int nBound, int nSblimit);
 
     int m_nLayer = 0;
     int m_nInitialMode = 0;
@@ -75,6 +80,11 @@ class CAudioDecoder {
     CCrc16* m_pCrc = nullptr;
     CSubbandDecoder* m_pSubbands[32] = {};
     int m_nSubbands = 0;
+    // What CreateSubbands made: the layer, whether the frame is single
+    // channel, and the first subband of the joint class.
+    int m_nSubbandLayer = 0;
+    bool m_bSubbandSingle = false;
+    int m_nSubbandBound = 0;
     std::unique_ptr<CSynthesisFilter> m_pFilter0;
     std::unique_ptr<CSynthesisFilter> m_pFilter1;
     std::unique_ptr<CAudioSink> m_pSink;

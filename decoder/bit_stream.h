@@ -33,25 +33,18 @@ class CBitStream {
         if (nBits <= 0 || m_nWord * 4 > m_nLoaded) {
             return 0;
         }
+        // The field lies within the cursor word and the one after it, which
+        // the buffer always has (see m_dwBuffer).
         const uint32_t nEnd = m_nBitOffset + static_cast<uint32_t>(nBits);
-        const uint32_t dwMask = (1u << nBits) - 1;
-        if (nEnd <= 32) {
-            const uint32_t dwResult = (m_dwBuffer[m_nWord] >> (32 - nEnd)) & dwMask;
-            if (nEnd < 32) {
-                m_nBitOffset = nEnd;
-                return dwResult;
-            }
-            ++m_nWord;
-            m_nBitOffset = 0;
-            return m_nWord * 4 > m_nLoaded ? 0 : dwResult;
-        }
-        ++m_nWord;
-        if (m_nWord * 4 > m_nLoaded) {
-            return 0;
-        }
-        const uint32_t dwWindow = (m_dwBuffer[m_nWord - 1] << 16) | (m_dwBuffer[m_nWord] >> 16);
-        m_nBitOffset = nEnd - 32;
-        return (dwWindow >> (48 - nEnd)) & dwMask;
+        const uint64_t qwWindow =
+            (static_cast<uint64_t>(m_dwBuffer[m_nWord]) << 32) | m_dwBuffer[m_nWord + 1];
+        const uint32_t dwResult =
+            static_cast<uint32_t>(qwWindow >> (64 - nEnd)) & ((1u << nBits) - 1);
+        // Without a branch on whether the field ends in the next word: the
+        // answer is a coin toss for the processor's predictor.
+        m_nWord += nEnd >> 5;
+        m_nBitOffset = nEnd & 31;
+        return m_nWord * 4 > m_nLoaded ? 0 : dwResult;
     }
     // Puts the cursor back on the first bit of the payload in the buffer.
     void RewindPayload() {
@@ -79,9 +72,9 @@ class CBitStream {
     int SeekTo(int64_t nOffset);
 
     std::FILE* m_pFile = nullptr;
-    // One spare word after the payload: a cursor standing exactly at the end
-    // of a full buffer still reads inside it.
-    uint32_t m_dwBuffer[kBufferBytes / 4 + 1] = {};
+    // Two spare words after the payload: a cursor standing exactly at the end
+    // of a full buffer still reads inside it, and so does the word after it.
+    uint32_t m_dwBuffer[kBufferBytes / 4 + 2] = {};
     uint32_t m_nLoaded = 0;
     uint32_t m_nWord = 0;
     uint32_t m_nBitOffset = 0;

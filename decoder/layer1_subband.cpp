@@ -8,7 +8,6 @@
 #include "decoder/crc16.h"
 #include "decoder/frame_header.h"
 #include "decoder/scalefactor_table.h"
-#include "synth/synthesis_filter.h"
 
 namespace {
 
@@ -82,30 +81,11 @@ int CLayer1Subband::ReadSamples(CBitStream& stream) {
     return CountSample();
 }
 
-int CLayer1Subband::OutputSample(int, CSynthesisFilter* pFilter0, CSynthesisFilter*) {
-    if (m_nAllocation != 0) {
-        pFilter0->m_fInput[m_nSubband] = (m_fSample * m_fFactor + m_fOffset) * m_fScalefactor;
-    }
-    return 1;
-}
-
 void CLayer1JointSubband::ReadScalefactors(CBitStream& stream, const CFrameHeader&) {
     if (m_nAllocation != 0) {
         m_fScalefactor = Scalefactor(stream);
         m_fScalefactor1 = Scalefactor(stream);
     }
-}
-
-int CLayer1JointSubband::OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                                      CSynthesisFilter* pFilter1) {
-    if (m_nAllocation != 0) {
-        m_fSample = m_fSample * m_fFactor + m_fOffset;
-        pFilter0->m_fInput[m_nSubband] = m_fSample * m_fScalefactor;
-        if (nChannels == 0) {
-            pFilter1->m_fInput[m_nSubband] = m_fSample * m_fScalefactor1;
-        }
-    }
-    return 1;
 }
 
 void CLayer1StereoSubband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
@@ -140,13 +120,4 @@ int CLayer1StereoSubband::ReadSamples(CBitStream& stream) {
         m_fSample1 = static_cast<float>(stream.GetBits(m_nCodeWidth1));
     }
     return nLast;
-}
-
-int CLayer1StereoSubband::OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                                       CSynthesisFilter* pFilter1) {
-    CLayer1Subband::OutputSample(nChannels, pFilter0, pFilter1);
-    if (m_nAllocation1 != 0 && nChannels == 0) {
-        pFilter1->m_fInput[m_nSubband] = (m_fSample1 * m_fFactor1 + m_fOffset1) * m_fScalefactor1;
-    }
-    return 1;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "decoder/subband_decoder.h"
+#include "synth/synthesis_filter.h"
 
 class CLayer1Subband : public CSubbandDecoder {
   public:
@@ -11,8 +12,12 @@ class CLayer1Subband : public CSubbandDecoder {
     void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
     int ReadSamples(CBitStream& stream) override;
-    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                     CSynthesisFilter* pFilter1) override;
+    int OutputSample(int, CSynthesisFilter* pFilter0, CSynthesisFilter*) override {
+        if (m_nAllocation != 0) {
+            pFilter0->m_fInput[m_nSubband] = (m_fSample * m_fFactor + m_fOffset) * m_fScalefactor;
+        }
+        return 1;
+    }
 
   protected:
     // Sets up the code width, factor and offset of allocation nAllocation.
@@ -36,7 +41,16 @@ class CLayer1JointSubband : public CLayer1Subband {
 
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
     int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                     CSynthesisFilter* pFilter1) override;
+                     CSynthesisFilter* pFilter1) override {
+        if (m_nAllocation != 0) {
+            m_fSample = m_fSample * m_fFactor + m_fOffset;
+            pFilter0->m_fInput[m_nSubband] = m_fSample * m_fScalefactor;
+            if (nChannels == 0) {
+                pFilter1->m_fInput[m_nSubband] = m_fSample * m_fScalefactor1;
+            }
+        }
+        return 1;
+    }
 
   private:
     float m_fScalefactor1 = 0.0f;
@@ -50,7 +64,14 @@ class CLayer1StereoSubband : public CLayer1Subband {
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
     int ReadSamples(CBitStream& stream) override;
     int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                     CSynthesisFilter* pFilter1) override;
+                     CSynthesisFilter* pFilter1) override {
+        CLayer1Subband::OutputSample(nChannels, pFilter0, pFilter1);
+        if (m_nAllocation1 != 0 && nChannels == 0) {
+            pFilter1->m_fInput[m_nSubband] =
+                (m_fSample1 * m_fFactor1 + m_fOffset1) * m_fScalefactor1;
+        }
+        return 1;
+    }
 
   private:
     int m_nAllocation1 = 0;

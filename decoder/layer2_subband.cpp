@@ -7,7 +7,6 @@
 #include "decoder/crc16.h"
 #include "decoder/frame_header.h"
 #include "decoder/scalefactor_table.h"
-#include "synth/synthesis_filter.h"
 
 namespace {
 
@@ -42,30 +41,49 @@ void ReadScalefactorSet(CBitStream& stream, int nScfsi, float (&fScalefactor)[3]
     }
 }
 
-void ReadGranule(CLayer2Channel& channel, CBitStream& stream) {
+// Reads the granule's codes into its three requantised samples and those
+// times the scalefactor of the granule's third of the frame: grouped codes
+// through the degrouping table, the others as s''' = C * (s'' + D) with
+// s'' = code * step - 1. The values stay in named registers: a small array
+// here is stored piecewise and read back whole, which stalls the processor.
+// A joint subband also gives the second channel's scalefactors and output.
+void ReadGranule(CLayer2Channel& channel, CBitStream& stream, int nPart,
+                 const float* pScalefactor1 = nullptr, float* pOutput1 = nullptr) {
     if (channel.nAllocation == 0) {
         return;
     }
     const CQuantClass& quant = channel.quant;
+    float f0;
+    float f1;
+    float f2;
     if (quant.pGroups != nullptr) {
         const float* pGroup = quant.pGroups[stream.GetBits(quant.nCodeWidth)];
-        channel.fSample[0] = pGroup[0];
-        channel.fSample[1] = pGroup[1];
-        channel.fSample[2] = pGroup[2];
-        return;
+        f0 = pGroup[0];
+        f1 = pGroup[1];
+        f2 = pGroup[2];
+    } else {
+        auto Requantised = [&stream, &quant]() {
+            const float fFraction =
+                static_cast<float>(stream.GetBits(quant.nCodeWidth)) * quant.fStep - 1.0f;
+            return (fFraction + quant.fD) * quant.fC;
+        };
+        f0 = Requantised();
+        f1 = Requantised();
+        f2 = Requantised();
     }
-    for (float& fSample : channel.fSample) {
-        fSample = static_cast<float>(stream.GetBits(quant.nCodeWidth)) * quant.fStep - 1.0f;
+    channel.fSample[0] = f0;
+    channel.fSample[1] = f1;
+    channel.fSample[2] = f2;
+    const float fScalefactor = channel.fScalefactor[nPart];
+    channel.fOutput[0] = fScalefactor * f0;
+    channel.fOutput[1] = fScalefactor * f1;
+    channel.fOutput[2] = fScalefactor * f2;
+    if (pScalefactor1 != nullptr) {
+        const float fScalefactor1 = pScalefactor1[nPart];
+        pOutput1[0] = fScalefactor1 * f0;
+        pOutput1[1] = fScalefactor1 * f1;
+        pOutput1[2] = fScalefactor1 * f2;
     }
-}
-
-// The requantised sample nSample of the granule, before scaling.
-float Requantise(const CLayer2Channel& channel, int nSample) {
-    const CQuantClass& quant = channel.quant;
-    if (quant.pGroups != nullptr) {
-        return channel.fSample[nSample];
-    }
-    return (channel.fSample[nSample] + quant.fD) * quant.fC;
 }
 
 }  // namespace
@@ -81,10 +99,6 @@ const CQuantClass* CLayer2Subband::RowOf(const CFrameHeader& header, int nSubban
 int CLayer2Subband::CountGranule() {
     m_nSample = 0;
     return ++m_nGranule >= kGranulesPerFrame ? 1 : 0;
-}
-
-int CLayer2Subband::CountSample() {
-    return ++m_nSample >= 3 ? 1 : 0;
 }
 
 void CLayer2Subband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
@@ -110,16 +124,9 @@ void CLayer2Subband::ReadScalefactors(CBitStream& stream, const CFrameHeader& he
 }
 
 int CLayer2Subband::ReadSamples(CBitStream& stream) {
-    ReadGranule(m_Channel0, stream);
-    return CountGranule();
-}
-
-int CLayer2Subband::OutputSample(int, CSynthesisFilter* pFilter0, CSynthesisFilter*) {
-    if (m_Channel0.nAllocation != 0) {
-        pFilter0->m_fInput[m_nSubband] =
-            m_Channel0.fScalefactor[Part()] * Requantise(m_Channel0, m_nSample);
-    }
-    return CountSample();
+    const int nLast = CountGranule();
+    ReadGranule(m_Channel0, stream, Part());
+    return nLast;
 }
 
 void CLayer2JointSubband::ReadScfsi(CBitStream& stream, CCrc16* pCrc) {
@@ -142,17 +149,10 @@ void CLayer2JointSubband::ReadScalefactors(CBitStream& stream, const CFrameHeade
     }
 }
 
-int CLayer2JointSubband::OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                                      CSynthesisFilter* pFilter1) {
-    if (m_Channel0.nAllocation != 0) {
-        const int nPart = Part();
-        const float fValue = Requantise(m_Channel0, m_nSample);
-        pFilter0->m_fInput[m_nSubband] = m_Channel0.fScalefactor[nPart] * fValue;
-        if (nChannels == 0) {
-            pFilter1->m_fInput[m_nSubband] = m_fScalefactor1[nPart] * fValue;
-        }
-    }
-    return CountSample();
+int CLayer2JointSubband::ReadSamples(CBitStream& stream) {
+    const int nLast = CountGranule();
+    ReadGranule(m_Channel0, stream, Part(), m_fScalefactor1, m_fOutput1);
+    return nLast;
 }
 
 void CLayer2StereoSubband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
@@ -182,21 +182,9 @@ void CLayer2StereoSubband::ReadScalefactors(CBitStream& stream, const CFrameHead
 }
 
 int CLayer2StereoSubband::ReadSamples(CBitStream& stream) {
-    ReadGranule(m_Channel0, stream);
-    ReadGranule(m_Channel1, stream);
-    return CountGranule();
-}
-
-int CLayer2StereoSubband::OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                                       CSynthesisFilter* pFilter1) {
+    const int nLast = CountGranule();
     const int nPart = Part();
-    if (m_Channel0.nAllocation != 0) {
-        pFilter0->m_fInput[m_nSubband] =
-            m_Channel0.fScalefactor[nPart] * Requantise(m_Channel0, m_nSample);
-    }
-    if (m_Channel1.nAllocation != 0 && nChannels == 0) {
-        pFilter1->m_fInput[m_nSubband] =
-            m_Channel1.fScalefactor[nPart] * Requantise(m_Channel1, m_nSample);
-    }
-    return CountSample();
+    ReadGranule(m_Channel0, stream, nPart);
+    ReadGranule(m_Channel1, stream, nPart);
+    return nLast;
 }

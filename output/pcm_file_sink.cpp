@@ -3,6 +3,10 @@
 
 #include <algorithm>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // Large blocks keep the number of writes small.
@@ -22,12 +26,19 @@ bool CPcmFileSink::Open(const std::string& strPath, bool bWav, int nChannels, ui
     m_bFailed = !m_Writer.Open(strPath, m_nChannels, nSampleRate, strReason, bWav);
     m_nFrame[0].reserve(1152);
     m_nFrame[1].reserve(1152);
-    m_bPending.reserve(kBlockBytes);
+    m_bPending.reserve(kBlockBytes + 4 * 1152);
     return !m_bFailed;
 }
 
 void CPcmFileSink::WriteSample(int16_t nChannel, int16_t nSample) {
     m_nFrame[nChannel == 0 || m_nChannels == 1 ? 0 : 1].push_back(nSample);
+}
+
+void CPcmFileSink::WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) {
+    if (nCount > 0) {
+        std::vector<int16_t>& frame = m_nFrame[nChannel == 0 || m_nChannels == 1 ? 0 : 1];
+        frame.insert(frame.end(), pSamples, pSamples + nCount);
+    }
 }
 
 int32_t CPcmFileSink::EndFrame() {
@@ -37,11 +48,35 @@ int32_t CPcmFileSink::EndFrame() {
         m_nFrame[0].resize(nSamples, 0);
         m_nFrame[1].resize(nSamples, 0);
     }
-    for (std::size_t i = 0; i < nSamples; ++i) {
-        for (int c = 0; c < m_nChannels; ++c) {
-            const auto nValue = static_cast<uint16_t>(m_nFrame[c][i]);
-            m_bPending.push_back(static_cast<uint8_t>(nValue & 0xFF));
-            m_bPending.push_back(static_cast<uint8_t>(nValue >> 8));
+    const std::size_t nStart = m_bPending.size();
+    const auto nStride = static_cast<std::size_t>(m_nChannels) * 2;
+    m_bPending.resize(nStart + nSamples * nStride);
+    std::size_t nDone = 0;
+#if defined(__SSE2__)
+    // Eight sample pairs at a time; x86 stores little-endian already.
+    if (m_nChannels == 2) {
+        const int16_t* pLeft = m_nFrame[0].data();
+        const int16_t* pRight = m_nFrame[1].data();
+        uint8_t* pTo = m_bPending.data() + nStart;
+        for (; nDone + 8 <= nSamples; nDone += 8) {
+            const __m128i nLeft = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pLeft + nDone));
+            const __m128i nRight =
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(pRight + nDone));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pTo + 4 * nDone),
+                             _mm_unpacklo_epi16(nLeft, nRight));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(pTo + 4 * nDone + 16),
+                             _mm_unpackhi_epi16(nLeft, nRight));
+        }
+    }
+#endif
+    for (int c = 0; c < m_nChannels; ++c) {
+        const int16_t* pFrom = m_nFrame[c].data();
+        uint8_t* pTo =
+            m_bPending.data() + nStart + nDone * nStride + 2 * static_cast<std::size_t>(c);
+        for (std::size_t i = nDone; i < nSamples; ++i, pTo += nStride) {
+            const auto nValue = static_cast<uint16_t>(pFrom[i]);
+            pTo[0] = static_cast<uint8_t>(nValue & 0xFF);
+            pTo[1] = static_cast<uint8_t>(nValue >> 8);
         }
     }
     m_nFrame[0].clear();

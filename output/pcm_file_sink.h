@@ -25,6 +25,7 @@ class CPcmFileSink : public CAudioSink {
     void ReportFailureTo(bool* pFailed) { m_pFailed = pFailed; }
 
     void WriteSample(int16_t nChannel, int16_t nSample) override;
+    void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override;
     // Interleaves the frame's samples; a channel that got fewer samples than
     // the other in this frame is filled up with silence.
     int32_t EndFrame() override;

@@ -229,6 +229,13 @@ void CWaveOutput::WriteSample(int16_t nChannel, int16_t nSample) {
     nPosition += static_cast<uint32_t>(m_nChannels) * 2;
 }
 
+// A whole slot of one channel, as WriteSample for each sample in turn.
+void CWaveOutput::WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) {
+    for (int i = 0; i < nCount; ++i) {
+        CWaveOutput::WriteSample(nChannel, pSamples[i]);
+    }
+}
+
 int32_t CWaveOutput::EndFrame() {
     if (m_bStopped) {
         return 0;

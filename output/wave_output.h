@@ -33,6 +33,7 @@ class CWaveOutput : public CAudioSink {
     CWaveOutput& operator=(const CWaveOutput&) = delete;
 
     void WriteSample(int16_t nChannel, int16_t nSample) override;
+    void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override;
     int32_t EndFrame() override;
 
     uint32_t BufferSize() const { return m_nBufferSize; }

@@ -9,6 +9,13 @@ class CAudioSink {
     // One sample of one channel (0 or 1); the filters of a two-channel stream
     // alternate 32 samples of channel 0 with 32 samples of channel 1.
     virtual void WriteSample(int16_t nChannel, int16_t nSample) = 0;
+    // nCount samples of one channel in time order, as the filters hand over
+    // a whole slot; the same as that many WriteSample calls.
+    virtual void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) {
+        for (int i = 0; i < nCount; ++i) {
+            WriteSample(nChannel, pSamples[i]);
+        }
+    }
     // Called once after every decoded frame; 0 when a wait was given up for a stop.
     virtual int32_t EndFrame() = 0;
 };

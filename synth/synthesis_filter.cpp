@@ -1,18 +1,23 @@
 // The synthesis filter: the V vector of each slot goes into a ring of 16
 // columns split over two banks, so that nothing moves from slot to slot, and
-// every output sample is one contiguous row of 16 values times a window row.
+// every output sample sums 16 values of one row against a window row.
 #include "synth/synthesis_filter.h"
 
 #include <cstring>
-#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "synth/dct32.h"
-#include "synth/synthesis_window.h"
 
 CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
-    : m_fBank{},
-      m_pBank(m_fBank[0]),
+    : m_dBank{},
+      m_pBank(m_dBank[0]),
       m_nSlot(15),
+      m_pfnWindowSums(BestWindowSums()),
+      m_pfnWindowSumsPair(BestWindowSumsPair()),
+      m_pfnDct32Pair(BestDct32Pair()),
       m_fInput{},
       m_nChannel(nChannel),
       m_fScale(fScale) {}
@@ -20,64 +25,88 @@ CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
 void CSynthesisFilter::Synthesize(CAudioSink& sink) {
     Matrixing();
     Windowing(sink);
+    Advance();
+}
+
+void CSynthesisFilter::SynthesizePair(CSynthesisFilter& first, CSynthesisFilter& second,
+                                      CAudioSink& sink) {
+    if (first.m_fScale != second.m_fScale) {
+        first.Synthesize(sink);
+        second.Synthesize(sink);
+        return;
+    }
+    alignas(16) float fX0[32];
+    alignas(16) float fX1[32];
+    first.m_pfnDct32Pair(first.m_fInput, second.m_fInput, fX0, fX1);
+    first.StoreVector(fX0);
+    second.StoreVector(fX1);
+    int16_t nFirst[32];
+    int16_t nSecond[32];
+    first.m_pfnWindowSumsPair(first.m_pBank, first.m_nSlot, second.m_pBank, second.m_nSlot,
+                              first.m_fScale, nFirst, nSecond);
+    sink.WriteSamples(static_cast<int16_t>(first.m_nChannel), nFirst, 32);
+    sink.WriteSamples(static_cast<int16_t>(second.m_nChannel), nSecond, 32);
+    first.Advance();
+    second.Advance();
+}
+
+void CSynthesisFilter::Advance() {
     m_nSlot = (m_nSlot + 1) & 15;
-    m_pBank = m_pBank == m_fBank[0] ? m_fBank[1] : m_fBank[0];
+    m_pBank = m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0];
     std::memset(m_fInput, 0, sizeof m_fInput);
 }
 
 // V[0..31] goes into the current bank and V[32..63] into the other, both at
 // column m_nSlot; V follows from the transform X by its symmetries.
 void CSynthesisFilter::Matrixing() {
-    float fX[32];
+    alignas(16) float fX[32];
     Dct32(m_fInput, fX);
-    float* pFirst = m_pBank + m_nSlot;
-    float* pSecond = (m_pBank == m_fBank[0] ? m_fBank[1] : m_fBank[0]) + m_nSlot;
-    for (int r = 0; r < 16; ++r) {
-        pFirst[16 * r] = fX[16 + r];
+    StoreVector(fX);
+}
+
+void CSynthesisFilter::StoreVector(const float* pX) {
+    double* pFirst = m_pBank + 32 * m_nSlot;
+    double* pSecond = (m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0]) + 32 * m_nSlot;
+#if defined(__SSE2__)
+    // Four rows at a time: X in order, or reversed, negated or not.
+    const __m128 fSign = _mm_set1_ps(-0.0f);
+    auto Store = [](double* pTo, __m128 f) {
+        _mm_storeu_pd(pTo, _mm_cvtps_pd(f));
+        _mm_storeu_pd(pTo + 2, _mm_cvtps_pd(_mm_movehl_ps(f, f)));
+    };
+    auto Reversed = [](__m128 f) { return _mm_shuffle_ps(f, f, _MM_SHUFFLE(0, 1, 2, 3)); };
+    for (int r = 0; r < 16; r += 4) {
+        Store(pFirst + r, _mm_loadu_ps(pX + 16 + r));
     }
-    pFirst[16 * 16] = 0.0f;
-    for (int r = 17; r < 32; ++r) {
-        pFirst[16 * r] = -fX[48 - r];
+    for (int r = 17; r < 29; r += 4) {
+        Store(pFirst + r, _mm_xor_ps(Reversed(_mm_loadu_ps(pX + 45 - r)), fSign));
+    }
+    for (int r = 0; r < 16; r += 4) {
+        Store(pSecond + r, _mm_xor_ps(Reversed(_mm_loadu_ps(pX + 13 - r)), fSign));
+    }
+    for (int r = 17; r < 29; r += 4) {
+        Store(pSecond + r, _mm_xor_ps(_mm_loadu_ps(pX + r - 16), fSign));
+    }
+    const int nTail = 29;
+    pSecond[16] = -pX[0];
+#else
+    const int nTail = 17;
+    for (int r = 0; r < 16; ++r) {
+        pFirst[r] = pX[16 + r];
     }
     for (int r = 0; r <= 16; ++r) {
-        pSecond[16 * r] = -fX[16 - r];
+        pSecond[r] = -pX[16 - r];
     }
-    for (int r = 17; r < 32; ++r) {
-        pSecond[16 * r] = -fX[r - 16];
+#endif
+    pFirst[16] = 0.0;
+    for (int r = nTail; r < 32; ++r) {
+        pFirst[r] = -pX[48 - r];
+        pSecond[r] = -pX[r - 16];
     }
 }
 
 void CSynthesisFilter::Windowing(CAudioSink& sink) {
-    // One instance per slot, so that every ring column is a constant offset.
-    [&]<int... S>(std::integer_sequence<int, S...>) {
-        ((m_nSlot == S ? (WindowSlot<S>(sink), true) : false) || ...);
-    }
-    (std::make_integer_sequence<int, 16>{});
-}
-
-// The window for slot S: age t reads column (S - t) mod 16, fixed at compile
-// time. Sums are taken in double precision in the order t = 0..15.
-template <int S>
-void CSynthesisFilter::WindowSlot(CAudioSink& sink) {
-    const auto nChannel = static_cast<int16_t>(m_nChannel);
-    for (int j = 0; j < 32; ++j) {
-        const float* pRow = m_pBank + 16 * j;
-        const float* pWindow = g_fSynthWindow + 16 * j;
-        double dSum = 0.0;
-        for (int t = 0; t < 16; ++t) {
-            dSum += static_cast<double>(pWindow[t]) * static_cast<double>(pRow[(S - t) & 15]);
-        }
-        const float fScaled = m_fScale * static_cast<float>(dSum);
-        // Half away from zero by the sign of the sum, then toward zero.
-        const double dRounded = static_cast<double>(fScaled) + (dSum > 0.0 ? 0.5 : -0.5);
-        int16_t nSample;
-        if (dRounded >= 32767.0) {
-            nSample = 32767;
-        } else if (dRounded > -32768.0) {
-            nSample = static_cast<int16_t>(dRounded);
-        } else {
-            nSample = -32768;
-        }
-        sink.WriteSample(nChannel, nSample);
-    }
+    int16_t nSamples[32];
+    m_pfnWindowSums(m_pBank, m_nSlot, m_fScale, nSamples);
+    sink.WriteSamples(static_cast<int16_t>(m_nChannel), nSamples, 32);
 }

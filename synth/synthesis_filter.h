@@ -5,6 +5,8 @@
 #include <cstdint>
 
 #include "synth/audio_sink.h"
+#include "synth/dct32.h"
+#include "synth/window_sums.h"
 
 class CSynthesisFilter {
   public:
@@ -15,17 +17,27 @@ class CSynthesisFilter {
     // Runs one time slot on m_fInput, hands its 32 samples to the sink and
     // clears m_fInput for the next slot.
     void Synthesize(CAudioSink& sink);
+    // first.Synthesize(sink) and then second.Synthesize(sink), with the window
+    // read once for both: the two channels of a stream.
+    static void SynthesizePair(CSynthesisFilter& first, CSynthesisFilter& second, CAudioSink& sink);
 
   private:
     void Matrixing();
+    // Writes the V vector that follows from the transform fX into the banks.
+    void StoreVector(const float* pX);
     void Windowing(CAudioSink& sink);
-    template <int S>
-    void WindowSlot(CAudioSink& sink);
+    // Moves to the next ring column and bank and clears the input.
+    void Advance();
 
-    // Two banks of 32 rows by 16 ring slots; row r of column c is at 16 r + c.
-    float m_fBank[2][512];
-    float* m_pBank;
+    // Two banks of 16 ring columns by 32 rows; row r of column c is at
+    // 32 c + r, so that a column is written and read as one run. The values
+    // are single-precision results, kept as doubles for the window sums.
+    alignas(32) double m_dBank[2][512];
+    double* m_pBank;
     int m_nSlot;
+    WindowSumsFunction m_pfnWindowSums;
+    WindowSumsPairFunction m_pfnWindowSumsPair;
+    Dct32PairFunction m_pfnDct32Pair;
 
   public:
     // The subband samples of the coming slot, written by the layer decoders.

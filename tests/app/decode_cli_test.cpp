@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -152,6 +153,19 @@ TEST_F(DecodeCliTest, WavAndRawHoldExactlyTheDecodedSamples) {
     const std::string strMono = m_dir.Write("mono.mp1", BuildStream(mono, 5));
     ASSERT_EQ(Corvina({"--raw", strRaw, strMono}).nExitStatus, 0);
     EXPECT_EQ(ReadFileBytes(strRaw).size(), 5u * 384 * 2);
+}
+
+TEST_F(DecodeCliTest, TheCommandLineModesNeverLoadTheWindowLibraries) {
+    // Qt's libraries alone would take some 15 MiB and tens of milliseconds at
+    // every start; the window is a program of its own.
+    CFrameSpec spec;
+    const std::string strSong = m_dir.Write("song.mp2", BuildStream(spec, 2));
+    setenv("LD_DEBUG", "libs", 1);
+    const CChildResult result = Corvina({"--info", strSong});
+    unsetenv("LD_DEBUG");
+    EXPECT_EQ(result.nExitStatus, 0);
+    ASSERT_NE(result.strErr.find("libc.so"), std::string::npos) << "the loader said nothing";
+    EXPECT_EQ(result.strErr.find("libQt"), std::string::npos);
 }
 
 TEST_F(DecodeCliTest, AStreamCutInAFrameDecodesItsWholeFrames) {

@@ -1,198 +1,338 @@
-// The filterbank against the textbook form of the same filter: a 1024-value
-// shift register, the full cosine matrix and the window applied in place,
-// all in double precision.
+// The synthesis filterbank: what a person hears of it (impulse and steady
+// responses, rounding, saturation, agreement with the textbook formulation),
+// and the vector versions of its two hot loops giving the very bits of the
+// portable ones.
 #include "synth/synthesis_filter.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
-#include <cstdlib>
+#include <cstring>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <vector>
 
 #include "synth/dct32.h"
 #include "synth/synthesis_window.h"
+#include "synth/window_sums.h"
 #include "tests/support/recording_sink.h"
 
 namespace {
 
-// D[i] of the standard's window, from the table's row-by-age arrangement.
-double Window(int i) {
-    return g_fSynthWindow[16 * (i % 32) + i / 32];
+// Runs the filter once per slot with subband 0 set to the slot's value and
+// returns the 32 samples of each run.
+std::vector<std::vector<int16_t>> RunSubbandZero(const std::vector<float>& fSlots) {
+    CSynthesisFilter filter(0, 32768.0f);
+    CRecording recording;
+    CRecordingSink sink(recording);
+    for (const float fValue : fSlots) {
+        filter.m_fInput[0] = fValue;
+        filter.Synthesize(sink);
+    }
+    std::vector<std::vector<int16_t>> runs;
+    for (std::size_t i = 0; i + 32 <= recording.nSamples[0].size(); i += 32) {
+        runs.emplace_back(recording.nSamples[0].begin() + static_cast<std::ptrdiff_t>(i),
+                          recording.nSamples[0].begin() + static_cast<std::ptrdiff_t>(i + 32));
+    }
+    return runs;
 }
 
+TEST(SynthesisFilterTest, ImpulseRisesPeaksAndDiesWithinSixteenRuns) {
+    std::vector<float> fSlots(20, 0.0f);
+    fSlots[0] = 0.25f;
+    const auto runs = RunSubbandZero(fSlots);
+    ASSERT_EQ(runs.size(), 20u);
+    for (int j = 0; j < 24; ++j) {
+        EXPECT_EQ(runs[0][static_cast<std::size_t>(j)], 0) << "sample " << j;
+    }
+    EXPECT_EQ(runs[0][24], 1);
+    int nPeak = 0;
+    std::size_t nPeakRun = 0;
+    std::size_t nPeakSample = 0;
+    std::size_t nLastRun = 0;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        for (std::size_t j = 0; j < 32; ++j) {
+            if (runs[r][j] > nPeak) {
+                nPeak = runs[r][j];
+                nPeakRun = r;
+                nPeakSample = j;
+            }
+            if (runs[r][j] != 0) {
+                nLastRun = r;
+            }
+        }
+    }
+    EXPECT_EQ(nPeak, 8449);
+    EXPECT_EQ(nPeakRun, 7u);
+    EXPECT_EQ(nPeakSample, 21u);
+    EXPECT_EQ(nLastRun, 15u);
+
+    // Four times the impulse goes past full scale and is cut off there.
+    fSlots[0] = 1.0f;
+    int nLoudest = 0;
+    for (const auto& run : RunSubbandZero(fSlots)) {
+        nLoudest = std::max<int>(nLoudest, *std::max_element(run.begin(), run.end()));
+    }
+    EXPECT_EQ(nLoudest, 32767);
+}
+
+TEST(SynthesisFilterTest, SteadyInputSettlesAtItsLevelAndNegatesExactly) {
+    const auto half = RunSubbandZero(std::vector<float>(24, 0.5f));
+    const auto minusHalf = RunSubbandZero(std::vector<float>(24, -0.5f));
+    const auto full = RunSubbandZero(std::vector<float>(24, 1.0f));
+    for (std::size_t r = 15; r < 24; ++r) {
+        for (std::size_t j = 0; j < 32; ++j) {
+            EXPECT_TRUE(half[r][j] == 16384 || half[r][j] == 16385) << r << " " << j;
+            EXPECT_EQ(minusHalf[r][j], -half[r][j]) << r << " " << j;
+            EXPECT_EQ(full[r][j], 32767) << r << " " << j;
+        }
+    }
+    // Silence is silence, not -1 or +1 from the rounding.
+    for (const auto& run : RunSubbandZero(std::vector<float>(20, 0.0f))) {
+        for (const int16_t nSample : run) {
+            EXPECT_EQ(nSample, 0);
+        }
+    }
+}
+
+// The textbook synthesis: a 1024-value V history shifted by 64 per slot, V
+// from the 64 x 32 cosine matrix, U from V and the sums of D, all in double.
 class CReferenceFilter {
   public:
-    // 32 PCM values of one slot, scaled and rounded like the real filter.
-    std::array<int, 32> Run(const float* pInput) {
-        for (int i = 1023; i >= 64; --i) {
-            m_dV[i] = m_dV[i - 64];
-        }
+    void Run(const float (&fInput)[32], int16_t (&nOut)[32]) {
+        std::memmove(m_dV + 64, m_dV, sizeof(double) * (1024 - 64));
         for (int i = 0; i < 64; ++i) {
             double dSum = 0.0;
             for (int k = 0; k < 32; ++k) {
-                dSum += std::cos((16 + i) * (2 * k + 1) * std::numbers::pi / 64.0) * pInput[k];
+                dSum += std::cos((16 + i) * (2 * k + 1) * std::numbers::pi / 64.0) * fInput[k];
             }
             m_dV[i] = dSum;
         }
-        std::array<int, 32> nOut{};
         for (int j = 0; j < 32; ++j) {
             double dSum = 0.0;
-            for (int i = 0; i < 8; ++i) {
-                dSum += m_dV[128 * i + j] * Window(64 * i + j);
-                dSum += m_dV[128 * i + 96 + j] * Window(64 * i + 32 + j);
+            for (int i = 0; i < 16; ++i) {
+                // U[j + 32 i] comes from V[128 (i / 2) + j] or V[128 (i / 2) + 96 + j].
+                const double dU = m_dV[128 * (i / 2) + (i % 2 == 0 ? 0 : 96) + j];
+                dSum += dU * Window(j + 32 * i);
             }
-            nOut[static_cast<std::size_t>(j)] =
-                static_cast<int>(std::lround(std::clamp(dSum * 32768.0, -32768.0, 32767.0)));
+            const double dScaled = dSum * 32768.0;
+            const double dRounded = std::trunc(dScaled + (dSum > 0.0 ? 0.5 : -0.5));
+            nOut[j] = static_cast<int16_t>(std::clamp(dRounded, -32768.0, 32767.0));
         }
-        return nOut;
     }
 
   private:
-    std::array<double, 1024> m_dV{};
+    // D[n] of the standard from the table stored by output row.
+    static double Window(int n) { return g_fSynthWindow[16 * (n % 32) + n / 32]; }
+
+    double m_dV[1024] = {};
 };
 
-std::vector<float> RandomSlots(int nSlots, float fAmplitude, unsigned nSeed) {
-    std::mt19937 random(nSeed);
-    std::uniform_real_distribution<float> value(-fAmplitude, fAmplitude);
-    std::vector<float> fInput(static_cast<std::size_t>(32 * nSlots));
-    for (float& f : fInput) {
-        f = value(random);
-    }
-    return fInput;
-}
-
-// Runs the slots through one filter and returns what it handed the sink.
-std::vector<int16_t> Synthesize(const std::vector<float>& fInput, int nChannel = 0) {
+TEST(SynthesisFilterTest, MatchesTheTextbookFilterWithinOneStep) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> value(-0.6f, 0.6f);
+    CSynthesisFilter filter(1, 32768.0f);
+    CReferenceFilter reference;
     CRecording recording;
     CRecordingSink sink(recording);
-    CSynthesisFilter filter(nChannel, 32768.0f);
-    for (std::size_t s = 0; s < fInput.size() / 32; ++s) {
-        for (int k = 0; k < 32; ++k) {
-            filter.m_fInput[k] = fInput[32 * s + static_cast<std::size_t>(k)];
+    int nDiffering = 0;
+    for (int nRun = 0; nRun < 80; ++nRun) {
+        float fInput[32];
+        for (int sb = 0; sb < 32; ++sb) {
+            fInput[sb] = value(random) / static_cast<float>(1 + sb % 8);
         }
+        std::memcpy(filter.m_fInput, fInput, sizeof fInput);
         filter.Synthesize(sink);
+        for (const float fLeft : filter.m_fInput) {
+            ASSERT_EQ(fLeft, 0.0f) << "the input is cleared after every run";
+        }
+        int16_t nExpected[32];
+        reference.Run(fInput, nExpected);
+        ASSERT_EQ(recording.nSamples[1].size(), 32u * static_cast<std::size_t>(nRun + 1));
+        for (int j = 0; j < 32; ++j) {
+            const int nGot =
+                recording
+                    .nSamples[1][32 * static_cast<std::size_t>(nRun) + static_cast<std::size_t>(j)];
+            ASSERT_LE(std::abs(nGot - nExpected[j]), 1) << "run " << nRun << " sample " << j;
+            nDiffering += nGot != nExpected[j] ? 1 : 0;
+        }
     }
-    return recording.nSamples[nChannel];
+    EXPECT_TRUE(recording.nSamples[0].empty()) << "a channel-1 filter names channel 1";
+    EXPECT_LT(nDiffering, 80 * 32 / 20);
 }
 
-}  // namespace
-
-TEST(SynthesisWindow, HasTheSymmetryOfTheStandardWindow) {
-    // D[512 - i] is -D[i], except at multiples of 64 where it is D[i]; a
-    // mistyped coefficient breaks one of these pairs.
-    for (int i = 1; i < 256; ++i) {
-        const double dExpected = i % 64 == 0 ? Window(i) : -Window(i);
-        EXPECT_EQ(Window(512 - i), dExpected) << "i = " << i;
+TEST(SynthesisFilterTest, APairRunIsTheTwoSingleRunsEvenWhenTheRingsDiffer) {
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> value(-1.2f, 1.2f);
+    CSynthesisFilter single0(0, 32768.0f), single1(1, 32768.0f);
+    CSynthesisFilter pair0(0, 32768.0f), pair1(1, 32768.0f);
+    CRecording singles, pairs;
+    CRecordingSink singleSink(singles), pairSink(pairs);
+    for (int nRun = 0; nRun < 40; ++nRun) {
+        float fInput[2][32];
+        for (auto& fChannel : fInput) {
+            for (float& f : fChannel) {
+                f = value(random);
+            }
+        }
+        std::memcpy(single0.m_fInput, fInput[0], sizeof fInput[0]);
+        std::memcpy(pair0.m_fInput, fInput[0], sizeof fInput[0]);
+        if (nRun % 7 == 3) {
+            // A single-channel frame in a stereo stream runs filter 0 alone,
+            // so the two rings no longer turn in step.
+            single0.Synthesize(singleSink);
+            pair0.Synthesize(pairSink);
+            continue;
+        }
+        std::memcpy(single1.m_fInput, fInput[1], sizeof fInput[1]);
+        std::memcpy(pair1.m_fInput, fInput[1], sizeof fInput[1]);
+        single0.Synthesize(singleSink);
+        single1.Synthesize(singleSink);
+        CSynthesisFilter::SynthesizePair(pair0, pair1, pairSink);
     }
-    EXPECT_EQ(Window(0), 0.0);
-    EXPECT_FLOAT_EQ(Window(256), 1.144989014f);
+    EXPECT_EQ(pairs.nSamples[0], singles.nSamples[0]);
+    EXPECT_EQ(pairs.nSamples[1], singles.nSamples[1]);
 }
 
-TEST(Dct32, MatchesTheCosineSumForUnitAndRandomInputs) {
-    std::vector<std::array<float, 32>> inputs;
-    for (int k = 0; k < 32; ++k) {
-        std::array<float, 32> fUnit{};
-        fUnit[static_cast<std::size_t>(k)] = 1.0f;
-        inputs.push_back(fUnit);
-    }
-    std::mt19937 random(7);
+// Banks of the size that music gives, with values at the edges mixed in:
+// sums past full scale, zeros, tiny values, and the odd infinity or NaN.
+std::vector<double> TestBank(std::mt19937& random, int nKind) {
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    for (int n = 0; n < 50; ++n) {
-        std::array<float, 32> fRandom{};
-        for (float& f : fRandom) {
+    std::vector<double> dBank(512);
+    for (double& d : dBank) {
+        float f = value(random);
+        switch (nKind) {
+            case 0:
+                f *= 0.1f;
+                break;
+            case 1:
+                f *= 3.0f;  // mostly saturated
+                break;
+            case 2:
+                f *= 1e-6f;  // sums around half a step
+                break;
+            default:
+                if (std::uniform_int_distribution<int>(0, 60)(random) == 0) {
+                    f = std::numeric_limits<float>::infinity();
+                } else if (std::uniform_int_distribution<int>(0, 60)(random) == 0) {
+                    f = std::numeric_limits<float>::quiet_NaN();
+                } else if (std::uniform_int_distribution<int>(0, 3)(random) == 0) {
+                    f = 0.0f;
+                }
+                break;
+        }
+        dBank[static_cast<std::size_t>(&d - dBank.data())] = static_cast<double>(f);
+    }
+    return dBank;
+}
+
+TEST(WindowSumsTest, EveryVersionGivesTheBitsOfThePortableOne) {
+    const WindowSumsFunction pfnAvx2 = WindowSumsAvx2();
+    const WindowSumsPairFunction pfnPairAvx2 = WindowSumsPairAvx2();
+    if (pfnAvx2 == nullptr) {
+        GTEST_SKIP() << "this processor runs the portable version only";
+    }
+    ASSERT_NE(pfnPairAvx2, nullptr);
+    std::mt19937 random(3);
+    for (int nCase = 0; nCase < 400; ++nCase) {
+        const std::vector<double> dBank0 = TestBank(random, nCase % 4);
+        const std::vector<double> dBank1 = TestBank(random, (nCase + 1) % 4);
+        const int nSlot0 = nCase % 16;
+        const int nSlot1 = (nCase * 7 + nCase / 16) % 16;
+        int16_t nPortable0[32], nPortable1[32], nVector[32], nPair0[32], nPair1[32];
+        WindowSumsPortable(dBank0.data(), nSlot0, 32768.0f, nPortable0);
+        WindowSumsPortable(dBank1.data(), nSlot1, 32768.0f, nPortable1);
+        pfnAvx2(dBank0.data(), nSlot0, 32768.0f, nVector);
+        pfnPairAvx2(dBank0.data(), nSlot0, dBank1.data(), nSlot1, 32768.0f, nPair0, nPair1);
+        for (int j = 0; j < 32; ++j) {
+            ASSERT_EQ(nVector[j], nPortable0[j]) << "case " << nCase << " sample " << j;
+            ASSERT_EQ(nPair0[j], nPortable0[j]) << "case " << nCase << " sample " << j;
+            ASSERT_EQ(nPair1[j], nPortable1[j]) << "case " << nCase << " sample " << j;
+        }
+    }
+}
+
+TEST(WindowSumsTest, RoundingIsHalfAwayFromZeroAndSaturationIsSilent) {
+    // One non-zero value: row 0's newest coefficient is 0, so use age 8 of
+    // row 0, the largest coefficient, in column (slot - 8) mod 16.
+    const double dCoefficient = static_cast<double>(g_fSynthWindow[8]);
+    struct CCase {
+        double dSum;  // the window sum wanted
+        int16_t nExpected;
+    };
+    const CCase cases[] = {
+        {1.6 / 32768, 2},         {-1.6 / 32768, -2},
+        {1.4 / 32768, 1},         {-1.4 / 32768, -1},
+        {40000.0 / 32768, 32767}, {-40000.0 / 32768, -32768},
+        {32767.2 / 32768, 32767}, {0.0, 0},
+    };
+    std::vector<WindowSumsFunction> versions = {WindowSumsPortable};
+    if (WindowSumsAvx2() != nullptr) {
+        versions.push_back(WindowSumsAvx2());
+    }
+    for (const WindowSumsFunction pfnVersion : versions) {
+        for (const CCase& test : cases) {
+            alignas(32) double dBank[512] = {};
+            const int nSlot = 3;
+            dBank[32 * ((nSlot - 8) & 15)] =
+                static_cast<double>(static_cast<float>(test.dSum / dCoefficient));
+            int16_t nOut[32];
+            pfnVersion(dBank, nSlot, 32768.0f, nOut);
+            EXPECT_EQ(nOut[0], test.nExpected) << test.dSum * 32768;
+            for (int j = 1; j < 32; ++j) {
+                EXPECT_EQ(nOut[j], 0);
+            }
+        }
+    }
+}
+
+TEST(Dct32Test, TheStraightLineVersionIsTheCosineTransform) {
+    std::mt19937 random(1);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    for (int nCase = 0; nCase < 50; ++nCase) {
+        float fIn[32];
+        for (float& f : fIn) {
             f = value(random);
         }
-        inputs.push_back(fRandom);
-    }
-    for (const auto& fIn : inputs) {
         float fOut[32];
-        Dct32(fIn.data(), fOut);
+        Dct32Portable(fIn, fOut);
         for (int i = 0; i < 32; ++i) {
             double dExpected = 0.0;
             for (int k = 0; k < 32; ++k) {
-                dExpected += fIn[static_cast<std::size_t>(k)] *
-                             std::cos((2 * k + 1) * i * std::numbers::pi / 64.0);
+                dExpected += fIn[k] * std::cos((2 * k + 1) * i * std::numbers::pi / 64.0);
             }
-            EXPECT_NEAR(fOut[i], dExpected, 2e-5) << "output " << i;
+            ASSERT_NEAR(fOut[i], dExpected, 1e-4) << "case " << nCase << " output " << i;
         }
     }
 }
 
-TEST(SynthesisFilter, AgreesWithTheShiftRegisterFormWithinOneStep) {
-    // Long enough for the ring to wrap many times in both banks.
-    const std::vector<float> fInput = RandomSlots(200, 0.02f, 11);
-    const std::vector<int16_t> nActual = Synthesize(fInput);
-    ASSERT_EQ(nActual.size(), fInput.size());
-    CReferenceFilter reference;
-    int nExact = 0;
-    for (std::size_t s = 0; s < fInput.size() / 32; ++s) {
-        const std::array<int, 32> nExpected = reference.Run(&fInput[32 * s]);
-        for (std::size_t j = 0; j < 32; ++j) {
-            const int nGot = nActual[32 * s + j];
-            ASSERT_LE(std::abs(nGot - nExpected[j]), 1) << "slot " << s << " sample " << j;
-            nExact += nGot == nExpected[j];
-        }
+TEST(Dct32Test, VectorAndPairVersionsGiveTheBitsOfTheStraightLineOne) {
+    std::mt19937 random(2);
+    std::uniform_real_distribution<float> value(-2.0f, 2.0f);
+    std::vector<Dct32PairFunction> pairs = {Dct32PairOneByOne};
+    if (Dct32PairAvx() != nullptr) {
+        pairs.push_back(Dct32PairAvx());
     }
-    // Off by one only where the exact value lies within a hair of a half.
-    EXPECT_GT(nExact, static_cast<int>(nActual.size() * 99 / 100));
-}
-
-TEST(SynthesisFilter, ImpulseInEachSubbandRingsOutAfterSixteenSlots) {
-    for (int k = 0; k < 32; ++k) {
-        std::vector<float> fInput(32 * 20, 0.0f);
-        fInput[static_cast<std::size_t>(k)] = 0.5f;
-        const std::vector<int16_t> nOut = Synthesize(fInput);
-        int nPeak = 0;
-        for (std::size_t i = 0; i < 32 * 16; ++i) {
-            nPeak = std::max(nPeak, std::abs(static_cast<int>(nOut[i])));
+    for (int nCase = 0; nCase < 3000; ++nCase) {
+        float fIn0[32], fIn1[32];
+        for (int k = 0; k < 32; ++k) {
+            fIn0[k] = value(random) * (nCase % 3 == 0 ? 1e-30f : 1.0f);
+            fIn1[k] = nCase % 5 == 0 && k % 2 == 0 ? -0.0f : value(random);
         }
-        EXPECT_GT(nPeak, 1000) << "subband " << k;
-        for (std::size_t i = 32 * 16; i < nOut.size(); ++i) {
-            ASSERT_EQ(nOut[i], 0) << "subband " << k << " sample " << i;
+        float fExpected0[32], fExpected1[32], fVector[32];
+        Dct32Portable(fIn0, fExpected0);
+        Dct32Portable(fIn1, fExpected1);
+        Dct32(fIn0, fVector);
+        ASSERT_EQ(std::memcmp(fVector, fExpected0, sizeof fVector), 0) << "case " << nCase;
+        for (const Dct32PairFunction pfnPair : pairs) {
+            float fOut0[32], fOut1[32];
+            pfnPair(fIn0, fIn1, fOut0, fOut1);
+            ASSERT_EQ(std::memcmp(fOut0, fExpected0, sizeof fOut0), 0) << "case " << nCase;
+            ASSERT_EQ(std::memcmp(fOut1, fExpected1, sizeof fOut1), 0) << "case " << nCase;
         }
     }
 }
 
-TEST(SynthesisFilter, LoudInputClipsToTheSixteenBitRangeWithoutWrapping) {
-    std::vector<float> fInput(32 * 40, 0.0f);
-    for (std::size_t s = 0; s < 40; ++s) {
-        fInput[32 * s] = s % 2 == 0 ? 40.0f : -40.0f;  // far beyond full scale
-    }
-    const std::vector<int16_t> nOut = Synthesize(fInput);
-    const std::vector<int16_t> nQuiet = [&] {
-        std::vector<float> fScaled(fInput);
-        for (float& f : fScaled) {
-            f /= 4000.0f;
-        }
-        return Synthesize(fScaled);
-    }();
-    bool bSawTop = false;
-    bool bSawBottom = false;
-    for (std::size_t i = 0; i < nOut.size(); ++i) {
-        bSawTop |= nOut[i] == 32767;
-        bSawBottom |= nOut[i] == -32768;
-        // The clipped signal keeps the sign of the unclipped one.
-        if (std::abs(static_cast<int>(nQuiet[i])) > 2) {
-            ASSERT_EQ(nOut[i] > 0, nQuiet[i] > 0) << "sample " << i;
-        }
-    }
-    EXPECT_TRUE(bSawTop);
-    EXPECT_TRUE(bSawBottom);
-}
-
-TEST(SynthesisFilter, ClearsItsInputAndNamesItsChannel) {
-    CRecording recording;
-    CRecordingSink sink(recording);
-    CSynthesisFilter filter(1, 32768.0f);
-    filter.m_fInput[3] = 0.25f;
-    filter.Synthesize(sink);
-    for (float f : filter.m_fInput) {
-        EXPECT_EQ(f, 0.0f);
-    }
-    EXPECT_TRUE(recording.nSamples[0].empty());
-    EXPECT_EQ(recording.nSamples[1].size(), 32u);
-}
+}  // namespace

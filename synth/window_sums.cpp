@@ -1,0 +1,208 @@
+// The window sums. Every sum runs over the ages t = 0..15 in that order in
+// double precision; the vector versions work on several output samples at
+// once, never on several terms of one sum, so every version gives the same
+// bits. A product of two floats is exact in double precision, so a fused
+// multiply-add rounds exactly as a multiplication followed by an addition.
+#include "synth/window_sums.h"
+
+#include "synth/synthesis_window.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define CORVINA_HAVE_AVX2_WINDOW 1
+#include <immintrin.h>
+#endif
+
+namespace {
+
+// The window by age: entry 32 t + j is the coefficient of row j for the
+// value written t slots ago, as a double.
+struct CWindowByAge {
+    alignas(32) double dCoefficient[512];
+};
+
+CWindowByAge MakeWindowByAge() {
+    CWindowByAge window{};
+    for (int j = 0; j < 32; ++j) {
+        for (int t = 0; t < 16; ++t) {
+            window.dCoefficient[32 * t + j] = static_cast<double>(g_fSynthWindow[16 * j + t]);
+        }
+    }
+    return window;
+}
+
+const CWindowByAge kWindow = MakeWindowByAge();
+
+// Rounds half away from zero by the sign of the sum, then toward zero, and
+// saturates; a NaN gives the lowest value.
+int16_t ToSample(double dSum, float fScale) {
+    const float fScaled = fScale * static_cast<float>(dSum);
+    const double dRounded = static_cast<double>(fScaled) + (dSum > 0.0 ? 0.5 : -0.5);
+    if (dRounded >= 32767.0) {
+        return 32767;
+    }
+    if (dRounded > -32768.0) {
+        return static_cast<int16_t>(dRounded);
+    }
+    return -32768;
+}
+
+#ifdef CORVINA_HAVE_AVX2_WINDOW
+
+// The sixteen samples of four vectors of sums: as ToSample, lane by lane.
+__attribute__((target("avx2,fma"))) inline void StoreSamplesAvx2(const __m256d (&dSum)[4],
+                                                                 float fScale, int16_t* pOut) {
+    const __m128 fScaleV = _mm_set1_ps(fScale);
+    const __m256d dZero = _mm256_setzero_pd();
+    const __m256d dUp = _mm256_set1_pd(0.5);
+    const __m256d dDown = _mm256_set1_pd(-0.5);
+    const __m256d dLowest = _mm256_set1_pd(-32768.0);
+    const __m256d dHighest = _mm256_set1_pd(32767.0);
+    __m128i nQuad[4];
+    for (int v = 0; v < 4; ++v) {
+        const __m128 fScaled = _mm_mul_ps(fScaleV, _mm256_cvtpd_ps(dSum[v]));
+        const __m256d dHalf =
+            _mm256_blendv_pd(dDown, dUp, _mm256_cmp_pd(dSum[v], dZero, _CMP_GT_OQ));
+        __m256d dRounded = _mm256_add_pd(_mm256_cvtps_pd(fScaled), dHalf);
+        // max takes its second operand for a NaN, as the scalar version does.
+        dRounded = _mm256_min_pd(_mm256_max_pd(dRounded, dLowest), dHighest);
+        nQuad[v] = _mm256_cvttpd_epi32(dRounded);
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut), _mm_packs_epi32(nQuad[0], nQuad[1]));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + 8), _mm_packs_epi32(nQuad[2], nQuad[3]));
+}
+
+__attribute__((target("avx2,fma"))) void WindowSumsAvx2Fma(const double* pBank, int nSlot,
+                                                           float fScale, int16_t* pOut) {
+    // Eight sums of four samples each, in registers: an array here would go
+    // through memory on every step.
+    __m256d d0 = _mm256_setzero_pd(), d1 = d0, d2 = d0, d3 = d0, d4 = d0, d5 = d0, d6 = d0, d7 = d0;
+    for (int t = 0; t < 16; ++t) {
+        const double* pColumn = pBank + 32 * ((nSlot - t) & 15);
+        const double* pWindow = kWindow.dCoefficient + 32 * t;
+        d0 = _mm256_fmadd_pd(_mm256_load_pd(pWindow), _mm256_loadu_pd(pColumn), d0);
+        d1 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 4), _mm256_loadu_pd(pColumn + 4), d1);
+        d2 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 8), _mm256_loadu_pd(pColumn + 8), d2);
+        d3 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 12), _mm256_loadu_pd(pColumn + 12), d3);
+        d4 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 16), _mm256_loadu_pd(pColumn + 16), d4);
+        d5 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 20), _mm256_loadu_pd(pColumn + 20), d5);
+        d6 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 24), _mm256_loadu_pd(pColumn + 24), d6);
+        d7 = _mm256_fmadd_pd(_mm256_load_pd(pWindow + 28), _mm256_loadu_pd(pColumn + 28), d7);
+    }
+    const __m256d dLow[4] = {d0, d1, d2, d3};
+    const __m256d dHigh[4] = {d4, d5, d6, d7};
+    StoreSamplesAvx2(dLow, fScale, pOut);
+    StoreSamplesAvx2(dHigh, fScale, pOut + 16);
+}
+
+// Sixteen samples (4 vectors) of two banks: the coefficient of age t is read
+// once for both.
+__attribute__((target("avx2,fma"))) inline void WindowHalfPairAvx2Fma(
+    const double* pBank0, int nSlot0, const double* pBank1, int nSlot1, int nFirst,
+    __m256d (&dSum0)[4], __m256d (&dSum1)[4]) {
+    __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+    __m256d b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+    const double* pWindow = kWindow.dCoefficient + nFirst;
+    pBank0 += nFirst;
+    pBank1 += nFirst;
+    // Offsets of the columns of age t, stepped back one column per age.
+    int nColumn0 = 32 * (nSlot0 & 15);
+    int nColumn1 = 32 * (nSlot1 & 15);
+    for (int t = 0; t < 16; ++t, pWindow += 32) {
+        const double* pColumn0 = pBank0 + nColumn0;
+        const double* pColumn1 = pBank1 + nColumn1;
+        // Each coefficient goes to both channels as soon as it is loaded.
+        __m256d w = _mm256_load_pd(pWindow);
+        a0 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn0), a0);
+        b0 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn1), b0);
+        w = _mm256_load_pd(pWindow + 4);
+        a1 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn0 + 4), a1);
+        b1 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn1 + 4), b1);
+        w = _mm256_load_pd(pWindow + 8);
+        a2 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn0 + 8), a2);
+        b2 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn1 + 8), b2);
+        w = _mm256_load_pd(pWindow + 12);
+        a3 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn0 + 12), a3);
+        b3 = _mm256_fmadd_pd(w, _mm256_loadu_pd(pColumn1 + 12), b3);
+        nColumn0 = (nColumn0 - 32) & 511;
+        nColumn1 = (nColumn1 - 32) & 511;
+    }
+    dSum0[0] = a0;
+    dSum0[1] = a1;
+    dSum0[2] = a2;
+    dSum0[3] = a3;
+    dSum1[0] = b0;
+    dSum1[1] = b1;
+    dSum1[2] = b2;
+    dSum1[3] = b3;
+}
+
+__attribute__((target("avx2,fma"))) void WindowSumsPairAvx2Fma(const double* pBank0, int nSlot0,
+                                                               const double* pBank1, int nSlot1,
+                                                               float fScale, int16_t* pOut0,
+                                                               int16_t* pOut1) {
+    for (int nFirst = 0; nFirst < 32; nFirst += 16) {
+        __m256d dSum0[4];
+        __m256d dSum1[4];
+        WindowHalfPairAvx2Fma(pBank0, nSlot0, pBank1, nSlot1, nFirst, dSum0, dSum1);
+        StoreSamplesAvx2(dSum0, fScale, pOut0 + nFirst);
+        StoreSamplesAvx2(dSum1, fScale, pOut1 + nFirst);
+    }
+}
+
+#endif
+
+}  // namespace
+
+void WindowSumsPortable(const double* pBank, int nSlot, float fScale, int16_t* pOut) {
+    double dSum[32] = {};
+    for (int t = 0; t < 16; ++t) {
+        const double* pColumn = pBank + 32 * ((nSlot - t) & 15);
+        const double* pWindow = kWindow.dCoefficient + 32 * t;
+        for (int j = 0; j < 32; ++j) {
+            dSum[j] += pWindow[j] * pColumn[j];
+        }
+    }
+    for (int j = 0; j < 32; ++j) {
+        pOut[j] = ToSample(dSum[j], fScale);
+    }
+}
+
+void WindowSumsPairPortable(const double* pBank0, int nSlot0, const double* pBank1, int nSlot1,
+                            float fScale, int16_t* pOut0, int16_t* pOut1) {
+    WindowSumsPortable(pBank0, nSlot0, fScale, pOut0);
+    WindowSumsPortable(pBank1, nSlot1, fScale, pOut1);
+}
+
+WindowSumsFunction WindowSumsAvx2() {
+#ifdef CORVINA_HAVE_AVX2_WINDOW
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+        return WindowSumsAvx2Fma;
+    }
+#endif
+    return nullptr;
+}
+
+WindowSumsFunction BestWindowSums() {
+    static const WindowSumsFunction pfnBest = [] {
+        const WindowSumsFunction pfnAvx2 = WindowSumsAvx2();
+        return pfnAvx2 != nullptr ? pfnAvx2 : WindowSumsPortable;
+    }();
+    return pfnBest;
+}
+
+WindowSumsPairFunction WindowSumsPairAvx2() {
+#ifdef CORVINA_HAVE_AVX2_WINDOW
+    if (WindowSumsAvx2() != nullptr) {
+        return WindowSumsPairAvx2Fma;
+    }
+#endif
+    return nullptr;
+}
+
+WindowSumsPairFunction BestWindowSumsPair() {
+    static const WindowSumsPairFunction pfnBest = [] {
+        const WindowSumsPairFunction pfnAvx2 = WindowSumsPairAvx2();
+        return pfnAvx2 != nullptr ? pfnAvx2 : WindowSumsPairPortable;
+    }();
+    return pfnBest;
+}
