@@ -50,7 +50,7 @@ void CSynthesisFilter::Matrixing() {
 void CSynthesisFilter::Windowing(CAudioSink& sink) {
     // One instance per slot, so that every ring column is a constant offset.
     [&]<int... S>(std::integer_sequence<int, S...>) {
-        ((m_nSlot == S ? (WindowSlot<S>(sink), true) : false) || ...);
+        static_cast<void>(((m_nSlot == S ? (WindowSlot<S>(sink), true) : false) || ...));
     }
     (std::make_integer_sequence<int, 16>{});
 }
