@@ -1,6 +1,8 @@
 // Support for the fuzz targets.
 #include "fuzz/fuzz_support.h"
 
+#include "fuzz/fuzz_harness.h"
+
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -21,6 +23,10 @@ class CQuietPresenter : public CMessagePresenter {
 void InstallQuietPresenter() {
     static CQuietPresenter presenter;
     SetMessagePresenter(&presenter);
+}
+
+void PrepareFuzzHarnesses() {
+    InstallQuietPresenter();
 }
 
 CFuzzFile::CFuzzFile() {
