@@ -6,13 +6,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "decoder/audio_decoder.h"
+#include "platform/wave_device.h"
 #include "player/control_block.h"
+#include "player/corvina_doc.h"
+#include "player/playback_control.h"
+#include "resources/resource_ids.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/stream_builder.h"
@@ -133,6 +139,58 @@ TEST_F(LargeFileTest, SeeksReachEachGroupFrameForFrame) {
     EXPECT_TRUE(recording.nSamples[0] == expected.nSamples[0]);
     EXPECT_TRUE(recording.nSamples[1] == expected.nSamples[1]);
     EXPECT_TRUE(m_presenter.Messages().empty());
+}
+
+// Gigabytes without a single sync word: the search for a frame reads them
+// byte by byte, which takes far longer than a stop or a quit may wait.
+class JunkFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetControlBlock();
+        SetWaveDeviceName("null");
+        m_strPath = m_dir.File("junk.mp2");
+        const int fd = open(m_strPath.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        const bool bSized = ftruncate(fd, int64_t{8} << 30) == 0;
+        close(fd);
+        if (!bSized) {
+            GTEST_SKIP() << "the file system cannot hold a sparse file of 8 GiB here";
+        }
+    }
+    void TearDown() override {
+        ShutdownPlayback();
+        SetWaveDeviceName("");
+        ResetControlBlock();
+    }
+
+    CRecordingPresenter m_presenter;
+    CTempDir m_dir;
+    std::string m_strPath;
+};
+
+TEST_F(JunkFileTest, AStopCutsTheFrameSearchShort) {
+    g_nPlayState = PLAY_STOPPING;
+    CAudioDecoder decoder(m_strPath.c_str());
+    EXPECT_EQ(decoder.Initialize(), 0);
+    EXPECT_LT(decoder.Stream().PositionPercent(), 1);
+}
+
+// The worker is still looking for the first frame when the stop comes: it
+// ends at once, and the file is not called invalid for it.
+TEST_F(JunkFileTest, StopWhileTheWorkerSearchesEndsItWithoutAVerdict) {
+    CCorvinaDoc document;
+    ASSERT_TRUE(document.OpenDocument(m_strPath));
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PLAYBACK));  // gives up waiting after 2 s
+    ASSERT_TRUE(IsWorkerRunning());
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_STOP));
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (IsWorkerRunning() && std::chrono::steady_clock::now() < tEnd) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_FALSE(IsWorkerRunning());
+    EXPECT_EQ(g_nPlayState, PLAY_ENDED);
+    EXPECT_EQ(m_presenter.Count("Invalid Audio Stream"), 0);
+    EXPECT_TRUE(document.IsCommandEnabled(ID_PLAY_PLAYBACK));
 }
 
 }  // namespace
