@@ -66,6 +66,11 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
     if (mkfifo(strFifo.c_str(), 0600) == 0) {
         Unopenable("fifo", strFifo);
     }
+    // Endless, and not a file: refused before a byte is read.
+    struct stat device {};
+    if (stat("/dev/zero", &device) == 0 && S_ISCHR(device.st_mode)) {
+        Unopenable("character-device", "/dev/zero");
+    }
 
     Invalid("empty", {});
     Invalid("one-byte", {0xFF});
