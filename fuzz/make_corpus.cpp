@@ -22,8 +22,8 @@ void WriteFile(const std::filesystem::path& path, const CBytes& bytes) {
                static_cast<std::streamsize>(bytes.size()));
 }
 
-CFrameSpec Spec(int nLayer, int nBitrate, int nRate, int nMode, int nExtension = 0,
-                bool bProtected = false) {
+CFrameSpec FrameOf(int nLayer, int nBitrate, int nRate, int nMode, int nExtension = 0,
+                   bool bProtected = false) {
     CFrameSpec spec;
     spec.nLayer = nLayer;
     spec.nBitrateIndex = nBitrate;
@@ -55,68 +55,68 @@ std::vector<CStream> Streams(const CBytes& sample) {
     auto Add = [&](const std::string& strName, CBytes bytes) {
         streams.push_back({strName, std::move(bytes)});
     };
-    Add("l1-stereo-44k", BuildStream(Spec(1, 4, 0, 0), 3));
-    Add("l1-joint-48k-crc", BuildStream(Spec(1, 8, 1, 1, 1, true), 3));
-    Add("l1-mono-32k", BuildStream(Spec(1, 2, 2, 3), 3));
-    Add("l1-dual-44k", BuildStream(Spec(1, 1, 0, 2), 3));
-    Add("l2-stereo-44k", BuildStream(Spec(2, 8, 0, 0), 3));
-    Add("l2-joint-48k", BuildStream(Spec(2, 4, 1, 1, 3), 3));
-    Add("l2-mono-32k-crc", BuildStream(Spec(2, 1, 2, 3, 0, true), 3));
-    Add("l2-mono-48k", BuildStream(Spec(2, 10, 1, 3), 2));
-    Add("l2-dual-32k", BuildStream(Spec(2, 6, 2, 2), 2));
-    Add("l2-joint-44k-crc", BuildStream(Spec(2, 9, 0, 1, 0, true), 2));
+    Add("l1-stereo-44k", BuildStream(FrameOf(1, 4, 0, 0), 3));
+    Add("l1-joint-48k-crc", BuildStream(FrameOf(1, 8, 1, 1, 1, true), 3));
+    Add("l1-mono-32k", BuildStream(FrameOf(1, 2, 2, 3), 3));
+    Add("l1-dual-44k", BuildStream(FrameOf(1, 1, 0, 2), 3));
+    Add("l2-stereo-44k", BuildStream(FrameOf(2, 8, 0, 0), 3));
+    Add("l2-joint-48k", BuildStream(FrameOf(2, 4, 1, 1, 3), 3));
+    Add("l2-mono-32k-crc", BuildStream(FrameOf(2, 1, 2, 3, 0, true), 3));
+    Add("l2-mono-48k", BuildStream(FrameOf(2, 10, 1, 3), 2));
+    Add("l2-dual-32k", BuildStream(FrameOf(2, 6, 2, 2), 2));
+    Add("l2-joint-44k-crc", BuildStream(FrameOf(2, 9, 0, 1, 0, true), 2));
 
-    CFrameSpec wrongCrc = Spec(2, 4, 0, 0, 0, true);
+    CFrameSpec wrongCrc = FrameOf(2, 4, 0, 0, 0, true);
     wrongCrc.bWrongCrc = true;
     Add("l2-wrong-crc", BuildStream(wrongCrc, 3));
 
-    CBytes mixed = BuildFrame(Spec(1, 4, 0, 0));
-    Append(mixed, BuildFrame(Spec(2, 4, 0, 0)));
-    Append(mixed, BuildFrame(Spec(1, 4, 0, 3)));
-    Append(mixed, BuildFrame(Spec(2, 4, 0, 3)));
+    CBytes mixed = BuildFrame(FrameOf(1, 4, 0, 0));
+    Append(mixed, BuildFrame(FrameOf(2, 4, 0, 0)));
+    Append(mixed, BuildFrame(FrameOf(1, 4, 0, 3)));
+    Append(mixed, BuildFrame(FrameOf(2, 4, 0, 3)));
     Add("layers-mixed", mixed);
 
-    CBytes switching = BuildFrame(Spec(1, 3, 0, 0));
-    Append(switching, BuildFrame(Spec(1, 3, 1, 3)));
-    Append(switching, BuildFrame(Spec(1, 3, 2, 1, 2)));
-    Append(switching, BuildFrame(Spec(1, 3, 0, 3)));
+    CBytes switching = BuildFrame(FrameOf(1, 3, 0, 0));
+    Append(switching, BuildFrame(FrameOf(1, 3, 1, 3)));
+    Append(switching, BuildFrame(FrameOf(1, 3, 2, 1, 2)));
+    Append(switching, BuildFrame(FrameOf(1, 3, 0, 3)));
     Add("rate-mode-switch", switching);
 
-    CBytes junk = BuildFrame(Spec(1, 1, 0, 0));
+    CBytes junk = BuildFrame(FrameOf(1, 1, 0, 0));
     Append(junk, {0x12, 0xFF, 0x00, 0xFF, 0xF1, 0x33, 0x44, 0x55, 0x66});
-    Append(junk, BuildStream(Spec(1, 1, 0, 0), 2));
+    Append(junk, BuildStream(FrameOf(1, 1, 0, 0), 2));
     Add("junk-and-false-sync", junk);
 
-    CFrameSpec layer3 = Spec(2, 8, 0, 0);
+    CFrameSpec layer3 = FrameOf(2, 8, 0, 0);
     layer3.nLayer = 3;
     CBytes l3 = BuildFrame(layer3);
     l3.resize(300, 0);
     Add("layer3-first", l3);
 
-    CFrameSpec free = Spec(2, 8, 0, 0);
+    CFrameSpec free = FrameOf(2, 8, 0, 0);
     free.nBitrateIndex = 0;
-    CBytes freeBytes = BuildStream(Spec(1, 1, 0, 0), 1);
+    CBytes freeBytes = BuildStream(FrameOf(1, 1, 0, 0), 1);
     Append(freeBytes, BuildFrame(free));
     freeBytes.resize(400, 0);
     Add("free-format-later", freeBytes);
 
     CBytes tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20};
     tagged.resize(30, 0);
-    Append(tagged, BuildStream(Spec(1, 2, 0, 0), 2));
+    Append(tagged, BuildStream(FrameOf(1, 2, 0, 0), 2));
     CBytes v1 = {'T', 'A', 'G'};
     v1.resize(128, 'x');
     Append(tagged, v1);
     Add("id3-tags", tagged);
 
     CBytes longTag = {'I', 'D', '3', 4, 0, 0x10, 0x7F, 0x7F, 0x7F, 0x7F};
-    Append(longTag, BuildFrame(Spec(1, 1, 0, 0)));
+    Append(longTag, BuildFrame(FrameOf(1, 1, 0, 0)));
     Add("id3-past-end", longTag);
 
     CBytes system = {0x00, 0x00, 0x01, 0xBA};
-    Append(system, BuildStream(Spec(1, 1, 0, 0), 2));
+    Append(system, BuildStream(FrameOf(1, 1, 0, 0), 2));
     Add("system-start", system);
 
-    CBytes cut = BuildStream(Spec(2, 8, 0, 1, 1), 2);
+    CBytes cut = BuildStream(FrameOf(2, 8, 0, 1, 1), 2);
     cut.resize(cut.size() - 100);
     Add("cut-frame", cut);
 
@@ -129,10 +129,10 @@ std::vector<CStream> Streams(const CBytes& sample) {
     Add("all-ff", CBytes(64, 0xFF));
     Add("tiny", {0xFF, 0xFB, 0x90});
 
-    CFrameSpec edge = Spec(1, 14, 1, 1, 3, true);
+    CFrameSpec edge = FrameOf(1, 14, 1, 1, 3, true);
     edge.SetAll(15, 63, 0x7FFF);
     Add("l1-allocation-15", BuildStream(edge, 2));
-    CFrameSpec grouped = Spec(2, 14, 2, 0);
+    CFrameSpec grouped = FrameOf(2, 14, 2, 0);
     grouped.SetAll(3, 63, 0x7FF);
     Add("l2-grouped-out-of-range", BuildStream(grouped, 2));
 

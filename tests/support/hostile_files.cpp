@@ -16,7 +16,7 @@ const char kModeSwitch[] = "illegal switch from single channel to stereo or vice
 const char kRateSwitch[] =
     "sorry, can't switch the sample frequency in the middle of the stream!\n";
 
-CFrameSpec Spec(int nLayer, int nMode, int nFrequency = 0, bool bProtected = false) {
+CFrameSpec FrameOf(int nLayer, int nMode, int nFrequency = 0, bool bProtected = false) {
     CFrameSpec spec;
     spec.nLayer = nLayer;
     spec.nBitrateIndex = nLayer == 1 ? 4 : 8;
@@ -91,30 +91,30 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
     Append(jpeg, {0xFF, 0xD9});
     Invalid("jpeg-like", jpeg);
 
-    CBytes cutFirst = BuildFrame(Spec(2, 0));
+    CBytes cutFirst = BuildFrame(FrameOf(2, 0));
     cutFirst.resize(cutFirst.size() / 2);
     Invalid("first-frame-truncated", cutFirst);
 
-    CFrameSpec layer3 = Spec(2, 0);
+    CFrameSpec layer3 = FrameOf(2, 0);
     layer3.nLayer = 3;
     Invalid("layer-iii-first", Padded(BuildFrame(layer3), 3000, 0));
-    CFrameSpec freeFormat = Spec(2, 0);
+    CFrameSpec freeFormat = FrameOf(2, 0);
     freeFormat.nBitrateIndex = 0;
     Invalid("free-format-first", Padded(BuildFrame(freeFormat), 3000, 0));
 
     Invalid("video-start", Padded({0x00, 0x00, 0x01, 0xB3}, 3000, 0),
             {" is an MPEG video stream, which is beyond me!"});
     CBytes system = {0x00, 0x00, 0x01, 0xBA};
-    Append(system, BuildStream(Spec(1, 0), 4));
+    Append(system, BuildStream(FrameOf(1, 0), 4));
     Decodes("system-start-then-frames", system, 4, 4 * 384, 2,
             {" is an MPEG system stream, which is beyond me!"});
 
     // An ID3v2 tag claiming some 256 MB: the frames are inside the tag.
     CBytes longTag = {'I', 'D', '3', 4, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
-    Append(longTag, BuildStream(Spec(1, 0), 4));
+    Append(longTag, BuildStream(FrameOf(1, 0), 4));
     Invalid("id3v2-past-the-end", longTag);
 
-    CBytes cutLast = BuildStream(Spec(2, 1), 4);
+    CBytes cutLast = BuildStream(FrameOf(2, 1), 4);
     cutLast.resize(cutLast.size() - 150);
     Decodes("last-frame-truncated", cutLast, 3, 3 * 1152, 2);
 
@@ -122,17 +122,17 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
     // warning is given once for the run.
     CBytes switching;
     for (int i = 0; i < 8; ++i) {
-        Append(switching, BuildFrame(Spec(1, i % 2 == 0 ? 0 : 3, i % 3)));
+        Append(switching, BuildFrame(FrameOf(1, i % 2 == 0 ? 0 : 3, i % 3)));
     }
     Decodes("rate-and-mode-switch", switching, 8, 8 * 384, 2, {kModeSwitch, kRateSwitch});
 
-    CFrameSpec wrongCrc = Spec(2, 0, 0, true);
+    CFrameSpec wrongCrc = FrameOf(2, 0, 0, true);
     wrongCrc.bWrongCrc = true;
     Decodes("wrong-crc-everywhere", BuildStream(wrongCrc, 6), 0, 0, 2);
 
     CBytes mixed;
     for (int i = 0; i < 6; ++i) {
-        Append(mixed, BuildFrame(Spec(i % 2 == 0 ? 1 : 2, 1)));
+        Append(mixed, BuildFrame(FrameOf(i % 2 == 0 ? 1 : 2, 1)));
     }
     Decodes("layers-mixed", mixed, 6, 3 * 384 + 3 * 1152, 2);
     return files;
