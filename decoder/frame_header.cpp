@@ -5,6 +5,7 @@
 
 #include "decoder/bit_stream.h"
 #include "decoder/crc16.h"
+#include "player/control_block.h"
 
 namespace {
 
@@ -21,6 +22,9 @@ constexpr int kSampleFrequencies[4] = {44100, 48000, 32000, 0};
 
 constexpr int kSingleChannel = 3;
 constexpr int kJointStereo = 1;
+
+// Bytes of a frame search between two looks at a stop request.
+constexpr uint32_t kStopCheckBytes = 64 * 1024;
 
 bool IsSync(uint32_t dwWord) {
     return (dwWord & kSyncMask) == kSyncMask;
@@ -124,13 +128,22 @@ void CFrameHeader::DropReadAhead() {
 }
 
 // Looks for the next byte pair 0xFF, >= 0xF0 and takes the four bytes that
-// start there as the header word.
+// start there as the header word. A search through gigabytes without a sync
+// gives up when a stop is requested, so that a stop or quit never waits for
+// it; the stream then ends there.
 int CFrameHeader::Scan(CBitStream& stream) {
+    uint32_t nSinceCheck = 0;
     for (;;) {
         int nByte = stream.ReadByte();
         while (nByte != 0xFF) {
             if (nByte < 0) {
                 return 0;
+            }
+            if (++nSinceCheck == kStopCheckBytes) {
+                nSinceCheck = 0;
+                if (g_nPlayState.load(std::memory_order_relaxed) == PLAY_STOPPING) {
+                    return 0;
+                }
             }
             nByte = stream.ReadByte();
         }

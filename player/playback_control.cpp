@@ -82,6 +82,15 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
 
     if (pDecoder->Initialize() == 0) {
         RetireDecoder(pDecoder);
+        // A stop that cut the search for the first frame short is no verdict
+        // on the file.
+        int nStopping = PLAY_STOPPING;
+        if (g_nPlayState.compare_exchange_strong(nStopping, PLAY_ENDED)) {
+            if (IsAwaited(pHandshake)) {
+                pHandshake->ready.Set();
+            }
+            return false;
+        }
         g_nPlayState = PLAY_INVALID;
         // The interface thread goes first, so the box does not keep it waiting.
         if (IsAwaited(pHandshake)) {

@@ -5,11 +5,13 @@
 #include <cstring>
 
 int CDeviceLog::Count(const std::string& strName) const {
+    std::lock_guard<std::mutex> guard(lock);
     return static_cast<int>(std::count_if(
         calls.begin(), calls.end(), [&](const auto& call) { return call.strName == strName; }));
 }
 
 std::vector<std::string> CDeviceLog::NamesFrom(std::size_t nFirst) const {
+    std::lock_guard<std::mutex> guard(lock);
     std::vector<std::string> names;
     for (std::size_t i = nFirst; i < calls.size(); ++i) {
         names.push_back(calls[i].strName);
@@ -18,30 +20,38 @@ std::vector<std::string> CDeviceLog::NamesFrom(std::size_t nFirst) const {
 }
 
 int CRecordingWaveDevice::QueryFormat(const CWaveFormat& format) {
+    std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"QueryFormat", nullptr});
     m_pLog->format = format;
     return m_pLog->script.nQueryResult;
 }
 
 int CRecordingWaveDevice::Open(const CWaveFormat& format) {
+    std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"Open", nullptr});
     m_pLog->format = format;
     return m_pLog->script.nOpenResult;
 }
 
 int CRecordingWaveDevice::Prepare(CWaveHeader& header) {
+    std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"Prepare", &header});
-    if (m_pLog->script.nBusyPrepares > 0) {
-        --m_pLog->script.nBusyPrepares;
+    if (m_pLog->script.nBusyPrepares != 0) {
+        if (m_pLog->script.nBusyPrepares > 0) {
+            --m_pLog->script.nBusyPrepares;
+        }
         return MMSYSERR_HANDLEBUSY;
     }
     return m_held.count(&header) != 0 ? WAVERR_STILLPLAYING : MMSYSERR_NOERROR;
 }
 
 int CRecordingWaveDevice::Write(CWaveHeader& header) {
+    std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"Write", &header});
-    if (m_pLog->script.nBusyWrites > 0) {
-        --m_pLog->script.nBusyWrites;
+    if (m_pLog->script.nBusyWrites != 0) {
+        if (m_pLog->script.nBusyWrites > 0) {
+            --m_pLog->script.nBusyWrites;
+        }
         return MMSYSERR_HANDLEBUSY;
     }
     if (m_held.count(&header) != 0) {
@@ -62,6 +72,7 @@ void CRecordingWaveDevice::Release(const CWaveHeader& header, const CHeld& held)
 }
 
 int CRecordingWaveDevice::Unprepare(CWaveHeader& header) {
+    std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"Unprepare", &header});
     auto it = m_held.find(&header);
     if (it == m_held.end()) {
@@ -79,7 +90,11 @@ int CRecordingWaveDevice::Unprepare(CWaveHeader& header) {
 }
 
 int CRecordingWaveDevice::Reset() {
+    std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"Reset", nullptr});
+    if (m_pLog->script.nResetResult != MMSYSERR_NOERROR) {
+        return m_pLog->script.nResetResult;
+    }
     for (const auto& [pHeader, held] : m_held) {
         Release(*pHeader, held);
     }
@@ -88,7 +103,11 @@ int CRecordingWaveDevice::Reset() {
 }
 
 int CRecordingWaveDevice::Close() {
+    std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"Close", nullptr});
+    if (m_pLog->script.nCloseResult != MMSYSERR_NOERROR) {
+        return m_pLog->script.nCloseResult;
+    }
     return m_held.empty() ? MMSYSERR_NOERROR : WAVERR_STILLPLAYING;
 }
 

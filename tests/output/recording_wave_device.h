@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,12 @@
 struct CDeviceScript {
     int nQueryResult = MMSYSERR_NOERROR;
     int nOpenResult = MMSYSERR_NOERROR;
-    int nBusyPrepares = 0;  // so many Prepare calls answer busy first
+    int nBusyPrepares = 0;  // so many Prepare calls answer busy first; -1: every one
     int nBusyWrites = 0;
     // Unprepare answers still playing so many times per buffer; -1: until reset.
     int nPlayPolls = 0;
+    int nResetResult = MMSYSERR_NOERROR;  // anything else: Reset drops nothing
+    int nCloseResult = MMSYSERR_NOERROR;
 };
 
 struct CDeviceCall {
@@ -29,8 +32,11 @@ struct CSubmittedBuffer {
     std::vector<uint8_t> bytes;  // as handed over
 };
 
-// Shared by the test and the device, which the wave output owns.
+// Shared by the test and the device, which the wave output owns. The device
+// takes the lock for every call, so a test may count calls while a worker
+// plays; the fields themselves are read once the worker has ended.
 struct CDeviceLog {
+    mutable std::mutex lock;
     CDeviceScript script;
     CWaveFormat format;
     std::vector<CDeviceCall> calls;

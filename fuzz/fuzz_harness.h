@@ -1,0 +1,15 @@
+// The bodies of the fuzz targets, shared by the libFuzzer programs and the
+// regression tests that replay what the fuzzers found. Each takes one input
+// and aborts with a message when an expectation fails.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Messages are swallowed from here on.
+void PrepareFuzzHarnesses();
+
+int FuzzFrameSearch(const uint8_t* pData, std::size_t nSize);
+int FuzzDecoder(const uint8_t* pData, std::size_t nSize);
+// Puts its in-memory device in place of the named ones while it runs.
+int FuzzWaveOutput(const uint8_t* pData, std::size_t nSize);

@@ -1,0 +1,198 @@
+// A sparse file of more than 4 GiB with frames at its start, in its middle and
+// at its end: the playing time, the positions the slider is given and the
+// seeks to each group must all use the whole 64-bit length.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "decoder/audio_decoder.h"
+#include "platform/wave_device.h"
+#include "player/control_block.h"
+#include "player/corvina_doc.h"
+#include "player/playback_control.h"
+#include "resources/resource_ids.h"
+#include "tests/support/recording_presenter.h"
+#include "tests/support/recording_sink.h"
+#include "tests/support/stream_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+constexpr int64_t kFileBytes = (int64_t{4} << 30) + (int64_t{96} << 20) + 12345;
+constexpr int kFrameBytes = 417;  // Layer II, 128 kbit/s, 44.1 kHz, no padding
+
+// Frame n of a group sounds different from every other frame used here.
+std::vector<uint8_t> Frame(int nTag) {
+    CFrameSpec spec;
+    spec.SetAll(1 + nTag % 3, 10 + nTag, static_cast<uint32_t>(nTag % 3), 4 + nTag % 5);
+    return BuildFrame(spec);
+}
+
+std::vector<uint8_t> Group(std::initializer_list<int> tags) {
+    std::vector<uint8_t> bytes;
+    for (int nTag : tags) {
+        Append(bytes, Frame(nTag));
+    }
+    return bytes;
+}
+
+// The offset that a move to nPercent of the file goes to.
+int64_t OffsetOf(int nPercent) {
+    return static_cast<int64_t>(nPercent * static_cast<double>(kFileBytes) * 0.01);
+}
+
+class LargeFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetControlBlock();
+        m_strPath = m_dir.File("large.mp2");
+        const int fd = open(m_strPath.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        const bool bSized = ftruncate(fd, kFileBytes) == 0;
+        bool bWritten = bSized;
+        auto Put = [&](int64_t nAt, const std::vector<uint8_t>& bytes) {
+            bWritten = bWritten && pwrite(fd, bytes.data(), bytes.size(), nAt) ==
+                                       static_cast<ssize_t>(bytes.size());
+        };
+        Put(0, m_start);
+        Put(OffsetOf(50), m_middle);
+        Put(kFileBytes - static_cast<int64_t>(m_end.size()), m_end);
+        struct stat info {};
+        const bool bSparse = fstat(fd, &info) == 0 && info.st_blocks * 512 < (int64_t{64} << 20);
+        close(fd);
+        if (!bSized || !bWritten || !bSparse) {
+            GTEST_SKIP() << "the file system cannot hold a sparse file of " << kFileBytes
+                         << " bytes here";
+        }
+    }
+
+    CRecordingPresenter m_presenter;
+    CTempDir m_dir;  // removes the file with it
+    std::string m_strPath;
+    const std::vector<uint8_t> m_start = Group({0, 1, 2});
+    const std::vector<uint8_t> m_middle = Group({3, 4, 5});
+    const std::vector<uint8_t> m_end = Group({6, 7, 8});
+};
+
+TEST_F(LargeFileTest, PlayingTimeAndPositionsUseTheWholeLength) {
+    CRecording recording;
+    CAudioDecoder decoder(m_strPath.c_str(), [&](int16_t, const CFrameHeader&) {
+        return std::unique_ptr<CAudioSink>(std::make_unique<CRecordingSink>(recording));
+    });
+    EXPECT_EQ(decoder.Stream().Length(), kFileBytes);
+    ASSERT_EQ(decoder.Initialize(), 1);
+    EXPECT_FLOAT_EQ(decoder.PlayingTime(), static_cast<float>(kFileBytes / 128000.0 * 8.0));
+    EXPECT_GT(decoder.PlayingTime(), 270000.0f);
+    EXPECT_EQ(decoder.Stream().PositionPercent(), 0);
+
+    ASSERT_EQ(decoder.SeekPercent(50), 1);
+    EXPECT_EQ(decoder.Stream().Position(), OffsetOf(50));
+    ASSERT_EQ(decoder.DecodeFrame(), 1);  // the first frame; the middle's first is read
+    EXPECT_EQ(decoder.Stream().PositionPercent(), 50);
+    EXPECT_GT(decoder.Stream().Position(), int64_t{1} << 31);
+
+    ASSERT_EQ(decoder.SeekPercent(99), 1);
+    EXPECT_GT(decoder.Stream().Position(), int64_t{1} << 32);
+    ASSERT_EQ(decoder.DecodeFrame(), 1);  // the middle's first; the end's first is found
+    EXPECT_EQ(decoder.Stream().PositionPercent(), 99);
+    ASSERT_EQ(decoder.DecodeFrame(), 1);
+    ASSERT_EQ(decoder.DecodeFrame(), 1);
+    EXPECT_EQ(decoder.DecodeFrame(), 0);  // the end's last frame, then the end of the file
+    EXPECT_EQ(decoder.Stream().PositionPercent(), 100);
+    EXPECT_EQ(recording.nFrames, 5);
+}
+
+// The seeks land on exactly the frames of each group: what they decode equals
+// the same frames decoded from a small file that holds them back to back.
+TEST_F(LargeFileTest, SeeksReachEachGroupFrameForFrame) {
+    CRecording recording;
+    CAudioDecoder decoder(m_strPath.c_str(), [&](int16_t, const CFrameHeader&) {
+        return std::unique_ptr<CAudioSink>(std::make_unique<CRecordingSink>(recording));
+    });
+    ASSERT_EQ(decoder.Initialize(), 1);
+    ASSERT_EQ(decoder.DecodeFrame(), 1);  // frame 0, then 1 in hand
+    ASSERT_EQ(decoder.SeekPercent(50), 1);
+    ASSERT_EQ(decoder.DecodeFrame(), 1);  // 1, then 3
+    ASSERT_EQ(decoder.DecodeFrame(), 1);  // 3, then 4
+    ASSERT_EQ(decoder.SeekPercent(0), 1);
+    ASSERT_EQ(decoder.DecodeFrame(), 1);  // 4, then 0
+    ASSERT_EQ(decoder.DecodeFrame(), 1);  // 0, then 1
+    ASSERT_EQ(decoder.SeekPercent(99), 1);
+    ASSERT_EQ(decoder.DecodeFrame(), 1);  // 1, then 6
+    ASSERT_EQ(decoder.DecodeFrame(), 1);  // 6, then 7
+    ASSERT_EQ(decoder.DecodeFrame(), 1);  // 7, then 8
+    ASSERT_EQ(decoder.DecodeFrame(), 0);  // 8, then the end
+
+    const std::vector<uint8_t> reference = Group({0, 1, 3, 4, 0, 1, 6, 7, 8});
+    ASSERT_EQ(reference.size(), 9u * kFrameBytes);
+    const CDecodeResult expected = DecodeFile(m_dir.Write("reference.mp2", reference));
+    ASSERT_EQ(expected.nFrames, 9);
+    EXPECT_EQ(recording.nFrames, 9);
+    EXPECT_TRUE(recording.nSamples[0] == expected.nSamples[0]);
+    EXPECT_TRUE(recording.nSamples[1] == expected.nSamples[1]);
+    EXPECT_TRUE(m_presenter.Messages().empty());
+}
+
+// Gigabytes without a single sync word: the search for a frame reads them
+// byte by byte, which takes far longer than a stop or a quit may wait.
+class JunkFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetControlBlock();
+        SetWaveDeviceName("null");
+        m_strPath = m_dir.File("junk.mp2");
+        const int fd = open(m_strPath.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        const bool bSized = ftruncate(fd, int64_t{8} << 30) == 0;
+        struct stat info {};
+        const bool bSparse = fstat(fd, &info) == 0 && info.st_blocks * 512 < (int64_t{64} << 20);
+        close(fd);
+        if (!bSized || !bSparse) {
+            GTEST_SKIP() << "the file system cannot hold a sparse file of 8 GiB here";
+        }
+    }
+    void TearDown() override {
+        ShutdownPlayback();
+        SetWaveDeviceName("");
+        ResetControlBlock();
+    }
+
+    CRecordingPresenter m_presenter;
+    CTempDir m_dir;
+    std::string m_strPath;
+};
+
+TEST_F(JunkFileTest, AStopCutsTheFrameSearchShort) {
+    g_nPlayState = PLAY_STOPPING;
+    CAudioDecoder decoder(m_strPath.c_str());
+    EXPECT_EQ(decoder.Initialize(), 0);
+    EXPECT_LT(decoder.Stream().PositionPercent(), 1);
+}
+
+// The worker is still looking for the first frame when the stop comes: it
+// ends at once, and the file is not called invalid for it.
+TEST_F(JunkFileTest, StopWhileTheWorkerSearchesEndsItWithoutAVerdict) {
+    CCorvinaDoc document;
+    ASSERT_TRUE(document.OpenDocument(m_strPath));
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PLAYBACK));  // gives up waiting after 2 s
+    ASSERT_TRUE(IsWorkerRunning());
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_STOP));
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (IsWorkerRunning() && std::chrono::steady_clock::now() < tEnd) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_FALSE(IsWorkerRunning());
+    EXPECT_EQ(g_nPlayState, PLAY_ENDED);
+    EXPECT_EQ(m_presenter.Count("Invalid Audio Stream"), 0);
+    EXPECT_TRUE(document.IsCommandEnabled(ID_PLAY_PLAYBACK));
+}
+
+}  // namespace

@@ -1,0 +1,139 @@
+// The hostile-file catalogue.
+#include "tests/support/hostile_files.h"
+
+#include <sys/stat.h>
+
+#include <cstdint>
+
+#include "tests/support/stream_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+using CBytes = std::vector<uint8_t>;
+
+const char kModeSwitch[] = "illegal switch from single channel to stereo or vice versa!\n";
+const char kRateSwitch[] =
+    "sorry, can't switch the sample frequency in the middle of the stream!\n";
+
+CFrameSpec FrameOf(int nLayer, int nMode, int nFrequency = 0, bool bProtected = false) {
+    CFrameSpec spec;
+    spec.nLayer = nLayer;
+    spec.nBitrateIndex = nLayer == 1 ? 4 : 8;
+    spec.nMode = nMode;
+    spec.nFrequencyIndex = nFrequency;
+    spec.bProtected = bProtected;
+    spec.SetAll(2, 20, 1, 6);
+    return spec;
+}
+
+CBytes Random(std::size_t nBytes, uint32_t dwSeed) {
+    CBytes bytes(nBytes);
+    for (auto& b : bytes) {
+        dwSeed = dwSeed * 1664525u + 1013904223u;
+        b = static_cast<uint8_t>(dwSeed >> 24);
+    }
+    return bytes;
+}
+
+CBytes Padded(CBytes bytes, std::size_t nSize, uint8_t bFill) {
+    bytes.resize(nSize, bFill);
+    return bytes;
+}
+
+}  // namespace
+
+std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
+    std::vector<CHostileFile> files;
+    auto Unopenable = [&](const std::string& strName, const std::string& strPath) {
+        files.push_back({strName, strPath, EHostileOutcome::Unopenable, {}});
+    };
+    auto Invalid = [&](const std::string& strName, const CBytes& bytes,
+                       std::vector<std::string> warnings = {}) {
+        files.push_back(
+            {strName, dir.Write(strName, bytes), EHostileOutcome::Invalid, std::move(warnings)});
+    };
+    auto Decodes = [&](const std::string& strName, const CBytes& bytes, int nFrames,
+                       std::size_t nSamples, int nChannels,
+                       std::vector<std::string> warnings = {}) {
+        files.push_back({strName, dir.Write(strName, bytes), EHostileOutcome::Decodes,
+                         std::move(warnings), nFrames, nSamples, nChannels});
+    };
+
+    Unopenable("missing", dir.File("missing.mp2"));
+    Unopenable("directory", dir.Path().string());
+    const std::string strFifo = dir.File("fifo");
+    if (mkfifo(strFifo.c_str(), 0600) == 0) {
+        Unopenable("fifo", strFifo);
+    }
+    // Endless, and not a file: refused before a byte is read.
+    struct stat device {};
+    if (stat("/dev/zero", &device) == 0 && S_ISCHR(device.st_mode)) {
+        Unopenable("character-device", "/dev/zero");
+    }
+
+    Invalid("empty", {});
+    Invalid("one-byte", {0xFF});
+    Invalid("two-bytes", {0xFF, 0xFD});
+    Invalid("three-bytes", {0xFF, 0xFD, 0x90});
+    Invalid("all-ff", CBytes(65536, 0xFF));
+    Invalid("all-zero", CBytes(65536, 0x00));
+    Invalid("random", Random(65536, 2026));
+    const std::string strText = "This is not a stream.\nJust text, line after line.\n";
+    Invalid("text", CBytes(strText.begin(), strText.end()));
+
+    // JPEG markers, with sync-like pairs among them.
+    CBytes jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 'J', 'F', 'I', 'F', 0x00};
+    for (int i = 0; i < 2000; ++i) {
+        const auto bMarker = static_cast<uint8_t>(0xC0 + i % 0x3F);
+        Append(jpeg, {0xFF, bMarker, 0x00, static_cast<uint8_t>(i), 0xFF, 0xFF, 0x12});
+    }
+    Append(jpeg, {0xFF, 0xD9});
+    Invalid("jpeg-like", jpeg);
+
+    CBytes cutFirst = BuildFrame(FrameOf(2, 0));
+    cutFirst.resize(cutFirst.size() / 2);
+    Invalid("first-frame-truncated", cutFirst);
+
+    CFrameSpec layer3 = FrameOf(2, 0);
+    layer3.nLayer = 3;
+    Invalid("layer-iii-first", Padded(BuildFrame(layer3), 3000, 0));
+    CFrameSpec freeFormat = FrameOf(2, 0);
+    freeFormat.nBitrateIndex = 0;
+    Invalid("free-format-first", Padded(BuildFrame(freeFormat), 3000, 0));
+
+    Invalid("video-start", Padded({0x00, 0x00, 0x01, 0xB3}, 3000, 0),
+            {" is an MPEG video stream, which is beyond me!"});
+    CBytes system = {0x00, 0x00, 0x01, 0xBA};
+    Append(system, BuildStream(FrameOf(1, 0), 4));
+    Decodes("system-start-then-frames", system, 4, 4 * 384, 2,
+            {" is an MPEG system stream, which is beyond me!"});
+
+    // An ID3v2 tag claiming some 256 MB: the frames are inside the tag.
+    CBytes longTag = {'I', 'D', '3', 4, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F};
+    Append(longTag, BuildStream(FrameOf(1, 0), 4));
+    Invalid("id3v2-past-the-end", longTag);
+
+    CBytes cutLast = BuildStream(FrameOf(2, 1), 4);
+    cutLast.resize(cutLast.size() - 150);
+    Decodes("last-frame-truncated", cutLast, 3, 3 * 1152, 2);
+
+    // Every frame switches rate and between one and two channels; each
+    // warning is given once for the run.
+    CBytes switching;
+    for (int i = 0; i < 8; ++i) {
+        Append(switching, BuildFrame(FrameOf(1, i % 2 == 0 ? 0 : 3, i % 3)));
+    }
+    Decodes("rate-and-mode-switch", switching, 8, 8 * 384, 2, {kModeSwitch, kRateSwitch});
+
+    CFrameSpec wrongCrc = FrameOf(2, 0, 0, true);
+    wrongCrc.bWrongCrc = true;
+    Decodes("wrong-crc-everywhere", BuildStream(wrongCrc, 6), 0, 0, 2);
+
+    CBytes mixed;
+    for (int i = 0; i < 6; ++i) {
+        Append(mixed, BuildFrame(FrameOf(i % 2 == 0 ? 1 : 2, 1)));
+    }
+    Decodes("layers-mixed", mixed, 6, 3 * 384 + 3 * 1152, 2);
+    return files;
+}
