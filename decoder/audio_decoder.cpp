@@ -222,6 +222,17 @@ int CAudioDecoder::SeekPercent(int nPercent) {
     return nMoved;
 }
 
+int CAudioDecoder::SkipFrame() {
+    if (m_pSink == nullptr) {
+        return 0;
+    }
+    if (m_Header.ReadFrame(m_Stream, &m_pCrc) != 0) {
+        return 1;
+    }
+    m_pSink.reset();
+    return 0;
+}
+
 std::string CAudioDecoder::FormatStreamInfo() const {
     CFrameHeader header;
     header.ParseWord(m_Header.FrameWord());

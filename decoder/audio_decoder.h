@@ -39,6 +39,9 @@ class CAudioDecoder {
     // still decoded whole, and the next one is the first found at or after
     // the new offset. 0 when the file could not be moved.
     int SeekPercent(int nPercent);
+    // Drops the frame in hand unheard and reads the next; 0 once the stream
+    // ended (the sink is then closed, as at the end of DecodeFrame).
+    int SkipFrame();
 
     CBitStream& Stream() { return m_Stream; }
     const CBitStream& Stream() const { return m_Stream; }

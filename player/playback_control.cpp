@@ -111,11 +111,13 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
     }
 
     // Initialize has left the first frame in the buffer: a start at 0 plays
-    // it as it stands, a start elsewhere moves once, pending request or not.
+    // it as it stands, a start elsewhere moves once, pending request or not,
+    // and drops that frame, which lies before the start.
     g_bSeekPending.exchange(0, std::memory_order_acq_rel);
     const int nStart = ClampPercent(g_nPosition.load(std::memory_order_acquire));
     if (nStart != 0) {
         pDecoder->SeekPercent(nStart);
+        pDecoder->SkipFrame();
     }
     SetSliderPosition(nStart);
 

@@ -216,12 +216,16 @@ TEST_F(PlaybackTest, ThreeFastForwardsBeforePlayStartAtFifteenPercent) {
     EXPECT_EQ(m_slider.WorkerPositions().front(), 15);
 
     const std::vector<int16_t> played = ReadWav(strOut).samples;
-    // The move is made between two frames, so the frame that Initialize read
-    // comes first; the one after it has another filter history.
-    const long nMatch = MatchTail(played, 2 * kStereoFrame, pcm, kStereoFrame);
+    // The file's first frame, which Initialize read, is not heard: the first
+    // frame played is the one at the start, whose first slots differ from the
+    // whole-file decode only by the filter history.
+    const long nMatch = MatchTail(played, kStereoFrame, pcm, kStereoFrame);
     ASSERT_GE(nMatch, 1);
-    const double dStart = static_cast<double>(nMatch - 1) / static_cast<double>(nFrames);
-    EXPECT_NEAR(dStart, 0.15, 0.01);
+    const auto nStartFrame = static_cast<std::size_t>(nMatch - 1);
+    EXPECT_NEAR(static_cast<double>(nStartFrame) / static_cast<double>(nFrames), 0.15, 0.01);
+    constexpr std::size_t kHistory = 16 * 32 * 2;
+    EXPECT_TRUE(std::equal(played.begin() + kHistory, played.begin() + kStereoFrame,
+                           pcm.begin() + static_cast<long>(nStartFrame * kStereoFrame + kHistory)));
 }
 
 // A seek asked for while the worker is held is carried out in its first
