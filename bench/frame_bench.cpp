@@ -18,21 +18,21 @@ constexpr int kFrames = 500;
 // Allocations that fill a frame the way an encoder does: more bits for the
 // low subbands, none for the top ones.
 CFrameSpec MusicLikeFrame(int nLayer, int nMode) {
-    CFrameSpec spec;
-    spec.nLayer = nLayer;
-    spec.nMode = nMode;
-    spec.nBitrateIndex = nLayer == 1 ? 12 : nMode == 3 ? 8 : 11;  // 384, 128 or 192 kbit/s
+    CFrameSpec shape;
+    shape.nLayer = nLayer;
+    shape.nMode = nMode;
+    shape.nBitrateIndex = nLayer == 1 ? 12 : nMode == 3 ? 8 : 11;  // 384, 128 or 192 kbit/s
     for (int ch = 0; ch < 2; ++ch) {
         for (int sb = 0; sb < 32; ++sb) {
             const int nAllocation = nLayer == 1 ? (sb < 28 ? 4 - sb / 8 : 0) : (sb < 24 ? 3 : 1);
-            spec.nAllocation[ch][sb] = nAllocation;
+            shape.nAllocation[ch][sb] = nAllocation;
             for (int i = 0; i < 3; ++i) {
-                spec.nScalefactor[ch][sb][i] = 8 + sb / 2 + i;
+                shape.nScalefactor[ch][sb][i] = 8 + sb / 2 + i;
             }
-            spec.dwSampleCode[ch][sb] = static_cast<uint32_t>(1 + (sb * 5 + ch) % 3);
+            shape.dwSampleCode[ch][sb] = static_cast<uint32_t>(1 + (sb * 5 + ch) % 3);
         }
     }
-    return spec;
+    return shape;
 }
 
 class CStreamFile {
@@ -74,9 +74,9 @@ std::unique_ptr<CAudioDecoder> StartDecoder(const std::string& strPath) {
 
 // range(0): layer; range(1): mode (0 stereo, 3 single channel).
 void BM_DecodeFrame(benchmark::State& state) {
-    const CFrameSpec spec =
+    const CFrameSpec shape =
         MusicLikeFrame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    const CStreamFile file(BuildStream(spec, kFrames));
+    const CStreamFile file(BuildStream(shape, kFrames));
     std::unique_ptr<CAudioDecoder> pDecoder = file.Good() ? StartDecoder(file.Path()) : nullptr;
     if (pDecoder == nullptr) {
         state.SkipWithError("the test stream cannot be decoded");
@@ -90,8 +90,8 @@ void BM_DecodeFrame(benchmark::State& state) {
         }
     }
     state.SetItemsProcessed(state.iterations());
-    state.SetLabel(std::string(spec.nLayer == 1 ? "Layer I" : "Layer II") +
-                   (spec.nMode == 3 ? " single channel" : " stereo"));
+    state.SetLabel(std::string(shape.nLayer == 1 ? "Layer I" : "Layer II") +
+                   (shape.nMode == 3 ? " single channel" : " stereo"));
 }
 BENCHMARK(BM_DecodeFrame)->Args({1, 0})->Args({1, 3})->Args({2, 0})->Args({2, 3});
 

@@ -31,10 +31,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int nFrames = std::atoi(argv[2]) * kSampleRate / 384;
-    CFrameSpec spec;
-    spec.nLayer = 1;
-    spec.nBitrateIndex = 12;
-    spec.nFrequencyIndex = 0;
+    CFrameSpec shape;
+    shape.nLayer = 1;
+    shape.nBitrateIndex = 12;
+    shape.nFrequencyIndex = 0;
     std::vector<uint8_t> bytes;
     // Padding slots as an encoder adds them, to keep the bitrate exact.
     long nRest = 0;
@@ -42,17 +42,17 @@ int main(int argc, char** argv) {
         nRest += 12L * kBitrate;
         const long nSlots = nRest / kSampleRate;
         nRest -= nSlots * kSampleRate;
-        spec.nPadding = nSlots > 12L * kBitrate / kSampleRate ? 1 : 0;
+        shape.nPadding = nSlots > 12L * kBitrate / kSampleRate ? 1 : 0;
         for (int ch = 0; ch < 2; ++ch) {
             for (int sb = 0; sb < 32; ++sb) {
                 const int nAllocation = sb < 28 ? 4 - sb / 8 : 0;
-                spec.nAllocation[ch][sb] = nAllocation;
-                spec.nScalefactor[ch][sb][0] = 9 + sb / 2;
+                shape.nAllocation[ch][sb] = nAllocation;
+                shape.nScalefactor[ch][sb][0] = 9 + sb / 2;
                 const double dPhase = 2.0 * std::numbers::pi * nFrame * (sb + 1 + ch) / 97.0;
-                spec.dwSampleCode[ch][sb] = SampleCode(0.9 * std::sin(dPhase), nAllocation + 1);
+                shape.dwSampleCode[ch][sb] = SampleCode(0.9 * std::sin(dPhase), nAllocation + 1);
             }
         }
-        Append(bytes, BuildFrame(spec));
+        Append(bytes, BuildFrame(shape));
     }
     std::FILE* pFile = std::fopen(argv[1], "wb");
     if (pFile == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), pFile) != bytes.size() ||

@@ -24,25 +24,25 @@ void WriteFile(const std::filesystem::path& path, const CBytes& bytes) {
 
 CFrameSpec FrameOf(int nLayer, int nBitrate, int nRate, int nMode, int nExtension = 0,
                    bool bProtected = false) {
-    CFrameSpec spec;
-    spec.nLayer = nLayer;
-    spec.nBitrateIndex = nBitrate;
-    spec.nFrequencyIndex = nRate;
-    spec.nMode = nMode;
-    spec.nModeExtension = nExtension;
-    spec.bProtected = bProtected;
+    CFrameSpec shape;
+    shape.nLayer = nLayer;
+    shape.nBitrateIndex = nBitrate;
+    shape.nFrequencyIndex = nRate;
+    shape.nMode = nMode;
+    shape.nModeExtension = nExtension;
+    shape.bProtected = bProtected;
     // Every legal allocation somewhere, so the requantisers all run.
     for (int ch = 0; ch < 2; ++ch) {
         for (int sb = 0; sb < 32; ++sb) {
-            spec.nAllocation[ch][sb] = (sb * 3 + ch) % (nLayer == 1 ? 15 : 4);
-            spec.nScfsi[ch][sb] = sb & 3;
+            shape.nAllocation[ch][sb] = (sb * 3 + ch) % (nLayer == 1 ? 15 : 4);
+            shape.nScfsi[ch][sb] = sb & 3;
             for (int i = 0; i < 3; ++i) {
-                spec.nScalefactor[ch][sb][i] = (sb * 7 + i * 5 + ch) % 63;
+                shape.nScalefactor[ch][sb][i] = (sb * 7 + i * 5 + ch) % 63;
             }
-            spec.dwSampleCode[ch][sb] = static_cast<uint32_t>(sb * 11 + ch);
+            shape.dwSampleCode[ch][sb] = static_cast<uint32_t>(sb * 11 + ch);
         }
     }
-    return spec;
+    return shape;
 }
 
 struct CStream {

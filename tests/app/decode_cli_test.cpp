@@ -159,8 +159,8 @@ TEST_F(DecodeCliTest, WavAndRawHoldExactlyTheDecodedSamples) {
 TEST_F(DecodeCliTest, TheCommandLineModesNeverLoadTheWindowLibraries) {
     // Qt's libraries alone would take some 15 MiB and tens of milliseconds at
     // every start; the window is a program of its own.
-    CFrameSpec spec;
-    const std::string strSong = m_dir.Write("song.mp2", BuildStream(spec, 2));
+    CFrameSpec shape;
+    const std::string strSong = m_dir.Write("song.mp2", BuildStream(shape, 2));
     setenv("LD_DEBUG", "libs", 1);
     const CChildResult result = Corvina({"--info", strSong});
     unsetenv("LD_DEBUG");

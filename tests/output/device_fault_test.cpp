@@ -49,9 +49,9 @@ class DeviceFaultTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetControlBlock();
-        CFrameSpec spec;
-        spec.SetAll(2, 20, 1, 8);
-        m_strFile = m_dir.Write("song.mp2", BuildStream(spec, kFrames));
+        CFrameSpec shape;
+        shape.SetAll(2, 20, 1, 8);
+        m_strFile = m_dir.Write("song.mp2", BuildStream(shape, kFrames));
         ASSERT_TRUE(m_document.OpenDocument(m_strFile));
     }
     void TearDown() override {

@@ -17,14 +17,14 @@ const char kRateSwitch[] =
     "sorry, can't switch the sample frequency in the middle of the stream!\n";
 
 CFrameSpec FrameOf(int nLayer, int nMode, int nFrequency = 0, bool bProtected = false) {
-    CFrameSpec spec;
-    spec.nLayer = nLayer;
-    spec.nBitrateIndex = nLayer == 1 ? 4 : 8;
-    spec.nMode = nMode;
-    spec.nFrequencyIndex = nFrequency;
-    spec.bProtected = bProtected;
-    spec.SetAll(2, 20, 1, 6);
-    return spec;
+    CFrameSpec shape;
+    shape.nLayer = nLayer;
+    shape.nBitrateIndex = nLayer == 1 ? 4 : 8;
+    shape.nMode = nMode;
+    shape.nFrequencyIndex = nFrequency;
+    shape.bProtected = bProtected;
+    shape.SetAll(2, 20, 1, 6);
+    return shape;
 }
 
 CBytes Random(std::size_t nBytes, uint32_t dwSeed) {
