@@ -91,22 +91,34 @@ std::unique_ptr<CWaveBuffer> CWaveOutput::NewBuffer() const {
     return pBuffer;
 }
 
-// Calls the device until it answers something other than busy (or, with
-// bUntilFinished, other than still playing), up to nRetries more times,
-// 10 ms apart. kGaveUp as soon as a stop is requested.
+// Calls the device until it answers something other than busy (or, with a
+// buffer awaited, other than still playing), up to nRetries more times,
+// 10 ms apart. kGaveUp as soon as a stop is requested. A device that knows
+// how long the awaited buffer has left lets the wait sleep through that time
+// at once; the sleep counts as the 10 ms steps it replaces, and a stop still
+// cuts it short.
 template <typename FnCall>
-int CWaveOutput::CallDevice(FnCall fnCall, int nRetries, bool bUntilFinished) {
+int CWaveOutput::CallDevice(FnCall fnCall, int nRetries, const CWaveHeader* pAwaited) {
     int nResult = fnCall();
-    for (int i = 0; i < nRetries; ++i) {
-        const bool bAgain =
-            nResult == MMSYSERR_HANDLEBUSY || (bUntilFinished && nResult == WAVERR_STILLPLAYING);
-        if (!bAgain) {
+    for (int i = 0; i < nRetries;) {
+        const bool bStillPlaying = pAwaited != nullptr && nResult == WAVERR_STILLPLAYING;
+        if (nResult != MMSYSERR_HANDLEBUSY && !bStillPlaying) {
             break;
         }
         if (g_nPlayState.load() == PLAY_STOPPING) {
             return kGaveUp;
         }
-        CWorkerThread::Sleep(kPollMs);
+        int nSteps = 1;
+        if (bStillPlaying) {
+            const int nLeftMs = m_pDevice->GetTimeLeftMs(*pAwaited);
+            nSteps = std::clamp(nLeftMs / kPollMs, 1, nRetries - i);
+        }
+        CWorkerThread::Sleep(nSteps * kPollMs);
+        // A stop wakes the sleep, which may have been the last one.
+        if (g_nPlayState.load() == PLAY_STOPPING) {
+            return kGaveUp;
+        }
+        i += nSteps;
         nResult = fnCall();
     }
     return nResult;
@@ -116,8 +128,8 @@ int CWaveOutput::CallDevice(FnCall fnCall, int nRetries, bool bUntilFinished) {
 // in the sound), and the ring goes on.
 int CWaveOutput::Submit(CWaveBuffer& buffer, int nRetries) {
     CWaveHeader& header = buffer.header;
-    if (CallDevice([&] { return m_pDevice->Prepare(header); }, nRetries, false) == kGaveUp ||
-        CallDevice([&] { return m_pDevice->Write(header); }, nRetries, false) == kGaveUp) {
+    if (CallDevice([&] { return m_pDevice->Prepare(header); }, nRetries, nullptr) == kGaveUp ||
+        CallDevice([&] { return m_pDevice->Write(header); }, nRetries, nullptr) == kGaveUp) {
         return kGaveUp;
     }
     header.dwUser = 1;
@@ -130,7 +142,8 @@ int CWaveOutput::AwaitBuffer(CWaveBuffer& buffer) {
     if (buffer.header.dwUser == 0) {
         return MMSYSERR_NOERROR;
     }
-    return CallDevice([&] { return m_pDevice->Unprepare(buffer.header); }, kRetries, true);
+    return CallDevice([&] { return m_pDevice->Unprepare(buffer.header); }, kRetries,
+                      &buffer.header);
 }
 
 // Makes the filling buffer one that the device does not hold. When the

@@ -56,8 +56,10 @@ class CWaveOutput : public CAudioSink {
     uint32_t FilledBytes() const;
     int32_t GiveUp();
     bool PlayOut();
+    // pAwaited: the buffer whose end is awaited through still-playing
+    // answers; null when only busy answers are retried.
     template <typename FnCall>
-    static int CallDevice(FnCall fnCall, int nRetries, bool bUntilFinished);
+    int CallDevice(FnCall fnCall, int nRetries, const CWaveHeader* pAwaited);
 
     uint32_t m_nWritePosition[2] = {0, 2};
     int16_t m_nChannels = 2;

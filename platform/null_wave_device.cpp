@@ -75,6 +75,17 @@ class CNullWaveDevice : public CWaveDevice {
         return MarkWaveHeaderUnprepared(header);
     }
 
+    int GetTimeLeftMs(const CWaveHeader& header) override {
+        const auto now = CClock::now();
+        for (const auto& entry : m_queue) {
+            if (entry.pHeader == &header) {
+                const auto left = std::chrono::ceil<std::chrono::milliseconds>(entry.tEnd - now);
+                return static_cast<int>(std::max<std::chrono::milliseconds::rep>(left.count(), 0));
+            }
+        }
+        return 0;
+    }
+
     int Reset() override {
         if (!m_bOpen) {
             return MMSYSERR_INVALHANDLE;

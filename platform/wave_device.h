@@ -49,6 +49,9 @@ class CWaveDevice {
     virtual int Write(CWaveHeader& header) = 0;
     // WAVERR_STILLPLAYING until the device has finished with the buffer.
     virtual int Unprepare(CWaveHeader& header) = 0;
+    // How many milliseconds a written buffer has left to play, where the
+    // device can tell; -1 where it cannot.
+    virtual int GetTimeLeftMs(const CWaveHeader&) { return -1; }
     // Drops everything queued; every buffer counts as finished afterwards.
     virtual int Reset() = 0;
     virtual int Close() = 0;

@@ -71,6 +71,11 @@ void CRecordingWaveDevice::Release(const CWaveHeader& header, const CHeld& held)
     }
 }
 
+int CRecordingWaveDevice::GetTimeLeftMs(const CWaveHeader&) {
+    std::lock_guard<std::mutex> lock(m_pLog->lock);
+    return m_pLog->script.nTimeLeftMs;
+}
+
 int CRecordingWaveDevice::Unprepare(CWaveHeader& header) {
     std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"Unprepare", &header});

@@ -18,6 +18,8 @@ struct CDeviceScript {
     int nBusyWrites = 0;
     // Unprepare answers still playing so many times per buffer; -1: until reset.
     int nPlayPolls = 0;
+    // What GetTimeLeftMs answers for a buffer the device holds.
+    int nTimeLeftMs = -1;
     int nResetResult = MMSYSERR_NOERROR;  // anything else: Reset drops nothing
     int nCloseResult = MMSYSERR_NOERROR;
 };
@@ -58,6 +60,7 @@ class CRecordingWaveDevice : public CWaveDevice {
     int Prepare(CWaveHeader& header) override;
     int Write(CWaveHeader& header) override;
     int Unprepare(CWaveHeader& header) override;
+    int GetTimeLeftMs(const CWaveHeader& header) override;
     int Reset() override;
     int Close() override;
     bool HasVolume() override { return false; }

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/worker_thread.h"
 #include "player/control_block.h"
 #include "tests/output/recording_wave_device.h"
 #include "tests/support/recording_presenter.h"
@@ -337,6 +338,47 @@ TEST_F(WaveOutputTest, NoDeviceAtAllIsAnOpeningFailure) {
         source.Frames(45, kLayer1, 1);
     }
     EXPECT_EQ(m_presenter.Texts(), (std::vector<std::string>{kOpenWarning}));
+}
+
+TEST_F(WaveOutputTest, ADeviceThatTellsTheTimeLeftIsAwaitedInLongSleepsWithinTheSameBound) {
+    Log().script.nPlayPolls = -1;  // nothing ever finishes
+    Log().script.nTimeLeftMs = 120;
+    CWaveOutput output(2, kLayer2, 0);
+    CFrameSource source(output);
+    source.Frames(39, kLayer2, 2);
+    const std::size_t nBefore = Log().Count("Unprepare");
+    const auto tStart = std::chrono::steady_clock::now();
+    source.Frame(kLayer2, 2);
+    const auto elapsed = std::chrono::steady_clock::now() - tStart;
+    // Sleeps of 12, 12, 12, 12 and 2 steps make the bound of 50: six asks
+    // instead of fifty-one, and still about half a second.
+    EXPECT_EQ(Log().Count("Unprepare") - nBefore, 6);
+    EXPECT_GE(elapsed, std::chrono::milliseconds(490));
+    EXPECT_EQ(Log().nChangedWhileHeld, 0);
+}
+
+TEST_F(WaveOutputTest, AStopCutsALongSleepShortOnTheWorker) {
+    Log().script.nPlayPolls = -1;
+    Log().script.nTimeLeftMs = 5000;
+    std::atomic<int32_t> nEndFrame{1};
+    std::atomic<bool> bSleeping{false};
+    CWorkerThread worker([&] {
+        CWaveOutput output(2, kLayer2, 0);
+        CFrameSource source(output);
+        source.Frames(39, kLayer2, 2);
+        bSleeping = true;
+        nEndFrame = source.Frame(kLayer2, 2);
+    });
+    while (!bSleeping) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto tStop = std::chrono::steady_clock::now();
+    g_nPlayState = PLAY_STOPPING;
+    worker.Interrupt();
+    ASSERT_TRUE(worker.WaitForEnd(3000));
+    EXPECT_LT(std::chrono::steady_clock::now() - tStop, std::chrono::milliseconds(1000));
+    EXPECT_EQ(nEndFrame.load(), 0);
 }
 
 TEST_F(WaveOutputTest, BusyDeviceIsRetriedThreeTimesWhilePrimingAndFiftyLater) {
