@@ -94,6 +94,7 @@ class CAlsaWaveDevice : public CWaveDevice {
     int Prepare(CWaveHeader& header) override;
     int Write(CWaveHeader& header) override;
     int Unprepare(CWaveHeader& header) override;
+    int GetTimeLeftMs(const CWaveHeader& header) override;
     int Reset() override;
     int Close() override;
     bool HasVolume() override;
@@ -134,6 +135,7 @@ class CAlsaWaveDevice : public CWaveDevice {
     std::deque<CEntry> m_queue;
     uint64_t m_nGeneration = 0;  // counts resets, so the feeder forgets a chunk in flight
     uint64_t m_nHanded = 0;      // frames handed to ALSA since it was last prepared
+    uint64_t m_nPlayed = 0;      // of those, the frames played when last asked
     bool m_bDropPending = false;
     bool m_bQuit = false;
     bool m_bBroken = false;  // ALSA failed beyond recovery: nothing more is accepted
@@ -212,6 +214,7 @@ int CAlsaWaveDevice::Open(const CWaveFormat& format) {
     m_nFrameBytes = WaveFrameBytes(format);
     m_queue.clear();
     m_nHanded = 0;
+    m_nPlayed = 0;
     m_bDropPending = false;
     m_bQuit = false;
     m_bBroken = false;
@@ -257,6 +260,33 @@ int CAlsaWaveDevice::Unprepare(CWaveHeader& header) {
         return WAVERR_STILLPLAYING;
     }
     return MarkWaveHeaderUnprepared(header);
+}
+
+// The frames still to be heard up to the buffer's end: those handed over but
+// not yet played when the feeder last asked, and those not handed over yet.
+int CAlsaWaveDevice::GetTimeLeftMs(const CWaveHeader& header) {
+    if (m_pPcm == nullptr) {
+        return -1;
+    }
+    std::lock_guard<std::mutex> lock(m_lock);
+    const auto ToMs = [this](uint64_t nFrames) {
+        return static_cast<int>(
+            std::min<uint64_t>(nFrames * 1000 / m_format.nSamplesPerSec, 1000000));
+    };
+    uint64_t nFrames = m_nHanded - std::min(m_nHanded, m_nPlayed);
+    for (const CEntry& entry : m_queue) {
+        if (entry.bHanded) {
+            if (entry.pHeader == &header) {
+                return ToMs(entry.nEnd - std::min(entry.nEnd, m_nPlayed));
+            }
+            continue;
+        }
+        nFrames += (entry.nBytes - entry.nOffset) / m_nFrameBytes;
+        if (entry.pHeader == &header) {
+            return ToMs(nFrames);
+        }
+    }
+    return 0;
 }
 
 int CAlsaWaveDevice::Reset() {
@@ -310,6 +340,7 @@ void CAlsaWaveDevice::Feed() {
             snd_pcm_prepare(m_pPcm);
             lock.lock();
             m_nHanded = 0;
+            m_nPlayed = 0;
             continue;
         }
         if (HandOverChunk(lock, chunk)) {
@@ -387,6 +418,7 @@ bool CAlsaWaveDevice::HandOverChunk(std::unique_lock<std::mutex>& lock,
             m_queue.pop_front();
         }
         m_nHanded = 0;
+        m_nPlayed = 0;
         return true;
     }
     // A reset in the meantime has emptied the queue; the chunk is dropped
@@ -425,6 +457,7 @@ void CAlsaWaveDevice::RetirePlayed(std::unique_lock<std::mutex>& lock) {
     if (nGeneration != m_nGeneration) {
         return;
     }
+    m_nPlayed = nPlayed;
     while (!m_queue.empty() && m_queue.front().bHanded && m_queue.front().nEnd <= nPlayed) {
         m_queue.pop_front();
     }
@@ -433,6 +466,7 @@ void CAlsaWaveDevice::RetirePlayed(std::unique_lock<std::mutex>& lock) {
             m_queue.pop_front();
         }
         m_nHanded = 0;
+        m_nPlayed = 0;
     }
 }
 

@@ -172,6 +172,35 @@ TEST(AlsaWaveDevice, BufferIsStillPlayingUntilItsSoundHasGoneOut) {
     EXPECT_EQ(listener.Heard(), expected);
 }
 
+TEST(AlsaWaveDevice, TimeLeftCountsTheSoundStillToBeHeardUpToTheBuffersEnd) {
+    CTempDir dir;
+    const std::string strPath = dir.File("pipe");
+    CSlowListener listener(strPath);
+    auto pDevice = CreateWaveDevice(FilePcm(strPath));
+    ASSERT_EQ(pDevice->Open(Format(2, 48000)), MMSYSERR_NOERROR);
+    // 100000 frames each: 2083 ms of sound.
+    CTestBuffer first(400000, 1);
+    CTestBuffer second(400000, 2);
+    CTestBuffer unknown(4000, 3);
+    Submit(*pDevice, first);
+    Submit(*pDevice, second);
+    std::this_thread::sleep_for(milliseconds(100));
+    const int nFirst = pDevice->GetTimeLeftMs(first.header);
+    const int nSecond = pDevice->GetTimeLeftMs(second.header);
+    // Nothing has been heard yet: at most the pipe and ALSA's ring hold
+    // some of the first buffer, and the second lies wholly behind it.
+    EXPECT_GT(nFirst, 1000);
+    EXPECT_LE(nFirst, 2084);
+    EXPECT_GE(nSecond - nFirst, 2083);
+    EXPECT_LE(nSecond, 2 * 2084);
+    EXPECT_EQ(pDevice->GetTimeLeftMs(unknown.header), 0);
+
+    listener.Listen();
+    EXPECT_EQ(WaitFinished(*pDevice, second.header, milliseconds(5000)), MMSYSERR_NOERROR);
+    EXPECT_EQ(pDevice->GetTimeLeftMs(second.header), 0);
+    EXPECT_EQ(pDevice->Close(), MMSYSERR_NOERROR);
+}
+
 TEST(AlsaWaveDevice, ResetDropsTheQueueAtOnceAndFreesTheBuffers) {
     CTempDir dir;
     const std::string strPath = dir.File("pipe");
