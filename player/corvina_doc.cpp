@@ -64,9 +64,11 @@ bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
     }
     // A worker between two runs of loop play holds no decoder but still
     // plays, so the test is whether a worker runs at all.
+    // The stop's own wait is short; a worker still ending (slow to close its
+    // device) is given as long as a start gives it.
     if (IsWorkerRunning()) {
         StopPlayback();
-        if (IsWorkerRunning()) {
+        if (!RetireWorker(kWorkerEndMs)) {
             return false;
         }
     }

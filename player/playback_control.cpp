@@ -59,6 +59,11 @@ void SeekOrReport(CAudioDecoder& decoder) {
         return;
     }
     int nReported = g_nPosition;
+    // A stop moves the state before it clears the position; looking at the
+    // state after reading the position keeps a report from undoing the clear.
+    if (g_nPlayState == PLAY_STOPPING) {
+        return;
+    }
     const int nPosition = decoder.Stream().PositionPercent();
     // A move made on the interface thread since the load wins over the report.
     if (nPosition != nReported && g_nPosition.compare_exchange_strong(nReported, nPosition)) {
@@ -143,7 +148,8 @@ bool MoveState(int nFrom, int nTo) {
     return g_nPlayState.compare_exchange_strong(nFrom, nTo);
 }
 
-// Waits for the worker of the previous start; false when it still runs.
+}  // namespace
+
 bool RetireWorker(int nTimeoutMs) {
     if (g_pWorker == nullptr) {
         return true;
@@ -156,8 +162,6 @@ bool RetireWorker(int nTimeoutMs) {
     g_pWorker.reset();
     return true;
 }
-
-}  // namespace
 
 unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake) {
     while (PlayOnce(strPath, pHandshake.get())) {
@@ -179,7 +183,7 @@ bool IsWorkerRunning() {
 void StartPlayback(CDocument& document) {
     // Two workers would overwrite each other's decoder: the previous one,
     // already told to stop, gets as long as a start may take to end.
-    if (!RetireWorker(kHandshakeMs)) {
+    if (!RetireWorker(kWorkerEndMs)) {
         return;
     }
     g_nPlayState = PLAY_STARTED;
@@ -222,14 +226,18 @@ void StopPlayback() {
     if (g_nPlayState == PLAY_ENDED) {
         return;
     }
-    if (g_nPlayState == PLAY_PAUSED && g_pWorker != nullptr) {
-        g_pWorker->Release();
-        MoveState(PLAY_PAUSED, PLAY_RESUMED);
-    }
+    // A paused worker is let go only once the stop is in place.
+    const bool bWasHeld =
+        g_nPlayState == PLAY_PAUSED && g_pWorker != nullptr && MoveState(PLAY_PAUSED, PLAY_RESUMED);
     const int nState = g_nPlayState;
-    if (IsPlaying(nState) && MoveState(nState, PLAY_STOPPING)) {
+    const bool bStopping = IsPlaying(nState) && MoveState(nState, PLAY_STOPPING);
+    if (bWasHeld) {
+        g_pWorker->Release();
+    }
+    if (bStopping) {
+        g_nPosition = 0;
         g_bLoopPlay = 0;
-        // The wave output looks for the stop between its 10 ms polls; waking
+        // The wave output looks for the stop between its sleeps; waking
         // it lets the worker end within the short wait below.
         if (g_pWorker != nullptr) {
             g_pWorker->Interrupt();

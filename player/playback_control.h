@@ -23,6 +23,11 @@ void StopPlayback();
 void MovePosition(int nDelta);
 // True while a worker started by StartPlayback has not yet returned.
 bool IsWorkerRunning();
+// How long a stopped worker may take to end before a start or an open gives up.
+constexpr int kWorkerEndMs = 2000;
+// Lets a held worker go and waits at most nTimeoutMs for the worker of the
+// previous start to return; false when it still runs.
+bool RetireWorker(int nTimeoutMs);
 // Ends the worker in any state (paused or showing a message included) and
 // waits for it; for closing the document and quitting.
 void ShutdownPlayback();
