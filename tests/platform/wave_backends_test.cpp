@@ -147,48 +147,27 @@ TEST(AlsaWaveDevice, FilePluginReceivesEveryBufferWholeAndInOrder) {
     }
 }
 
-TEST(AlsaWaveDevice, BufferIsStillPlayingUntilItsSoundHasGoneOut) {
+TEST(AlsaWaveDevice, BufferIsStillPlayingUntilItsSoundHasGoneOutAndTellsTheTimeLeft) {
     CTempDir dir;
     const std::string strPath = dir.File("pipe");
     CSlowListener listener(strPath);
     auto pDevice = CreateWaveDevice(FilePcm(strPath));
     ASSERT_EQ(pDevice->Open(Format(2, 48000)), MMSYSERR_NOERROR);
-    // Far more than the pipe and ALSA's ring hold together.
-    CTestBuffer first(400000, 1);
-    CTestBuffer second(400000, 2);
-    Submit(*pDevice, first);
-    Submit(*pDevice, second);
-    std::this_thread::sleep_for(milliseconds(100));
-    EXPECT_EQ(pDevice->Unprepare(first.header), WAVERR_STILLPLAYING);
-    EXPECT_EQ(pDevice->Unprepare(second.header), WAVERR_STILLPLAYING);
-    EXPECT_EQ(pDevice->Close(), WAVERR_STILLPLAYING);  // refused while sound is queued
-
-    listener.Listen();
-    EXPECT_EQ(WaitFinished(*pDevice, first.header, milliseconds(5000)), MMSYSERR_NOERROR);
-    EXPECT_EQ(WaitFinished(*pDevice, second.header, milliseconds(5000)), MMSYSERR_NOERROR);
-    EXPECT_EQ(pDevice->Close(), MMSYSERR_NOERROR);
-    std::vector<uint8_t> expected = first.data;
-    expected.insert(expected.end(), second.data.begin(), second.data.end());
-    EXPECT_EQ(listener.Heard(), expected);
-}
-
-TEST(AlsaWaveDevice, TimeLeftCountsTheSoundStillToBeHeardUpToTheBuffersEnd) {
-    CTempDir dir;
-    const std::string strPath = dir.File("pipe");
-    CSlowListener listener(strPath);
-    auto pDevice = CreateWaveDevice(FilePcm(strPath));
-    ASSERT_EQ(pDevice->Open(Format(2, 48000)), MMSYSERR_NOERROR);
-    // 100000 frames each: 2083 ms of sound.
+    // Far more than the pipe and ALSA's ring hold together: 100000 frames
+    // each, 2083 ms of sound.
     CTestBuffer first(400000, 1);
     CTestBuffer second(400000, 2);
     CTestBuffer unknown(4000, 3);
     Submit(*pDevice, first);
     Submit(*pDevice, second);
     std::this_thread::sleep_for(milliseconds(100));
-    const int nFirst = pDevice->GetTimeLeftMs(first.header);
-    const int nSecond = pDevice->GetTimeLeftMs(second.header);
+    EXPECT_EQ(pDevice->Unprepare(first.header), WAVERR_STILLPLAYING);
+    EXPECT_EQ(pDevice->Unprepare(second.header), WAVERR_STILLPLAYING);
+    EXPECT_EQ(pDevice->Close(), WAVERR_STILLPLAYING);  // refused while sound is queued
     // Nothing has been heard yet: at most the pipe and ALSA's ring hold
     // some of the first buffer, and the second lies wholly behind it.
+    const int nFirst = pDevice->GetTimeLeftMs(first.header);
+    const int nSecond = pDevice->GetTimeLeftMs(second.header);
     EXPECT_GT(nFirst, 1000);
     EXPECT_LE(nFirst, 2084);
     EXPECT_GE(nSecond - nFirst, 2083);
@@ -196,9 +175,13 @@ TEST(AlsaWaveDevice, TimeLeftCountsTheSoundStillToBeHeardUpToTheBuffersEnd) {
     EXPECT_EQ(pDevice->GetTimeLeftMs(unknown.header), 0);
 
     listener.Listen();
+    EXPECT_EQ(WaitFinished(*pDevice, first.header, milliseconds(5000)), MMSYSERR_NOERROR);
     EXPECT_EQ(WaitFinished(*pDevice, second.header, milliseconds(5000)), MMSYSERR_NOERROR);
     EXPECT_EQ(pDevice->GetTimeLeftMs(second.header), 0);
     EXPECT_EQ(pDevice->Close(), MMSYSERR_NOERROR);
+    std::vector<uint8_t> expected = first.data;
+    expected.insert(expected.end(), second.data.begin(), second.data.end());
+    EXPECT_EQ(listener.Heard(), expected);
 }
 
 TEST(AlsaWaveDevice, ResetDropsTheQueueAtOnceAndFreesTheBuffers) {
