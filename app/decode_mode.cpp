@@ -9,6 +9,7 @@
 #include "decoder/audio_decoder.h"
 #include "output/pcm_file_sink.h"
 #include "player/message_stream.h"
+#include "player/player_hooks.h"
 
 namespace {
 
@@ -37,10 +38,12 @@ int RunDecodeMode(const CCommandLine& commandLine) {
     bool bWriteFailed = false;
     // The output file is made only once the stream has shown a first frame,
     // so an unusable input leaves no file behind.
-    auto fnMakeSink = [&](int16_t nChannels, const CFrameHeader& header) {
+    CAudioDecoder::CHooks hooks;
+    hooks.fnReportWarning = ShowWarningText;
+    hooks.fnMakeSink = [&](const CStreamFormat& format) {
         auto pFileSink = std::make_unique<CPcmFileSink>();
-        if (!pFileSink->Open(strOutput, bWav, nChannels,
-                             static_cast<uint32_t>(header.SampleFrequency()), strReason)) {
+        if (!pFileSink->Open(strOutput, bWav, format.nChannels,
+                             static_cast<uint32_t>(format.nSampleRate), strReason)) {
             bOpenFailed = true;
             return std::unique_ptr<CAudioSink>();
         }
@@ -48,7 +51,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         pSink = pFileSink.get();
         return std::unique_ptr<CAudioSink>(std::move(pFileSink));
     };
-    CAudioDecoder decoder(commandLine.strFile.c_str(), fnMakeSink);
+    CAudioDecoder decoder(commandLine.strFile.c_str(), std::move(hooks));
     if (decoder.Initialize() == 0) {
         if (bOpenFailed) {
             std::fprintf(stderr, "corvina: cannot write %s: %s\n", strOutput.c_str(),

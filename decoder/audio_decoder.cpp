@@ -6,68 +6,71 @@
 #include <new>
 
 #include "decoder/crc16.h"
-#include "decoder/layer1_subband.h"
-#include "decoder/layer2_subband.h"
-#include "output/wave_output.h"
-#include "player/control_block.h"
-#include "player/message_stream.h"
+#include "decoder/file_source.h"
+#include "decoder/subband_set.h"
 #include "synth/synthesis_filter.h"
 
 namespace {
 
-constexpr int kSingleChannel = 3;
-constexpr int kJointStereo = 1;
 constexpr float kOutputScale = 32768.0f;
-
-template <typename T>
-constexpr bool FitsStorage() {
-    return sizeof(T) <= CAudioDecoder::kSubbandBytes && alignof(T) <= alignof(std::max_align_t);
-}
-static_assert(FitsStorage<CLayer1StereoSubband>() && FitsStorage<CLayer1JointSubband>() &&
-              FitsStorage<CLayer2StereoSubband>() && FitsStorage<CLayer2JointSubband>());
-
-std::unique_ptr<CAudioSink> MakeWaveOutput(int16_t nChannels, const CFrameHeader& header) {
-    return std::unique_ptr<CAudioSink>(new (std::nothrow) CWaveOutput(nChannels, header));
-}
+// A frame of either layer has twelve groups of samples per subband: one
+// sample each in Layer I, three (a granule) in Layer II, whose scalefactor
+// set changes every four granules.
+constexpr int kGroupsPerFrame = 12;
+constexpr int kGranuleSamples = 3;
+constexpr int kGranulesPerPart = 4;
 
 }  // namespace
 
-CAudioDecoder::CAudioDecoder(const char* pszFileName, SinkFactory fnMakeSink)
+CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks)
     : m_strFileName(pszFileName != nullptr ? pszFileName : ""),
-      m_fnMakeSink(fnMakeSink ? std::move(fnMakeSink) : SinkFactory(MakeWaveOutput)),
-      m_Stream(m_strFileName.c_str()) {}
+      m_Hooks(std::move(hooks)),
+      m_Stream(m_strFileName.c_str(), m_Hooks.fnReportWarning) {
+    m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
+}
+
+CAudioDecoder::CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string strName,
+                             CHooks hooks)
+    : m_strFileName(std::move(strName)),
+      m_Hooks(std::move(hooks)),
+      m_Stream(std::move(pSource), m_strFileName, m_Hooks.fnReportWarning) {
+    m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
+}
 
 CAudioDecoder::~CAudioDecoder() {
-    DestroySubbands();
-    // The sink plays out what it holds before the filters and the file go.
+    // The sink plays out what it holds before the filters and the stream go.
     m_pSink.reset();
 }
 
 int CAudioDecoder::Initialize() {
     m_nChannelSelector = 0;
-    if (!m_Stream.IsOpen() || m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
+    if (!m_Stream.IsOpen() || !m_Hooks.fnMakeSink || m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
         return 0;
     }
     m_nInitialMode = m_Header.Mode();
-    if (m_nInitialMode == kSingleChannel) {
+    if (m_nInitialMode == MODE_SINGLE_CHANNEL) {
         m_nChannelSelector = 1;
     }
     m_nInitialFrequencyIndex = m_Header.SampleFrequencyIndex();
     m_nLayer = m_Header.Layer();
+    m_pSubbandSet.reset(new (std::nothrow) CSubbandSet);
     m_pFilter0.reset(new (std::nothrow) CSynthesisFilter(0, kOutputScale));
-    const bool bTwoChannels = m_nInitialMode != kSingleChannel && m_nChannelSelector == 0;
+    const bool bTwoChannels = m_nInitialMode != MODE_SINGLE_CHANNEL && m_nChannelSelector == 0;
     if (bTwoChannels) {
         m_pFilter1.reset(new (std::nothrow) CSynthesisFilter(1, kOutputScale));
     }
-    if (m_pFilter0 == nullptr || (bTwoChannels && m_pFilter1 == nullptr)) {
+    if (m_pSubbandSet == nullptr || m_pFilter0 == nullptr ||
+        (bTwoChannels && m_pFilter1 == nullptr)) {
         return 0;
     }
-    m_pSink = m_fnMakeSink(static_cast<int16_t>(bTwoChannels ? 2 : 1), m_Header);
+    CStreamFormat format;
+    format.nChannels = bTwoChannels ? 2 : 1;
+    format.nSampleRate = m_Header.SampleFrequency();
+    format.nSamplesPerFrame = m_Header.SamplesPerFrame();
+    m_pSink = m_Hooks.fnMakeSink(format);
     if (m_pSink == nullptr) {
         return 0;
     }
-    int nEnd = 100;
-    g_nPosition.compare_exchange_strong(nEnd, 0);
     const int nBitrate = m_Header.Bitrate();
     if (nBitrate > 0) {
         m_fPlayingTime.store(static_cast<float>(static_cast<double>(m_Stream.AudioBytes()) /
@@ -77,42 +80,34 @@ int CAudioDecoder::Initialize() {
     return 1;
 }
 
-void CAudioDecoder::CreateSubbands() {
+void CAudioDecoder::SelectSubbands() {
     const int nSblimit = m_Header.Sblimit();
     const int nMode = m_Header.Mode();
-    const int nBound = nMode == kJointStereo ? m_Header.Bound() : nMode == kSingleChannel ? 0 : 32;
+    const bool bSingle = nMode == MODE_SINGLE_CHANNEL;
+    const int nBound = std::clamp(nMode == MODE_JOINT_STEREO ? m_Header.Bound()
+                                  : bSingle                  ? 0
+                                                             : 32,
+                                  0, nSblimit);
+    if (m_nSubbands == nSblimit && m_nSubbandLayer == m_nLayer && m_bSubbandSingle == bSingle &&
+        m_nSubbandBound == nBound) {
+        return;
+    }
+    CSubbandSet& set = *m_pSubbandSet;
     for (int sb = 0; sb < nSblimit; ++sb) {
-        void* pPlace = m_bSubbandStorage[sb];
-        CSubbandDecoder* pSubband;
         if (m_nLayer == 1) {
-            if (nMode == kSingleChannel) {
-                pSubband = new (pPlace) CLayer1Subband(sb);
-            } else if (sb < nBound) {
-                pSubband = new (pPlace) CLayer1StereoSubband(sb);
-            } else {
-                pSubband = new (pPlace) CLayer1JointSubband(sb);
-            }
-        } else if (nMode == kSingleChannel) {
-            pSubband = new (pPlace) CLayer2Subband(sb);
-        } else if (sb < nBound) {
-            pSubband = new (pPlace) CLayer2StereoSubband(sb);
+            m_pSubbands[sb] = bSingle       ? static_cast<CSubbandDecoder*>(&set.layer1[sb])
+                              : sb < nBound ? static_cast<CSubbandDecoder*>(&set.layer1Stereo[sb])
+                                            : &set.layer1Joint[sb];
         } else {
-            pSubband = new (pPlace) CLayer2JointSubband(sb);
+            m_pSubbands[sb] = bSingle       ? static_cast<CSubbandDecoder*>(&set.layer2[sb])
+                              : sb < nBound ? static_cast<CSubbandDecoder*>(&set.layer2Stereo[sb])
+                                            : &set.layer2Joint[sb];
         }
-        m_pSubbands[sb] = pSubband;
     }
     m_nSubbands = nSblimit;
     m_nSubbandLayer = m_nLayer;
-    m_bSubbandSingle = nMode == kSingleChannel;
-    m_nSubbandBound = std::clamp(nBound, 0, nSblimit);
-}
-
-void CAudioDecoder::DestroySubbands() {
-    for (int sb = 0; sb < m_nSubbands; ++sb) {
-        m_pSubbands[sb]->~CSubbandDecoder();
-        m_pSubbands[sb] = nullptr;
-    }
-    m_nSubbands = 0;
+    m_bSubbandSingle = bSingle;
+    m_nSubbandBound = nBound;
 }
 
 int CAudioDecoder::DecodeFrame() {
@@ -120,13 +115,13 @@ int CAudioDecoder::DecodeFrame() {
         return 0;
     }
     m_nLayer = m_Header.Layer();
-    if ((m_nInitialMode == kSingleChannel) != (m_Header.Mode() == kSingleChannel)) {
+    if ((m_nInitialMode == MODE_SINGLE_CHANNEL) != m_Header.IsSingleChannel()) {
         m_Header.Warnings().Show(WARN_MODE_SWITCH);
     }
     if (m_Header.SampleFrequencyIndex() != m_nInitialFrequencyIndex) {
         m_Header.Warnings().Show(WARN_RATE_SWITCH);
     }
-    CreateSubbands();
+    SelectSubbands();
     const int nSblimit = m_nSubbands;
     for (int sb = 0; sb < nSblimit; ++sb) {
         m_pSubbands[sb]->ReadAllocation(m_Stream, m_Header, m_pCrc);
@@ -145,7 +140,6 @@ int CAudioDecoder::DecodeFrame() {
         DecodeAudio();
         m_pSink->EndFrame();
     }
-    DestroySubbands();
     if (m_Header.ReadFrame(m_Stream, &m_pCrc) != 0) {
         return 1;
     }
@@ -156,57 +150,89 @@ int CAudioDecoder::DecodeFrame() {
 void CAudioDecoder::DecodeAudio() {
     const int nSblimit = m_nSubbands;
     const int nBound = m_nSubbandBound;
+    CSubbandSet& set = *m_pSubbandSet;
     if (m_nSubbandLayer == 1) {
         if (m_bSubbandSingle) {
-            DecodeAudioOf<CLayer1Subband, CLayer1Subband>(nSblimit, nSblimit);
+            DecodeLayer1(set.layer1, set.layer1, nSblimit, nSblimit);
         } else {
-            DecodeAudioOf<CLayer1StereoSubband, CLayer1JointSubband>(nBound, nSblimit);
+            DecodeLayer1(set.layer1Stereo, set.layer1Joint, nBound, nSblimit);
         }
     } else if (m_bSubbandSingle) {
-        DecodeAudioOf<CLayer2Subband, CLayer2Subband>(nSblimit, nSblimit);
+        DecodeLayer2(set.layer2, set.layer2, nSblimit, nSblimit);
     } else {
-        DecodeAudioOf<CLayer2StereoSubband, CLayer2JointSubband>(nBound, nSblimit);
+        DecodeLayer2(set.layer2Stereo, set.layer2Joint, nBound, nSblimit);
     }
 }
 
-// Every call names its class, so it is bound at compile time; the objects
-// are those that CreateSubbands made for the same layer, mode and bound.
 template <class TLow, class THigh>
-void CAudioDecoder::DecodeAudioOf(int nBound, int nSblimit) {
-    CSubbandDecoder* const* pSubbands = m_pSubbands;
-    for (int sb = 0; sb < nSblimit; ++sb) {
-        pSubbands[sb]->ReadScalefactors(m_Stream, m_Header);
+void CAudioDecoder::ReadScalefactorsOf(TLow* pLow, THigh* pHigh, int nBound, int nSblimit) {
+    for (int sb = 0; sb < nBound; ++sb) {
+        pLow[sb].TLow::ReadScalefactors(m_Stream, m_Header);
     }
+    for (int sb = nBound; sb < nSblimit; ++sb) {
+        pHigh[sb].THigh::ReadScalefactors(m_Stream, m_Header);
+    }
+}
+
+void CAudioDecoder::Synthesize(bool bSecond) {
+    if (bSecond) {
+        CSynthesisFilter::SynthesizePair(*m_pFilter0, *m_pFilter1, *m_pSink);
+    } else {
+        m_pFilter0->Synthesize(*m_pSink);
+    }
+}
+
+template <class TLow, class THigh>
+void CAudioDecoder::DecodeLayer1(TLow* pLow, THigh* pHigh, int nBound, int nSblimit) {
+    ReadScalefactorsOf(pLow, pHigh, nBound, nSblimit);
     CSynthesisFilter* pFilter0 = m_pFilter0.get();
     CSynthesisFilter* pFilter1 = m_pFilter1.get();
     const bool bSecond =
-        m_nChannelSelector == 0 && m_Header.Mode() != kSingleChannel && pFilter1 != nullptr;
+        m_nChannelSelector == 0 && !m_Header.IsSingleChannel() && pFilter1 != nullptr;
     const int nChannels = m_nChannelSelector;
-    int nLastRead = 1;
-    do {
+    for (int nSlot = 0; nSlot < kGroupsPerFrame; ++nSlot) {
         for (int sb = 0; sb < nBound; ++sb) {
-            nLastRead = static_cast<TLow*>(pSubbands[sb])->TLow::ReadSamples(m_Stream);
+            pLow[sb].TLow::ReadSamples(m_Stream);
         }
         for (int sb = nBound; sb < nSblimit; ++sb) {
-            nLastRead = static_cast<THigh*>(pSubbands[sb])->THigh::ReadSamples(m_Stream);
+            pHigh[sb].THigh::ReadSamples(m_Stream);
         }
-        int nLastOutput = 1;
-        do {
+        for (int sb = 0; sb < nBound; ++sb) {
+            pLow[sb].TLow::OutputSample(nChannels, pFilter0, pFilter1);
+        }
+        for (int sb = nBound; sb < nSblimit; ++sb) {
+            pHigh[sb].THigh::OutputSample(nChannels, pFilter0, pFilter1);
+        }
+        Synthesize(bSecond);
+    }
+}
+
+template <class TLow, class THigh>
+void CAudioDecoder::DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSblimit) {
+    ReadScalefactorsOf(pLow, pHigh, nBound, nSblimit);
+    CSynthesisFilter* pFilter0 = m_pFilter0.get();
+    CSynthesisFilter* pFilter1 = m_pFilter1.get();
+    const bool bSecond =
+        m_nChannelSelector == 0 && !m_Header.IsSingleChannel() && pFilter1 != nullptr;
+    const int nChannels = m_nChannelSelector;
+    for (int nGranule = 0; nGranule < kGroupsPerFrame; ++nGranule) {
+        const int nPart = nGranule / kGranulesPerPart;
+        for (int sb = 0; sb < nBound; ++sb) {
+            pLow[sb].TLow::ReadSamples(m_Stream, nPart);
+        }
+        for (int sb = nBound; sb < nSblimit; ++sb) {
+            pHigh[sb].THigh::ReadSamples(m_Stream, nPart);
+        }
+        for (int nSample = 0; nSample < kGranuleSamples; ++nSample) {
             for (int sb = 0; sb < nBound; ++sb) {
-                nLastOutput = static_cast<TLow*>(pSubbands[sb])
-                                  ->TLow::OutputSample(nChannels, pFilter0, pFilter1);
+                pLow[sb].TLow::OutputSample(nSample, nChannels, pFilter0, pFilter1);
             }
             for (int sb = nBound; sb < nSblimit; ++sb) {
-                nLastOutput = static_cast<THigh*>(pSubbands[sb])
-                                  ->THigh::OutputSample(nChannels, pFilter0, pFilter1);
+                pHigh[sb].THigh::OutputSample(nSample, nChannels, pFilter0, pFilter1);
             }
-            if (bSecond) {
-                CSynthesisFilter::SynthesizePair(*pFilter0, *pFilter1, *m_pSink);
-            } else {
-                pFilter0->Synthesize(*m_pSink);
-            }
-        } while (nLastOutput == 0);
-    } while (nLastRead == 0);
+            Synthesize(bSecond);
+        }
+    }
 }
 
 int CAudioDecoder::SeekPercent(int nPercent) {
@@ -261,9 +287,4 @@ std::string CAudioDecoder::FormatStreamInfo() const {
     }
     strText += "copyright protected.\n";
     return strText;
-}
-
-void CAudioDecoder::ShowStreamInfo() const {
-    g_MessageStream << FormatStreamInfo();
-    ShowMessage(MSG_INFORMATION);
 }

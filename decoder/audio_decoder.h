@@ -1,5 +1,7 @@
-// The decoder of one stream file: finds the frames, decodes their subbands,
-// runs the synthesis filters and hands the PCM to a sink.
+// The decoder of one stream: finds the frames, decodes their subbands, runs
+// the synthesis filters and hands the PCM to a sink. It reaches for nothing
+// of its callers': they hand it the bytes, a stop request, a reporter for its
+// warnings and the maker of its sink.
 #pragma once
 
 #include <atomic>
@@ -11,21 +13,34 @@
 
 #include "decoder/bit_stream.h"
 #include "decoder/frame_header.h"
+#include "platform/caller_hooks.h"
+#include "synth/audio_sink.h"
 
-class CAudioSink;
 class CCrc16;
 class CSubbandDecoder;
 class CSynthesisFilter;
+struct CSubbandSet;
 
 class CAudioDecoder {
   public:
-    // Makes the PCM sink once the first frame tells the channel count, the
-    // layer and the sampling frequency; a null result ends the stream.
-    using SinkFactory =
-        std::function<std::unique_ptr<CAudioSink>(int16_t nChannels, const CFrameHeader& header)>;
+    // Makes the PCM sink once the first frame tells the format; a null result
+    // (or an empty factory) ends the stream.
+    using SinkFactory = std::function<std::unique_ptr<CAudioSink>(const CStreamFormat& format)>;
 
-    // An empty factory plays through the wave output.
-    explicit CAudioDecoder(const char* pszFileName, SinkFactory fnMakeSink = {});
+    // What the caller gives: the frame search gives up once fnStopRequested
+    // says so, warnings go to fnReportWarning, and fnMakeSink makes the sink.
+    struct CHooks {
+        StopRequest fnStopRequested;
+        WarningReporter fnReportWarning;
+        SinkFactory fnMakeSink;
+    };
+
+    // Reads the file at pszFileName, opened at once; a file that cannot be
+    // opened is told as a warning and makes Initialize fail.
+    CAudioDecoder(const char* pszFileName, CHooks hooks);
+    // Reads pSource; strName names the stream in warnings and the information
+    // text.
+    CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string strName, CHooks hooks);
     ~CAudioDecoder();
     CAudioDecoder(const CAudioDecoder&) = delete;
     CAudioDecoder& operator=(const CAudioDecoder&) = delete;
@@ -55,21 +70,23 @@ class CAudioDecoder {
     // The information text of the current frame. Safe to call from any thread
     // while the decoder lives.
     std::string FormatStreamInfo() const;
-    // Shows FormatStreamInfo as information.
-    void ShowStreamInfo() const;
-
-    // Bytes of storage for one subband decoder of any class.
-    static constexpr std::size_t kSubbandBytes = 256;
 
   private:
-    void CreateSubbands();
-    void DestroySubbands();
+    // Points m_pSubbands at the decoders of the frame's layer, mode and bound
+    // when those differ from the last frame's.
+    void SelectSubbands();
     void DecodeAudio();
     // The scalefactors and the sample loop of one frame whose subbands below
-    // nBound are of class TLow and the rest of class THigh: the calls of the
-    // sample loop need no look-up in the virtual table.
+    // nBound are pLow's and the rest pHigh's: every call of the sample loop
+    // names its class, so none needs a look-up in the virtual table.
     template <class TLow, class THigh>
-    void DecodeAudioOf(int nBound, int nSblimit);
+    void DecodeLayer1(TLow* pLow, THigh* pHigh, int nBound, int nSblimit);
+    template <class TLow, class THigh>
+    void DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSblimit);
+    template <class TLow, class THigh>
+    void ReadScalefactorsOf(TLow* pLow, THigh* pHigh, int nBound, int nSblimit);
+    // Runs the filters over the slot just stored and hands it to the sink.
+    void Synthesize(bool bSecond);
 
     int m_nLayer = 0;
     int m_nInitialMode = 0;
@@ -77,20 +94,19 @@ class CAudioDecoder {
     std::atomic<float> m_fPlayingTime{0.0f};
     int m_nChannelSelector = 0;
     std::string m_strFileName;
-    SinkFactory m_fnMakeSink;
+    CHooks m_Hooks;
     CBitStream m_Stream;
     CFrameHeader m_Header;
     CCrc16* m_pCrc = nullptr;
+    std::unique_ptr<CSubbandSet> m_pSubbandSet;
     CSubbandDecoder* m_pSubbands[32] = {};
     int m_nSubbands = 0;
-    // What CreateSubbands made: the layer, whether the frame is single
+    // What SelectSubbands chose for: the layer, whether the frame is single
     // channel, and the first subband of the joint class.
     int m_nSubbandLayer = 0;
     bool m_bSubbandSingle = false;
-    int m_nSubbandBound = 0;
+    int m_nSubbandBound = -1;
     std::unique_ptr<CSynthesisFilter> m_pFilter0;
     std::unique_ptr<CSynthesisFilter> m_pFilter1;
     std::unique_ptr<CAudioSink> m_pSink;
-    // The subband decoders of a frame live here rather than on the heap.
-    alignas(std::max_align_t) unsigned char m_bSubbandStorage[32][kSubbandBytes];
 };

@@ -1,9 +1,13 @@
-// The stream file: header words and bytes for the frame search, one frame's
+// The stream: header words and bytes for the frame search, one frame's
 // payload at a time, and bit fields of up to 16 bits from that payload.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "decoder/byte_source.h"
+#include "platform/caller_hooks.h"
 
 class CBitStream {
   public:
@@ -11,19 +15,31 @@ class CBitStream {
     // is 1724 bytes; the buffer holds a little more.
     static constexpr uint32_t kBufferBytes = 1732;
 
-    // Opens the file and looks at its start; every failure is told as a
-    // warning and leaves an object whose reads all fail.
-    explicit CBitStream(const char* pszFileName);
+    // Reads from the source and looks at its start; strName names the stream
+    // in warnings. A null source (one that could not be opened) leaves an
+    // object whose reads all fail.
+    CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
+               WarningReporter fnReport = {});
+    // Opens the file at pszFileName; a failure is told as a warning.
+    explicit CBitStream(const char* pszFileName, WarningReporter fnReport = {});
     ~CBitStream();
     CBitStream(const CBitStream&) = delete;
     CBitStream& operator=(const CBitStream&) = delete;
 
-    bool IsOpen() const { return m_pFile != nullptr; }
+    bool IsOpen() const { return m_pSource != nullptr; }
+    // Whether the stream can be moved (SeekPercent) and its length is known.
+    bool CanSeek() const { return m_pSource != nullptr && m_pSource->CanSeek(); }
 
     // The next four bytes as a big-endian word; 0 when fewer are left.
     int ReadWord(uint32_t& dwWord);
     // The next byte, 0..255, or -1 at the end.
-    int ReadByte();
+    int ReadByte() {
+        if (m_nInPos < m_nInEnd && m_nPosition < m_nAudioEnd) {
+            ++m_nPosition;
+            return m_bIn[m_nInPos++];
+        }
+        return ReadByteSlow();
+    }
     // Loads the next nBytes bytes as the frame payload and puts the cursor on
     // its first bit; 0 when they are not all there.
     int LoadFrame(uint32_t nBytes);
@@ -52,34 +68,48 @@ class CBitStream {
         m_nBitOffset = 0;
     }
 
-    // Moves the file to nPercent (0..100) of its length and puts the cursor
+    // Moves the stream to nPercent (0..100) of its length and puts the cursor
     // back on the payload's first bit; 0 (with a warning) when the move fails.
     int SeekPercent(int nPercent);
 
-    // Byte offset of the next read in the file.
+    // Byte offset of the next read in the stream.
     int64_t Position() const { return m_nPosition; }
-    // Byte length of the file; 0 when it could not be taken.
-    int64_t Length() const { return m_nFileLength; }
-    // Bytes that can hold audio: the file less a leading ID3v2 tag and a
-    // trailing ID3v1 block.
-    int64_t AudioBytes() const { return m_nAudioEnd - m_nAudioStart; }
-    // Whole percent of the file's bytes read, truncated; 0 for an empty file.
+    // Byte length of the stream; 0 when it is not known.
+    int64_t Length() const { return m_nLength; }
+    // Bytes that can hold audio: the stream less a leading ID3v2 tag and a
+    // trailing ID3v1 block; 0 when the length is not known.
+    int64_t AudioBytes() const { return m_nLength > 0 ? m_nAudioEnd - m_nAudioStart : 0; }
+    // Whole percent of the stream's bytes read, truncated; 0 for an empty or
+    // unknown length.
     int PositionPercent() const;
 
   private:
-    void Open(const char* pszFileName);
+    void LookAtStart();
     void FindTags();
     int SeekTo(int64_t nOffset);
+    // Refills the input buffer; false at the end of the source.
+    bool Fill();
+    int ReadByteSlow();
+    // Copies the next nBytes into pTarget; false when fewer are left.
+    bool ReadBytes(uint8_t* pTarget, std::size_t nBytes);
+    void Warn(const std::string& strText) const { ReportWarning(m_fnReport, strText); }
 
-    std::FILE* m_pFile = nullptr;
+    std::unique_ptr<CByteSource> m_pSource;
+    std::string m_strName;
+    WarningReporter m_fnReport;
     // Two spare words after the payload: a cursor standing exactly at the end
     // of a full buffer still reads inside it, and so does the word after it.
     uint32_t m_dwBuffer[kBufferBytes / 4 + 2] = {};
     uint32_t m_nLoaded = 0;
     uint32_t m_nWord = 0;
     uint32_t m_nBitOffset = 0;
-    int64_t m_nFileLength = 0;
+    int64_t m_nLength = 0;
     int64_t m_nPosition = 0;
     int64_t m_nAudioStart = 0;
-    int64_t m_nAudioEnd = 0;
+    int64_t m_nAudioEnd = INT64_MAX;
+    // Bytes read from the source and not yet handed out.
+    static constexpr std::size_t kInputBytes = 64 * 1024;
+    std::unique_ptr<uint8_t[]> m_bIn;
+    std::size_t m_nInPos = 0;
+    std::size_t m_nInEnd = 0;
 };

@@ -1,8 +1,6 @@
 // Once-per-run decoder warnings.
 #include "decoder/decoder_warnings.h"
 
-#include "player/message_stream.h"
-
 namespace {
 
 const char* const kWarningTexts[] = {
@@ -18,6 +16,5 @@ void CDecoderWarnings::Show(EDecoderWarning eWarning) {
         return;
     }
     m_nShown |= 1u << eWarning;
-    g_MessageStream << kWarningTexts[eWarning];
-    ShowMessage(MSG_WARNING);
+    ReportWarning(m_fnReport, kWarningTexts[eWarning]);
 }

@@ -2,6 +2,8 @@
 // run through a file so that a broken stream cannot flood the user.
 #pragma once
 
+#include "platform/caller_hooks.h"
+
 enum EDecoderWarning {
     WARN_ILLEGAL_ALLOCATION,
     WARN_MODE_SWITCH,
@@ -10,10 +12,12 @@ enum EDecoderWarning {
 
 class CDecoderWarnings {
   public:
+    void SetReporter(WarningReporter fnReport) { m_fnReport = std::move(fnReport); }
     // Shows the warning unless this run has shown it already.
     void Show(EDecoderWarning eWarning);
     bool WasShown(EDecoderWarning eWarning) const { return (m_nShown & (1u << eWarning)) != 0; }
 
   private:
     unsigned m_nShown = 0;
+    WarningReporter m_fnReport;
 };

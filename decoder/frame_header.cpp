@@ -5,7 +5,7 @@
 
 #include "decoder/bit_stream.h"
 #include "decoder/crc16.h"
-#include "player/control_block.h"
+#include "decoder/layer2_tables.h"
 
 namespace {
 
@@ -20,9 +20,6 @@ constexpr int kBitrates[2][16] = {
 
 constexpr int kSampleFrequencies[4] = {44100, 48000, 32000, 0};
 
-constexpr int kSingleChannel = 3;
-constexpr int kJointStereo = 1;
-
 // Bytes of a frame search between two looks at a stop request.
 constexpr uint32_t kStopCheckBytes = 64 * 1024;
 
@@ -32,8 +29,15 @@ bool IsSync(uint32_t dwWord) {
 
 }  // namespace
 
+CFrameHeader::CFrameHeader() : m_pLayer2Table(&Layer2TableOf(*this)) {}
+
 CFrameHeader::~CFrameHeader() {
     delete m_pCrc;
+}
+
+void CFrameHeader::SetCaller(StopRequest fnStop, WarningReporter fnReport) {
+    m_fnStop = std::move(fnStop);
+    m_Warnings.SetReporter(std::move(fnReport));
 }
 
 void CFrameHeader::ParseWord(uint32_t dwHeader) {
@@ -45,9 +49,10 @@ void CFrameHeader::ParseWord(uint32_t dwHeader) {
     m_nPaddingBit = static_cast<int>((dwHeader >> 9) & 1);
     m_nMode = static_cast<int>((dwHeader >> 6) & 3);
     m_nModeExtension = static_cast<int>((dwHeader >> 4) & 3);
-    m_nBound = m_nMode == kJointStereo ? 4 * (m_nModeExtension + 1) : 0;
+    m_nBound = m_nMode == MODE_JOINT_STEREO ? 4 * (m_nModeExtension + 1) : 0;
     m_nCopyright = static_cast<int>((dwHeader >> 3) & 1);
     m_nOriginal = static_cast<int>((dwHeader >> 2) & 1);
+    m_pLayer2Table = &Layer2TableOf(*this);
     m_nSblimit = ComputeSblimit();
     if (m_nBound > m_nSblimit) {
         m_nBound = m_nSblimit;
@@ -75,7 +80,7 @@ CFrameHeader::EVerdict CFrameHeader::Judge() const {
     if (m_nLayer == 2) {
         const int nIndex = m_nBitrateIndex;
         const bool bLow = nIndex == 1 || nIndex == 2 || nIndex == 3 || nIndex == 5;
-        if ((bLow && m_nMode != kSingleChannel) || (nIndex >= 11 && m_nMode == kSingleChannel)) {
+        if ((bLow && !IsSingleChannel()) || (nIndex >= 11 && IsSingleChannel())) {
             return kSkip;
         }
     }
@@ -83,23 +88,7 @@ CFrameHeader::EVerdict CFrameHeader::Judge() const {
 }
 
 int CFrameHeader::ComputeSblimit() const {
-    if (m_nLayer == 1) {
-        return 32;
-    }
-    if (m_nIdBit == 0) {
-        return 30;
-    }
-    int nPerChannel = m_nBitrateIndex;
-    if (m_nMode != kSingleChannel) {
-        nPerChannel = m_nBitrateIndex == 4 ? 1 : m_nBitrateIndex - 4;
-    }
-    if (nPerChannel == 1 || nPerChannel == 2) {
-        return m_nSampleFrequencyIndex == 2 ? 12 : 8;
-    }
-    if (m_nSampleFrequencyIndex == 1 || (nPerChannel >= 3 && nPerChannel <= 5)) {
-        return 27;
-    }
-    return 30;
+    return m_nLayer == 1 ? 32 : m_pLayer2Table->nSblimit;
 }
 
 int CFrameHeader::SampleFrequency() const {
@@ -141,7 +130,7 @@ int CFrameHeader::Scan(CBitStream& stream) {
             }
             if (++nSinceCheck == kStopCheckBytes) {
                 nSinceCheck = 0;
-                if (g_nPlayState.load(std::memory_order_relaxed) == PLAY_STOPPING) {
+                if (IsStopRequested(m_fnStop)) {
                     return 0;
                 }
             }

@@ -5,16 +5,30 @@
 #include <cstdint>
 
 #include "decoder/decoder_warnings.h"
+#include "platform/caller_hooks.h"
 
 class CBitStream;
 class CCrc16;
+struct CLayer2Table;
+
+// The channel modes as the header codes them.
+enum EChannelMode : int {
+    MODE_STEREO = 0,
+    MODE_JOINT_STEREO = 1,
+    MODE_DUAL_CHANNEL = 2,
+    MODE_SINGLE_CHANNEL = 3,
+};
 
 class CFrameHeader {
   public:
-    CFrameHeader() = default;
+    CFrameHeader();
     ~CFrameHeader();
     CFrameHeader(const CFrameHeader&) = delete;
     CFrameHeader& operator=(const CFrameHeader&) = delete;
+
+    // The search through bytes that hold no frame gives up once fnStop says
+    // so; warnings go to fnReport.
+    void SetCaller(StopRequest fnStop, WarningReporter fnReport);
 
     // Finds the next frame, parses its header and loads its payload. 1 when a
     // frame is ready with the cursor after its CRC word; ppCrc then names the
@@ -50,6 +64,8 @@ class CFrameHeader {
     int ModeExtension() const { return m_nModeExtension; }
     int Mode() const { return m_nMode; }
     int Sblimit() const { return m_nSblimit; }
+    // The Layer II allocation table of the frame (any header has one).
+    const CLayer2Table& Layer2Table() const { return *m_pLayer2Table; }
     int Bound() const { return m_nBound; }
     int Copyright() const { return m_nCopyright; }
     int Original() const { return m_nOriginal; }
@@ -57,6 +73,9 @@ class CFrameHeader {
     int SampleFrequencyIndex() const { return m_nSampleFrequencyIndex; }
     // 44100, 48000 or 32000; 0 for the reserved index.
     int SampleFrequency() const;
+    // Samples per channel in one frame: 384 for Layer I, 1152 for Layer II.
+    int SamplesPerFrame() const { return m_nLayer == 1 ? 384 : 1152; }
+    bool IsSingleChannel() const { return m_nMode == MODE_SINGLE_CHANNEL; }
     uint16_t CrcWord() const { return m_wCrcWord; }
 
     // The warnings of this run through the file.
@@ -75,6 +94,7 @@ class CFrameHeader {
     int m_nModeExtension = 0;
     int m_nMode = 0;
     int m_nSblimit = 0;
+    const CLayer2Table* m_pLayer2Table = nullptr;
     int m_nBound = 0;
     int m_nCopyright = 0;
     int m_nOriginal = 0;
@@ -87,4 +107,5 @@ class CFrameHeader {
     int m_bSearchFirst = 0;
     std::atomic<uint32_t> m_dwFrameWord{0};
     CDecoderWarnings m_Warnings;
+    StopRequest m_fnStop;
 };

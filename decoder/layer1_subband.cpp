@@ -12,7 +12,6 @@
 namespace {
 
 constexpr int kIllegalAllocation = 15;
-constexpr int kSlotsPerFrame = 12;
 
 // Allocations 0 and 15 carry no sound: both constants are 0 there.
 constexpr std::array<float, 16> MakeFactors() {
@@ -49,14 +48,6 @@ void CLayer1Subband::SetAllocation(int nAllocation) {
     }
 }
 
-int CLayer1Subband::CountSample() {
-    if (++m_nSampleCount < kSlotsPerFrame) {
-        return 0;
-    }
-    m_nSampleCount = 0;
-    return 1;
-}
-
 void CLayer1Subband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
     const auto nAllocation = static_cast<int>(stream.GetBits(4));
     if (nAllocation == kIllegalAllocation) {
@@ -74,11 +65,10 @@ void CLayer1Subband::ReadScalefactors(CBitStream& stream, const CFrameHeader&) {
     }
 }
 
-int CLayer1Subband::ReadSamples(CBitStream& stream) {
+void CLayer1Subband::ReadSamples(CBitStream& stream) {
     if (m_nAllocation != 0) {
         m_fSample = static_cast<float>(stream.GetBits(m_nCodeWidth));
     }
-    return CountSample();
 }
 
 void CLayer1JointSubband::ReadScalefactors(CBitStream& stream, const CFrameHeader&) {
@@ -114,10 +104,9 @@ void CLayer1StereoSubband::ReadScalefactors(CBitStream& stream, const CFrameHead
     }
 }
 
-int CLayer1StereoSubband::ReadSamples(CBitStream& stream) {
-    const int nLast = CLayer1Subband::ReadSamples(stream);
+void CLayer1StereoSubband::ReadSamples(CBitStream& stream) {
+    CLayer1Subband::ReadSamples(stream);
     if (m_nAllocation1 != 0) {
         m_fSample1 = static_cast<float>(stream.GetBits(m_nCodeWidth1));
     }
-    return nLast;
 }

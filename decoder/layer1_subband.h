@@ -7,26 +7,24 @@
 
 class CLayer1Subband : public CSubbandDecoder {
   public:
-    explicit CLayer1Subband(int nSubband) : m_nSubband(nSubband) {}
+    explicit CLayer1Subband(int nSubband = 0) : m_nSubband(nSubband) {}
 
     void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
-    int ReadSamples(CBitStream& stream) override;
-    int OutputSample(int, CSynthesisFilter* pFilter0, CSynthesisFilter*) override {
+    // Reads the sample of the next time slot (a frame has twelve).
+    void ReadSamples(CBitStream& stream);
+    // Stores it into entry sb of the filters' input.
+    void OutputSample(int, CSynthesisFilter* pFilter0, CSynthesisFilter*) {
         if (m_nAllocation != 0) {
             pFilter0->m_fInput[m_nSubband] = (m_fSample * m_fFactor + m_fOffset) * m_fScalefactor;
         }
-        return 1;
     }
 
   protected:
     // Sets up the code width, factor and offset of allocation nAllocation.
     void SetAllocation(int nAllocation);
-    // Counts the time slot; 1 on the twelfth.
-    int CountSample();
 
     int m_nSubband;
-    int m_nSampleCount = 0;
     int m_nAllocation = 0;
     float m_fScalefactor = 0.0f;
     int m_nCodeWidth = 0;
@@ -40,8 +38,7 @@ class CLayer1JointSubband : public CLayer1Subband {
     using CLayer1Subband::CLayer1Subband;
 
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
-    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                     CSynthesisFilter* pFilter1) override {
+    void OutputSample(int nChannels, CSynthesisFilter* pFilter0, CSynthesisFilter* pFilter1) {
         if (m_nAllocation != 0) {
             m_fSample = m_fSample * m_fFactor + m_fOffset;
             pFilter0->m_fInput[m_nSubband] = m_fSample * m_fScalefactor;
@@ -49,7 +46,6 @@ class CLayer1JointSubband : public CLayer1Subband {
                 pFilter1->m_fInput[m_nSubband] = m_fSample * m_fScalefactor1;
             }
         }
-        return 1;
     }
 
   private:
@@ -62,15 +58,13 @@ class CLayer1StereoSubband : public CLayer1Subband {
 
     void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
-    int ReadSamples(CBitStream& stream) override;
-    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                     CSynthesisFilter* pFilter1) override {
+    void ReadSamples(CBitStream& stream);
+    void OutputSample(int nChannels, CSynthesisFilter* pFilter0, CSynthesisFilter* pFilter1) {
         CLayer1Subband::OutputSample(nChannels, pFilter0, pFilter1);
         if (m_nAllocation1 != 0 && nChannels == 0) {
             pFilter1->m_fInput[m_nSubband] =
                 (m_fSample1 * m_fFactor1 + m_fOffset1) * m_fScalefactor1;
         }
-        return 1;
     }
 
   private:

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr int kGranulesPerFrame = 12;
-
 void ReadScfsiOf(CLayer2Channel& channel, CBitStream& stream) {
     if (channel.nAllocation != 0) {
         channel.nScfsi = static_cast<int>(stream.GetBits(2));
@@ -89,16 +87,11 @@ void ReadGranule(CLayer2Channel& channel, CBitStream& stream, int nPart,
 }  // namespace
 
 int CLayer2Subband::AllocationBitsOf(const CFrameHeader& header, int nSubband) {
-    return AllocationBits(BitrateIndexPerChannel(header.BitrateIndex(), header.Mode()), nSubband);
+    return header.Layer2Table().nAllocationBits[nSubband];
 }
 
 const CQuantClass* CLayer2Subband::RowOf(const CFrameHeader& header, int nSubband) {
-    return QuantClassRow(BitrateIndexPerChannel(header.BitrateIndex(), header.Mode()), nSubband);
-}
-
-int CLayer2Subband::CountGranule() {
-    m_nSample = 0;
-    return ++m_nGranule >= kGranulesPerFrame ? 1 : 0;
+    return header.Layer2Table().pRows[nSubband];
 }
 
 void CLayer2Subband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
@@ -123,10 +116,8 @@ void CLayer2Subband::ReadScalefactors(CBitStream& stream, const CFrameHeader& he
     }
 }
 
-int CLayer2Subband::ReadSamples(CBitStream& stream) {
-    const int nLast = CountGranule();
-    ReadGranule(m_Channel0, stream, Part());
-    return nLast;
+void CLayer2Subband::ReadSamples(CBitStream& stream, int nPart) {
+    ReadGranule(m_Channel0, stream, nPart);
 }
 
 void CLayer2JointSubband::ReadScfsi(CBitStream& stream, CCrc16* pCrc) {
@@ -149,10 +140,8 @@ void CLayer2JointSubband::ReadScalefactors(CBitStream& stream, const CFrameHeade
     }
 }
 
-int CLayer2JointSubband::ReadSamples(CBitStream& stream) {
-    const int nLast = CountGranule();
-    ReadGranule(m_Channel0, stream, Part(), m_fScalefactor1, m_fOutput1);
-    return nLast;
+void CLayer2JointSubband::ReadSamples(CBitStream& stream, int nPart) {
+    ReadGranule(m_Channel0, stream, nPart, m_fScalefactor1, m_fOutput1);
 }
 
 void CLayer2StereoSubband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
@@ -181,10 +170,7 @@ void CLayer2StereoSubband::ReadScalefactors(CBitStream& stream, const CFrameHead
     }
 }
 
-int CLayer2StereoSubband::ReadSamples(CBitStream& stream) {
-    const int nLast = CountGranule();
-    const int nPart = Part();
+void CLayer2StereoSubband::ReadSamples(CBitStream& stream, int nPart) {
     ReadGranule(m_Channel0, stream, nPart);
     ReadGranule(m_Channel1, stream, nPart);
-    return nLast;
 }

@@ -22,16 +22,18 @@ struct CLayer2Channel {
 // which runs once per time slot, only hands over the next value.
 class CLayer2Subband : public CSubbandDecoder {
   public:
-    explicit CLayer2Subband(int nSubband) : m_nSubband(nSubband) {}
+    explicit CLayer2Subband(int nSubband = 0) : m_nSubband(nSubband) {}
 
     void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
-    int ReadSamples(CBitStream& stream) override;
-    int OutputSample(int, CSynthesisFilter* pFilter0, CSynthesisFilter*) override {
+    // Reads the next granule (a frame has twelve) of scalefactor set nPart.
+    void ReadSamples(CBitStream& stream, int nPart);
+    // Stores sample nSample (0..2) of the granule into entry sb of the
+    // filters' input.
+    void OutputSample(int nSample, int, CSynthesisFilter* pFilter0, CSynthesisFilter*) {
         if (m_Channel0.nAllocation != 0) {
-            pFilter0->m_fInput[m_nSubband] = m_Channel0.fOutput[m_nSample];
+            pFilter0->m_fInput[m_nSubband] = m_Channel0.fOutput[nSample];
         }
-        return CountSample();
     }
     virtual void ReadScfsi(CBitStream& stream, CCrc16* pCrc);
 
@@ -39,17 +41,9 @@ class CLayer2Subband : public CSubbandDecoder {
     // The allocation width and class row of this subband in this frame.
     static int AllocationBitsOf(const CFrameHeader& header, int nSubband);
     static const CQuantClass* RowOf(const CFrameHeader& header, int nSubband);
-    // Counts the granule; 1 on the twelfth.
-    int CountGranule();
-    // Counts the sample of the granule; 1 on the third.
-    int CountSample() { return ++m_nSample >= 3 ? 1 : 0; }
-    // The scalefactor set (0..2) of the granule just read.
-    int Part() const { return m_nGranule <= 4 ? 0 : m_nGranule <= 8 ? 1 : 2; }
 
     int m_nSubband;
     CLayer2Channel m_Channel0;
-    int m_nGranule = 0;
-    int m_nSample = 0;
 };
 
 class CLayer2JointSubband : public CLayer2Subband {
@@ -57,16 +51,15 @@ class CLayer2JointSubband : public CLayer2Subband {
     using CLayer2Subband::CLayer2Subband;
 
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
-    int ReadSamples(CBitStream& stream) override;
-    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                     CSynthesisFilter* pFilter1) override {
+    void ReadSamples(CBitStream& stream, int nPart);
+    void OutputSample(int nSample, int nChannels, CSynthesisFilter* pFilter0,
+                      CSynthesisFilter* pFilter1) {
         if (m_Channel0.nAllocation != 0) {
-            pFilter0->m_fInput[m_nSubband] = m_Channel0.fOutput[m_nSample];
+            pFilter0->m_fInput[m_nSubband] = m_Channel0.fOutput[nSample];
             if (nChannels == 0) {
-                pFilter1->m_fInput[m_nSubband] = m_fOutput1[m_nSample];
+                pFilter1->m_fInput[m_nSubband] = m_fOutput1[nSample];
             }
         }
-        return CountSample();
     }
     void ReadScfsi(CBitStream& stream, CCrc16* pCrc) override;
 
@@ -83,16 +76,15 @@ class CLayer2StereoSubband : public CLayer2Subband {
 
     void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
-    int ReadSamples(CBitStream& stream) override;
-    int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                     CSynthesisFilter* pFilter1) override {
+    void ReadSamples(CBitStream& stream, int nPart);
+    void OutputSample(int nSample, int nChannels, CSynthesisFilter* pFilter0,
+                      CSynthesisFilter* pFilter1) {
         if (m_Channel0.nAllocation != 0) {
-            pFilter0->m_fInput[m_nSubband] = m_Channel0.fOutput[m_nSample];
+            pFilter0->m_fInput[m_nSubband] = m_Channel0.fOutput[nSample];
         }
         if (m_Channel1.nAllocation != 0 && nChannels == 0) {
-            pFilter1->m_fInput[m_nSubband] = m_Channel1.fOutput[m_nSample];
+            pFilter1->m_fInput[m_nSubband] = m_Channel1.fOutput[nSample];
         }
-        return CountSample();
     }
     void ReadScfsi(CBitStream& stream, CCrc16* pCrc) override;
 

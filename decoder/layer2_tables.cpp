@@ -3,6 +3,8 @@
 
 #include <array>
 
+#include "decoder/frame_header.h"
+
 namespace {
 
 template <int N>
@@ -87,39 +89,52 @@ constexpr std::array<CQuantClass, 8> kRowC = MakeRow(kLevelsC);
 constexpr std::array<CQuantClass, 4> kRowD = MakeRow(kLevelsD);
 constexpr std::array<CQuantClass, 16> kRowE = MakeRow(kLevelsE);
 
-bool IsLowRate(int nPerChannel) {
-    return nPerChannel == 1 || nPerChannel == 2;
+// The tables of the standard: subbands up to nSblimit, allocation widths and
+// class rows by subband ranges.
+constexpr CLayer2Table MakeHighRateTable(int nSblimit) {
+    CLayer2Table table{};
+    table.nSblimit = nSblimit;
+    for (int sb = 0; sb < 32; ++sb) {
+        table.nAllocationBits[sb] = sb < 11 ? 4 : sb < 23 ? 3 : 2;
+        table.pRows[sb] = sb < 3    ? kRowA.data()
+                          : sb < 11 ? kRowB.data()
+                          : sb < 23 ? kRowC.data()
+                                    : kRowD.data();
+    }
+    return table;
 }
+
+constexpr CLayer2Table MakeLowRateTable(int nSblimit) {
+    CLayer2Table table{};
+    table.nSblimit = nSblimit;
+    for (int sb = 0; sb < 32; ++sb) {
+        table.nAllocationBits[sb] = sb < 2 ? 4 : 3;
+        table.pRows[sb] = kRowE.data();
+    }
+    return table;
+}
+
+constexpr CLayer2Table kTable27 = MakeHighRateTable(27);
+constexpr CLayer2Table kTable30 = MakeHighRateTable(30);
+constexpr CLayer2Table kTable8 = MakeLowRateTable(8);
+constexpr CLayer2Table kTable12 = MakeLowRateTable(12);
 
 }  // namespace
 
-int BitrateIndexPerChannel(int nBitrateIndex, int nMode) {
-    constexpr int kSingleChannel = 3;
-    if (nMode == kSingleChannel) {
-        return nBitrateIndex;
+const CLayer2Table& Layer2TableOf(const CFrameHeader& header) {
+    constexpr int kFrequency48 = 1;
+    constexpr int kFrequency32 = 2;
+    const int nChannels = header.IsSingleChannel() ? 1 : 2;
+    const int nPerChannel = header.Bitrate() / nChannels;
+    const int nFrequency = header.SampleFrequencyIndex();
+    if (header.IdBit() == 0) {
+        return kTable30;
     }
-    return nBitrateIndex == 4 ? 1 : nBitrateIndex - 4;
-}
-
-int AllocationBits(int nPerChannel, int nSubband) {
-    if (IsLowRate(nPerChannel)) {
-        return nSubband < 2 ? 4 : 3;
+    if (nPerChannel > 0 && nPerChannel <= 48000) {
+        return nFrequency == kFrequency32 ? kTable12 : kTable8;
     }
-    return nSubband < 11 ? 4 : nSubband < 23 ? 3 : 2;
-}
-
-const CQuantClass* QuantClassRow(int nPerChannel, int nSubband) {
-    if (IsLowRate(nPerChannel)) {
-        return kRowE.data();
+    if (nFrequency == kFrequency48 || (nPerChannel > 0 && nPerChannel <= 80000)) {
+        return kTable27;
     }
-    if (nSubband < 3) {
-        return kRowA.data();
-    }
-    if (nSubband < 11) {
-        return kRowB.data();
-    }
-    if (nSubband < 23) {
-        return kRowC.data();
-    }
-    return kRowD.data();
+    return kTable30;
 }

@@ -3,6 +3,10 @@
 // classes.
 #pragma once
 
+#include <cstdint>
+
+class CFrameHeader;
+
 struct CQuantClass {
     // Bits of one sample code, or of one grouped code of three samples.
     int nCodeWidth;
@@ -16,11 +20,15 @@ struct CQuantClass {
     float fD;
 };
 
-// Bits of one allocation code of subband nSubband at bitrate index per
-// channel nPerChannel.
-int AllocationBits(int nPerChannel, int nSubband);
-// The class row of subband nSubband, indexed by the allocation code; it has an
-// entry for every code that AllocationBits bits can express.
-const CQuantClass* QuantClassRow(int nPerChannel, int nSubband);
-// The bitrate index per channel that selects the allocation tables.
-int BitrateIndexPerChannel(int nBitrateIndex, int nMode);
+// The allocation table of a Layer II frame: how many subbands carry data,
+// the width of each one's allocation code, and the class row that the code
+// indexes (with an entry for every code the width can express).
+struct CLayer2Table {
+    int nSblimit;
+    uint8_t nAllocationBits[32];
+    const CQuantClass* pRows[32];
+};
+
+// The table that the frame's version, sampling frequency and bitrate per
+// channel select. Any header gives a table, usable or not.
+const CLayer2Table& Layer2TableOf(const CFrameHeader& header);

@@ -5,7 +5,6 @@
 class CBitStream;
 class CCrc16;
 class CFrameHeader;
-class CSynthesisFilter;
 
 class CSubbandDecoder {
   public:
@@ -15,11 +14,8 @@ class CSubbandDecoder {
     virtual void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) = 0;
     // Reads the scalefactors of the coded channels and sets up requantisation.
     virtual void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) = 0;
-    // Reads the next sample group; 1 when it was the frame's last.
-    virtual int ReadSamples(CBitStream& stream) = 0;
-    // Stores the next sample of the group into entry sb of the filters' input:
-    // nChannels 0 for both channels, 1 for channel 0 only (pFilter1 may then
-    // be null). 1 when the group has been output completely.
-    virtual int OutputSample(int nChannels, CSynthesisFilter* pFilter0,
-                             CSynthesisFilter* pFilter1) = 0;
+    // The sample loop is the driver's: it calls each class's ReadSamples and
+    // OutputSample by name, as many times as the layer has groups and
+    // samples, with nChannels 0 for both channels and 1 for channel 0 only
+    // (pFilter1 may then be null).
 };

@@ -4,10 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "decoder/frame_header.h"
 #include "platform/worker_thread.h"
-#include "player/control_block.h"
-#include "player/message_stream.h"
 
 namespace {
 
@@ -17,21 +14,18 @@ constexpr int kPrimingRetries = 3;
 constexpr int kRetries = 50;
 constexpr int kCloseRetries = 3;
 
-constexpr uint32_t kSampleRates[] = {44100, 48000, 32000};
-
 bool IsStillHeld(int nResult) {
     return nResult == WAVERR_STILLPLAYING || nResult == MMSYSERR_HANDLEBUSY;
 }
 
 }  // namespace
 
-CWaveOutput::CWaveOutput(int16_t nChannels, const CFrameHeader& header)
-    : CWaveOutput(nChannels, header.Layer(), header.SampleFrequencyIndex()) {}
-
-CWaveOutput::CWaveOutput(int16_t nChannels, int nLayer, int nSampleFrequencyIndex) {
-    m_nChannels = nChannels >= 2 ? 2 : 1;
-    m_nSamplesPerFrame = nLayer == 1 ? 384 : 1152;
-    m_bSmooth = g_bSmoothPlay.load() != 0;
+CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRequest fnStop,
+                         WarningReporter fnReport)
+    : m_fnStop(std::move(fnStop)), m_fnReport(std::move(fnReport)) {
+    m_nChannels = streamFormat.nChannels >= 2 ? 2 : 1;
+    m_nSamplesPerFrame = streamFormat.nSamplesPerFrame == 384 ? 384 : 1152;
+    m_bSmooth = bSmooth;
     m_nBufferSize =
         static_cast<uint32_t>(m_nSamplesPerFrame * m_nChannels * 2 * m_nFramesPerBuffer);
     if (m_bSmooth) {
@@ -40,8 +34,8 @@ CWaveOutput::CWaveOutput(int16_t nChannels, int nLayer, int nSampleFrequencyInde
 
     CWaveFormat format;
     format.nChannels = static_cast<uint16_t>(m_nChannels);
-    const bool bKnownRate = nSampleFrequencyIndex >= 0 && nSampleFrequencyIndex < 3;
-    format.nSamplesPerSec = kSampleRates[bKnownRate ? nSampleFrequencyIndex : 0];
+    format.nSamplesPerSec =
+        static_cast<uint32_t>(streamFormat.nSampleRate > 0 ? streamFormat.nSampleRate : 44100);
     if (m_bSmooth) {
         format.nSamplesPerSec /= 2;
     }
@@ -49,13 +43,12 @@ CWaveOutput::CWaveOutput(int16_t nChannels, int nLayer, int nSampleFrequencyInde
 
     m_pDevice = CreateDefaultWaveDevice();
     if (m_pDevice != nullptr && m_pDevice->QueryFormat(format) != MMSYSERR_NOERROR) {
-        g_MessageStream << "PCM waveformt not supported!";
-        ShowMessage(MSG_WARNING);
+        ReportWarning(m_fnReport, "PCM waveformt not supported!");
     }
     if (m_pDevice == nullptr || m_pDevice->Open(format) != MMSYSERR_NOERROR) {
-        g_MessageStream << "Wave device open failed! Check if it is being used by another "
-                           "application!";
-        ShowMessage(MSG_WARNING);
+        ReportWarning(m_fnReport,
+                      "Wave device open failed! Check if it is being used by another "
+                      "application!");
         // Never used again: decoding then runs unpaced and nothing plays.
         m_pDevice.reset();
     }
@@ -68,7 +61,7 @@ CWaveOutput::CWaveOutput(int16_t nChannels, int nLayer, int nSampleFrequencyInde
 
 CWaveOutput::~CWaveOutput() {
     if (m_pDevice != nullptr) {
-        if (!m_bStopped && g_nPlayState.load() != PLAY_STOPPING) {
+        if (!m_bStopped && !IsStopRequested(m_fnStop)) {
             PlayOut();
         }
         // Failures here are retried a few times, but never waited on longer.
@@ -105,7 +98,7 @@ int CWaveOutput::CallDevice(FnCall fnCall, int nRetries, const CWaveHeader* pAwa
         if (nResult != MMSYSERR_HANDLEBUSY && !bStillPlaying) {
             break;
         }
-        if (g_nPlayState.load() == PLAY_STOPPING) {
+        if (IsStopRequested(m_fnStop)) {
             return kGaveUp;
         }
         int nSteps = 1;
@@ -115,7 +108,7 @@ int CWaveOutput::CallDevice(FnCall fnCall, int nRetries, const CWaveHeader* pAwa
         }
         CWorkerThread::Sleep(nSteps * kPollMs);
         // A stop wakes the sleep, which may have been the last one.
-        if (g_nPlayState.load() == PLAY_STOPPING) {
+        if (IsStopRequested(m_fnStop)) {
             return kGaveUp;
         }
         i += nSteps;

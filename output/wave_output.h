@@ -8,10 +8,9 @@
 #include <memory>
 #include <vector>
 
+#include "platform/caller_hooks.h"
 #include "platform/wave_device.h"
 #include "synth/audio_sink.h"
-
-class CFrameHeader;
 
 // One buffer of the ring: the header record that the device sees, with the
 // data block it owns.
@@ -22,11 +21,11 @@ struct CWaveBuffer {
 
 class CWaveOutput : public CAudioSink {
   public:
-    // Opens the device for the format of the stream's first frame.
-    CWaveOutput(int16_t nChannels, const CFrameHeader& header);
-    // nLayer 1 means Layer I (384 samples per frame), anything else Layer II;
-    // nSampleFrequencyIndex 0, 1, 2 is 44100, 48000, 32000 Hz.
-    CWaveOutput(int16_t nChannels, int nLayer, int nSampleFrequencyIndex);
+    // Opens the default device for the stream's format; with bSmooth the
+    // stream is played at half its rate from half-size buffers. Every wait is
+    // given up once fnStop says so; warnings go to fnReport.
+    CWaveOutput(const CStreamFormat& format, bool bSmooth, StopRequest fnStop,
+                WarningReporter fnReport);
     // Plays out what was written (or cuts it off after a stop), closes, frees.
     ~CWaveOutput() override;
     CWaveOutput(const CWaveOutput&) = delete;
@@ -84,4 +83,6 @@ class CWaveOutput : public CAudioSink {
     // the device gives it back.
     bool m_bDiscarding = false;
     std::vector<std::unique_ptr<CWaveBuffer>> m_held;
+    StopRequest m_fnStop;
+    WarningReporter m_fnReport;
 };

@@ -8,27 +8,35 @@
 #include <cerrno>
 #include <cstring>
 
-std::FILE* OpenFileForReading(const char* pszPath, std::string& strReason) {
+int OpenDescriptorForReading(const char* pszPath, std::string& strReason) {
     // O_NONBLOCK keeps a FIFO without a writer from hanging the open.
     const int fd = open(pszPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         strReason = std::strerror(errno);
-        return nullptr;
+        return -1;
     }
     struct stat info {};
     if (fstat(fd, &info) != 0) {
         strReason = std::strerror(errno);
         close(fd);
-        return nullptr;
+        return -1;
     }
     if (!S_ISREG(info.st_mode)) {
         strReason = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
         close(fd);
-        return nullptr;
+        return -1;
     }
     const int nFlags = fcntl(fd, F_GETFL);
     if (nFlags != -1) {
         (void)fcntl(fd, F_SETFL, nFlags & ~O_NONBLOCK);
+    }
+    return fd;
+}
+
+std::FILE* OpenFileForReading(const char* pszPath, std::string& strReason) {
+    const int fd = OpenDescriptorForReading(pszPath, strReason);
+    if (fd < 0) {
+        return nullptr;
     }
     std::FILE* pFile = fdopen(fd, "rb");
     if (pFile == nullptr) {

@@ -3,6 +3,13 @@
 
 #include <cstdint>
 
+// What a sink is made for: the stream as its first frame describes it.
+struct CStreamFormat {
+    int nChannels = 2;            // 1 or 2
+    int nSampleRate = 44100;      // Hz
+    int nSamplesPerFrame = 1152;  // per channel: 384 for Layer I, 1152 for Layer II
+};
+
 class CAudioSink {
   public:
     virtual ~CAudioSink() = default;

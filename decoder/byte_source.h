@@ -1,0 +1,25 @@
+// Where the decoder's bytes come from: a file, standard input or a pipe, a
+// block of memory, or a demultiplexer over another source.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class CByteSource {
+  public:
+    virtual ~CByteSource() = default;
+
+    // Reads up to nBytes into pBuffer; the count read, 0 at the end of the
+    // source (or after a read error, which ends it too).
+    virtual std::size_t Read(uint8_t* pBuffer, std::size_t nBytes) = 0;
+    // Whether Seek and Size can be used. A source that cannot seek is read
+    // from start to end once.
+    virtual bool CanSeek() const { return false; }
+    // Bytes in the whole source; -1 when unknown.
+    virtual int64_t Size() const { return -1; }
+    // Offset of the next byte Read gives.
+    virtual int64_t Position() const = 0;
+    // Moves to nOffset (0 .. Size()); false when the source cannot seek or the
+    // move failed, the position then being unchanged.
+    virtual bool Seek(int64_t /*nOffset*/) { return false; }
+};

@@ -1,0 +1,67 @@
+// Reading a file descriptor as a byte source.
+#include "decoder/file_source.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "platform/file_access.h"
+
+CFileSource::~CFileSource() {
+    if (m_fd >= 0 && m_bOwned) {
+        close(m_fd);
+    }
+}
+
+bool CFileSource::Open(const char* pszPath, std::string& strReason) {
+    const int fd = OpenDescriptorForReading(pszPath, strReason);
+    if (fd < 0) {
+        return false;
+    }
+    Adopt(fd, true);
+    return true;
+}
+
+void CFileSource::Adopt(int fd, bool bOwned) {
+    m_fd = fd;
+    m_bOwned = bOwned;
+    struct stat info {};
+    const off_t nStart = lseek(fd, 0, SEEK_CUR);
+    m_bCanSeek = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && nStart >= 0;
+    if (m_bCanSeek) {
+        m_nSize = static_cast<int64_t>(info.st_size);
+        m_nPosition = static_cast<int64_t>(nStart);
+    }
+}
+
+std::size_t CFileSource::Read(uint8_t* pBuffer, std::size_t nBytes) {
+    std::size_t nDone = 0;
+    while (m_fd >= 0 && !m_bEnded && nDone < nBytes) {
+        const ssize_t nRead = read(m_fd, pBuffer + nDone, nBytes - nDone);
+        if (nRead < 0 && errno == EINTR) {
+            continue;
+        }
+        if (nRead <= 0) {
+            // An error ends the source as its end does.
+            m_bEnded = true;
+            break;
+        }
+        nDone += static_cast<std::size_t>(nRead);
+        // A regular file gives what it has at once; a short read is its end.
+        if (m_bCanSeek) {
+            break;
+        }
+    }
+    m_nPosition += static_cast<int64_t>(nDone);
+    return nDone;
+}
+
+bool CFileSource::Seek(int64_t nOffset) {
+    if (!m_bCanSeek || nOffset < 0 || lseek(m_fd, static_cast<off_t>(nOffset), SEEK_SET) < 0) {
+        return false;
+    }
+    m_nPosition = nOffset;
+    m_bEnded = false;
+    return true;
+}

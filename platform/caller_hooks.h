@@ -1,0 +1,22 @@
+// What the engine's long-running parts are handed by their caller instead of
+// reaching up for it: whether to stop, and where their warnings go.
+#pragma once
+
+#include <functional>
+#include <string>
+
+// True once the caller wants the work given up; looked at between steps of a
+// long search or wait, never blocking. Empty: never.
+using StopRequest = std::function<bool()>;
+// Takes one whole warning text. Empty: the warning is dropped.
+using WarningReporter = std::function<void(const std::string& strText)>;
+
+inline bool IsStopRequested(const StopRequest& fnStop) {
+    return fnStop && fnStop();
+}
+
+inline void ReportWarning(const WarningReporter& fnReport, const std::string& strText) {
+    if (fnReport) {
+        fnReport(strText);
+    }
+}

@@ -1,0 +1,29 @@
+// The decoder's hooks for playback.
+#include "player/player_hooks.h"
+
+#include <new>
+
+#include "output/wave_output.h"
+#include "player/control_block.h"
+#include "player/message_stream.h"
+
+void ShowWarningText(const std::string& strText) {
+    g_MessageStream << strText;
+    ShowMessage(MSG_WARNING);
+}
+
+bool IsPlaybackStopping() {
+    return g_nPlayState.load(std::memory_order_relaxed) == PLAY_STOPPING;
+}
+
+CAudioDecoder::CHooks MakePlayerDecoderHooks() {
+    CAudioDecoder::CHooks hooks;
+    hooks.fnStopRequested = IsPlaybackStopping;
+    hooks.fnReportWarning = ShowWarningText;
+    // Smooth playback as it is when the stream starts: the output keeps it.
+    hooks.fnMakeSink = [](const CStreamFormat& format) {
+        return std::unique_ptr<CAudioSink>(new (std::nothrow) CWaveOutput(
+            format, g_bSmoothPlay.load() != 0, IsPlaybackStopping, ShowWarningText));
+    };
+    return hooks;
+}

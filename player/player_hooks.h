@@ -1,0 +1,11 @@
+// What the player hands the decoder: the control block's stop, the message
+// stream for warnings, and the wave output as the sink.
+#pragma once
+
+#include "decoder/audio_decoder.h"
+
+// A warning shown to the user through the message stream.
+void ShowWarningText(const std::string& strText);
+// True while a stop is in progress.
+bool IsPlaybackStopping();
+CAudioDecoder::CHooks MakePlayerDecoderHooks();
