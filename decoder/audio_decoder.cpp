@@ -19,6 +19,26 @@ constexpr float kOutputScale = 32768.0f;
 constexpr int kGroupsPerFrame = 12;
 constexpr int kGranuleSamples = 3;
 constexpr int kGranulesPerPart = 4;
+constexpr int kSlotSamples = 32;
+
+// Hands a slot of channel 0 to both channels of the sink: a single-channel
+// frame in a two-channel stream is heard on both sides.
+class CBothChannelsSink : public CAudioSink {
+  public:
+    explicit CBothChannelsSink(CAudioSink& sink) : m_sink(sink) {}
+    void WriteSample(int16_t, int16_t nSample) override {
+        m_sink.WriteSample(0, nSample);
+        m_sink.WriteSample(1, nSample);
+    }
+    void WriteSamples(int16_t, const int16_t* pSamples, int nCount) override {
+        m_sink.WriteSamples(0, pSamples, nCount);
+        m_sink.WriteSamples(1, pSamples, nCount);
+    }
+    int32_t EndFrame() override { return m_sink.EndFrame(); }
+
+  private:
+    CAudioSink& m_sink;
+};
 
 }  // namespace
 
@@ -51,7 +71,7 @@ int CAudioDecoder::Initialize() {
     if (m_nInitialMode == MODE_SINGLE_CHANNEL) {
         m_nChannelSelector = 1;
     }
-    m_nInitialFrequencyIndex = m_Header.SampleFrequencyIndex();
+    m_nInitialSampleRate = m_Header.SampleFrequency();
     m_nLayer = m_Header.Layer();
     m_pSubbandSet.reset(new (std::nothrow) CSubbandSet);
     m_pFilter0.reset(new (std::nothrow) CSynthesisFilter(0, kOutputScale));
@@ -118,7 +138,7 @@ int CAudioDecoder::DecodeFrame() {
     if ((m_nInitialMode == MODE_SINGLE_CHANNEL) != m_Header.IsSingleChannel()) {
         m_Header.Warnings().Show(WARN_MODE_SWITCH);
     }
-    if (m_Header.SampleFrequencyIndex() != m_nInitialFrequencyIndex) {
+    if (m_Header.SampleFrequency() != m_nInitialSampleRate) {
         m_Header.Warnings().Show(WARN_RATE_SWITCH);
     }
     SelectSubbands();
@@ -136,7 +156,11 @@ int CAudioDecoder::DecodeFrame() {
         bIntact = m_pCrc->Value() == m_Header.CrcWord();
         m_pCrc->Reset();
     }
-    if (bIntact && nSblimit > 0) {
+    if (!bIntact) {
+        // A damaged frame keeps its place in time, as silence.
+        OutputSilence();
+        m_pSink->EndFrame();
+    } else if (nSblimit > 0) {
         DecodeAudio();
         m_pSink->EndFrame();
     }
@@ -177,8 +201,21 @@ void CAudioDecoder::ReadScalefactorsOf(TLow* pLow, THigh* pHigh, int nBound, int
 void CAudioDecoder::Synthesize(bool bSecond) {
     if (bSecond) {
         CSynthesisFilter::SynthesizePair(*m_pFilter0, *m_pFilter1, *m_pSink);
+    } else if (m_pFilter1 != nullptr && m_Header.IsSingleChannel()) {
+        CBothChannelsSink both(*m_pSink);
+        m_pFilter0->Synthesize(both);
     } else {
         m_pFilter0->Synthesize(*m_pSink);
+    }
+}
+
+void CAudioDecoder::OutputSilence() {
+    static constexpr int16_t kSilence[kSlotSamples] = {};
+    const int nChannels = Channels();
+    for (int nDone = 0; nDone < m_Header.SamplesPerFrame(); nDone += kSlotSamples) {
+        for (int16_t nChannel = 0; nChannel < nChannels; ++nChannel) {
+            m_pSink->WriteSamples(nChannel, kSilence, kSlotSamples);
+        }
     }
 }
 

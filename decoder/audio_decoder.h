@@ -87,10 +87,12 @@ class CAudioDecoder {
     void ReadScalefactorsOf(TLow* pLow, THigh* pHigh, int nBound, int nSblimit);
     // Runs the filters over the slot just stored and hands it to the sink.
     void Synthesize(bool bSecond);
+    // A frame's worth of silence on every output channel.
+    void OutputSilence();
 
     int m_nLayer = 0;
     int m_nInitialMode = 0;
-    int m_nInitialFrequencyIndex = 0;
+    int m_nInitialSampleRate = 0;
     std::atomic<float> m_fPlayingTime{0.0f};
     int m_nChannelSelector = 0;
     std::string m_strFileName;

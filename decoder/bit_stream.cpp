@@ -136,6 +136,19 @@ bool CBitStream::ReadBytes(uint8_t* pTarget, std::size_t nBytes) {
     return true;
 }
 
+std::size_t CBitStream::Peek(uint8_t* pTarget, std::size_t nBytes) {
+    if (m_pSource == nullptr || m_nPosition >= m_nAudioEnd) {
+        return 0;
+    }
+    nBytes = static_cast<std::size_t>(
+        std::min<int64_t>(static_cast<int64_t>(nBytes), m_nAudioEnd - m_nPosition));
+    while (m_nInEnd - m_nInPos < nBytes && Fill()) {
+    }
+    const std::size_t nCount = std::min(nBytes, m_nInEnd - m_nInPos);
+    std::memcpy(pTarget, m_bIn.get() + m_nInPos, nCount);
+    return nCount;
+}
+
 // Whatever was read before the end was found, the stream ends here.
 int CBitStream::ReadByteSlow() {
     if (m_pSource == nullptr || m_nPosition >= m_nAudioEnd) {

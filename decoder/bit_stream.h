@@ -11,9 +11,10 @@
 
 class CBitStream {
   public:
-    // The payload of the longest frame accepted (Layer II, 384 kbit/s, 32 kHz)
-    // is 1724 bytes; the buffer holds a little more.
-    static constexpr uint32_t kBufferBytes = 1732;
+    // The payload of the longest frame accepted: a free-format frame of 4 KiB
+    // less its header (the longest of a standard bitrate, Layer II at
+    // 384 kbit/s and 32 kHz, has 1724 bytes).
+    static constexpr uint32_t kBufferBytes = 4092;
 
     // Reads from the source and looks at its start; strName names the stream
     // in warnings. A null source (one that could not be opened) leaves an
@@ -40,6 +41,9 @@ class CBitStream {
         }
         return ReadByteSlow();
     }
+    // Copies up to nBytes of what comes next without reading past it; the
+    // count copied, less than nBytes only where the stream ends sooner.
+    std::size_t Peek(uint8_t* pTarget, std::size_t nBytes);
     // Loads the next nBytes bytes as the frame payload and puts the cursor on
     // its first bit; 0 when they are not all there.
     int LoadFrame(uint32_t nBytes);

@@ -11,14 +11,30 @@ namespace {
 
 constexpr uint32_t kSyncMask = 0xFFF00000;
 
-constexpr int kBitrates[2][16] = {
-    {0, 32000, 64000, 96000, 128000, 160000, 192000, 224000, 256000, 288000, 320000, 352000, 384000,
-     416000, 448000, 0},
-    {0, 32000, 48000, 56000, 64000, 80000, 96000, 112000, 128000, 160000, 192000, 224000, 256000,
-     320000, 384000, 0},
+// By version (the ID bit: 1 for MPEG-1, 0 for the low sampling rates of
+// MPEG-2), layer and bitrate index.
+constexpr int kBitrates[2][2][16] = {
+    {
+        {0, 32000, 48000, 56000, 64000, 80000, 96000, 112000, 128000, 144000, 160000, 176000,
+         192000, 224000, 256000, 0},
+        {0, 8000, 16000, 24000, 32000, 40000, 48000, 56000, 64000, 80000, 96000, 112000, 128000,
+         144000, 160000, 0},
+    },
+    {
+        {0, 32000, 64000, 96000, 128000, 160000, 192000, 224000, 256000, 288000, 320000, 352000,
+         384000, 416000, 448000, 0},
+        {0, 32000, 48000, 56000, 64000, 80000, 96000, 112000, 128000, 160000, 192000, 224000,
+         256000, 320000, 384000, 0},
+    },
 };
 
-constexpr int kSampleFrequencies[4] = {44100, 48000, 32000, 0};
+constexpr int kSampleFrequencies[2][4] = {{22050, 24000, 16000, 0}, {44100, 48000, 32000, 0}};
+
+// A free-format frame is at most this long, header included.
+constexpr int kMaxFreeFormatBytes = static_cast<int>(CBitStream::kBufferBytes) + 4;
+// The fields that stay the same from one free-format frame to the next: sync,
+// version, layer, protection, bitrate index and sampling frequency.
+constexpr uint32_t kFreeFormatMask = 0xFFFFFC00;
 
 // Bytes of a frame search between two looks at a stop request.
 constexpr uint32_t kStopCheckBytes = 64 * 1024;
@@ -49,9 +65,13 @@ void CFrameHeader::ParseWord(uint32_t dwHeader) {
     m_nPaddingBit = static_cast<int>((dwHeader >> 9) & 1);
     m_nMode = static_cast<int>((dwHeader >> 6) & 3);
     m_nModeExtension = static_cast<int>((dwHeader >> 4) & 3);
-    m_nBound = m_nMode == MODE_JOINT_STEREO ? 4 * (m_nModeExtension + 1) : 0;
     m_nCopyright = static_cast<int>((dwHeader >> 3) & 1);
     m_nOriginal = static_cast<int>((dwHeader >> 2) & 1);
+    SelectTable();
+}
+
+void CFrameHeader::SelectTable() {
+    m_nBound = m_nMode == MODE_JOINT_STEREO ? 4 * (m_nModeExtension + 1) : 0;
     m_pLayer2Table = &Layer2TableOf(*this);
     m_nSblimit = ComputeSblimit();
     if (m_nBound > m_nSblimit) {
@@ -59,8 +79,9 @@ void CFrameHeader::ParseWord(uint32_t dwHeader) {
     }
 }
 
-// Reserved values and Layer II's forbidden bitrate and mode pairs are skipped
-// by the search; free format and Layer III end the stream.
+// Reserved values are skipped by the search; Layer III ends the stream.
+// Layer II bitrate and mode pairs that the standard leaves out are decoded
+// with the table of their bitrate per channel, as encoders write them.
 CFrameHeader::EVerdict CFrameHeader::Judge() const {
     if (m_nLayer == 4) {
         return kSkip;
@@ -68,21 +89,8 @@ CFrameHeader::EVerdict CFrameHeader::Judge() const {
     if (m_nLayer == 3) {
         return kEndOfStream;
     }
-    if (m_nBitrateIndex == 15) {
+    if (m_nBitrateIndex == 15 || m_nSampleFrequencyIndex == 3) {
         return kSkip;
-    }
-    if (m_nBitrateIndex == 0) {
-        return kEndOfStream;
-    }
-    if (m_nSampleFrequencyIndex == 3) {
-        return kSkip;
-    }
-    if (m_nLayer == 2) {
-        const int nIndex = m_nBitrateIndex;
-        const bool bLow = nIndex == 1 || nIndex == 2 || nIndex == 3 || nIndex == 5;
-        if ((bLow && !IsSingleChannel()) || (nIndex >= 11 && IsSingleChannel())) {
-            return kSkip;
-        }
     }
     return kDecodable;
 }
@@ -92,11 +100,20 @@ int CFrameHeader::ComputeSblimit() const {
 }
 
 int CFrameHeader::SampleFrequency() const {
-    return kSampleFrequencies[m_nSampleFrequencyIndex & 3];
+    return kSampleFrequencies[m_nIdBit & 1][m_nSampleFrequencyIndex & 3];
 }
 
 int CFrameHeader::Bitrate() const {
-    return kBitrates[m_nLayer == 1 ? 0 : 1][m_nBitrateIndex & 15];
+    if (m_nBitrateIndex == 0) {
+        // Free format: the bitrate that the frame length found gives.
+        const int nFrequency = SampleFrequency();
+        if (m_nFreeFormatBytes <= 0 || nFrequency == 0) {
+            return 0;
+        }
+        return static_cast<int>(static_cast<int64_t>(m_nFreeFormatBytes + 4) * 8 * nFrequency /
+                                SamplesPerFrame());
+    }
+    return kBitrates[m_nIdBit & 1][m_nLayer == 1 ? 0 : 1][m_nBitrateIndex & 15];
 }
 
 int CFrameHeader::FrameBytes() const {
@@ -104,12 +121,39 @@ int CFrameHeader::FrameBytes() const {
     if (nFrequency == 0) {
         return 0;
     }
-    const int nPadding = m_nSampleFrequencyIndex == 0 && m_nPaddingBit != 0 ? 1 : 0;
-    if (m_nLayer == 1) {
-        const int nSlots = Bitrate() * 12 / nFrequency + nPadding;
-        return 4 * nSlots - 4;
+    const int nPadding = m_nPaddingBit != 0 ? SlotBytes() : 0;
+    if (m_nBitrateIndex == 0) {
+        return m_nFreeFormatBytes > 0 ? m_nFreeFormatBytes + nPadding : 0;
     }
-    return Bitrate() * 144 / nFrequency + nPadding - 4;
+    // Bytes per frame are the bitrate times the frame's duration, in whole
+    // slots of 4 bytes (Layer I) or 1 byte (Layer II).
+    const int nSlotBytes = SlotBytes();
+    const int nSlots = static_cast<int>(static_cast<int64_t>(Bitrate()) * SamplesPerFrame() / 8 /
+                                        nSlotBytes / nFrequency);
+    return nSlots * nSlotBytes + nPadding - 4;
+}
+
+// The distance from this free-format header to the next one like it gives
+// the length of every frame of the stream (but for padding); 0 when no such
+// header follows within the longest frame.
+int CFrameHeader::FindFreeFormatBytes(CBitStream& stream) const {
+    uint8_t bAhead[kMaxFreeFormatBytes + 4];
+    const int nAhead = static_cast<int>(stream.Peek(bAhead, sizeof bAhead));
+    const int nSlotBytes = SlotBytes();
+    const int nPadding = m_nPaddingBit != 0 ? nSlotBytes : 0;
+    // k bytes after this header stands the next: the frame is k + 4 long.
+    for (int k = nSlotBytes; k + 4 <= nAhead; ++k) {
+        if ((k + 4) % nSlotBytes != 0 || bAhead[k] != 0xFF) {
+            continue;
+        }
+        const uint32_t dwNext = (static_cast<uint32_t>(bAhead[k]) << 24) |
+                                (static_cast<uint32_t>(bAhead[k + 1]) << 16) |
+                                (static_cast<uint32_t>(bAhead[k + 2]) << 8) | bAhead[k + 3];
+        if ((dwNext & kFreeFormatMask) == (m_dwHeader & kFreeFormatMask)) {
+            return k - nPadding;
+        }
+    }
+    return 0;
 }
 
 void CFrameHeader::DropReadAhead() {
@@ -183,6 +227,18 @@ int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
         }
         if (eVerdict == kSkip) {
             continue;
+        }
+        if (m_nBitrateIndex == 0 &&
+            (m_nFreeFormatBytes <= 0 || m_dwFreeFormatHeader != (m_dwHeader & kFreeFormatMask))) {
+            m_nFreeFormatBytes = FindFreeFormatBytes(stream);
+            m_dwFreeFormatHeader = m_dwHeader & kFreeFormatMask;
+            if (m_nFreeFormatBytes <= 0) {
+                continue;
+            }
+        }
+        if (m_nBitrateIndex == 0) {
+            // The table follows the bitrate, known only now.
+            SelectTable();
         }
         if (stream.LoadFrame(static_cast<uint32_t>(FrameBytes())) == 0) {
             return 0;

@@ -48,7 +48,8 @@ class CFrameHeader {
 
     // Payload bytes of the current frame after its four header bytes.
     int FrameBytes() const;
-    // Bit/s of the current frame.
+    // Bit/s of the current frame; for free format, from the frame length
+    // found (0 until then).
     int Bitrate() const;
 
     // Constant texts for the fields; null for a value outside the tables.
@@ -73,6 +74,8 @@ class CFrameHeader {
     int SampleFrequencyIndex() const { return m_nSampleFrequencyIndex; }
     // 44100, 48000 or 32000; 0 for the reserved index.
     int SampleFrequency() const;
+    // True for the low sampling rates of MPEG-2 (the ID bit is 0).
+    bool IsLowSamplingRate() const { return m_nIdBit == 0; }
     // Samples per channel in one frame: 384 for Layer I, 1152 for Layer II.
     int SamplesPerFrame() const { return m_nLayer == 1 ? 384 : 1152; }
     bool IsSingleChannel() const { return m_nMode == MODE_SINGLE_CHANNEL; }
@@ -86,6 +89,9 @@ class CFrameHeader {
     EVerdict Judge() const;
     int Scan(CBitStream& stream);
     int ComputeSblimit() const;
+    void SelectTable();
+    int SlotBytes() const { return m_nLayer == 1 ? 4 : 1; }
+    int FindFreeFormatBytes(CBitStream& stream) const;
 
     int m_nLayer = 0;
     int m_nProtectionBit = 0;
@@ -108,4 +114,8 @@ class CFrameHeader {
     std::atomic<uint32_t> m_dwFrameWord{0};
     CDecoderWarnings m_Warnings;
     StopRequest m_fnStop;
+    // Payload bytes of an unpadded frame of the free-format stream whose
+    // header fields (under the free-format mask) are m_dwFreeFormatHeader.
+    int m_nFreeFormatBytes = 0;
+    uint32_t m_dwFreeFormatHeader = 0;
 };

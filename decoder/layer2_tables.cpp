@@ -80,6 +80,8 @@ constexpr int kLevelsB[16] = {0,   3,   5,   7,    9,    15,   31,   63,
                               127, 255, 511, 1023, 2047, 4095, 8191, 65535};
 constexpr int kLevelsC[8] = {0, 3, 5, 7, 9, 15, 31, 65535};
 constexpr int kLevelsD[4] = {0, 3, 5, 65535};
+constexpr int kLevelsF[16] = {0,   3,   5,   7,    9,    15,   31,   63,
+                              127, 255, 511, 1023, 2047, 4095, 8191, 16383};
 constexpr int kLevelsE[16] = {0,   3,   5,    9,    15,   31,   63,    127,
                               255, 511, 1023, 2047, 4095, 8191, 16383, 32767};
 
@@ -88,6 +90,7 @@ constexpr std::array<CQuantClass, 16> kRowB = MakeRow(kLevelsB);
 constexpr std::array<CQuantClass, 8> kRowC = MakeRow(kLevelsC);
 constexpr std::array<CQuantClass, 4> kRowD = MakeRow(kLevelsD);
 constexpr std::array<CQuantClass, 16> kRowE = MakeRow(kLevelsE);
+constexpr std::array<CQuantClass, 16> kRowF = MakeRow(kLevelsF);
 
 // The tables of the standard: subbands up to nSblimit, allocation widths and
 // class rows by subband ranges.
@@ -114,6 +117,18 @@ constexpr CLayer2Table MakeLowRateTable(int nSblimit) {
     return table;
 }
 
+// The one table of the low sampling rates of MPEG-2.
+constexpr CLayer2Table MakeLowSamplingRateTable() {
+    CLayer2Table table{};
+    table.nSblimit = 30;
+    for (int sb = 0; sb < 32; ++sb) {
+        table.nAllocationBits[sb] = sb < 4 ? 4 : sb < 11 ? 3 : 2;
+        table.pRows[sb] = sb < 4 ? kRowF.data() : kRowE.data();
+    }
+    return table;
+}
+
+constexpr CLayer2Table kTableLsf = MakeLowSamplingRateTable();
 constexpr CLayer2Table kTable27 = MakeHighRateTable(27);
 constexpr CLayer2Table kTable30 = MakeHighRateTable(30);
 constexpr CLayer2Table kTable8 = MakeLowRateTable(8);
@@ -127,8 +142,8 @@ const CLayer2Table& Layer2TableOf(const CFrameHeader& header) {
     const int nChannels = header.IsSingleChannel() ? 1 : 2;
     const int nPerChannel = header.Bitrate() / nChannels;
     const int nFrequency = header.SampleFrequencyIndex();
-    if (header.IdBit() == 0) {
-        return kTable30;
+    if (header.IsLowSamplingRate()) {
+        return kTableLsf;
     }
     if (nPerChannel > 0 && nPerChannel <= 48000) {
         return nFrequency == kFrequency32 ? kTable12 : kTable8;
