@@ -45,7 +45,9 @@ class CBothChannelsSink : public CAudioSink {
 CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks)
     : m_strFileName(pszFileName != nullptr ? pszFileName : ""),
       m_Hooks(std::move(hooks)),
-      m_Stream(m_strFileName.c_str(), m_Hooks.fnReportWarning) {
+      m_Stream(
+          OpenStreamSource(m_strFileName.c_str(), m_Hooks.fnStopRequested, m_Hooks.fnReportWarning),
+          m_strFileName, m_Hooks.fnReportWarning) {
     m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
@@ -300,8 +302,9 @@ std::string CAudioDecoder::FormatStreamInfo() const {
     CFrameHeader header;
     header.ParseWord(m_Header.FrameWord());
     const std::size_t nSlash = m_strFileName.rfind('/');
-    const std::string strName =
-        nSlash == std::string::npos ? m_strFileName : m_strFileName.substr(nSlash + 1);
+    const std::string strName = m_strFileName == "-"          ? std::string("standard input")
+                                : nSlash == std::string::npos ? m_strFileName
+                                                              : m_strFileName.substr(nSlash + 1);
     auto Text = [](const char* pszText) { return pszText != nullptr ? pszText : ""; };
     std::string strText = strName;
     strText += " is a layer ";

@@ -13,17 +13,6 @@ uint32_t FromBigEndian(const uint8_t* pBytes) {
            (static_cast<uint32_t>(pBytes[2]) << 8) | static_cast<uint32_t>(pBytes[3]);
 }
 
-std::unique_ptr<CByteSource> OpenFile(const char* pszFileName, const WarningReporter& fnReport) {
-    auto pFile = std::make_unique<CFileSource>();
-    std::string strReason;
-    if (!pFile->Open(pszFileName, strReason)) {
-        ReportWarning(fnReport,
-                      std::string("couldn't open file \"") + pszFileName + "\" for reading!\n");
-        return nullptr;
-    }
-    return pFile;
-}
-
 }  // namespace
 
 CBitStream::CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
@@ -40,7 +29,7 @@ CBitStream::CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName
 }
 
 CBitStream::CBitStream(const char* pszFileName, WarningReporter fnReport)
-    : CBitStream(OpenFile(pszFileName != nullptr ? pszFileName : "", fnReport),
+    : CBitStream(OpenStreamSource(pszFileName != nullptr ? pszFileName : "", {}, fnReport),
                  pszFileName != nullptr ? pszFileName : "", fnReport) {}
 
 CBitStream::~CBitStream() = default;
@@ -82,17 +71,68 @@ void CBitStream::FindTags() {
             m_nAudioStart = std::min(m_nAudioStart, m_nLength);
         }
     }
-    if (!m_pSource->CanSeek() || m_nLength - m_nAudioStart < 128) {
+    if (!m_pSource->CanSeek()) {
         return;
     }
-    uint8_t bTag[3] = {};
-    if (SeekTo(m_nLength - 128) != 0 && ReadBytes(bTag, sizeof bTag) && bTag[0] == 'T' &&
-        bTag[1] == 'A' && bTag[2] == 'G') {
-        m_nAudioEnd = m_nLength - 128;
+    // Tags stand at the end in any order; each one found moves the end of
+    // the audio before it.
+    const int64_t nStart = m_nPosition;
+    while (int64_t nTag = TagBytesBefore(m_nAudioEnd)) {
+        m_nAudioEnd -= nTag;
     }
-    if (SeekTo(0) == 0) {
+    if (SeekTo(nStart) == 0) {
         m_nAudioEnd = 0;
     }
+}
+
+namespace {
+
+uint32_t FromLittleEndian(const uint8_t* pBytes) {
+    return static_cast<uint32_t>(pBytes[0]) | (static_cast<uint32_t>(pBytes[1]) << 8) |
+           (static_cast<uint32_t>(pBytes[2]) << 16) | (static_cast<uint32_t>(pBytes[3]) << 24);
+}
+
+bool Matches(const uint8_t* pBytes, const char* pszText) {
+    return std::memcmp(pBytes, pszText, std::strlen(pszText)) == 0;
+}
+
+}  // namespace
+
+// The length of the tag that ends at nEnd: ID3v1, APEv1 or APEv2 (with or
+// without its header), Lyrics3v2, or an ID3v2 tag with a footer; 0 for none.
+int64_t CBitStream::TagBytesBefore(int64_t nEnd) {
+    const int64_t nRoom = nEnd - m_nAudioStart;
+    uint8_t bTail[32] = {};
+    if (nRoom < 10 || SeekTo(nEnd - std::min<int64_t>(nRoom, 32)) == 0 ||
+        !ReadBytes(bTail + 32 - std::min<int64_t>(nRoom, 32),
+                   static_cast<std::size_t>(std::min<int64_t>(nRoom, 32)))) {
+        return 0;
+    }
+    int64_t nTag = 0;
+    if (nRoom >= 32 && Matches(bTail, "APETAGEX")) {
+        const bool bHeader = (FromLittleEndian(bTail + 20) & 0x80000000u) != 0;
+        nTag = static_cast<int64_t>(FromLittleEndian(bTail + 12)) + (bHeader ? 32 : 0);
+    } else if (nRoom >= 15 && Matches(bTail + 23, "LYRICS200")) {
+        int64_t nSize = 0;
+        for (int i = 17; i < 23; ++i) {
+            if (bTail[i] < '0' || bTail[i] > '9') {
+                return 0;
+            }
+            nSize = nSize * 10 + (bTail[i] - '0');
+        }
+        nTag = nSize + 15;
+    } else if (Matches(bTail + 22, "3DI") &&
+               ((bTail[28] | bTail[29] | bTail[30] | bTail[31]) & 0x80) == 0) {
+        nTag = ((static_cast<int64_t>(bTail[28]) << 21) | (bTail[29] << 14) | (bTail[30] << 7) |
+                bTail[31]) +
+               20;
+    } else if (nRoom >= 128) {
+        uint8_t bId3v1[3] = {};
+        if (SeekTo(nEnd - 128) != 0 && ReadBytes(bId3v1, sizeof bId3v1) && Matches(bId3v1, "TAG")) {
+            nTag = 128;
+        }
+    }
+    return nTag > 0 && nTag <= nRoom ? nTag : 0;
 }
 
 bool CBitStream::Fill() {
@@ -136,17 +176,48 @@ bool CBitStream::ReadBytes(uint8_t* pTarget, std::size_t nBytes) {
     return true;
 }
 
-std::size_t CBitStream::Peek(uint8_t* pTarget, std::size_t nBytes) {
-    if (m_pSource == nullptr || m_nPosition >= m_nAudioEnd) {
+std::size_t CBitStream::PeekAt(std::size_t nOffset, uint8_t* pTarget, std::size_t nBytes) {
+    if (m_pSource == nullptr || nOffset + nBytes > kLookAheadBytes) {
         return 0;
     }
-    nBytes = static_cast<std::size_t>(
-        std::min<int64_t>(static_cast<int64_t>(nBytes), m_nAudioEnd - m_nPosition));
-    while (m_nInEnd - m_nInPos < nBytes && Fill()) {
+    const int64_t nLeft = m_nAudioEnd - m_nPosition - static_cast<int64_t>(nOffset);
+    if (nLeft <= 0) {
+        return 0;
     }
-    const std::size_t nCount = std::min(nBytes, m_nInEnd - m_nInPos);
-    std::memcpy(pTarget, m_bIn.get() + m_nInPos, nCount);
+    nBytes = static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(nBytes), nLeft));
+    while (m_nInEnd - m_nInPos < nOffset + nBytes && Fill()) {
+    }
+    const std::size_t nHave = m_nInEnd - m_nInPos;
+    if (nHave <= nOffset) {
+        return 0;
+    }
+    const std::size_t nCount = std::min(nBytes, nHave - nOffset);
+    std::memcpy(pTarget, m_bIn.get() + m_nInPos + nOffset, nCount);
     return nCount;
+}
+
+std::size_t CBitStream::SkipUntil(uint8_t bValue, std::size_t nLimit) {
+    std::size_t nPassed = 0;
+    while (nPassed < nLimit && m_nPosition < m_nAudioEnd) {
+        if (m_nInPos == m_nInEnd && !Fill()) {
+            m_nAudioEnd = m_nPosition;
+            break;
+        }
+        const auto nSpan = static_cast<std::size_t>(
+            std::min<int64_t>({static_cast<int64_t>(m_nInEnd - m_nInPos),
+                               static_cast<int64_t>(nLimit - nPassed), m_nAudioEnd - m_nPosition}));
+        const uint8_t* pStart = m_bIn.get() + m_nInPos;
+        const auto* pFound = static_cast<const uint8_t*>(std::memchr(pStart, bValue, nSpan));
+        const std::size_t nStep =
+            pFound != nullptr ? static_cast<std::size_t>(pFound - pStart) : nSpan;
+        m_nInPos += nStep;
+        m_nPosition += static_cast<int64_t>(nStep);
+        nPassed += nStep;
+        if (pFound != nullptr) {
+            break;
+        }
+    }
+    return nPassed;
 }
 
 // Whatever was read before the end was found, the stream ends here.

@@ -43,7 +43,18 @@ class CBitStream {
     }
     // Copies up to nBytes of what comes next without reading past it; the
     // count copied, less than nBytes only where the stream ends sooner.
-    std::size_t Peek(uint8_t* pTarget, std::size_t nBytes);
+    std::size_t Peek(uint8_t* pTarget, std::size_t nBytes) { return PeekAt(0, pTarget, nBytes); }
+    // The same for the bytes nOffset ahead; nOffset + nBytes at most
+    // kLookAheadBytes.
+    std::size_t PeekAt(std::size_t nOffset, uint8_t* pTarget, std::size_t nBytes);
+    static constexpr std::size_t kLookAheadBytes = 32 * 1024;
+    // Moves on over bytes other than bValue, at most nLimit of them; the
+    // count passed. Fewer than nLimit where bValue or the end comes first.
+    std::size_t SkipUntil(uint8_t bValue, std::size_t nLimit);
+    // Moves on over nBytes bytes; false where the stream ends sooner.
+    bool Skip(std::size_t nBytes) {
+        return SeekTo(m_nPosition + static_cast<int64_t>(nBytes)) != 0;
+    }
     // Loads the next nBytes bytes as the frame payload and puts the cursor on
     // its first bit; 0 when they are not all there.
     int LoadFrame(uint32_t nBytes);
@@ -90,6 +101,7 @@ class CBitStream {
   private:
     void LookAtStart();
     void FindTags();
+    int64_t TagBytesBefore(int64_t nEnd);
     int SeekTo(int64_t nOffset);
     // Refills the input buffer; false at the end of the source.
     bool Fill();

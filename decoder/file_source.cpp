@@ -1,10 +1,12 @@
 // Reading a file descriptor as a byte source.
 #include "decoder/file_source.h"
 
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "platform/file_access.h"
 
@@ -23,6 +25,27 @@ bool CFileSource::Open(const char* pszPath, std::string& strReason) {
     return true;
 }
 
+void CFileSource::OpenStandardInput() {
+    Adopt(STDIN_FILENO, false);
+}
+
+bool CFileSource::AwaitInput() {
+    constexpr int kStopCheckMs = 20;
+    for (;;) {
+        if (IsStopRequested(m_fnStop)) {
+            return false;
+        }
+        pollfd poller{m_fd, POLLIN, 0};
+        const int nReady = poll(&poller, 1, kStopCheckMs);
+        if (nReady > 0) {
+            return true;
+        }
+        if (nReady < 0 && errno != EINTR) {
+            return false;
+        }
+    }
+}
+
 void CFileSource::Adopt(int fd, bool bOwned) {
     m_fd = fd;
     m_bOwned = bOwned;
@@ -38,8 +61,13 @@ void CFileSource::Adopt(int fd, bool bOwned) {
 std::size_t CFileSource::Read(uint8_t* pBuffer, std::size_t nBytes) {
     std::size_t nDone = 0;
     while (m_fd >= 0 && !m_bEnded && nDone < nBytes) {
+        // A pipe is waited for in steps, so that a stop is never kept waiting.
+        if (!m_bCanSeek && !AwaitInput()) {
+            m_bEnded = true;
+            break;
+        }
         const ssize_t nRead = read(m_fd, pBuffer + nDone, nBytes - nDone);
-        if (nRead < 0 && errno == EINTR) {
+        if (nRead < 0 && (errno == EINTR || errno == EAGAIN)) {
             continue;
         }
         if (nRead <= 0) {
@@ -48,10 +76,8 @@ std::size_t CFileSource::Read(uint8_t* pBuffer, std::size_t nBytes) {
             break;
         }
         nDone += static_cast<std::size_t>(nRead);
-        // A regular file gives what it has at once; a short read is its end.
-        if (m_bCanSeek) {
-            break;
-        }
+        // Hand over what came: the caller asks again for more.
+        break;
     }
     m_nPosition += static_cast<int64_t>(nDone);
     return nDone;
@@ -64,4 +90,21 @@ bool CFileSource::Seek(int64_t nOffset) {
     m_nPosition = nOffset;
     m_bEnded = false;
     return true;
+}
+
+std::unique_ptr<CByteSource> OpenStreamSource(const char* pszPath, const StopRequest& fnStop,
+                                              const WarningReporter& fnReport) {
+    auto pFile = std::make_unique<CFileSource>();
+    pFile->SetStopRequest(fnStop);
+    if (std::strcmp(pszPath, "-") == 0) {
+        pFile->OpenStandardInput();
+        return pFile;
+    }
+    std::string strReason;
+    if (!pFile->Open(pszPath, strReason)) {
+        ReportWarning(fnReport,
+                      std::string("couldn't open file \"") + pszPath + "\" for reading!\n");
+        return nullptr;
+    }
+    return pFile;
 }

@@ -12,11 +12,14 @@ namespace {
 constexpr uint32_t kSyncMask = 0xFFF00000;
 
 // By version (the ID bit: 1 for MPEG-1, 0 for the low sampling rates of
-// MPEG-2), layer and bitrate index.
-constexpr int kBitrates[2][2][16] = {
+// MPEG-2), layer and bitrate index. Layer III is here only so that a Layer III
+// stream can be told from junk.
+constexpr int kBitrates[2][3][16] = {
     {
         {0, 32000, 48000, 56000, 64000, 80000, 96000, 112000, 128000, 144000, 160000, 176000,
          192000, 224000, 256000, 0},
+        {0, 8000, 16000, 24000, 32000, 40000, 48000, 56000, 64000, 80000, 96000, 112000, 128000,
+         144000, 160000, 0},
         {0, 8000, 16000, 24000, 32000, 40000, 48000, 56000, 64000, 80000, 96000, 112000, 128000,
          144000, 160000, 0},
     },
@@ -25,6 +28,8 @@ constexpr int kBitrates[2][2][16] = {
          384000, 416000, 448000, 0},
         {0, 32000, 48000, 56000, 64000, 80000, 96000, 112000, 128000, 160000, 192000, 224000,
          256000, 320000, 384000, 0},
+        {0, 32000, 40000, 48000, 56000, 64000, 80000, 96000, 112000, 128000, 160000, 192000, 224000,
+         256000, 320000, 0},
     },
 };
 
@@ -41,6 +46,48 @@ constexpr uint32_t kStopCheckBytes = 64 * 1024;
 
 bool IsSync(uint32_t dwWord) {
     return (dwWord & kSyncMask) == kSyncMask;
+}
+
+// A sync whose layer, bitrate index and sampling frequency are not reserved.
+bool IsPlausibleHeader(uint32_t dwWord) {
+    return IsSync(dwWord) && ((dwWord >> 17) & 3) != 0 && ((dwWord >> 12) & 15) != 15 &&
+           ((dwWord >> 10) & 3) != 3;
+}
+
+uint32_t BigEndian(const uint8_t* pBytes) {
+    return (static_cast<uint32_t>(pBytes[0]) << 24) | (static_cast<uint32_t>(pBytes[1]) << 16) |
+           (static_cast<uint32_t>(pBytes[2]) << 8) | static_cast<uint32_t>(pBytes[3]);
+}
+
+int LayerOf(uint32_t dwHeader) {
+    return 4 - static_cast<int>((dwHeader >> 17) & 3);
+}
+
+int SlotBytesOf(uint32_t dwHeader) {
+    return LayerOf(dwHeader) == 1 ? 4 : 1;
+}
+
+// Two headers of one stream: the same version, layer and sampling frequency,
+// and both single channel or both not.
+bool AreAlike(uint32_t dwFirst, uint32_t dwSecond) {
+    constexpr uint32_t kStreamFields = 0x000E0C00;
+    const bool bFirstSingle = ((dwFirst >> 6) & 3) == 3;
+    const bool bSecondSingle = ((dwSecond >> 6) & 3) == 3;
+    return (dwFirst & kStreamFields) == (dwSecond & kStreamFields) && bFirstSingle == bSecondSingle;
+}
+
+// The first bytes of the tags that follow the audio: ID3v1 ("TAG"), APE
+// ("APETAGEX"), Lyrics3 ("LYRICSBEGIN") and an appended ID3v2 ("ID3").
+bool IsTagStart(const uint8_t* pBytes) {
+    auto Starts = [pBytes](const char* pszText) {
+        for (int i = 0; pszText[i] != 0; ++i) {
+            if (pBytes[i] != static_cast<uint8_t>(pszText[i])) {
+                return false;
+            }
+        }
+        return true;
+    };
+    return Starts("TAG") || Starts("APET") || Starts("LYRI") || Starts("ID3");
 }
 
 }  // namespace
@@ -79,22 +126,6 @@ void CFrameHeader::SelectTable() {
     }
 }
 
-// Reserved values are skipped by the search; Layer III ends the stream.
-// Layer II bitrate and mode pairs that the standard leaves out are decoded
-// with the table of their bitrate per channel, as encoders write them.
-CFrameHeader::EVerdict CFrameHeader::Judge() const {
-    if (m_nLayer == 4) {
-        return kSkip;
-    }
-    if (m_nLayer == 3) {
-        return kEndOfStream;
-    }
-    if (m_nBitrateIndex == 15 || m_nSampleFrequencyIndex == 3) {
-        return kSkip;
-    }
-    return kDecodable;
-}
-
 int CFrameHeader::ComputeSblimit() const {
     return m_nLayer == 1 ? 32 : m_pLayer2Table->nSblimit;
 }
@@ -113,7 +144,8 @@ int CFrameHeader::Bitrate() const {
         return static_cast<int>(static_cast<int64_t>(m_nFreeFormatBytes + 4) * 8 * nFrequency /
                                 SamplesPerFrame());
     }
-    return kBitrates[m_nIdBit & 1][m_nLayer == 1 ? 0 : 1][m_nBitrateIndex & 15];
+    const int nLayer = m_nLayer >= 1 && m_nLayer <= 3 ? m_nLayer : 2;
+    return kBitrates[m_nIdBit & 1][nLayer - 1][m_nBitrateIndex & 15];
 }
 
 int CFrameHeader::FrameBytes() const {
@@ -133,23 +165,22 @@ int CFrameHeader::FrameBytes() const {
     return nSlots * nSlotBytes + nPadding - 4;
 }
 
-// The distance from this free-format header to the next one like it gives
-// the length of every frame of the stream (but for padding); 0 when no such
-// header follows within the longest frame.
-int CFrameHeader::FindFreeFormatBytes(CBitStream& stream) const {
+// The distance from the free-format header nOffset bytes ahead to the next
+// header like it gives the length of every frame of the stream (but for
+// padding): the payload bytes of an unpadded frame, 0 when no such header
+// follows within the longest frame.
+int CFrameHeader::FindFreeFormatBytes(CBitStream& stream, std::size_t nOffset,
+                                      uint32_t dwHeader) const {
     uint8_t bAhead[kMaxFreeFormatBytes + 4];
-    const int nAhead = static_cast<int>(stream.Peek(bAhead, sizeof bAhead));
-    const int nSlotBytes = SlotBytes();
-    const int nPadding = m_nPaddingBit != 0 ? nSlotBytes : 0;
+    const int nAhead = static_cast<int>(stream.PeekAt(nOffset + 4, bAhead, sizeof bAhead));
+    const int nSlotBytes = SlotBytesOf(dwHeader);
+    const int nPadding = ((dwHeader >> 9) & 1) != 0 ? nSlotBytes : 0;
     // k bytes after this header stands the next: the frame is k + 4 long.
     for (int k = nSlotBytes; k + 4 <= nAhead; ++k) {
         if ((k + 4) % nSlotBytes != 0 || bAhead[k] != 0xFF) {
             continue;
         }
-        const uint32_t dwNext = (static_cast<uint32_t>(bAhead[k]) << 24) |
-                                (static_cast<uint32_t>(bAhead[k + 1]) << 16) |
-                                (static_cast<uint32_t>(bAhead[k + 2]) << 8) | bAhead[k + 3];
-        if ((dwNext & kFreeFormatMask) == (m_dwHeader & kFreeFormatMask)) {
+        if ((BigEndian(bAhead + k) & kFreeFormatMask) == (dwHeader & kFreeFormatMask)) {
             return k - nPadding;
         }
     }
@@ -157,91 +188,137 @@ int CFrameHeader::FindFreeFormatBytes(CBitStream& stream) const {
 }
 
 void CFrameHeader::DropReadAhead() {
-    m_bSearchFirst = 1;
+    m_bSynced = false;
 }
 
-// Looks for the next byte pair 0xFF, >= 0xF0 and takes the four bytes that
-// start there as the header word. A search through gigabytes without a sync
-// gives up when a stop is requested, so that a stop or quit never waits for
-// it; the stream then ends there.
-int CFrameHeader::Scan(CBitStream& stream) {
-    uint32_t nSinceCheck = 0;
-    for (;;) {
-        int nByte = stream.ReadByte();
-        while (nByte != 0xFF) {
-            if (nByte < 0) {
+// Whole bytes of the frame whose header is dwHeader, header included: 0 for
+// a reserved field or a free-format length not found. Layer III frames are
+// measured too, to tell a Layer III stream from junk.
+int CFrameHeader::FrameLengthAt(CBitStream& stream, std::size_t nOffset, uint32_t dwHeader) {
+    CFrameHeader header;
+    header.ParseWord(dwHeader);
+    if (header.m_nLayer == 4 || header.m_nBitrateIndex == 15 || header.SampleFrequency() == 0) {
+        return 0;
+    }
+    if (header.m_nBitrateIndex == 0) {
+        if (header.m_nLayer == 3) {
+            return 0;
+        }
+        if ((dwHeader & kFreeFormatMask) == m_dwFreeFormatHeader && m_nFreeFormatBytes > 0) {
+            header.m_nFreeFormatBytes = m_nFreeFormatBytes;
+        } else {
+            header.m_nFreeFormatBytes = FindFreeFormatBytes(stream, nOffset, dwHeader);
+            if (header.m_nFreeFormatBytes <= 0) {
                 return 0;
             }
-            if (++nSinceCheck == kStopCheckBytes) {
-                nSinceCheck = 0;
-                if (IsStopRequested(m_fnStop)) {
-                    return 0;
-                }
+        }
+    }
+    return header.FrameBytes() + 4;
+}
+
+// A header at a place where the stream gave no sync is taken only when the
+// frames after it agree with it (or the stream ends after a whole frame of
+// it): one false sync in junk or in a frame's data cannot then start, end or
+// change the stream.
+bool CFrameHeader::IsConfirmed(CBitStream& stream, uint32_t dwHeader, int nLength) {
+    constexpr int kFollowers = 2;
+    std::size_t nAt = static_cast<std::size_t>(nLength);
+    for (int i = 0; i < kFollowers; ++i) {
+        uint8_t bNext[4];
+        const std::size_t nGot = stream.PeekAt(nAt, bNext, sizeof bNext);
+        if (nGot == 0) {
+            return true;
+        }
+        if (nGot < sizeof bNext) {
+            return false;
+        }
+        const uint32_t dwNext = BigEndian(bNext);
+        if (!IsPlausibleHeader(dwNext) || !AreAlike(dwHeader, dwNext)) {
+            return i > 0 && IsTagStart(bNext);
+        }
+        const int nNext = FrameLengthAt(stream, nAt, dwNext);
+        if (nNext <= 0 || nAt + static_cast<std::size_t>(nNext) + 4 > CBitStream::kLookAheadBytes) {
+            return false;
+        }
+        nAt += static_cast<std::size_t>(nNext);
+    }
+    return true;
+}
+
+// Moves the stream to the next confirmed header; false at the end of the
+// stream, at a confirmed Layer III stream, or once a stop is requested.
+bool CFrameHeader::FindConfirmedFrame(CBitStream& stream) {
+    std::size_t nWork = 0;
+    for (;;) {
+        if (nWork >= kStopCheckBytes) {
+            nWork = 0;
+            if (IsStopRequested(m_fnStop)) {
+                return false;
             }
-            nByte = stream.ReadByte();
         }
-        const int nSecond = stream.ReadByte();
-        if (nSecond < 0) {
-            return 0;
+        nWork += stream.SkipUntil(0xFF, kStopCheckBytes) + 1;
+        uint8_t bHead[4];
+        const std::size_t nGot = stream.Peek(bHead, sizeof bHead);
+        if (nGot < sizeof bHead) {
+            return false;
         }
-        if (nSecond < 0xF0) {
-            continue;
+        const uint32_t dwHeader = BigEndian(bHead);
+        if (IsPlausibleHeader(dwHeader)) {
+            const int nLength = FrameLengthAt(stream, 0, dwHeader);
+            nWork += 64;
+            if (nLength > 0 && IsConfirmed(stream, dwHeader, nLength)) {
+                if (LayerOf(dwHeader) == 3) {
+                    return false;
+                }
+                return true;
+            }
         }
-        const int nThird = stream.ReadByte();
-        if (nThird < 0) {
-            return 0;
+        if (!stream.Skip(1)) {
+            return false;
         }
-        const int nFourth = stream.ReadByte();
-        if (nFourth < 0) {
-            return 0;
-        }
-        m_dwHeader = 0xFF000000u | (static_cast<uint32_t>(nSecond) << 16) |
-                     (static_cast<uint32_t>(nThird) << 8) | static_cast<uint32_t>(nFourth);
-        if (m_pCrc != nullptr) {
-            m_pCrc->Reset();
-        }
-        return 1;
     }
 }
 
 int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
-    bool bScan = false;
-    if (m_bSearchFirst != 0) {
-        m_bSearchFirst = 0;
-        bScan = true;
-    } else if (m_bReadAhead == 0) {
-        if (stream.ReadWord(m_dwHeader) == 0) {
+    for (;;) {
+        if (!m_bSynced && !FindConfirmedFrame(stream)) {
             return 0;
         }
-    }
-    for (;; bScan = true) {
-        if (bScan || !IsSync(m_dwHeader)) {
-            if (Scan(stream) == 0) {
-                return 0;
-            }
-        }
-        ParseWord(m_dwHeader);
-        const EVerdict eVerdict = Judge();
-        if (eVerdict == kEndOfStream) {
+        uint8_t bHead[4];
+        if (stream.Peek(bHead, sizeof bHead) < sizeof bHead) {
             return 0;
         }
-        if (eVerdict == kSkip) {
+        const uint32_t dwHeader = BigEndian(bHead);
+        // Where the last frame ended, a header that goes on with the stream
+        // is taken as it stands; anything else is a loss of sync.
+        if (!IsSync(dwHeader) || (m_bSynced && !AreAlike(m_dwHeader, dwHeader))) {
+            m_bSynced = false;
             continue;
         }
-        if (m_nBitrateIndex == 0 &&
-            (m_nFreeFormatBytes <= 0 || m_dwFreeFormatHeader != (m_dwHeader & kFreeFormatMask))) {
-            m_nFreeFormatBytes = FindFreeFormatBytes(stream);
-            m_dwFreeFormatHeader = m_dwHeader & kFreeFormatMask;
-            if (m_nFreeFormatBytes <= 0) {
-                continue;
+        const int nLength = FrameLengthAt(stream, 0, dwHeader);
+        if (nLength <= 0 || LayerOf(dwHeader) == 3) {
+            m_bSynced = false;
+            if (!stream.Skip(1)) {
+                return 0;
             }
+            continue;
         }
+        m_dwHeader = dwHeader;
+        ParseWord(dwHeader);
         if (m_nBitrateIndex == 0) {
+            if ((dwHeader & kFreeFormatMask) != m_dwFreeFormatHeader) {
+                m_dwFreeFormatHeader = dwHeader & kFreeFormatMask;
+                m_nFreeFormatBytes = FindFreeFormatBytes(stream, 0, dwHeader);
+            }
             // The table follows the bitrate, known only now.
             SelectTable();
         }
-        if (stream.LoadFrame(static_cast<uint32_t>(FrameBytes())) == 0) {
+        if (!stream.Skip(4) || stream.LoadFrame(static_cast<uint32_t>(nLength - 4)) == 0) {
             return 0;
+        }
+        m_bSynced = true;
+        if (m_pCrc != nullptr) {
+            m_pCrc->Reset();
         }
         if (m_nProtectionBit != 0) {
             *ppCrc = nullptr;
@@ -258,18 +335,7 @@ int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
             m_pCrc->Update(m_dwHeader & 0xFFFF, 16);
             *ppCrc = m_pCrc;
         }
-        const uint32_t dwFrame = m_dwHeader;
-        uint32_t dwNext = 0;
-        if (stream.ReadWord(dwNext) == 0) {
-            m_dwFrameWord.store(dwFrame, std::memory_order_release);
-            return 1;
-        }
-        m_dwHeader = dwNext;
-        if (IsSync(dwNext)) {
-            m_bReadAhead = 1;
-            m_dwFrameWord.store(dwFrame, std::memory_order_release);
-            return 1;
-        }
-        // Not followed by a frame: this one was a false sync or is damaged.
+        m_dwFrameWord.store(dwHeader, std::memory_order_release);
+        return 1;
     }
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "decoder/decoder_warnings.h"
@@ -77,7 +78,9 @@ class CFrameHeader {
     // True for the low sampling rates of MPEG-2 (the ID bit is 0).
     bool IsLowSamplingRate() const { return m_nIdBit == 0; }
     // Samples per channel in one frame: 384 for Layer I, 1152 for Layer II.
-    int SamplesPerFrame() const { return m_nLayer == 1 ? 384 : 1152; }
+    int SamplesPerFrame() const {
+        return m_nLayer == 1 ? 384 : m_nLayer == 3 && IsLowSamplingRate() ? 576 : 1152;
+    }
     bool IsSingleChannel() const { return m_nMode == MODE_SINGLE_CHANNEL; }
     uint16_t CrcWord() const { return m_wCrcWord; }
 
@@ -85,13 +88,13 @@ class CFrameHeader {
     CDecoderWarnings& Warnings() { return m_Warnings; }
 
   private:
-    enum EVerdict { kDecodable, kSkip, kEndOfStream };
-    EVerdict Judge() const;
-    int Scan(CBitStream& stream);
+    bool FindConfirmedFrame(CBitStream& stream);
+    bool IsConfirmed(CBitStream& stream, uint32_t dwHeader, int nLength);
+    int FrameLengthAt(CBitStream& stream, std::size_t nOffset, uint32_t dwHeader);
     int ComputeSblimit() const;
     void SelectTable();
     int SlotBytes() const { return m_nLayer == 1 ? 4 : 1; }
-    int FindFreeFormatBytes(CBitStream& stream) const;
+    int FindFreeFormatBytes(CBitStream& stream, std::size_t nOffset, uint32_t dwHeader) const;
 
     int m_nLayer = 0;
     int m_nProtectionBit = 0;
@@ -108,9 +111,9 @@ class CFrameHeader {
     CCrc16* m_pCrc = nullptr;
     uint16_t m_wCrcWord = 0;
     uint32_t m_dwHeader = 0;
-    int m_bReadAhead = 0;
+    // The last frame was taken and the next is looked for where it ended.
+    bool m_bSynced = false;
     int m_nSampleFrequencyIndex = 0;
-    int m_bSearchFirst = 0;
     std::atomic<uint32_t> m_dwFrameWord{0};
     CDecoderWarnings m_Warnings;
     StopRequest m_fnStop;

@@ -21,13 +21,11 @@ bool CDocument::OnNewDocument() {
 
 bool CDocument::OnOpenDocument(const std::string& strPath) {
     std::string strReason;
-    std::FILE* pFile = OpenFileForReading(strPath.c_str(), strReason);
-    if (pFile == nullptr) {
+    if (!CanReadStream(strPath.c_str(), strReason)) {
         GetMessagePresenter().Present(MSG_WARNING,
                                       "Cannot open \"" + strPath + "\": " + strReason + ".");
         return false;
     }
-    std::fclose(pFile);
     return true;
 }
 

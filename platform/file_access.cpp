@@ -8,6 +8,19 @@
 #include <cerrno>
 #include <cstring>
 
+namespace {
+
+// False, with the reason, for a kind of file that is not read.
+bool IsReadableKind(const struct stat& info, std::string& strReason) {
+    if (S_ISREG(info.st_mode) || S_ISFIFO(info.st_mode)) {
+        return true;
+    }
+    strReason = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
+    return false;
+}
+
+}  // namespace
+
 int OpenDescriptorForReading(const char* pszPath, std::string& strReason) {
     // O_NONBLOCK keeps a FIFO without a writer from hanging the open.
     const int fd = open(pszPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -21,14 +34,15 @@ int OpenDescriptorForReading(const char* pszPath, std::string& strReason) {
         close(fd);
         return -1;
     }
-    if (!S_ISREG(info.st_mode)) {
-        strReason = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
+    if (!IsReadableKind(info, strReason)) {
         close(fd);
         return -1;
     }
-    const int nFlags = fcntl(fd, F_GETFL);
-    if (nFlags != -1) {
-        (void)fcntl(fd, F_SETFL, nFlags & ~O_NONBLOCK);
+    if (S_ISREG(info.st_mode)) {
+        const int nFlags = fcntl(fd, F_GETFL);
+        if (nFlags != -1) {
+            (void)fcntl(fd, F_SETFL, nFlags & ~O_NONBLOCK);
+        }
     }
     return fd;
 }
@@ -38,10 +52,40 @@ std::FILE* OpenFileForReading(const char* pszPath, std::string& strReason) {
     if (fd < 0) {
         return nullptr;
     }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        strReason = "Not a regular file";
+        close(fd);
+        return nullptr;
+    }
     std::FILE* pFile = fdopen(fd, "rb");
     if (pFile == nullptr) {
         strReason = std::strerror(errno);
         close(fd);
     }
     return pFile;
+}
+
+bool CanReadStream(const char* pszPath, std::string& strReason) {
+    if (std::strcmp(pszPath, "-") == 0) {
+        return true;
+    }
+    struct stat info {};
+    if (stat(pszPath, &info) != 0) {
+        strReason = std::strerror(errno);
+        return false;
+    }
+    if (S_ISFIFO(info.st_mode)) {
+        if (access(pszPath, R_OK) != 0) {
+            strReason = std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+    const int fd = OpenDescriptorForReading(pszPath, strReason);
+    if (fd < 0) {
+        return false;
+    }
+    close(fd);
+    return true;
 }
