@@ -1,6 +1,7 @@
 // Parsing the command line.
 #include "app/command_line.h"
 
+#include <charconv>
 #include <string_view>
 #include <vector>
 
@@ -19,7 +20,39 @@ bool SetMode(CCommandLine& commandLine, ERunMode mode, bool& bModeSet, std::stri
     return true;
 }
 
+// A whole non-negative decimal number, nothing before or after it.
+bool ParseNumber(std::string_view text, double& dValue) {
+    if (text.empty() || text[0] == '-' || text[0] == '+') {
+        return false;
+    }
+    const auto result =
+        std::from_chars(text.data(), text.data() + text.size(), dValue, std::chars_format::fixed);
+    return result.ec == std::errc() && result.ptr == text.data() + text.size();
+}
+
 }  // namespace
+
+bool ParseStartPoint(const std::string& strText, CStartPoint& start) {
+    std::string_view text(strText);
+    start = CStartPoint{};
+    if (!text.empty() && text.back() == '%') {
+        start.bPercent = true;
+        return ParseNumber(text.substr(0, text.size() - 1), start.dValue) && start.dValue <= 100;
+    }
+    const std::size_t nColon = text.find(':');
+    if (nColon == std::string_view::npos) {
+        return ParseNumber(text, start.dValue);
+    }
+    double dMinutes = 0;
+    double dSeconds = 0;
+    if (!ParseNumber(text.substr(0, nColon), dMinutes) ||
+        dMinutes != static_cast<double>(static_cast<long long>(dMinutes)) ||
+        !ParseNumber(text.substr(nColon + 1), dSeconds) || dSeconds >= 60) {
+        return false;
+    }
+    start.dValue = dMinutes * 60 + dSeconds;
+    return true;
+}
 
 bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLine,
                       std::string& strError) {
@@ -27,6 +60,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     std::vector<std::string> files;
     bool bModeSet = false;
     bool bOptionsEnded = false;
+    bool bStartGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);
         const bool bHasValue = i + 1 < argc;
@@ -67,6 +101,15 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
                            "': use alsa[:PCM], null or wav:PATH";
                 return false;
             }
+        } else if (arg == "--start") {
+            if (!bHasValue || !ParseStartPoint(argv[i + 1], commandLine.start)) {
+                strError =
+                    "--start needs a time: seconds (83.5), m:ss (1:23.5) or a percentage "
+                    "(40%)";
+                return false;
+            }
+            bStartGiven = true;
+            ++i;
         } else if (arg == "--loop") {
             commandLine.bLoop = true;
         } else if (arg == "--smooth") {
@@ -83,6 +126,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     }
     if ((commandLine.bLoop || commandLine.bSmooth) && mode != ERunMode::Play) {
         strError = "--loop and --smooth go with --play";
+        return false;
+    }
+    if (bStartGiven && mode != ERunMode::Play && mode != ERunMode::Wav && mode != ERunMode::Raw) {
+        strError = "--start goes with --play, --wav or --raw";
         return false;
     }
     if (!commandLine.strDevice.empty() && mode != ERunMode::Play && mode != ERunMode::Window) {
@@ -117,6 +164,9 @@ std::string UsageText() {
                "  corvina --raw OUT FILE       decode FILE to signed 16-bit little-endian PCM,\n"
                "                               channels interleaved; OUT - is standard output\n"
                "  corvina --info FILE          describe the stream of FILE\n"
+               "  --start TIME                 with --play, --wav, --raw: begin at seconds\n"
+               "                               (83.5), m:ss (1:23.5) or a percentage (40%)\n"
+               "  FILE -                       standard input\n"
                "  --output DEVICE              with the window or --play: alsa[:PCM] (default\n"
                "                               alsa:default), null, or wav:PATH; else the\n"
                "                               CORVINA_OUTPUT environment variable\n"

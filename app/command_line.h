@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "decoder/audio_decoder.h"
+
 enum class ERunMode {
     Window,   // corvina [FILE]
     Play,     // --play FILE
@@ -20,6 +22,7 @@ struct CCommandLine {
     std::string strDevice;  // --output: empty when not given
     bool bLoop = false;
     bool bSmooth = false;
+    CStartPoint start;  // --start: where --play, --wav and --raw begin
 };
 
 // Exit statuses.
@@ -32,6 +35,10 @@ enum : int {
 // False with a one-line reason when the arguments cannot be used.
 bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLine,
                       std::string& strError);
+
+// Reads a start time: seconds ("83.5"), minutes and seconds ("1:23.5") or a
+// percentage of the playing time ("40%"); false when TEXT is none of them.
+bool ParseStartPoint(const std::string& strText, CStartPoint& start);
 
 // The text of --help.
 std::string UsageText();

@@ -62,9 +62,15 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         }
         return EXIT_UNUSABLE;
     }
+    if (decoder.MoveToStart(commandLine.start) == 0 && !decoder.HasEnded()) {
+        g_MessageStream << "the playing time of " << commandLine.strFile
+                        << " is not known, so --start cannot take a percentage of it; "
+                           "decoding from the beginning";
+        ShowMessage(MSG_WARNING);
+    }
     // The decoder closes the sink after the last frame; a write failure on
     // the way ends the decoding early.
-    for (;;) {
+    while (!decoder.HasEnded()) {
         if (pSink->Failed()) {
             bWriteFailed = true;
             break;

@@ -3,6 +3,7 @@
 #include "decoder/audio_decoder.h"
 
 #include <algorithm>
+#include <cmath>
 #include <new>
 
 #include "decoder/crc16.h"
@@ -285,6 +286,32 @@ int CAudioDecoder::SeekPercent(int nPercent) {
         m_Stream.GetBits(16);
     }
     return nMoved;
+}
+
+int CAudioDecoder::MoveToStart(const CStartPoint& start) {
+    if (start.dValue <= 0.0) {
+        return 1;
+    }
+    const double dPlayingTime = PlayingTime();
+    if (m_Stream.CanSeek() && dPlayingTime > 0.0) {
+        const double dFraction =
+            start.bPercent ? start.dValue / 100.0 : start.dValue / dPlayingTime;
+        if (m_Stream.SeekFraction(std::clamp(dFraction, 0.0, 1.0)) != 0) {
+            m_Header.DropReadAhead();
+        }
+        return SkipFrame();
+    }
+    if (start.bPercent || m_Header.SampleFrequency() <= 0) {
+        return 0;
+    }
+    const auto nFrames = static_cast<int64_t>(
+        std::ceil(start.dValue * m_Header.SampleFrequency() / m_Header.SamplesPerFrame()));
+    for (int64_t i = 0; i < nFrames; ++i) {
+        if (SkipFrame() == 0 || IsStopRequested(m_Hooks.fnStopRequested)) {
+            return 0;
+        }
+    }
+    return 1;
 }
 
 int CAudioDecoder::SkipFrame() {

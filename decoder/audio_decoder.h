@@ -21,6 +21,13 @@ class CSubbandDecoder;
 class CSynthesisFilter;
 struct CSubbandSet;
 
+// Where a decode starts: seconds into the stream, or a percentage of its
+// playing time.
+struct CStartPoint {
+    double dValue = 0.0;
+    bool bPercent = false;
+};
+
 class CAudioDecoder {
   public:
     // Makes the PCM sink once the first frame tells the format; a null result
@@ -57,7 +64,14 @@ class CAudioDecoder {
     // Drops the frame in hand unheard and reads the next; 0 once the stream
     // ended (the sink is then closed, as at the end of DecodeFrame).
     int SkipFrame();
+    // Drops the frame in hand and moves to the first frame at or after
+    // start: by a seek where the stream can seek, else by reading on (which
+    // cannot reach a percentage of an unknown playing time). 0 when the
+    // point cannot be reached; the stream may then have ended.
+    int MoveToStart(const CStartPoint& start);
 
+    // True once the stream has ended and the sink is closed.
+    bool HasEnded() const { return m_pSink == nullptr; }
     CBitStream& Stream() { return m_Stream; }
     const CBitStream& Stream() const { return m_Stream; }
     const CFrameHeader& Header() const { return m_Header; }

@@ -324,6 +324,17 @@ int CBitStream::SeekPercent(int nPercent) {
     return 1;
 }
 
+int CBitStream::SeekFraction(double dFraction) {
+    RewindPayload();
+    if (!CanSeek()) {
+        return 0;
+    }
+    const int64_t nAudioBytes = std::max<int64_t>(m_nAudioEnd - m_nAudioStart, 0);
+    const auto nOffset = m_nAudioStart + static_cast<int64_t>(std::clamp(dFraction, 0.0, 1.0) *
+                                                              static_cast<double>(nAudioBytes));
+    return SeekTo(nOffset);
+}
+
 int CBitStream::PositionPercent() const {
     if (m_nLength <= 0) {
         return 0;

@@ -86,6 +86,9 @@ class CBitStream {
     // Moves the stream to nPercent (0..100) of its length and puts the cursor
     // back on the payload's first bit; 0 (with a warning) when the move fails.
     int SeekPercent(int nPercent);
+    // Moves to dFraction (0..1) of the audio bytes, between the tags; 0 when
+    // the stream cannot be moved there.
+    int SeekFraction(double dFraction);
 
     // Byte offset of the next read in the stream.
     int64_t Position() const { return m_nPosition; }

@@ -76,6 +76,14 @@ bool AreAlike(uint32_t dwFirst, uint32_t dwSecond) {
     return (dwFirst & kStreamFields) == (dwSecond & kStreamFields) && bFirstSingle == bSecondSingle;
 }
 
+// Headers that confirm each other: alike, and with the same protection,
+// copyright, original and emphasis fields, which encoders keep for a whole
+// stream. Junk before a stream seldom agrees with it in all of them.
+bool AreOfOneStream(uint32_t dwFirst, uint32_t dwSecond) {
+    constexpr uint32_t kFixedFields = 0x0001000F;
+    return AreAlike(dwFirst, dwSecond) && (dwFirst & kFixedFields) == (dwSecond & kFixedFields);
+}
+
 // The first bytes of the tags that follow the audio: ID3v1 ("TAG"), APE
 // ("APETAGEX"), Lyrics3 ("LYRICSBEGIN") and an appended ID3v2 ("ID3").
 bool IsTagStart(const uint8_t* pBytes) {
@@ -233,7 +241,7 @@ bool CFrameHeader::IsConfirmed(CBitStream& stream, uint32_t dwHeader, int nLengt
             return false;
         }
         const uint32_t dwNext = BigEndian(bNext);
-        if (!IsPlausibleHeader(dwNext) || !AreAlike(dwHeader, dwNext)) {
+        if (!IsPlausibleHeader(dwNext) || !AreOfOneStream(dwHeader, dwNext)) {
             return i > 0 && IsTagStart(bNext);
         }
         const int nNext = FrameLengthAt(stream, nAt, dwNext);
@@ -243,6 +251,12 @@ bool CFrameHeader::IsConfirmed(CBitStream& stream, uint32_t dwHeader, int nLengt
         nAt += static_cast<std::size_t>(nNext);
     }
     return true;
+}
+
+bool CFrameHeader::IsFollowed(CBitStream& stream, int nLength) {
+    uint8_t bNext[4];
+    const std::size_t nGot = stream.PeekAt(static_cast<std::size_t>(nLength), bNext, sizeof bNext);
+    return nGot == 0 || (nGot == sizeof bNext && IsPlausibleHeader(BigEndian(bNext)));
 }
 
 // Moves the stream to the next confirmed header; false at the end of the
@@ -289,18 +303,15 @@ int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
             return 0;
         }
         const uint32_t dwHeader = BigEndian(bHead);
+        const int nLength = IsPlausibleHeader(dwHeader) && LayerOf(dwHeader) != 3
+                                ? FrameLengthAt(stream, 0, dwHeader)
+                                : 0;
         // Where the last frame ended, a header that goes on with the stream
-        // is taken as it stands; anything else is a loss of sync.
-        if (!IsSync(dwHeader) || (m_bSynced && !AreAlike(m_dwHeader, dwHeader))) {
+        // is taken as it stands, and one that changes it (a new layer, mode
+        // or rate) when a header follows it; anything else is a loss of sync.
+        if (nLength <= 0 ||
+            (m_bSynced && !AreAlike(m_dwHeader, dwHeader) && !IsFollowed(stream, nLength))) {
             m_bSynced = false;
-            continue;
-        }
-        const int nLength = FrameLengthAt(stream, 0, dwHeader);
-        if (nLength <= 0 || LayerOf(dwHeader) == 3) {
-            m_bSynced = false;
-            if (!stream.Skip(1)) {
-                return 0;
-            }
             continue;
         }
         m_dwHeader = dwHeader;

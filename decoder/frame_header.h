@@ -90,6 +90,8 @@ class CFrameHeader {
   private:
     bool FindConfirmedFrame(CBitStream& stream);
     bool IsConfirmed(CBitStream& stream, uint32_t dwHeader, int nLength);
+    // Whether a plausible header, or the end, stands nLength bytes ahead.
+    static bool IsFollowed(CBitStream& stream, int nLength);
     int FrameLengthAt(CBitStream& stream, std::size_t nOffset, uint32_t dwHeader);
     int ComputeSblimit() const;
     void SelectTable();
