@@ -1,13 +1,14 @@
-// Decoding one frame, Layer I and Layer II, two channels and one, from a file
-// of frames made by the test stream builder, into a sink that keeps nothing.
+// Decoding one frame, Layer I and Layer II, two channels and one, from frames
+// in memory made by the test stream builder, into a sink that keeps nothing.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "decoder/audio_decoder.h"
+#include "decoder/memory_source.h"
 #include "output/discard_sink.h"
 #include "tests/support/stream_builder.h"
 
@@ -35,37 +36,11 @@ CFrameSpec MusicLikeFrame(int nLayer, int nMode) {
     return shape;
 }
 
-class CStreamFile {
-  public:
-    explicit CStreamFile(const std::vector<uint8_t>& bytes) {
-        char szPath[] = "/tmp/corvina-bench-XXXXXX";
-        const int nFile = mkstemp(szPath);
-        if (nFile >= 0) {
-            m_strPath = szPath;
-            const ssize_t nWritten = write(nFile, bytes.data(), bytes.size());
-            m_bGood = nWritten == static_cast<ssize_t>(bytes.size());
-            close(nFile);
-        }
-    }
-    ~CStreamFile() {
-        if (!m_strPath.empty()) {
-            std::remove(m_strPath.c_str());
-        }
-    }
-    CStreamFile(const CStreamFile&) = delete;
-    CStreamFile& operator=(const CStreamFile&) = delete;
-    bool Good() const { return m_bGood; }
-    const std::string& Path() const { return m_strPath; }
-
-  private:
-    std::string m_strPath;
-    bool m_bGood = false;
-};
-
-std::unique_ptr<CAudioDecoder> StartDecoder(const std::string& strPath) {
-    auto pDecoder = std::make_unique<CAudioDecoder>(
-        strPath.c_str(),
-        [](int16_t, const CFrameHeader&) { return std::make_unique<CDiscardSink>(); });
+std::unique_ptr<CAudioDecoder> StartDecoder(const std::vector<uint8_t>& bytes) {
+    CAudioDecoder::CHooks hooks;
+    hooks.fnMakeSink = [](const CStreamFormat&) { return std::make_unique<CDiscardSink>(); };
+    auto pDecoder = std::make_unique<CAudioDecoder>(std::make_unique<CMemorySource>(bytes), "bench",
+                                                    std::move(hooks));
     if (pDecoder->Initialize() == 0) {
         return nullptr;
     }
@@ -76,8 +51,8 @@ std::unique_ptr<CAudioDecoder> StartDecoder(const std::string& strPath) {
 void BM_DecodeFrame(benchmark::State& state) {
     const CFrameSpec shape =
         MusicLikeFrame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    const CStreamFile file(BuildStream(shape, kFrames));
-    std::unique_ptr<CAudioDecoder> pDecoder = file.Good() ? StartDecoder(file.Path()) : nullptr;
+    const std::vector<uint8_t> bytes = BuildStream(shape, kFrames);
+    std::unique_ptr<CAudioDecoder> pDecoder = StartDecoder(bytes);
     if (pDecoder == nullptr) {
         state.SkipWithError("the test stream cannot be decoded");
         return;
@@ -85,7 +60,7 @@ void BM_DecodeFrame(benchmark::State& state) {
     for (auto _ : state) {
         if (pDecoder->DecodeFrame() == 0) {
             state.PauseTiming();
-            pDecoder = StartDecoder(file.Path());
+            pDecoder = StartDecoder(bytes);
             state.ResumeTiming();
         }
     }

@@ -1,16 +1,20 @@
-// Fuzz harness: the whole decoder, from a file of arbitrary bytes to a sink in
-// memory, with moves of the file between frames. The input's first byte gives
-// the number of moves (low two bits); each move takes two more bytes: the
-// frames decoded before it and the percentage it goes to. The rest is the file.
+// Fuzz harness: the whole decoder, from arbitrary bytes in memory to a sink in
+// memory, with moves between frames. The input's first byte gives the number
+// of moves (low two bits) and whether the bytes can be moved in at all (bit
+// 2 clear) or only read on, as from a pipe; each move takes two more bytes:
+// the frames decoded before it and the percentage it goes to. The rest is the
+// stream.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "decoder/audio_decoder.h"
+#include "decoder/memory_source.h"
 #include "fuzz/fuzz_harness.h"
 #include "fuzz/fuzz_support.h"
-#include "player/control_block.h"
 #include "synth/audio_sink.h"
 
 namespace {
@@ -19,7 +23,7 @@ namespace {
 // sink was made for, and a whole frame's count per channel.
 class CCheckingSink : public CAudioSink {
   public:
-    explicit CCheckingSink(int16_t nChannels) : m_nChannels(nChannels) {}
+    explicit CCheckingSink(int nChannels) : m_nChannels(nChannels) {}
 
     void WriteSample(int16_t nChannel, int16_t nSample) override {
         FuzzCheck(nChannel >= 0 && nChannel < m_nChannels, "sample for a channel not opened");
@@ -36,7 +40,7 @@ class CCheckingSink : public CAudioSink {
     }
 
   private:
-    int16_t m_nChannels;
+    int m_nChannels;
     int m_nCount[2] = {0, 0};
     int64_t m_nSum = 0;
 };
@@ -49,7 +53,6 @@ struct CMove {
 }  // namespace
 
 int FuzzDecoder(const uint8_t* pData, std::size_t nSize) {
-    static CFuzzFile file;
     if (nSize == 0) {
         return 0;
     }
@@ -59,14 +62,20 @@ int FuzzDecoder(const uint8_t* pData, std::size_t nSize) {
     for (int i = 0; i < nMoves && nAt + 2 <= nSize; ++i, nAt += 2) {
         moves.push_back({pData[nAt] & 31, pData[nAt + 1] % 101});
     }
-    ResetControlBlock();
-    const std::string& strPath = file.Write(pData + nAt, nSize - nAt);
+    const bool bCanSeek = (pData[0] & 4) == 0;
 
-    CAudioDecoder decoder(strPath.c_str(), [](int16_t nChannels, const CFrameHeader& header) {
-        FuzzCheck(nChannels == 1 || nChannels == 2, "sink of a bad channel count");
-        FuzzCheck(header.Layer() == 1 || header.Layer() == 2, "sink for another layer");
-        return std::unique_ptr<CAudioSink>(new CCheckingSink(nChannels));
-    });
+    CAudioDecoder::CHooks hooks;
+    // Every warning is composed and handed over, as to a real caller.
+    hooks.fnReportWarning = [](const std::string&) {};
+    hooks.fnMakeSink = [](const CStreamFormat& format) {
+        FuzzCheck(format.nChannels == 1 || format.nChannels == 2, "sink of a bad channel count");
+        FuzzCheck(format.nSamplesPerFrame == 384 || format.nSamplesPerFrame == 1152,
+                  "sink for another layer");
+        FuzzCheck(format.nSampleRate > 0, "sink without a rate");
+        return std::unique_ptr<CAudioSink>(new CCheckingSink(format.nChannels));
+    };
+    CAudioDecoder decoder(std::make_unique<CMemorySource>(pData + nAt, nSize - nAt, bCanSeek),
+                          "fuzz input", std::move(hooks));
     if (decoder.Initialize() == 0) {
         return 0;
     }
@@ -88,6 +97,5 @@ int FuzzDecoder(const uint8_t* pData, std::size_t nSize) {
         const int nPercent = decoder.Stream().PositionPercent();
         FuzzCheck(nPercent >= 0 && nPercent <= 100, "position out of range");
     } while (decoder.DecodeFrame() != 0);
-    ResetControlBlock();
     return 0;
 }

@@ -3,10 +3,12 @@
 // leave the buffer. The first input byte picks a move of the file halfway.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "decoder/bit_stream.h"
 #include "decoder/crc16.h"
 #include "decoder/frame_header.h"
+#include "decoder/memory_source.h"
 #include "fuzz/fuzz_harness.h"
 #include "fuzz/fuzz_support.h"
 
@@ -33,7 +35,6 @@ void CheckAnyWord(uint32_t dwWord) {
 }  // namespace
 
 int FuzzFrameSearch(const uint8_t* pData, std::size_t nSize) {
-    static CFuzzFile file;
     if (nSize >= 4) {
         CheckAnyWord((static_cast<uint32_t>(pData[0]) << 24) | (pData[1] << 16) | (pData[2] << 8) |
                      pData[3]);
@@ -41,7 +42,7 @@ int FuzzFrameSearch(const uint8_t* pData, std::size_t nSize) {
     const int nSeekAfter = nSize > 0 ? pData[0] & 15 : 0;
     const int nSeekTo = nSize > 1 ? pData[1] % 101 : 0;
 
-    CBitStream stream(file.Write(pData, nSize).c_str());
+    CBitStream stream(std::make_unique<CMemorySource>(pData, nSize), "fuzz input");
     CFrameHeader header;
     CCrc16* pCrc = nullptr;
     // Each frame takes at least 32 bytes and the one move may go back to the

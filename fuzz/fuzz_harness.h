@@ -11,5 +11,5 @@ void PrepareFuzzHarnesses();
 
 int FuzzFrameSearch(const uint8_t* pData, std::size_t nSize);
 int FuzzDecoder(const uint8_t* pData, std::size_t nSize);
-// Puts its in-memory device in place of the named ones while it runs.
+// Puts the recording wave device in place of the named ones while it runs.
 int FuzzWaveOutput(const uint8_t* pData, std::size_t nSize);

@@ -2,9 +2,13 @@
 // --raw and --play on the null device, and the document's open and Play in
 // this process. Each file must give its outcome, its warnings once, and no
 // crash, hang or sanitizer report.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <thread>
@@ -160,6 +164,53 @@ TEST_F(HostileFileTest, TheDocumentOpensAndPlaysEachFileToItsOutcome) {
     }
     SetWaveDeviceName("");
     ResetControlBlock();
+}
+
+// Gigabytes without a single sync word: the search for a frame reads them
+// byte by byte, which takes far longer than a stop or a quit may wait.
+class JunkFileTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetControlBlock();
+        SetWaveDeviceName("null");
+        m_strPath = m_dir.File("junk.mp2");
+        const int fd = open(m_strPath.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(fd, 0);
+        const bool bSized = ftruncate(fd, int64_t{8} << 30) == 0;
+        struct stat info {};
+        const bool bSparse = fstat(fd, &info) == 0 && info.st_blocks * 512 < (int64_t{64} << 20);
+        close(fd);
+        if (!bSized || !bSparse) {
+            GTEST_SKIP() << "the file system cannot hold a sparse file of 8 GiB here";
+        }
+    }
+    void TearDown() override {
+        ShutdownPlayback();
+        SetWaveDeviceName("");
+        ResetControlBlock();
+    }
+
+    CRecordingPresenter m_presenter;
+    CTempDir m_dir;
+    std::string m_strPath;
+};
+
+// The worker is still looking for the first frame when the stop comes: it
+// ends at once, and the file is not called invalid for it.
+TEST_F(JunkFileTest, StopWhileTheWorkerSearchesEndsItWithoutAVerdict) {
+    CCorvinaDoc document;
+    ASSERT_TRUE(document.OpenDocument(m_strPath));
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PLAYBACK));  // gives up waiting after 2 s
+    ASSERT_TRUE(IsWorkerRunning());
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_STOP));
+    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (IsWorkerRunning() && std::chrono::steady_clock::now() < tEnd) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_FALSE(IsWorkerRunning());
+    EXPECT_EQ(g_nPlayState, PLAY_ENDED);
+    EXPECT_EQ(m_presenter.Count("Invalid Audio Stream"), 0);
+    EXPECT_TRUE(document.IsCommandEnabled(ID_PLAY_PLAYBACK));
 }
 
 }  // namespace

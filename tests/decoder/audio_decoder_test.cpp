@@ -6,9 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <utility>
 
-#include "output/discard_sink.h"
-#include "player/control_block.h"
+#include "decoder/memory_source.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/stream_builder.h"
@@ -41,15 +41,11 @@ CFrameSpec Sounding(int nLayer, int nBitrateIndex, int nFrequencyIndex, int nMod
 
 class AudioDecoderTest : public ::testing::Test {
   protected:
-    void SetUp() override { ResetControlBlock(); }
-
     CDecodeResult Decode(const std::vector<uint8_t>& bytes) {
-        return DecodeFile(m_dir.Write("s" + std::to_string(m_nFiles++) + ".mp2", bytes));
+        return DecodeBytes(bytes, m_presenter.Reporter());
     }
 
     CRecordingPresenter m_presenter;
-    CTempDir m_dir;
-    int m_nFiles = 0;
 };
 
 TEST_F(AudioDecoderTest, EveryRateBitrateModeAndProtectionDecodesToWholeFrames) {
@@ -174,33 +170,29 @@ TEST_F(AudioDecoderTest, UnusableFirstFramesFailInitialisation) {
     bytes.resize(2000, 0);
     EXPECT_EQ(Decode(bytes).nInitialized, 0);
     EXPECT_EQ(Decode({}).nInitialized, 0);
-    EXPECT_EQ(DecodeFile(m_dir.File("missing")).nInitialized, 0);
+    CTempDir dir;
+    EXPECT_EQ(DecodeFile(dir.File("missing")).nInitialized, 0);
 }
 
 TEST_F(AudioDecoderTest, PlayingTimeIsTheLengthAtTheFirstBitrate) {
     CFrameSpec shape = Sounding(2, 8, 0, 0);
     std::vector<uint8_t> bytes = BuildStream(shape, 10);
     bytes.resize(4000000, 0);
-    const std::string strPath = m_dir.Write("long.mp2", bytes);
-    g_nPosition = 100;
-    CAudioDecoder decoder(strPath.c_str(), [](int16_t, const CFrameHeader&) {
-        return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
-    });
+    CRecording recording;
+    CAudioDecoder decoder(std::make_unique<CMemorySource>(std::move(bytes)), "long",
+                          {{}, {}, RecordingSinkFactory(recording)});
     EXPECT_EQ(decoder.PlayingTime(), 0.0f);
     ASSERT_EQ(decoder.Initialize(), 1);
     EXPECT_FLOAT_EQ(decoder.PlayingTime(), 250.0f);
-    EXPECT_EQ(g_nPosition, 0);  // an ended position starts again at 0
 }
 
 class SeekTest : public AudioDecoderTest {
   protected:
     // Decodes nBefore frames, seeks to nPercent, then decodes to the end.
     int FramesAroundSeek(const std::vector<uint8_t>& bytes, int nBefore, int nPercent) {
-        const std::string strPath = m_dir.Write("seek" + std::to_string(m_nFiles++), bytes);
         CRecording recording;
-        CAudioDecoder decoder(strPath.c_str(), [&](int16_t, const CFrameHeader&) {
-            return std::unique_ptr<CAudioSink>(std::make_unique<CRecordingSink>(recording));
-        });
+        CAudioDecoder decoder(std::make_unique<CMemorySource>(bytes), "seek",
+                              {{}, m_presenter.Reporter(), RecordingSinkFactory(recording)});
         EXPECT_EQ(decoder.Initialize(), 1);
         for (int i = 0; i < nBefore; ++i) {
             EXPECT_EQ(decoder.DecodeFrame(), 1);

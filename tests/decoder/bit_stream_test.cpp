@@ -1,13 +1,16 @@
-// The stream file and bit reader: field reads across words and past the
+// The bit reader over memory and files: field reads across words and past the
 // payload, the start checks, tags, seeks and positions; and the CRC register.
 #include "decoder/bit_stream.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "decoder/crc16.h"
+#include "decoder/memory_source.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/temp_dir.h"
 
@@ -27,18 +30,24 @@ std::vector<uint8_t> Filled(std::size_t nBytes, uint8_t bValue) {
 
 class BitStreamTest : public ::testing::Test {
   protected:
+    // A stream over the bytes in memory, its warnings recorded.
+    CBitStream Stream(std::vector<uint8_t> bytes, const std::string& strName = "memory") {
+        return CBitStream(std::make_unique<CMemorySource>(std::move(bytes)), strName,
+                          m_presenter.Reporter());
+    }
+
     CRecordingPresenter m_presenter;
     CTempDir m_dir;
 };
 
 TEST_F(BitStreamTest, ReadsFieldsWithinAndAcrossWords) {
-    CBitStream stream(m_dir.Write("a", Bytes({0x12, 0x34, 0x56, 0x78})).c_str());
+    CBitStream stream = Stream(Bytes({0x12, 0x34, 0x56, 0x78}));
     ASSERT_EQ(stream.LoadFrame(4), 1);
     EXPECT_EQ(stream.GetBits(4), 0x1u);
     EXPECT_EQ(stream.GetBits(12), 0x234u);
     EXPECT_EQ(stream.GetBits(16), 0x5678u);
 
-    CBitStream straddle(m_dir.Write("b", Bytes({0, 0, 0, 0x0F, 0xF0, 0, 0, 0})).c_str());
+    CBitStream straddle = Stream(Bytes({0, 0, 0, 0x0F, 0xF0, 0, 0, 0}));
     ASSERT_EQ(straddle.LoadFrame(8), 1);
     EXPECT_EQ(straddle.GetBits(16), 0u);
     EXPECT_EQ(straddle.GetBits(12), 0u);
@@ -47,8 +56,7 @@ TEST_F(BitStreamTest, ReadsFieldsWithinAndAcrossWords) {
 }
 
 TEST_F(BitStreamTest, ReadsPastThePayloadGiveZeroAndStayInTheBuffer) {
-    CBitStream six(
-        m_dir.Write("six", Bytes({0xAB, 0xCD, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC})).c_str());
+    CBitStream six = Stream(Bytes({0xAB, 0xCD, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC}));
     ASSERT_EQ(six.LoadFrame(6), 1);
     EXPECT_EQ(six.GetBits(16), 0xABCDu);
     EXPECT_EQ(six.GetBits(16), 0x1234u);
@@ -60,13 +68,13 @@ TEST_F(BitStreamTest, ReadsPastThePayloadGiveZeroAndStayInTheBuffer) {
         EXPECT_EQ(six.GetBits(16), 0u);
     }
 
-    CBitStream four(m_dir.Write("four", Bytes({0x11, 0x22, 0x33, 0x44})).c_str());
+    CBitStream four = Stream(Bytes({0x11, 0x22, 0x33, 0x44}));
     ASSERT_EQ(four.LoadFrame(4), 1);
     EXPECT_EQ(four.GetBits(16), 0x1122u);
     EXPECT_EQ(four.GetBits(16), 0x3344u);
 
     // A full buffer read to its very end and beyond.
-    CBitStream full(m_dir.Write("full", Filled(1732, 0xFF)).c_str());
+    CBitStream full = Stream(Filled(1732, 0xFF));
     ASSERT_EQ(full.LoadFrame(1732), 1);
     for (int i = 0; i < 866; ++i) {
         ASSERT_EQ(full.GetBits(16), 0xFFFFu) << i;
@@ -77,7 +85,7 @@ TEST_F(BitStreamTest, ReadsPastThePayloadGiveZeroAndStayInTheBuffer) {
 }
 
 TEST_F(BitStreamTest, LoadFrameRefusesOversizeAndShortPayloads) {
-    CBitStream stream(m_dir.Write("big", Filled(4000, 0x55)).c_str());
+    CBitStream stream = Stream(Filled(4000, 0x55));
     EXPECT_EQ(stream.LoadFrame(1733), 0);
     EXPECT_EQ(m_presenter.Count("Internal error: framelength > bufferlength?!\n"), 1);
     EXPECT_EQ(stream.LoadFrame(1732), 1);
@@ -86,7 +94,7 @@ TEST_F(BitStreamTest, LoadFrameRefusesOversizeAndShortPayloads) {
 }
 
 TEST_F(BitStreamTest, WordsAndBytesComeInFileOrder) {
-    CBitStream stream(m_dir.Write("w", Bytes({0xFF, 0xFD, 0x90, 0x04, 0x07})).c_str());
+    CBitStream stream = Stream(Bytes({0xFF, 0xFD, 0x90, 0x04, 0x07}));
     uint32_t dwWord = 0;
     ASSERT_EQ(stream.ReadWord(dwWord), 1);
     EXPECT_EQ(dwWord, 0xFFFD9004u);
@@ -95,24 +103,22 @@ TEST_F(BitStreamTest, WordsAndBytesComeInFileOrder) {
 }
 
 TEST_F(BitStreamTest, TellsSystemAndVideoStreamsAndGoesOn) {
-    const std::string strSystem = m_dir.Write("sys", Bytes({0, 0, 1, 0xBA, 0xFF}));
-    CBitStream system(strSystem.c_str());
-    EXPECT_EQ(m_presenter.Count(strSystem + " is an MPEG system stream, which is beyond me!"), 1);
+    CBitStream system = Stream(Bytes({0, 0, 1, 0xBA, 0xFF}), "sys");
+    EXPECT_EQ(m_presenter.Count("sys is an MPEG system stream, which is beyond me!"), 1);
     EXPECT_EQ(system.ReadByte(), 0);
 
-    const std::string strVideo = m_dir.Write("vid", Bytes({0, 0, 1, 0xB3}));
-    CBitStream video(strVideo.c_str());
-    EXPECT_EQ(m_presenter.Count(strVideo + " is an MPEG video stream, which is beyond me!"), 1);
+    CBitStream video = Stream(Bytes({0, 0, 1, 0xB3}), "vid");
+    EXPECT_EQ(m_presenter.Count("vid is an MPEG video stream, which is beyond me!"), 1);
 
     m_presenter.Clear();
-    CBitStream other(m_dir.Write("other", Bytes({0, 0, 1, 0xB9})).c_str());
-    CBitStream tiny(m_dir.Write("tiny", Bytes({0, 0, 1})).c_str());
+    CBitStream other = Stream(Bytes({0, 0, 1, 0xB9}));
+    CBitStream tiny = Stream(Bytes({0, 0, 1}));
     EXPECT_TRUE(m_presenter.Messages().empty());
 }
 
 TEST_F(BitStreamTest, MissingFilesAndDirectoriesFailEveryRead) {
     const std::string strMissing = m_dir.File("missing.mp2");
-    CBitStream missing(strMissing.c_str());
+    CBitStream missing(strMissing.c_str(), m_presenter.Reporter());
     EXPECT_EQ(m_presenter.Count("couldn't open file \"" + strMissing + "\" for reading!\n"), 1);
     EXPECT_FALSE(missing.IsOpen());
     uint32_t dwWord = 0;
@@ -122,7 +128,7 @@ TEST_F(BitStreamTest, MissingFilesAndDirectoriesFailEveryRead) {
     EXPECT_EQ(missing.SeekPercent(50), 0);
     EXPECT_EQ(missing.PositionPercent(), 0);
 
-    CBitStream directory(m_dir.Path().c_str());
+    CBitStream directory(m_dir.Path().c_str(), m_presenter.Reporter());
     EXPECT_FALSE(directory.IsOpen());
 }
 
@@ -131,7 +137,7 @@ TEST_F(BitStreamTest, SeeksByPercentOfTheLengthAndReportsWholePercents) {
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         bytes[i] = static_cast<uint8_t>(i * 7);
     }
-    CBitStream stream(m_dir.Write("s", bytes).c_str());
+    CBitStream stream = Stream(bytes);
     ASSERT_EQ(stream.SeekPercent(50), 1);
     EXPECT_EQ(stream.Position(), 500);
     EXPECT_EQ(stream.ReadByte(), static_cast<uint8_t>(500 * 7));
@@ -146,7 +152,7 @@ TEST_F(BitStreamTest, SeeksByPercentOfTheLengthAndReportsWholePercents) {
     EXPECT_EQ(stream.SeekPercent(250), 1);
     EXPECT_EQ(stream.Position(), 1001);
 
-    CBitStream empty(m_dir.Write("empty", {}).c_str());
+    CBitStream empty = Stream({});
     EXPECT_EQ(empty.Length(), 0);
     EXPECT_EQ(empty.PositionPercent(), 0);
     EXPECT_EQ(empty.SeekPercent(50), 1);
@@ -166,7 +172,7 @@ TEST_F(BitStreamTest, SkipsALeadingId3v2TagAndStopsAtATrailingId3v1Block) {
     tag[1] = 'A';
     tag[2] = 'G';
     bytes.insert(bytes.end(), tag.begin(), tag.end());
-    CBitStream stream(m_dir.Write("tagged", bytes).c_str());
+    CBitStream stream = Stream(bytes);
     EXPECT_EQ(stream.AudioBytes(), 8);
     uint32_t dwWord = 0;
     ASSERT_EQ(stream.ReadWord(dwWord), 1);
@@ -180,7 +186,7 @@ TEST_F(BitStreamTest, SkipsALeadingId3v2TagAndStopsAtATrailingId3v1Block) {
     // A tag whose size runs past the end leaves no audio at all.
     std::vector<uint8_t> overlong = Bytes({'I', 'D', '3', 4, 0, 0, 0x7F, 0x7F, 0x7F, 0x7F});
     overlong.resize(300, 0xFF);
-    CBitStream none(m_dir.Write("overlong", overlong).c_str());
+    CBitStream none = Stream(overlong);
     EXPECT_EQ(none.AudioBytes(), 0);
     EXPECT_EQ(none.ReadByte(), -1);
 }

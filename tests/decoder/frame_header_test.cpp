@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <utility>
+#include <vector>
+
 #include "decoder/bit_stream.h"
 #include "decoder/crc16.h"
-#include "tests/support/recording_presenter.h"
+#include "decoder/memory_source.h"
 #include "tests/support/stream_builder.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -85,7 +88,7 @@ class FrameSearchTest : public ::testing::Test {
     // Frames returned by ReadFrame until it gives 0, each told by its
     // bitrate index; nLimit guards against a search that never ends.
     std::vector<int> Frames(const std::vector<uint8_t>& bytes, int nLimit = 100) {
-        CBitStream stream(m_dir.Write("s" + std::to_string(m_nFiles++), bytes).c_str());
+        CBitStream stream = Stream(bytes);
         CFrameHeader header;
         CCrc16* pCrc = nullptr;
         std::vector<int> frames;
@@ -95,9 +98,9 @@ class FrameSearchTest : public ::testing::Test {
         return frames;
     }
 
-    CRecordingPresenter m_presenter;
-    CTempDir m_dir;
-    int m_nFiles = 0;
+    static CBitStream Stream(std::vector<uint8_t> bytes) {
+        return CBitStream(std::make_unique<CMemorySource>(std::move(bytes)), "memory");
+    }
 };
 
 std::vector<uint8_t> Frame(int nBitrateIndex) {
@@ -195,7 +198,7 @@ TEST_F(FrameSearchTest, AProtectedFrameHandsTheRegisterFedWithTheHeader) {
     CFrameSpec shape;
     shape.bProtected = true;
     std::vector<uint8_t> bytes = BuildStream(shape, 2);
-    CBitStream stream(m_dir.Write("crc", bytes).c_str());
+    CBitStream stream = Stream(bytes);
     CFrameHeader header;
     CCrc16* pCrc = nullptr;
     ASSERT_EQ(header.ReadFrame(stream, &pCrc), 1);
@@ -206,7 +209,7 @@ TEST_F(FrameSearchTest, AProtectedFrameHandsTheRegisterFedWithTheHeader) {
     EXPECT_EQ(header.CrcWord(), (bytes[4] << 8) | bytes[5]);
 
     CFrameSpec open;
-    CBitStream plain(m_dir.Write("plain", BuildStream(open, 2)).c_str());
+    CBitStream plain = Stream(BuildStream(open, 2));
     CFrameHeader plainHeader;
     CCrc16* pNone = reinterpret_cast<CCrc16*>(&plainHeader);
     ASSERT_EQ(plainHeader.ReadFrame(plain, &pNone), 1);

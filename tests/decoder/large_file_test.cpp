@@ -6,19 +6,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
+#include <utility>
 #include <vector>
 
 #include "decoder/audio_decoder.h"
-#include "platform/wave_device.h"
-#include "player/control_block.h"
-#include "player/corvina_doc.h"
-#include "player/playback_control.h"
-#include "resources/resource_ids.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/stream_builder.h"
@@ -52,7 +46,6 @@ int64_t OffsetOf(int nPercent) {
 class LargeFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ResetControlBlock();
         m_strPath = m_dir.File("large.mp2");
         const int fd = open(m_strPath.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
         ASSERT_GE(fd, 0);
@@ -74,6 +67,10 @@ class LargeFileTest : public ::testing::Test {
         }
     }
 
+    CAudioDecoder::CHooks Hooks(CRecording& recording) {
+        return {{}, m_presenter.Reporter(), RecordingSinkFactory(recording)};
+    }
+
     CRecordingPresenter m_presenter;
     CTempDir m_dir;  // removes the file with it
     std::string m_strPath;
@@ -84,9 +81,7 @@ class LargeFileTest : public ::testing::Test {
 
 TEST_F(LargeFileTest, PlayingTimeAndPositionsUseTheWholeLength) {
     CRecording recording;
-    CAudioDecoder decoder(m_strPath.c_str(), [&](int16_t, const CFrameHeader&) {
-        return std::unique_ptr<CAudioSink>(std::make_unique<CRecordingSink>(recording));
-    });
+    CAudioDecoder decoder(m_strPath.c_str(), Hooks(recording));
     EXPECT_EQ(decoder.Stream().Length(), kFileBytes);
     ASSERT_EQ(decoder.Initialize(), 1);
     EXPECT_FLOAT_EQ(decoder.PlayingTime(), static_cast<float>(kFileBytes / 128000.0 * 8.0));
@@ -114,9 +109,7 @@ TEST_F(LargeFileTest, PlayingTimeAndPositionsUseTheWholeLength) {
 // the same frames decoded from a small file that holds them back to back.
 TEST_F(LargeFileTest, SeeksReachEachGroupFrameForFrame) {
     CRecording recording;
-    CAudioDecoder decoder(m_strPath.c_str(), [&](int16_t, const CFrameHeader&) {
-        return std::unique_ptr<CAudioSink>(std::make_unique<CRecordingSink>(recording));
-    });
+    CAudioDecoder decoder(m_strPath.c_str(), Hooks(recording));
     ASSERT_EQ(decoder.Initialize(), 1);
     ASSERT_EQ(decoder.DecodeFrame(), 1);  // frame 0, then 1 in hand
     ASSERT_EQ(decoder.SeekPercent(50), 1);
@@ -133,7 +126,7 @@ TEST_F(LargeFileTest, SeeksReachEachGroupFrameForFrame) {
 
     const std::vector<uint8_t> reference = Group({0, 1, 3, 4, 0, 1, 6, 7, 8});
     ASSERT_EQ(reference.size(), 9u * kFrameBytes);
-    const CDecodeResult expected = DecodeFile(m_dir.Write("reference.mp2", reference));
+    const CDecodeResult expected = DecodeBytes(reference, m_presenter.Reporter());
     ASSERT_EQ(expected.nFrames, 9);
     EXPECT_EQ(recording.nFrames, 9);
     EXPECT_TRUE(recording.nSamples[0] == expected.nSamples[0]);
@@ -146,8 +139,6 @@ TEST_F(LargeFileTest, SeeksReachEachGroupFrameForFrame) {
 class JunkFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ResetControlBlock();
-        SetWaveDeviceName("null");
         m_strPath = m_dir.File("junk.mp2");
         const int fd = open(m_strPath.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
         ASSERT_GE(fd, 0);
@@ -159,40 +150,16 @@ class JunkFileTest : public ::testing::Test {
             GTEST_SKIP() << "the file system cannot hold a sparse file of 8 GiB here";
         }
     }
-    void TearDown() override {
-        ShutdownPlayback();
-        SetWaveDeviceName("");
-        ResetControlBlock();
-    }
-
-    CRecordingPresenter m_presenter;
     CTempDir m_dir;
     std::string m_strPath;
 };
 
 TEST_F(JunkFileTest, AStopCutsTheFrameSearchShort) {
-    g_nPlayState = PLAY_STOPPING;
-    CAudioDecoder decoder(m_strPath.c_str());
+    CAudioDecoder::CHooks hooks;
+    hooks.fnStopRequested = [] { return true; };
+    CAudioDecoder decoder(m_strPath.c_str(), std::move(hooks));
     EXPECT_EQ(decoder.Initialize(), 0);
     EXPECT_LT(decoder.Stream().PositionPercent(), 1);
-}
-
-// The worker is still looking for the first frame when the stop comes: it
-// ends at once, and the file is not called invalid for it.
-TEST_F(JunkFileTest, StopWhileTheWorkerSearchesEndsItWithoutAVerdict) {
-    CCorvinaDoc document;
-    ASSERT_TRUE(document.OpenDocument(m_strPath));
-    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PLAYBACK));  // gives up waiting after 2 s
-    ASSERT_TRUE(IsWorkerRunning());
-    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_STOP));
-    const auto tEnd = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (IsWorkerRunning() && std::chrono::steady_clock::now() < tEnd) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_FALSE(IsWorkerRunning());
-    EXPECT_EQ(g_nPlayState, PLAY_ENDED);
-    EXPECT_EQ(m_presenter.Count("Invalid Audio Stream"), 0);
-    EXPECT_TRUE(document.IsCommandEnabled(ID_PLAY_PLAYBACK));
 }
 
 }  // namespace

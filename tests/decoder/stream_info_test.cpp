@@ -4,26 +4,21 @@
 #include <memory>
 
 #include "decoder/audio_decoder.h"
-#include "output/discard_sink.h"
-#include "tests/support/recording_presenter.h"
+#include "decoder/memory_source.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/stream_builder.h"
-#include "tests/support/temp_dir.h"
 
 namespace {
 
 class StreamInfoTest : public ::testing::Test {
   protected:
     std::string InfoOf(const CFrameSpec& shape, const std::string& strName = "song.mp2") {
-        const std::string strPath = m_dir.Write(strName, BuildStream(shape, 3));
-        CAudioDecoder decoder(strPath.c_str(), [](int16_t, const CFrameHeader&) {
-            return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
-        });
+        CRecording recording;
+        CAudioDecoder decoder(std::make_unique<CMemorySource>(BuildStream(shape, 3)), strName,
+                              {{}, {}, RecordingSinkFactory(recording)});
         EXPECT_EQ(decoder.Initialize(), 1);
         return decoder.FormatStreamInfo();
     }
-
-    CRecordingPresenter m_presenter;
-    CTempDir m_dir;
 };
 
 TEST_F(StreamInfoTest, DescribesAJointStereoLayerTwoStream) {
@@ -66,15 +61,7 @@ TEST_F(StreamInfoTest, NamesEveryFieldAsTheHeaderSays) {
 TEST_F(StreamInfoTest, ShowsOnlyTheNameAfterTheLastSlash) {
     CFrameSpec shape;
     EXPECT_EQ(InfoOf(shape, "a\\b.mp2").rfind("a\\b.mp2 is a layer II stereo\n", 0), 0u);
-    const std::string strPath = m_dir.Write("x.mp2", BuildStream(shape, 2));
-    CAudioDecoder decoder(strPath.c_str(), [](int16_t, const CFrameHeader&) {
-        return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
-    });
-    ASSERT_EQ(decoder.Initialize(), 1);
-    decoder.ShowStreamInfo();
-    ASSERT_EQ(m_presenter.Messages().size(), 1u);
-    EXPECT_EQ(m_presenter.Messages()[0].nKind, MSG_INFORMATION);
-    EXPECT_EQ(m_presenter.Messages()[0].strText.rfind("x.mp2 is a layer II stereo\n", 0), 0u);
+    EXPECT_EQ(InfoOf(shape, "/music/x.mp2").rfind("x.mp2 is a layer II stereo\n", 0), 0u);
 }
 
 }  // namespace

@@ -32,8 +32,10 @@ CWaveFormat Format(uint16_t nChannels, uint32_t nRate) {
 // A data block with its header; the bytes tell buffer and place apart.
 struct CTestBuffer {
     CTestBuffer(std::size_t nBytes, int nSeed) : data(nBytes) {
-        for (std::size_t i = 0; i < nBytes; ++i) {
-            data[i] = static_cast<uint8_t>(i * 7 + static_cast<std::size_t>(nSeed) * 31 + i / 251);
+        std::size_t i = 0;
+        for (uint8_t& bByte : data) {
+            bByte = static_cast<uint8_t>(i * 7 + static_cast<std::size_t>(nSeed) * 31 + i / 251);
+            ++i;
         }
         header.pData = data.data();
         header.dwBufferLength = static_cast<uint32_t>(nBytes);

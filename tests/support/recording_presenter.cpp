@@ -16,6 +16,10 @@ void CRecordingPresenter::Present(int nKind, const std::string& strText) {
     m_messages.push_back({nKind, strText});
 }
 
+WarningReporter CRecordingPresenter::Reporter() {
+    return [this](const std::string& strText) { Present(MSG_WARNING, strText); };
+}
+
 std::vector<CRecordedMessage> CRecordingPresenter::Messages() const {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_messages;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/caller_hooks.h"
 #include "platform/message_presenter.h"
 
 struct CRecordedMessage {
@@ -19,6 +20,9 @@ class CRecordingPresenter : public CMessagePresenter {
     ~CRecordingPresenter() override;
 
     void Present(int nKind, const std::string& strText) override;
+    // Records each warning handed to it as a warning shown; the presenter
+    // must outlive every copy.
+    WarningReporter Reporter();
 
     std::vector<CRecordedMessage> Messages() const;
     std::vector<std::string> Texts() const;

@@ -1,16 +1,21 @@
-// Decoding a file into memory for the tests.
+// Decoding a stream into memory for the tests.
 #include "tests/support/recording_sink.h"
 
 #include <memory>
+#include <utility>
 
-#include "decoder/audio_decoder.h"
+#include "decoder/memory_source.h"
 
-CDecodeResult DecodeFile(const std::string& strPath, int nMaxFrames) {
+namespace {
+
+// Takes the decoder's source arguments ahead of its hooks.
+template <typename... TSource>
+CDecodeResult DecodeWith(WarningReporter fnReport, int nMaxFrames, TSource&&... source) {
     CDecodeResult result;
-    CAudioDecoder decoder(strPath.c_str(), [&](int16_t nChannels, const CFrameHeader&) {
-        result.nChannels = nChannels;
-        return std::unique_ptr<CAudioSink>(std::make_unique<CRecordingSink>(result));
-    });
+    CAudioDecoder::CHooks hooks;
+    hooks.fnReportWarning = std::move(fnReport);
+    hooks.fnMakeSink = RecordingSinkFactory(result);
+    CAudioDecoder decoder(std::forward<TSource>(source)..., std::move(hooks));
     result.nInitialized = decoder.Initialize();
     if (result.nInitialized == 0) {
         return result;
@@ -19,4 +24,22 @@ CDecodeResult DecodeFile(const std::string& strPath, int nMaxFrames) {
         ++result.nDecodeCalls;
     }
     return result;
+}
+
+}  // namespace
+
+CAudioDecoder::SinkFactory RecordingSinkFactory(CRecording& recording) {
+    return [&recording](const CStreamFormat& format) {
+        recording.nChannels = format.nChannels;
+        return std::unique_ptr<CAudioSink>(std::make_unique<CRecordingSink>(recording));
+    };
+}
+
+CDecodeResult DecodeBytes(std::vector<uint8_t> bytes, WarningReporter fnReport, int nMaxFrames) {
+    return DecodeWith(std::move(fnReport), nMaxFrames,
+                      std::make_unique<CMemorySource>(std::move(bytes)), std::string("memory"));
+}
+
+CDecodeResult DecodeFile(const std::string& strPath, WarningReporter fnReport, int nMaxFrames) {
+    return DecodeWith(std::move(fnReport), nMaxFrames, strPath.c_str());
 }

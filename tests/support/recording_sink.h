@@ -1,11 +1,13 @@
 // A PCM sink that keeps every sample per channel, and a decode of a whole
-// file into one.
+// stream into one.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "decoder/audio_decoder.h"
+#include "platform/caller_hooks.h"
 #include "synth/audio_sink.h"
 
 struct CRecording {
@@ -36,6 +38,13 @@ struct CDecodeResult : CRecording {
     int nDecodeCalls = 0;  // DecodeFrame calls that returned 1
 };
 
-// Decodes the file to its end through CAudioDecoder; nMaxFrames bounds the
+// Makes recording sinks into recording, telling it the channel count.
+CAudioDecoder::SinkFactory RecordingSinkFactory(CRecording& recording);
+
+// Decodes the bytes (read from memory) or the file to the end through
+// CAudioDecoder, warnings going to fnReport; nMaxFrames bounds the
 // DecodeFrame calls (a hang shows as a failed bound, not a stuck test).
-CDecodeResult DecodeFile(const std::string& strPath, int nMaxFrames = 1000000);
+CDecodeResult DecodeBytes(std::vector<uint8_t> bytes, WarningReporter fnReport = {},
+                          int nMaxFrames = 1000000);
+CDecodeResult DecodeFile(const std::string& strPath, WarningReporter fnReport = {},
+                         int nMaxFrames = 1000000);

@@ -105,11 +105,11 @@ void WriteLayer1(const CFrameSpec& shape, const CLayout& layout, CBitWriter& bit
 
 void WriteLayer2(const CFrameSpec& shape, const CFrameHeader& header, const CLayout& layout,
                  CBitWriter& bits, std::size_t& nProtectedEnd) {
-    const int nPerChannel = BitrateIndexPerChannel(header.BitrateIndex(), header.Mode());
+    const CLayer2Table& table = header.Layer2Table();
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
         for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
             bits.Put(static_cast<uint32_t>(shape.nAllocation[ch][sb]),
-                     AllocationBits(nPerChannel, sb));
+                     table.nAllocationBits[sb]);
         }
     }
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
@@ -139,7 +139,7 @@ void WriteLayer2(const CFrameSpec& shape, const CFrameHeader& header, const CLay
                 if (nAlloc == 0) {
                     continue;
                 }
-                const CQuantClass& quant = QuantClassRow(nPerChannel, sb)[nAlloc];
+                const CQuantClass& quant = table.pRows[sb][nAlloc];
                 const int nCodes = quant.pGroups != nullptr ? 1 : 3;
                 for (int i = 0; i < nCodes; ++i) {
                     bits.Put(shape.dwSampleCode[ch][sb], quant.nCodeWidth);

@@ -1,5 +1,5 @@
-// The recording wave device of the tests.
-#include "tests/output/recording_wave_device.h"
+// The recording wave device of the tests and the fuzz harness.
+#include "tests/support/recording_wave_device.h"
 
 #include <algorithm>
 #include <cstring>
@@ -19,24 +19,54 @@ std::vector<std::string> CDeviceLog::NamesFrom(std::size_t nFirst) const {
     return names;
 }
 
+std::vector<std::string> CDeviceLog::Faults() const {
+    std::lock_guard<std::mutex> guard(lock);
+    return faults;
+}
+
+void CRecordingWaveDevice::CheckFormat(const CWaveFormat& format) {
+    m_pLog->format = format;
+    if (format.nChannels != 1 && format.nChannels != 2) {
+        m_pLog->faults.push_back("format of a bad channel count");
+    }
+    if (format.wBitsPerSample != 16) {
+        m_pLog->faults.push_back("format not 16-bit");
+    }
+}
+
+bool CRecordingWaveDevice::SpendDelay() {
+    int& nBudget = m_pLog->script.nDelayBudget;
+    if (nBudget == 0) {
+        return false;
+    }
+    if (nBudget > 0) {
+        --nBudget;
+    }
+    return true;
+}
+
 int CRecordingWaveDevice::QueryFormat(const CWaveFormat& format) {
     std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"QueryFormat", nullptr});
-    m_pLog->format = format;
+    CheckFormat(format);
     return m_pLog->script.nQueryResult;
 }
 
 int CRecordingWaveDevice::Open(const CWaveFormat& format) {
     std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"Open", nullptr});
-    m_pLog->format = format;
+    CheckFormat(format);
+    m_nFrameBytes = std::max(1u, format.nChannels * 2u);
     return m_pLog->script.nOpenResult;
 }
 
 int CRecordingWaveDevice::Prepare(CWaveHeader& header) {
     std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"Prepare", &header});
-    if (m_pLog->script.nBusyPrepares != 0) {
+    if (header.pData == nullptr) {
+        m_pLog->faults.push_back("buffer without data");
+    }
+    if (m_pLog->script.nBusyPrepares != 0 && SpendDelay()) {
         if (m_pLog->script.nBusyPrepares > 0) {
             --m_pLog->script.nBusyPrepares;
         }
@@ -48,7 +78,7 @@ int CRecordingWaveDevice::Prepare(CWaveHeader& header) {
 int CRecordingWaveDevice::Write(CWaveHeader& header) {
     std::lock_guard<std::mutex> guard(m_pLog->lock);
     m_pLog->calls.push_back({"Write", &header});
-    if (m_pLog->script.nBusyWrites != 0) {
+    if (m_pLog->script.nBusyWrites != 0 && SpendDelay()) {
         if (m_pLog->script.nBusyWrites > 0) {
             --m_pLog->script.nBusyWrites;
         }
@@ -57,6 +87,10 @@ int CRecordingWaveDevice::Write(CWaveHeader& header) {
     if (m_held.count(&header) != 0) {
         return WAVERR_STILLPLAYING;
     }
+    if (header.dwBufferLength % m_nFrameBytes != 0) {
+        m_pLog->faults.push_back("buffer of part of a sample frame");
+    }
+    // Copying the whole buffer lets the address checker see its bounds.
     std::vector<uint8_t> bytes(header.pData, header.pData + header.dwBufferLength);
     m_pLog->submitted.push_back({header.pData, bytes});
     m_held[&header] = {std::move(bytes), m_pLog->script.nPlayPolls};
@@ -66,8 +100,9 @@ int CRecordingWaveDevice::Write(CWaveHeader& header) {
 
 void CRecordingWaveDevice::Release(const CWaveHeader& header, const CHeld& held) {
     if (header.dwBufferLength != held.bytes.size() ||
-        std::memcmp(header.pData, held.bytes.data(), held.bytes.size()) != 0) {
-        ++m_pLog->nChangedWhileHeld;
+        (!held.bytes.empty() &&
+         std::memcmp(header.pData, held.bytes.data(), held.bytes.size()) != 0)) {
+        m_pLog->faults.push_back("buffer changed while the device held it");
     }
 }
 
@@ -83,7 +118,7 @@ int CRecordingWaveDevice::Unprepare(CWaveHeader& header) {
     if (it == m_held.end()) {
         return MMSYSERR_NOERROR;
     }
-    if (it->second.nPollsLeft != 0) {
+    if (it->second.nPollsLeft != 0 && SpendDelay()) {
         if (it->second.nPollsLeft > 0) {
             --it->second.nPollsLeft;
         }
