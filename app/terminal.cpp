@@ -4,6 +4,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 bool IsInteractiveTerminal() {
     return isatty(STDIN_FILENO) == 1 && isatty(STDOUT_FILENO) == 1;
 }
@@ -25,24 +27,27 @@ CRawTerminal::~CRawTerminal() {
     }
 }
 
-namespace {
-
-int ReadByte(int nTimeoutMs) {
+int CRawTerminal::ReadByte(int nTimeoutMs) {
     pollfd input{STDIN_FILENO, POLLIN, 0};
     if (poll(&input, 1, nTimeoutMs) <= 0) {
         return KEY_NONE;
     }
-    unsigned char c = 0;
-    if ((input.revents & POLLIN) == 0 || read(STDIN_FILENO, &c, 1) != 1) {
-        // A terminal that has hung up stays readable for ever; waiting out
-        // the time keeps the player from spinning on it.
-        poll(nullptr, 0, nTimeoutMs);
-        return KEY_NONE;
+    if ((input.revents & POLLIN) != 0) {
+        unsigned char c = 0;
+        const ssize_t nRead = read(STDIN_FILENO, &c, 1);
+        if (nRead == 1) {
+            return c;
+        }
+        if (nRead < 0 && (errno == EINTR || errno == EAGAIN)) {
+            return KEY_NONE;
+        }
     }
-    return c;
+    // A terminal that has hung up stays readable for ever; waiting out the
+    // time keeps a caller that goes on asking from spinning on it.
+    m_bHungUp = true;
+    poll(nullptr, 0, nTimeoutMs);
+    return KEY_NONE;
 }
-
-}  // namespace
 
 int CRawTerminal::ReadKey(int nTimeoutMs) {
     const int c = ReadByte(nTimeoutMs);

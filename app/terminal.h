@@ -21,10 +21,15 @@ class CRawTerminal {
 
     // Waits at most nTimeoutMs for a key; KEY_NONE when none came.
     int ReadKey(int nTimeoutMs);
+    // True once the terminal has hung up: no key will come any more.
+    bool HasHungUp() const { return m_bHungUp; }
 
   private:
+    int ReadByte(int nTimeoutMs);
+
     termios m_saved{};
     bool m_bRaw = false;
+    bool m_bHungUp = false;
 };
 
 // True when both standard input and standard output are terminals.

@@ -2,6 +2,7 @@
 #include "player/control_block.h"
 
 #include "platform/slider.h"
+#include "player/engine_events.h"
 
 std::atomic<int> g_nPlayState{PLAY_IDLE};
 std::atomic<CAudioDecoder*> g_pDecoder{nullptr};
@@ -46,6 +47,24 @@ void DetachSlider(CSlider* pSlider) {
     if (g_hTrackbar.load() == pSlider) {
         g_hTrackbar.store(nullptr);
     }
+}
+
+void SetPlayState(int nState) {
+    g_nPlayState = nState;
+    NotifyPlayStateChanged();
+}
+
+bool MovePlayState(int nFrom, int nTo) {
+    if (!g_nPlayState.compare_exchange_strong(nFrom, nTo)) {
+        return false;
+    }
+    NotifyPlayStateChanged();
+    return true;
+}
+
+void ShowPosition(int nPosition) {
+    SetSliderPosition(nPosition);
+    NotifyPositionChanged();
 }
 
 void ResetControlBlock() {

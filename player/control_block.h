@@ -48,5 +48,15 @@ void RepaintSlider();
 void AttachSlider(CSlider* pSlider);
 void DetachSlider(CSlider* pSlider);
 
+// Every change of g_nPlayState outside tests goes through these two, which
+// tell the engine listeners.
+void SetPlayState(int nState);
+// Moves the state only if nobody moved it meanwhile (the worker may be
+// ending at the same moment); true, and told, when it moved.
+bool MovePlayState(int nFrom, int nTo);
+// Moves the slider to nPosition and tells the listeners that the position
+// moved.
+void ShowPosition(int nPosition);
+
 // Sets every variable back to its value at program start (for tests).
 void ResetControlBlock();

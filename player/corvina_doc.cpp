@@ -47,7 +47,7 @@ CCorvinaDoc::CCorvinaDoc() : m_pVolumeDevice(CreateDefaultWaveDevice()) {
         m_dwVolume = dwVolume;
         m_dwVolumeStep = 0x20002000;
     }
-    g_nPlayState = PLAY_IDLE;
+    SetPlayState(PLAY_IDLE);
 }
 
 CCorvinaDoc::~CCorvinaDoc() {
@@ -73,8 +73,8 @@ bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
         }
     }
     g_nPosition = 0;
-    SetSliderPosition(0);
-    g_nPlayState = PLAY_IDLE;
+    ShowPosition(0);
+    SetPlayState(PLAY_IDLE);
     return true;
 }
 

@@ -11,7 +11,9 @@
 #include "platform/document.h"
 #include "platform/worker_thread.h"
 #include "player/control_block.h"
+#include "player/engine_events.h"
 #include "player/message_stream.h"
+#include "player/player_hooks.h"
 
 struct CStartHandshake {
     CAutoResetEvent ready;
@@ -39,6 +41,7 @@ void PublishDecoder(CAudioDecoder* pDecoder) {
 // the deletion itself (which may play out or reset the device) runs unlocked.
 void RetireDecoder(CAudioDecoder* pDecoder) {
     PublishDecoder(nullptr);
+    NotifyDecoderChanged(false, 0.0f);
     delete pDecoder;
 }
 
@@ -67,7 +70,7 @@ void SeekOrReport(CAudioDecoder& decoder) {
     const int nPosition = decoder.Stream().PositionPercent();
     // A move made on the interface thread since the load wins over the report.
     if (nPosition != nReported && g_nPosition.compare_exchange_strong(nReported, nPosition)) {
-        SetSliderPosition(nPosition);
+        ShowPosition(nPosition);
         RepaintSlider();
     }
 }
@@ -75,9 +78,9 @@ void SeekOrReport(CAudioDecoder& decoder) {
 // One run through the file; false when the worker must end without a loop
 // restart because the file is invalid or no decoder could be had.
 bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
-    auto* pDecoder = new (std::nothrow) CAudioDecoder(strPath.c_str());
+    auto* pDecoder = new (std::nothrow) CAudioDecoder(strPath.c_str(), MakePlayerDecoderHooks());
     if (pDecoder == nullptr) {
-        g_nPlayState = PLAY_ENDED;
+        SetPlayState(PLAY_ENDED);
         if (IsAwaited(pHandshake)) {
             pHandshake->ready.Set();
         }
@@ -89,14 +92,13 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
         RetireDecoder(pDecoder);
         // A stop that cut the search for the first frame short is no verdict
         // on the file.
-        int nStopping = PLAY_STOPPING;
-        if (g_nPlayState.compare_exchange_strong(nStopping, PLAY_ENDED)) {
+        if (MovePlayState(PLAY_STOPPING, PLAY_ENDED)) {
             if (IsAwaited(pHandshake)) {
                 pHandshake->ready.Set();
             }
             return false;
         }
-        g_nPlayState = PLAY_INVALID;
+        SetPlayState(PLAY_INVALID);
         // The interface thread goes first, so the box does not keep it waiting.
         if (IsAwaited(pHandshake)) {
             pHandshake->ready.Set();
@@ -105,6 +107,13 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
         ShowMessage(MSG_WARNING);
         return false;
     }
+
+    // A position left at the end by the run before starts this one over.
+    int nEnd = 100;
+    g_nPosition.compare_exchange_strong(nEnd, 0);
+
+    // The playing time is known once the first frame has been read.
+    NotifyDecoderChanged(true, pDecoder->PlayingTime());
 
     // A loop restart, or a start whose interface thread stopped waiting, has
     // nobody to answer the handshake and goes on at once.
@@ -124,7 +133,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
         pDecoder->SeekPercent(nStart);
         pDecoder->SkipFrame();
     }
-    SetSliderPosition(nStart);
+    ShowPosition(nStart);
 
     for (;;) {
         CWorkerThread::SafePoint();
@@ -140,12 +149,6 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
 
 bool IsPlaying(int nState) {
     return nState == PLAY_STARTED || nState == PLAY_RESUMED;
-}
-
-// Moves the state only if nobody moved it meanwhile: the worker may be ending
-// at the same moment.
-bool MoveState(int nFrom, int nTo) {
-    return g_nPlayState.compare_exchange_strong(nFrom, nTo);
 }
 
 }  // namespace
@@ -168,7 +171,7 @@ unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandsh
         // Stop clears the loop flag after it sets the state, so both are
         // looked at.
         if (g_bLoopPlay == 0 || g_nPlayState == PLAY_STOPPING) {
-            g_nPlayState = PLAY_ENDED;
+            SetPlayState(PLAY_ENDED);
             break;
         }
         pHandshake.reset();
@@ -186,7 +189,7 @@ void StartPlayback(CDocument& document) {
     if (!RetireWorker(kWorkerEndMs)) {
         return;
     }
-    g_nPlayState = PLAY_STARTED;
+    SetPlayState(PLAY_STARTED);
     auto pHandshake = std::make_shared<CStartHandshake>();
     g_hReadyEvent = &pHandshake->ready;
     g_pWorker = std::make_unique<CWorkerThread>(
@@ -207,7 +210,7 @@ void PausePlayback() {
         return;
     }
     g_pWorker->Hold();
-    if (MoveState(PLAY_STARTED, PLAY_PAUSED) || MoveState(PLAY_RESUMED, PLAY_PAUSED)) {
+    if (MovePlayState(PLAY_STARTED, PLAY_PAUSED) || MovePlayState(PLAY_RESUMED, PLAY_PAUSED)) {
         g_bLoopPlay = 0;
     } else {
         g_pWorker->Release();
@@ -218,7 +221,7 @@ void ResumePlayback() {
     if (g_pWorker != nullptr) {
         g_pWorker->Release();
     }
-    MoveState(PLAY_PAUSED, PLAY_RESUMED);
+    MovePlayState(PLAY_PAUSED, PLAY_RESUMED);
 }
 
 void StopPlayback() {
@@ -227,10 +230,10 @@ void StopPlayback() {
         return;
     }
     // A paused worker is let go only once the stop is in place.
-    const bool bWasHeld =
-        g_nPlayState == PLAY_PAUSED && g_pWorker != nullptr && MoveState(PLAY_PAUSED, PLAY_RESUMED);
+    const bool bWasHeld = g_nPlayState == PLAY_PAUSED && g_pWorker != nullptr &&
+                          MovePlayState(PLAY_PAUSED, PLAY_RESUMED);
     const int nState = g_nPlayState;
-    const bool bStopping = IsPlaying(nState) && MoveState(nState, PLAY_STOPPING);
+    const bool bStopping = IsPlaying(nState) && MovePlayState(nState, PLAY_STOPPING);
     if (bWasHeld) {
         g_pWorker->Release();
     }
@@ -254,7 +257,7 @@ void StopPlayback() {
 void MovePosition(int nDelta) {
     const int nPosition = ClampPercent(g_nPosition + nDelta);
     g_nPosition.store(nPosition, std::memory_order_release);
-    SetSliderPosition(nPosition);
+    ShowPosition(nPosition);
     g_bSeekPending.store(1, std::memory_order_release);
 }
 
@@ -266,7 +269,7 @@ void ShutdownPlayback() {
     g_pWorker->Release();
     const int nState = g_nPlayState;
     if (IsPlaying(nState) || nState == PLAY_PAUSED) {
-        MoveState(nState, PLAY_STOPPING);
+        MovePlayState(nState, PLAY_STOPPING);
     }
     g_pWorker->Interrupt();
     g_pWorker->Join();

@@ -1,29 +1,30 @@
-// The main window: menu bar, accelerators, toolbar and status bar around the
-// player view, with the framework's services (command routing through the
-// update rules, the open dialog, the recent-file list, dropped files, help).
+// The main window: the player view with the menu bar, accelerators, toolbar
+// and status bar around it, and the framework's services (the open dialog,
+// the recent-file list, dropped files, help). What the engine changes
+// reaches it as engine events.
 #pragma once
 
 #include <QMainWindow>
 #include <QPointer>
-#include <QTimer>
 #include <functional>
-#include <map>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/document.h"
+#include "ui/command_router.h"
 #include "ui/help_window.h"
-#include "ui/lock_keys.h"
 #include "ui/recent_file_list.h"
 
 class QAction;
 class QLabel;
-class QMenu;
 class QToolBar;
 class CCorvinaView;
+class CEngineEventRelay;
+class CFrameMenus;
+class CFrameStatusBar;
 class CQtMessagePresenter;
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public CFrameCommandTarget {
     Q_OBJECT
 
   public:
@@ -41,10 +42,10 @@ class CMainFrame : public QMainWindow {
 
     // Carries a command out as the menu, toolbar and keys do: only when its
     // update rule enables it. True when it was carried out.
-    bool RunCommand(int nID);
+    bool RunCommand(int nID) { return m_pRouter->RunCommand(nID); }
     // Runs every update rule and shows the results on the menu items and
     // toolbar buttons.
-    void UpdateCommandStates();
+    void UpdateCommandStates() { m_pRouter->UpdateCommandStates(); }
     // Brings the window to the front.
     void ActivateFrame();
 
@@ -58,72 +59,46 @@ class CMainFrame : public QMainWindow {
     CCorvinaView* GetView() const { return m_pView; }
     QToolBar* GetToolBar() const { return m_pToolBar; }
     // The action of a command in the menus and the toolbar, or null.
-    QAction* GetAction(int nID) const;
-    QAction* GetRecentFileAction(int nIndex) const { return m_apRecentActions[nIndex]; }
-    QAction* GetRecentFilePlaceholder() const { return m_pRecentPlaceholder; }
+    QAction* GetAction(int nID) const { return m_pRouter->GetAction(nID); }
+    QAction* GetRecentFileAction(int nIndex) const;
+    QAction* GetRecentFilePlaceholder() const;
     const CRecentFileList& GetRecentFiles() const { return m_recentFiles; }
-    QLabel* GetMessagePane() const { return m_pMessagePane; }
+    QLabel* GetMessagePane() const;
     QLabel* GetIndicatorPane(int nID) const;
     CHelpWindow* GetHelpWindow() const { return m_pHelpWindow; }
+
+    // The window's own commands, asked by the router before the document.
+    bool UpdateFrameCommand(CCmdUI& cmdUI) override;
+    bool OnFrameCommand(int nID) override;
 
   protected:
     void closeEvent(QCloseEvent* pEvent) override;
     void dragEnterEvent(QDragEnterEvent* pEvent) override;
     void dropEvent(QDropEvent* pEvent) override;
     bool event(QEvent* pEvent) override;
-    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
   private:
-    struct CStateSnapshot {
-        int nPlayState = 0;
-        bool bHasDecoder = false;
-        int bLoopPlay = 0;
-        int bSmoothPlay = 0;
-        bool operator==(const CStateSnapshot&) const = default;
-    };
-
-    void CreateActions();
-    void CreateMenus();
-    void CreateToolBar();
-    void CreateStatusBar();
-    void CreateAccelerators();
-    QAction* CreateAction(int nID);
-
-    void UpdateCommand(CCmdUI& cmdUI);
-    bool OnFrameCommand(int nID);
-    void OnActionTriggered(int nID);
     void OnFileOpen();
     void OnOpenRecentFile(int nIndex);
     void OnHelp();
     void UpdateTitle();
-    void UpdateRecentFileMenu();
-    void UpdateLockKeyPanes();
     // The window's size, set once: 352 wide, the view 110 high.
     void InitialUpdate();
-    // Watches the state that the worker changes while one may run.
-    void WatchPlayback();
-    void OnWatchTimer();
-    static CStateSnapshot TakeSnapshot();
+    // The engine's events, on this thread.
+    void OnPlayStateChanged();
+    void OnDecoderChanged();
 
     CDocument& m_document;
     CCorvinaView* m_pView;
+    CCommandRouter* m_pRouter;
+    std::unique_ptr<CFrameMenus> m_pMenus;
     QToolBar* m_pToolBar = nullptr;
-    QLabel* m_pMessagePane = nullptr;
-    std::map<int, QLabel*> m_indicatorPanes;
-    std::map<int, QAction*> m_actions;
-    // The check marks as the update rules left them; a triggered action
-    // toggles its own mark, which the rules must not see.
-    std::map<int, bool> m_checks;
-    QAction* m_pRecentPlaceholder = nullptr;
-    QAction* m_apRecentActions[CRecentFileList::kSize] = {};
+    CFrameStatusBar* m_pStatusBar = nullptr;
+    CEngineEventRelay* m_pEngineEvents = nullptr;
     CRecentFileList m_recentFiles;
     QPointer<CHelpWindow> m_pHelpWindow;
     CQtMessagePresenter* m_pPresenter = nullptr;
     std::function<void()> m_fnShowAbout;
-    QTimer m_watchTimer;
-    CStateSnapshot m_snapshot;
-    CLockKeyStates m_lockKeys;
-    bool m_bReadLockKeys;
     bool m_bSized = false;
     bool m_bClosed = false;
 };

@@ -19,8 +19,10 @@
 #include <QToolButton>
 #include <QWhatsThis>
 #include <fstream>
+#include <thread>
 
 #include "player/control_block.h"
+#include "player/engine_events.h"
 #include "resources/command_table.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/temp_dir.h"
@@ -197,13 +199,9 @@ TEST_F(MainFrameTest, MenusRefreshTheirItemsBeforeTheyOpen) {
     EXPECT_TRUE(pPause->isEnabled());
 }
 
-TEST_F(MainFrameTest, WorkerChangesReachTheCommandsAndTheViewWithoutACommand) {
+TEST_F(MainFrameTest, EngineEventsReachTheCommandsAndTheViewOnTheWindowsThread) {
     CMainFrame frame(m_document, IniPath());
     Open(frame, "song.mp2");
-    g_nPlayState = PLAY_STARTED;
-    ASSERT_TRUE(frame.RunCommand(ID_PLAY_FAST_FORWARD));
-    EXPECT_TRUE(frame.GetAction(ID_PLAY_PAUSE)->isEnabled());
-
     // A view that counts the document's refreshes stands in for the real
     // one, which would read the decoder.
     struct CCountingView : CView {
@@ -212,22 +210,53 @@ TEST_F(MainFrameTest, WorkerChangesReachTheCommandsAndTheViewWithoutACommand) {
     } counter;
     m_document.RemoveView(frame.GetView());
     m_document.AddView(&counter);
+    QAction* pPause = frame.GetAction(ID_PLAY_PAUSE);
+    QAction* pInfo = frame.GetAction(ID_VIEW_BITSTREAM_INFO);
+
+    // The worker's changes arrive as queued calls: nothing on its thread.
+    alignas(8) static char decoderStandIn[8];
+    std::thread([] {
+        SetPlayState(PLAY_STARTED);
+        g_pDecoder = reinterpret_cast<CAudioDecoder*>(decoderStandIn);
+        NotifyDecoderChanged(true, 20.0f);
+    }).join();
+    EXPECT_FALSE(pPause->isEnabled());
+    EXPECT_EQ(counter.m_nUpdates, 0);
+    EXPECT_TRUE(WaitUntil([&] { return counter.m_nUpdates == 1 && pInfo->isEnabled(); }, 2000));
+    EXPECT_TRUE(pPause->isEnabled());
 
     // The worker ends by itself.
-    g_nPlayState = PLAY_ENDED;
-    EXPECT_TRUE(WaitUntil([&] { return !frame.GetAction(ID_PLAY_PAUSE)->isEnabled(); }, 2000));
+    std::thread([] {
+        g_pDecoder = nullptr;
+        NotifyDecoderChanged(false, 0.0f);
+        SetPlayState(PLAY_ENDED);
+    }).join();
+    EXPECT_TRUE(WaitUntil([&] { return counter.m_nUpdates == 2 && !pPause->isEnabled(); }, 2000));
+    EXPECT_FALSE(pInfo->isEnabled());
     EXPECT_TRUE(frame.GetAction(ID_PLAY_PLAYBACK)->isEnabled());
-
-    // A decoder comes and goes while the window watches.
-    g_nPlayState = PLAY_STARTED;
-    ASSERT_TRUE(frame.RunCommand(ID_PLAY_FAST_FORWARD));
-    alignas(8) static char decoderStandIn[8];
-    g_pDecoder = reinterpret_cast<CAudioDecoder*>(decoderStandIn);
-    EXPECT_TRUE(WaitUntil([&] { return counter.m_nUpdates == 1; }, 2000));
-    EXPECT_TRUE(frame.GetAction(ID_VIEW_BITSTREAM_INFO)->isEnabled());
-    g_pDecoder = nullptr;
-    EXPECT_TRUE(WaitUntil([&] { return counter.m_nUpdates == 2; }, 2000));
     m_document.RemoveView(&counter);
+}
+
+TEST_F(MainFrameTest, ACommandsRuleIsAskedOnceOnItsWayToTheDocument) {
+    // Counts the rule's answers given before the command runs.
+    struct CCountingDoc : CRecordingDoc {
+        void OnUpdateCommand(CCmdUI& cmdUI) override {
+            m_nAsked += cmdUI.m_nID == ID_PLAY_FAST_FORWARD ? 1 : 0;
+            CRecordingDoc::OnUpdateCommand(cmdUI);
+        }
+        bool OnCommand(int nID) override {
+            m_nAskedBeforeRun = m_nAsked;
+            return CRecordingDoc::OnCommand(nID);
+        }
+        int m_nAsked = 0;
+        int m_nAskedBeforeRun = 0;
+    } document;
+    CMainFrame frame(document, IniPath());
+    ASSERT_TRUE(frame.OpenDocumentFile(File("song.mp2")));
+    document.m_nAsked = 0;
+    ASSERT_TRUE(frame.RunCommand(ID_PLAY_FAST_FORWARD));
+    EXPECT_EQ(document.m_nAskedBeforeRun, 1);
+    EXPECT_EQ(document.m_commands, std::vector<int>{ID_PLAY_FAST_FORWARD});
 }
 
 TEST_F(MainFrameTest, AcceleratorsRunTheirCommandsAndCtrlLPausesInsteadOfLoopPlay) {
