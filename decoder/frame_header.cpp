@@ -77,25 +77,11 @@ bool AreAlike(uint32_t dwFirst, uint32_t dwSecond) {
 }
 
 // Headers that confirm each other: alike, and with the same protection,
-// copyright, original and emphasis fields, which encoders keep for a whole
-// stream. Junk before a stream seldom agrees with it in all of them.
+// private, copyright, original and emphasis fields, which encoders keep
+// for a whole stream. Junk before a stream seldom agrees with it in all.
 bool AreOfOneStream(uint32_t dwFirst, uint32_t dwSecond) {
-    constexpr uint32_t kFixedFields = 0x0001000F;
+    constexpr uint32_t kFixedFields = 0x0001010F;
     return AreAlike(dwFirst, dwSecond) && (dwFirst & kFixedFields) == (dwSecond & kFixedFields);
-}
-
-// The first bytes of the tags that follow the audio: ID3v1 ("TAG"), APE
-// ("APETAGEX"), Lyrics3 ("LYRICSBEGIN") and an appended ID3v2 ("ID3").
-bool IsTagStart(const uint8_t* pBytes) {
-    auto Starts = [pBytes](const char* pszText) {
-        for (int i = 0; pszText[i] != 0; ++i) {
-            if (pBytes[i] != static_cast<uint8_t>(pszText[i])) {
-                return false;
-            }
-        }
-        return true;
-    };
-    return Starts("TAG") || Starts("APET") || Starts("LYRI") || Starts("ID3");
 }
 
 }  // namespace
@@ -225,32 +211,18 @@ int CFrameHeader::FrameLengthAt(CBitStream& stream, std::size_t nOffset, uint32_
 }
 
 // A header at a place where the stream gave no sync is taken only when the
-// frames after it agree with it (or the stream ends after a whole frame of
-// it): one false sync in junk or in a frame's data cannot then start, end or
-// change the stream.
+// header after its frame agrees with it (or the stream ends after a whole
+// frame of it): a false sync in junk or in a frame's data cannot then start,
+// end or change the stream.
 bool CFrameHeader::IsConfirmed(CBitStream& stream, uint32_t dwHeader, int nLength) {
-    constexpr int kFollowers = 2;
-    std::size_t nAt = static_cast<std::size_t>(nLength);
-    for (int i = 0; i < kFollowers; ++i) {
-        uint8_t bNext[4];
-        const std::size_t nGot = stream.PeekAt(nAt, bNext, sizeof bNext);
-        if (nGot == 0) {
-            return true;
-        }
-        if (nGot < sizeof bNext) {
-            return false;
-        }
-        const uint32_t dwNext = BigEndian(bNext);
-        if (!IsPlausibleHeader(dwNext) || !AreOfOneStream(dwHeader, dwNext)) {
-            return i > 0 && IsTagStart(bNext);
-        }
-        const int nNext = FrameLengthAt(stream, nAt, dwNext);
-        if (nNext <= 0 || nAt + static_cast<std::size_t>(nNext) + 4 > CBitStream::kLookAheadBytes) {
-            return false;
-        }
-        nAt += static_cast<std::size_t>(nNext);
+    uint8_t bNext[4];
+    const std::size_t nGot = stream.PeekAt(static_cast<std::size_t>(nLength), bNext, sizeof bNext);
+    if (nGot == 0) {
+        return true;
     }
-    return true;
+    const uint32_t dwNext = BigEndian(bNext);
+    return nGot == sizeof bNext && IsPlausibleHeader(dwNext) && AreOfOneStream(dwHeader, dwNext) &&
+           FrameLengthAt(stream, static_cast<std::size_t>(nLength), dwNext) > 0;
 }
 
 bool CFrameHeader::IsFollowed(CBitStream& stream, int nLength) {

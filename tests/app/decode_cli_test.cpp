@@ -1,7 +1,10 @@
 // The decoding modes of the real program: compliance with the reference
 // decoder's output, exact sample counts, the information text, and every
 // kind of bad input.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -10,6 +13,7 @@
 #include <fstream>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 #include "tests/support/child_process.h"
 #include "tests/support/hostile_files.h"
@@ -226,6 +230,60 @@ TEST_F(DecodeCliTest, OutputsThatCannotBeWrittenAreRefused) {
 
     EXPECT_EQ(Corvina({"--raw", m_dir.File("x")}).nExitStatus, 2);
     EXPECT_EQ(Corvina({"--bogus"}).nExitStatus, 2);
+}
+
+// Sources that cannot seek, and starts given on the command line: standard
+// input and a named pipe give the file's samples, --start the rest of them.
+TEST_F(DecodeCliTest, StandardInputPipesAndStartsGiveTheFilesSamples) {
+    const std::string strSample = std::string(CORVINA_SAMPLES_DIR) + "/corvina-sample.mp2";
+    const std::string strWhole = Corvina({"--raw", "-", strSample}).strOut;
+    ASSERT_GT(strWhole.size(), 1000000u);
+
+    const CChildResult piped =
+        RunChild({"/bin/sh", "-c", "cat '" + strSample + "' | '" + kCorvina + "' --raw - -"});
+    EXPECT_EQ(piped.nExitStatus, 0) << piped.strErr;
+    EXPECT_TRUE(piped.strOut == strWhole);
+
+    const std::string strFifo = m_dir.File("fifo.mp2");
+    ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
+    std::thread writer([&] {
+        const std::vector<uint8_t> bytes = ReadFileBytes(strSample);
+        const int fd = open(strFifo.c_str(), O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        for (std::size_t nDone = 0; nDone < bytes.size();) {
+            const ssize_t nWritten = write(fd, bytes.data() + nDone, bytes.size() - nDone);
+            if (nWritten <= 0) {
+                break;
+            }
+            nDone += static_cast<std::size_t>(nWritten);
+        }
+        close(fd);
+    });
+    const CChildResult fromFifo = Corvina({"--raw", "-", strFifo});
+    writer.join();
+    EXPECT_EQ(fromFifo.nExitStatus, 0) << fromFifo.strErr;
+    EXPECT_TRUE(fromFifo.strOut == strWhole);
+
+    // A start by reading on drops the frames before it, 10 s into a 44.1 kHz
+    // stream 383 (rounded up); a start by seek lands within a frame of it,
+    // as far as the bitrate tells where the time lies.
+    const std::size_t nFrameBytes = 1152 * 2 * 2;
+    for (const char* pszStart : {"10", "0:10.0"}) {
+        const CChildResult readOn = RunChild(
+            {"/bin/sh", "-c",
+             "cat '" + strSample + "' | '" + kCorvina + "' --raw - --start " + pszStart + " -"});
+        ASSERT_EQ(readOn.nExitStatus, 0) << readOn.strErr;
+        EXPECT_EQ(strWhole.size() - readOn.strOut.size(), 383 * nFrameBytes) << pszStart;
+        const std::string strSeek = Corvina({"--start", pszStart, "--raw", "-", strSample}).strOut;
+        ASSERT_GT(strSeek.size(), nFrameBytes);
+        EXPECT_LE(std::max(strSeek.size(), readOn.strOut.size()) -
+                      std::min(strSeek.size(), readOn.strOut.size()),
+                  nFrameBytes);
+        EXPECT_TRUE(strWhole.compare(strWhole.size() - strSeek.size() + nFrameBytes,
+                                     std::string::npos, strSeek, nFrameBytes) == 0);
+    }
+    EXPECT_EQ(Corvina({"--start", "1:75", "--raw", "-", strSample}).nExitStatus, 2);
+    EXPECT_EQ(Corvina({"--start", "40%", "--info", strSample}).nExitStatus, 2);
 }
 
 }  // namespace

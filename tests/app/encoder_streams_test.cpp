@@ -71,7 +71,7 @@ TEST(EncoderStreamsTest, DecodeWithinOneStepOfMpg123WithTheSameLength) {
 // free-format stream (padded frames among them) that decodes to the same
 // samples.
 TEST(EncoderStreamsTest, FreeFormatDecodesAsItsFixedRateTwin) {
-    const std::filesystem::path fixed = kStreams / "twolame-44k-192k.mp2";
+    const std::filesystem::path fixed = kStreams / "ffmpeg-44k-192k.mp2";
     std::vector<uint8_t> bytes = ReadBytes(fixed);
     int nFrames = 0;
     bool bPadded = false;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <memory>
 #include <utility>
 
@@ -100,7 +102,7 @@ TEST_F(AudioDecoderTest, CodedSubbandsMakeSoundAndBothChannelsAgreeWhenCodedAlik
     }
 }
 
-TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsDroppedWithoutAWord) {
+TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsSilenceWithoutAWord) {
     CFrameSpec good = Sounding(2, 10, 0, 0);
     good.bProtected = true;
     CFrameSpec bad = good;
@@ -111,14 +113,18 @@ TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsDroppedWithoutAWord) {
     Append(bytes, BuildFrame(bad));
     Append(bytes, BuildFrame(good));
     const CDecodeResult result = Decode(bytes);
-    EXPECT_EQ(result.nFrames, 3);
-    EXPECT_EQ(result.nSamples[0].size(), 3u * 1152);
+    EXPECT_EQ(result.nFrames, 5);
+    ASSERT_EQ(result.nSamples[0].size(), 5u * 1152);
+    EXPECT_TRUE(std::all_of(result.nSamples[0].begin() + 1152, result.nSamples[0].begin() + 2304,
+                            [](int16_t n) { return n == 0; }));
     EXPECT_TRUE(m_presenter.Messages().empty());
 
     CFrameSpec layer1 = Sounding(1, 12, 0, 1);
     layer1.bProtected = true;
     layer1.bWrongCrc = true;
-    EXPECT_EQ(Decode(BuildStream(layer1, 4)).nFrames, 0);
+    const CDecodeResult damaged = Decode(BuildStream(layer1, 4));
+    EXPECT_EQ(damaged.nFrames, 4);
+    EXPECT_EQ(damaged.nSamples[0], std::vector<int16_t>(4 * 384, 0));
 }
 
 TEST_F(AudioDecoderTest, DamagedStreamsWarnOncePerRun) {
@@ -128,20 +134,21 @@ TEST_F(AudioDecoderTest, DamagedStreamsWarnOncePerRun) {
     EXPECT_EQ(result.nFrames, 20);
     EXPECT_EQ(m_presenter.Count(kIllegalAllocation), 1);
 
-    // Mode and rate changing on every frame.
+    // Mode and rate changing every five frames.
     m_presenter.Clear();
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 20; ++i) {
-        Append(bytes, BuildFrame(Sounding(2, 10, i % 2 == 0 ? 0 : 1, i % 2 == 0 ? 0 : 3)));
+        const bool bFirst = i / 5 % 2 == 0;
+        Append(bytes, BuildFrame(Sounding(2, 10, bFirst ? 0 : 1, bFirst ? 0 : 3)));
     }
     result = Decode(bytes);
     EXPECT_EQ(result.nFrames, 20);
     EXPECT_EQ(m_presenter.Count(kModeSwitch), 1);
     EXPECT_EQ(m_presenter.Count(kRateSwitch), 1);
     EXPECT_EQ(m_presenter.Messages().size(), 2u);
-    // Single-channel frames of a stereo stream go into the first channel only.
+    // Single-channel frames of a stereo stream are heard on both channels.
     EXPECT_EQ(result.nSamples[0].size(), 20u * 1152);
-    EXPECT_EQ(result.nSamples[1].size(), 10u * 1152);
+    EXPECT_EQ(result.nSamples[1].size(), 20u * 1152);
 
     // A new run through the file warns again.
     m_presenter.Clear();
@@ -152,7 +159,7 @@ TEST_F(AudioDecoderTest, DamagedStreamsWarnOncePerRun) {
 TEST_F(AudioDecoderTest, LayersMayChangeWithoutAWord) {
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 6; ++i) {
-        Append(bytes, BuildFrame(Sounding(i % 2 == 0 ? 1 : 2, 10, 0, 0)));
+        Append(bytes, BuildFrame(Sounding(i < 3 ? 1 : 2, 10, 0, 0)));
     }
     const CDecodeResult result = Decode(bytes);
     EXPECT_EQ(result.nFrames, 6);

@@ -85,12 +85,12 @@ TEST_F(BitStreamTest, ReadsPastThePayloadGiveZeroAndStayInTheBuffer) {
 }
 
 TEST_F(BitStreamTest, LoadFrameRefusesOversizeAndShortPayloads) {
-    CBitStream stream = Stream(Filled(4000, 0x55));
-    EXPECT_EQ(stream.LoadFrame(1733), 0);
+    CBitStream stream = Stream(Filled(10000, 0x55));
+    EXPECT_EQ(stream.LoadFrame(4093), 0);
     EXPECT_EQ(m_presenter.Count("Internal error: framelength > bufferlength?!\n"), 1);
-    EXPECT_EQ(stream.LoadFrame(1732), 1);
-    EXPECT_EQ(stream.LoadFrame(1732), 1);
-    EXPECT_EQ(stream.LoadFrame(1732), 0);  // 536 bytes left
+    EXPECT_EQ(stream.LoadFrame(4092), 1);
+    EXPECT_EQ(stream.LoadFrame(4092), 1);
+    EXPECT_EQ(stream.LoadFrame(4092), 0);  // 1816 bytes left
 }
 
 TEST_F(BitStreamTest, WordsAndBytesComeInFileOrder) {

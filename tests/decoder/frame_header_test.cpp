@@ -40,8 +40,8 @@ TEST(FrameHeaderParseTest, FrameLengthsFollowBitrateRateAndPadding) {
     EXPECT_EQ(Parse(shape).nFrameBytes, 413);
     shape.nPadding = 1;
     EXPECT_EQ(Parse(shape).nFrameBytes, 414);
-    shape.nFrequencyIndex = 1;  // padding counts only at 44.1 kHz
-    EXPECT_EQ(Parse(shape).nFrameBytes, 380);
+    shape.nFrequencyIndex = 1;  // padding counts at every rate
+    EXPECT_EQ(Parse(shape).nFrameBytes, 381);
     shape.nPadding = 0;
     EXPECT_EQ(Parse(shape).nFrameBytes, 380);
 
@@ -52,6 +52,8 @@ TEST(FrameHeaderParseTest, FrameLengthsFollowBitrateRateAndPadding) {
     layer1.nPadding = 1;
     EXPECT_EQ(Parse(layer1).nFrameBytes, 32);
     layer1.nFrequencyIndex = 1;
+    EXPECT_EQ(Parse(layer1).nFrameBytes, 32);
+    layer1.nPadding = 0;
     EXPECT_EQ(Parse(layer1).nFrameBytes, 28);
 
     EXPECT_EQ(Parse(Layer2(14, 2, 0)).nFrameBytes, 1724);  // the longest frame
@@ -119,29 +121,30 @@ TEST_F(FrameSearchTest, CleanStreamsGiveEveryFrameAndTheLastOneToo) {
     EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9, 10}));
 }
 
-TEST_F(FrameSearchTest, JunkBetweenFramesLosesTheFrameBeforeIt) {
-    std::vector<uint8_t> four = Frame(8);
+TEST_F(FrameSearchTest, JunkBetweenFramesCostsNoFrame) {
+    std::vector<uint8_t> four = Frame(7);
+    Append(four, Frame(8));
     Append(four, {1, 2, 3, 4});
     Append(four, Frame(9));
     Append(four, Frame(10));
-    EXPECT_EQ(Frames(four), (std::vector<int>{9, 10}));
+    EXPECT_EQ(Frames(four), (std::vector<int>{7, 8, 9, 10}));
 
-    // With fewer junk bytes the read-ahead word swallows the next header's
-    // start, so the search finds only the frame after it.
-    std::vector<uint8_t> two = Frame(8);
-    Append(two, {1, 2});
+    std::vector<uint8_t> two = Frame(7);
+    Append(two, Frame(8));
+    Append(two, {0xFF, 0xFF});
     Append(two, Frame(9));
     Append(two, Frame(10));
-    Append(two, Frame(11));
-    EXPECT_EQ(Frames(two), (std::vector<int>{10, 11}));
+    EXPECT_EQ(Frames(two), (std::vector<int>{7, 8, 9, 10}));
 }
 
-TEST_F(FrameSearchTest, ASyncInsideTheFirstFourBytesIsNotFound) {
-    std::vector<uint8_t> bytes = {0x00, 0x00};
-    Append(bytes, Frame(8));
-    Append(bytes, Frame(9));
-    Append(bytes, Frame(10));
-    EXPECT_EQ(Frames(bytes), (std::vector<int>{9, 10}));
+TEST_F(FrameSearchTest, StrayBytesBeforeTheFirstFrameCostNothing) {
+    for (std::size_t nStray = 1; nStray <= 3; ++nStray) {
+        std::vector<uint8_t> bytes(nStray, 0xFF);
+        Append(bytes, Frame(8));
+        Append(bytes, Frame(9));
+        Append(bytes, Frame(10));
+        EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9, 10})) << nStray;
+    }
 }
 
 TEST_F(FrameSearchTest, ForbiddenAndReservedHeadersAreSkipped) {
@@ -161,23 +164,38 @@ TEST_F(FrameSearchTest, ForbiddenAndReservedHeadersAreSkipped) {
     EXPECT_EQ(Frames(skipped), (std::vector<int>{8, 9}));
 }
 
-TEST_F(FrameSearchTest, LayerThreeAndFreeFormatEndTheStream) {
+TEST_F(FrameSearchTest, LayerThreeEndsTheStreamOnlyWhereItsFramesConfirmIt) {
+    // A lone Layer III header, and a free-format one whose length cannot be
+    // found, are junk that the search passes over.
     CFrameSpec layer3;
     layer3.nLayer = 3;
     std::vector<uint8_t> bytes = BuildFrame(layer3);
     bytes.resize(400, 0);
     Append(bytes, Frame(8));
-    EXPECT_TRUE(Frames(bytes).empty());
+    EXPECT_EQ(Frames(bytes), (std::vector<int>{8}));
 
     CFrameSpec free = Layer2(0, 0, 0);
     std::vector<uint8_t> freeBytes = BuildFrame(free);
     freeBytes.resize(400, 0);
     EXPECT_TRUE(Frames(freeBytes).empty());
 
-    // Met in the middle, they end it there.
-    std::vector<uint8_t> middle = Frame(8);
+    std::vector<uint8_t> middle = Frame(6);
+    Append(middle, Frame(7));
     Append(middle, bytes);
-    EXPECT_EQ(Frames(middle), (std::vector<int>{8}));
+    EXPECT_EQ(Frames(middle), (std::vector<int>{6, 7, 8}));
+
+    // Layer III frames one after another are a Layer III stream, which ends
+    // the stream (144 * 112000 / 44100 bytes each, the first one padded).
+    std::vector<uint8_t> stream = Frame(7);
+    Append(stream, Frame(8));
+    for (int i = 0; i < 4; ++i) {
+        layer3.nPadding = i == 0 ? 1 : 0;
+        std::vector<uint8_t> frame = BuildFrame(layer3);
+        frame.resize(365 + static_cast<std::size_t>(layer3.nPadding), 0);
+        Append(stream, frame);
+    }
+    Append(stream, Frame(9));
+    EXPECT_EQ(Frames(stream), (std::vector<int>{7, 8}));
 }
 
 TEST_F(FrameSearchTest, HostileBytesEndWithoutHanging) {

@@ -52,11 +52,16 @@ TEST(Document, FilesThatCannotBeReadAreRefusedAndThePathStays) {
     CRecordingPresenter presenter;
     CTempDir dir;
     const std::string strGood = dir.Write("good.mp2", {1});
+    CTestDocument document;
+    // A named pipe and standard input are streams to play; opening the
+    // document neither opens the pipe nor waits for its writer.
     const std::string strFifo = dir.File("fifo.mp2");
     ASSERT_EQ(mkfifo(strFifo.c_str(), 0600), 0);
-    CTestDocument document;
+    EXPECT_TRUE(document.OpenDocument(strFifo));
+    EXPECT_TRUE(document.OpenDocument("-"));
     ASSERT_TRUE(document.OpenDocument(strGood));
-    for (const std::string& strBad : {dir.File("missing.mp2"), dir.Path().string(), strFifo}) {
+    for (const std::string& strBad :
+         {dir.File("missing.mp2"), dir.Path().string(), std::string("/dev/zero")}) {
         EXPECT_FALSE(document.OpenDocument(strBad)) << strBad;
         EXPECT_EQ(document.GetPathName(), strGood);
     }

@@ -108,8 +108,7 @@ void WriteLayer2(const CFrameSpec& shape, const CFrameHeader& header, const CLay
     const CLayer2Table& table = header.Layer2Table();
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
         for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-            bits.Put(static_cast<uint32_t>(shape.nAllocation[ch][sb]),
-                     table.nAllocationBits[sb]);
+            bits.Put(static_cast<uint32_t>(shape.nAllocation[ch][sb]), table.nAllocationBits[sb]);
         }
     }
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
