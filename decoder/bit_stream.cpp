@@ -317,7 +317,11 @@ int CBitStream::SeekPercent(int nPercent) {
     auto nOffset = static_cast<int64_t>(nPercent * static_cast<double>(m_nLength) * 0.01);
     // A target inside a leading tag goes to the tag's end.
     nOffset = std::clamp(nOffset, m_nAudioStart, std::max(m_nAudioStart, m_nAudioEnd));
-    if (!CanSeek() || SeekTo(nOffset) == 0) {
+    // A stream that cannot seek refuses every move quietly.
+    if (!CanSeek()) {
+        return 0;
+    }
+    if (SeekTo(nOffset) == 0) {
         Warn("couldn't relocate file pointer");
         return 0;
     }

@@ -12,6 +12,7 @@ std::atomic<int> g_bSeekPending{0};
 std::atomic<int> g_bSliderTracking{0};
 std::atomic<int> g_bLoopPlay{0};
 std::atomic<int> g_bSmoothPlay{0};
+std::atomic<int> g_bSeekable{1};
 std::atomic<CSlider*> g_hTrackbar{nullptr};
 std::atomic<CAutoResetEvent*> g_hReadyEvent{nullptr};
 std::atomic<CAutoResetEvent*> g_hGoEvent{nullptr};
@@ -76,6 +77,7 @@ void ResetControlBlock() {
     g_bSliderTracking = 0;
     g_bLoopPlay = 0;
     g_bSmoothPlay = 0;
+    g_bSeekable = 1;
     g_hTrackbar = nullptr;
     g_hReadyEvent = nullptr;
     g_hGoEvent = nullptr;

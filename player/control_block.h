@@ -31,6 +31,8 @@ extern std::atomic<int> g_bSeekPending;
 extern std::atomic<int> g_bSliderTracking;
 extern std::atomic<int> g_bLoopPlay;
 extern std::atomic<int> g_bSmoothPlay;
+// 0 while a stream that cannot seek (standard input, a pipe) plays.
+extern std::atomic<int> g_bSeekable;
 extern std::atomic<CSlider*> g_hTrackbar;
 extern std::atomic<CAutoResetEvent*> g_hReadyEvent;
 extern std::atomic<CAutoResetEvent*> g_hGoEvent;

@@ -89,7 +89,8 @@ void CCorvinaDoc::OnUpdateCommand(CCmdUI& cmdUI) {
             break;
         case ID_PLAY_FAST_FORWARD:
         case ID_PLAY_REWIND:
-            cmdUI.Enable(HasFile());
+            // A stream read from a pipe cannot be moved in.
+            cmdUI.Enable(HasFile() && IsRunningStreamSeekable());
             break;
         case ID_PLAY_PAUSE:
             cmdUI.Enable(HasFile() && IsOneOf(nState, {PLAY_STARTED, PLAY_RESUMED}));

@@ -41,6 +41,7 @@ void PublishDecoder(CAudioDecoder* pDecoder) {
 // the deletion itself (which may play out or reset the device) runs unlocked.
 void RetireDecoder(CAudioDecoder* pDecoder) {
     PublishDecoder(nullptr);
+    g_bSeekable = 1;
     NotifyDecoderChanged(false, 0.0f);
     delete pDecoder;
 }
@@ -113,6 +114,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
     g_nPosition.compare_exchange_strong(nEnd, 0);
 
     // The playing time is known once the first frame has been read.
+    g_bSeekable = pDecoder->Stream().CanSeek() ? 1 : 0;
     NotifyDecoderChanged(true, pDecoder->PlayingTime());
 
     // A loop restart, or a start whose interface thread stopped waiting, has

@@ -17,6 +17,10 @@ bool GetRunningPlayingTime(float& fSeconds) {
     return true;
 }
 
+bool IsRunningStreamSeekable() {
+    return g_bSeekable.load() != 0;
+}
+
 bool ShowRunningStreamInfo() {
     std::string strText;
     {

@@ -49,8 +49,10 @@ CCorvinaView::~CCorvinaView() {
 
 void CCorvinaView::OnUpdate() {
     float fPlayingTime = 0.0f;
-    const bool bHasStream = GetRunningPlayingTime(fPlayingTime);
+    // A stream from a pipe has no known playing time and so no scale.
+    const bool bHasStream = GetRunningPlayingTime(fPlayingTime) && fPlayingTime > 0.0f;
     ShowTimeScale(bHasStream, fPlayingTime);
+    m_pSlider->setEnabled(IsRunningStreamSeekable());
 }
 
 void CCorvinaView::ShowTimeScale(bool bHasStream, float fPlayingTime) {

@@ -98,6 +98,29 @@ TEST_F(HostileFileTest, RawGivesEachFileItsOutcome) {
     }
 }
 
+// The same bytes through a pipe, which cannot seek: the same outcome.
+TEST_F(HostileFileTest, StandardInputGivesEachFileItsOutcome) {
+    for (const CHostileFile& file : m_files) {
+        if (file.eOutcome == EHostileOutcome::Unopenable) {
+            continue;
+        }
+        SCOPED_TRACE(file.strName);
+        const CChildResult result =
+            RunChild({"/bin/sh", "-c", "cat '" + file.strPath + "' | '" + kCorvina + "' --raw - -"},
+                     kWatchdogMs);
+        ASSERT_FALSE(result.bTimedOut);
+        ExpectWarningsOnceIn(file, result.strErr);
+        if (file.eOutcome == EHostileOutcome::Invalid) {
+            EXPECT_EQ(result.nExitStatus, 1) << result.strErr;
+            EXPECT_TRUE(result.strOut.empty());
+        } else {
+            EXPECT_EQ(result.nExitStatus, 0) << result.strErr;
+            EXPECT_EQ(result.strOut.size(),
+                      file.nSamplesPerChannel * static_cast<std::size_t>(file.nChannels) * 2);
+        }
+    }
+}
+
 TEST_F(HostileFileTest, PlayOnTheNullDeviceGivesEachFileItsOutcome) {
     for (const CHostileFile& file : m_files) {
         SCOPED_TRACE(file.strName);

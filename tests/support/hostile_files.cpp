@@ -96,6 +96,7 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
     Invalid("layer-iii-first", Padded(BuildFrame(layer3), 3000, 0));
     CFrameSpec freeFormat = FrameOf(2, 0);
     freeFormat.nBitrateIndex = 0;
+    // A lone free-format header: no second one tells its length.
     Invalid("free-format-first", Padded(BuildFrame(freeFormat), 3000, 0));
 
     Invalid("video-start", Padded({0x00, 0x00, 0x01, 0xB3}, 3000, 0),
@@ -126,6 +127,41 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
     wrongCrc.bWrongCrc = true;
     // Damaged frames keep their time as silence.
     Decodes("wrong-crc-everywhere", BuildStream(wrongCrc, 6), 6, 6 * 1152, 2);
+
+    // The header kinds encoders write beyond the standard's table: the low
+    // sampling rates, free format (with a length the search must find),
+    // unlisted bitrate and mode pairs, and padding at 48 kHz.
+    CFrameSpec low = FrameOf(2, 0, 1);
+    low.nIdBit = 0;
+    Decodes("low-sampling-rate", BuildStream(low, 5), 5, 5 * 1152, 2);
+    CBytes freeStream = BuildStream(FrameOf(2, 0), 5);
+    for (std::size_t nAt = 0; nAt < freeStream.size(); nAt += freeStream.size() / 5) {
+        freeStream[nAt + 2] &= 0x0F;
+    }
+    Decodes("free-format", freeStream, 5, 5 * 1152, 2);
+    CFrameSpec unlisted = FrameOf(2, 3);
+    unlisted.nBitrateIndex = 14;
+    CFrameSpec padded = FrameOf(2, 0, 1);
+    padded.nPadding = 1;
+    CBytes kinds = BuildStream(unlisted, 3);
+    Append(kinds, BuildStream(padded, 3));
+    Decodes("unlisted-pair-then-padded-48k", kinds, 6, 6 * 1152, 1, {kRateSwitch, kModeSwitch});
+    // Junk dense with false syncs before and between the frames.
+    CBytes dense;
+    for (uint8_t b : Random(3000, 99)) {
+        dense.push_back(b % 3 == 0 ? 0xFF : b);
+    }
+    CBytes denseStream = dense;
+    Append(denseStream, BuildStream(FrameOf(2, 0), 4));
+    Append(denseStream, dense);
+    Invalid("dense-false-syncs", dense);
+    files.push_back({"dense-false-syncs-around-frames",
+                     dir.Write("dense-around", denseStream),
+                     EHostileOutcome::Decodes,
+                     {},
+                     4,
+                     4 * 1152,
+                     2});
 
     CBytes mixed;
     for (int i = 0; i < 6; ++i) {

@@ -27,6 +27,5 @@ struct CHostileFile {
     int nChannels = 0;
 };
 
-// Writes every file of the catalogue into the folder (a FIFO where the
-// system allows one) and describes it.
+// Writes every file of the catalogue into the folder and describes it.
 std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir);
