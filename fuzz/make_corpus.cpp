@@ -100,6 +100,45 @@ std::vector<CStream> Streams(const CBytes& sample) {
     freeBytes.resize(400, 0);
     Add("free-format-later", freeBytes);
 
+    // The header kinds beyond the standard's table: the low sampling rates,
+    // a free-format stream, unlisted bitrate and mode pairs, padding at
+    // 48 kHz.
+    CFrameSpec lowLayer1 = FrameOf(1, 6, 1, 0);
+    lowLayer1.nIdBit = 0;
+    Add("l1-low-rate-24k", BuildStream(lowLayer1, 3));
+    CFrameSpec lowLayer2 = FrameOf(2, 8, 0, 1, 2, true);
+    lowLayer2.nIdBit = 0;
+    Add("l2-low-rate-22k-crc", BuildStream(lowLayer2, 3));
+    CBytes freeStream = BuildStream(FrameOf(2, 8, 0, 0), 3);
+    for (std::size_t nAt = 0; nAt < freeStream.size(); nAt += freeStream.size() / 3) {
+        freeStream[nAt + 2] &= 0x0F;
+    }
+    Add("free-format-stream", freeStream);
+    CBytes unlisted = BuildStream(FrameOf(2, 2, 0, 0), 2);
+    Append(unlisted, BuildStream(FrameOf(2, 14, 0, 3), 2));
+    CFrameSpec padded = FrameOf(2, 8, 1, 0);
+    padded.nPadding = 1;
+    Append(unlisted, BuildStream(padded, 2));
+    Add("unlisted-pairs-padded-48k", unlisted);
+
+    // Junk dense with false syncs around frames, and tags at the end.
+    CBytes dense;
+    for (int i = 0; i < 600; ++i) {
+        dense.push_back(i % 3 == 0 ? 0xFF : static_cast<uint8_t>(0xE0 + (i * 7) % 32));
+    }
+    CBytes denseStream = dense;
+    Append(denseStream, BuildStream(FrameOf(1, 4, 0, 0), 2));
+    Append(denseStream, dense);
+    Add("dense-false-syncs", denseStream);
+    CBytes endTags = BuildStream(FrameOf(2, 8, 0, 0), 2);
+    const std::string strLyrics = "LYRICSBEGININD0000210LYR00005hello000034LYRICS200";
+    endTags.insert(endTags.end(), strLyrics.begin(), strLyrics.end());
+    const std::string strApe = "APETAGEX";
+    endTags.insert(endTags.end(), strApe.begin(), strApe.end());
+    Append(endTags, {0xD0, 0x07, 0, 0, 32, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    endTags.resize(endTags.size() + 8, 0);
+    Add("end-tags", endTags);
+
     CBytes tagged = {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 20};
     tagged.resize(30, 0);
     Append(tagged, BuildStream(FrameOf(1, 2, 0, 0), 2));
