@@ -131,8 +131,11 @@ class CTerminalPlayer : public CEngineListener {
     const CWakePipe& GetWakePipe() const { return m_wakePipe; }
     // The main thread has woken: what changed is read from here on.
     void TakeWakeUp() {
-        m_bWakePending = false;
+        // Drained first: a wake-up that comes after the drain then either
+        // finds the flag cleared and writes again, or was seen before the
+        // state is read.
         m_wakePipe.Drain();
+        m_bWakePending = false;
     }
 
     // False when the user asked to quit.

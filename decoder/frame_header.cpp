@@ -35,7 +35,8 @@ constexpr int kBitrates[2][3][16] = {
 
 constexpr int kSampleFrequencies[2][4] = {{22050, 24000, 16000, 0}, {44100, 48000, 32000, 0}};
 
-// A free-format frame is at most this long, header included.
+// A free-format frame is at least and at most this long, header included.
+constexpr int kMinFreeFormatBytes = 32;
 constexpr int kMaxFreeFormatBytes = static_cast<int>(CBitStream::kBufferBytes) + 4;
 // The fields that stay the same from one free-format frame to the next: sync,
 // version, layer, protection, bitrate index and sampling frequency.
@@ -169,8 +170,9 @@ int CFrameHeader::FindFreeFormatBytes(CBitStream& stream, std::size_t nOffset,
     const int nAhead = static_cast<int>(stream.PeekAt(nOffset + 4, bAhead, sizeof bAhead));
     const int nSlotBytes = SlotBytesOf(dwHeader);
     const int nPadding = ((dwHeader >> 9) & 1) != 0 ? nSlotBytes : 0;
-    // k bytes after this header stands the next: the frame is k + 4 long.
-    for (int k = nSlotBytes; k + 4 <= nAhead; ++k) {
+    // k bytes after this header stands the next: the frame is k + 4 long,
+    // and no shorter than the shortest frame of a listed bitrate.
+    for (int k = kMinFreeFormatBytes - 4; k + 4 <= nAhead; ++k) {
         if ((k + 4) % nSlotBytes != 0 || bAhead[k] != 0xFF) {
             continue;
         }

@@ -52,7 +52,8 @@ int FuzzFrameSearch(const uint8_t* pData, std::size_t nSize) {
     while (header.ReadFrame(stream, &pCrc) != 0) {
         FuzzCheck(++nFrames <= nMostFrames, "more frames than the file can hold");
         FuzzCheck(header.Layer() == 1 || header.Layer() == 2, "a frame of another layer");
-        FuzzCheck(header.BitrateIndex() >= 1 && header.BitrateIndex() <= 14, "bad bitrate index");
+        FuzzCheck(header.BitrateIndex() <= 14, "bad bitrate index");
+        FuzzCheck(header.FrameBytes() >= 28, "a frame shorter than any encoder writes");
         FuzzCheck(header.SampleFrequencyIndex() <= 2, "reserved sampling frequency");
         FuzzCheck(IsKnownSblimit(header.Sblimit()), "unknown sblimit");
         FuzzCheck(header.Bound() <= header.Sblimit(), "bound above sblimit");
