@@ -83,7 +83,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
         // The value of an option that takes one: after '=' or the next word.
         std::string strValue;
         bool bHasValue = false;
-        if (const std::size_t nEquals = arg.find('='); arg.starts_with("--") && nEquals != arg.npos) {
+        if (const std::size_t nEquals = arg.find('=');
+            arg.starts_with("--") && nEquals != arg.npos) {
             strValue = std::string(arg.substr(nEquals + 1));
             arg = arg.substr(0, nEquals);
             bHasValue = true;
@@ -163,8 +164,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
         return false;
     }
     if (files.size() > 1 && mode != ERunMode::Play && mode != ERunMode::Info) {
-        strError = mode == ERunMode::Window ? "the player window opens one file; --play plays several"
-                                            : "only one file may be decoded at a time";
+        strError = mode == ERunMode::Window
+                       ? "the player window opens one file; --play plays several"
+                       : "only one file may be decoded at a time";
         return false;
     }
     if (files.empty() && mode != ERunMode::Window) {

@@ -20,8 +20,8 @@ struct CCommandLine {
     ERunMode mode = ERunMode::Window;
     std::string strFile;             // the first of files, or empty
     std::vector<std::string> files;  // the streams to open, play, decode or describe
-    std::string strOutput;  // --wav or --raw: the file to write, "-" for standard output
-    std::string strDevice;  // --output: empty when not given
+    std::string strOutput;           // --wav or --raw: the file to write, "-" for standard output
+    std::string strDevice;           // --output: empty when not given
     bool bLoop = false;
     bool bSmooth = false;
     CStartPoint start;  // --start: where --wav, --raw and the first file of --play begin

@@ -36,7 +36,8 @@ int RunInfoMode(const CCommandLine& commandLine) {
     for (std::size_t i = 0; i < commandLine.files.size(); ++i) {
         const std::string& strFile = commandLine.files[i];
         if (bNamed) {
-            std::printf("%s%s:\n", i > 0 ? "\n" : "", strFile == "-" ? "standard input" : strFile.c_str());
+            std::printf("%s%s:\n", i > 0 ? "\n" : "",
+                        strFile == "-" ? "standard input" : strFile.c_str());
             std::fflush(stdout);
         }
         if (!DescribeStream(strFile)) {

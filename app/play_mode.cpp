@@ -154,15 +154,15 @@ int RunPlayMode(const CCommandLine& commandLine) {
     }
 
     // Keys come from a terminal only when the stream does not.
-    const bool bStdinStream =
-        std::find(commandLine.files.begin(), commandLine.files.end(), "-") != commandLine.files.end();
+    const bool bStdinStream = std::find(commandLine.files.begin(), commandLine.files.end(), "-") !=
+                              commandLine.files.end();
     std::optional<CTerminalSide> terminal;
     if (IsInteractiveTerminal() && !bStdinStream) {
         terminal.emplace();
     }
-    CTerminalPlayer player(document, commandLine.files, commandLine.bLoop,
-                           [&wakePipe] { wakePipe.Wake(); },
-                           terminal ? &terminal->Status() : nullptr);
+    CTerminalPlayer player(
+        document, commandLine.files, commandLine.bLoop, [&wakePipe] { wakePipe.Wake(); },
+        terminal ? &terminal->Status() : nullptr);
     player.Start(commandLine.start);
 
     // The status line is redrawn five times a second; without a pipe (no

@@ -77,8 +77,8 @@ bool DescribeRunningFormat(std::string& strLine) {
 
 }  // namespace
 
-CTerminalPlayer::CTerminalPlayer(CCorvinaDoc& document, std::vector<std::string> files,
-                                 bool bLoop, std::function<void()> fnWake, CStatusLine* pStatus)
+CTerminalPlayer::CTerminalPlayer(CCorvinaDoc& document, std::vector<std::string> files, bool bLoop,
+                                 std::function<void()> fnWake, CStatusLine* pStatus)
     : m_document(document),
       m_files(std::move(files)),
       m_bLoop(bLoop),
@@ -326,8 +326,8 @@ std::string CTerminalPlayer::StatusText() {
         if (m_document.m_bCanVolumeUp == 0 && m_document.m_bCanVolumeDown == 0) {
             strText += "  no volume control";
         } else {
-            strText += "  vol " + std::to_string((m_document.m_dwVolume & 0xFFFF) * 100 / 0xFFFF) +
-                       "%";
+            strText +=
+                "  vol " + std::to_string((m_document.m_dwVolume & 0xFFFF) * 100 / 0xFFFF) + "%";
         }
     }
     return strText;

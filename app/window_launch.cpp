@@ -26,9 +26,10 @@ int RunWindowMode(int, char** argv, const CCommandLine&) {
     // Qt would abort without a display; a platform named outright (such as
     // offscreen) needs none.
     if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("QT_QPA_PLATFORM")) {
-        std::fputs("corvina: no display for the player window; play from the terminal with "
-                   "'corvina --play FILE...'\n",
-                   stderr);
+        std::fputs(
+            "corvina: no display for the player window; play from the terminal with "
+            "'corvina --play FILE...'\n",
+            stderr);
         return EXIT_UNUSABLE;
     }
     char szSelf[PATH_MAX];
