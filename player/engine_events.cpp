@@ -34,8 +34,7 @@ void WithListeners(Tell&& fnTell) {
 // Stores and tells a heard time; the play state is read inside the lock, so
 // a report from the worker that comes after a pause does not set it moving.
 // With bRenew the last heard time, carried on to the moment at, is told again.
-void TellHeardTime(double dSeconds, double dLimit, CHeardTime::CClock::time_point at,
-                   bool bRenew) {
+void TellHeardTime(double dSeconds, double dLimit, CHeardTime::CClock::time_point at, bool bRenew) {
     CListeners& all = GetListeners();
     std::lock_guard<std::mutex> lock(all.lock);
     if (bRenew) {

@@ -241,8 +241,9 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
         const CStartPoint point = start.dValue > 0.0 ? start : CStartPoint{dSeekSeconds, false};
         pDecoder->MoveToStart(point);
         dStartSeconds = point.bPercent ? dPlayingTime * point.dValue / 100.0 : point.dValue;
-        nStart = dPlayingTime > 0 ? ClampPercent(static_cast<int>(dStartSeconds * 100 / dPlayingTime))
-                                  : 0;
+        nStart = dPlayingTime > 0
+                     ? ClampPercent(static_cast<int>(dStartSeconds * 100 / dPlayingTime))
+                     : 0;
         g_nPosition = nStart;
     } else if (nStart != 0) {
         pDecoder->SeekPercent(nStart);
@@ -323,8 +324,8 @@ void StartPlayback(CDocument& document, const CStartPoint& start) {
     SetPlayState(PLAY_STARTED);
     auto pHandshake = std::make_shared<CStartHandshake>();
     g_hReadyEvent = &pHandshake->ready;
-    g_pWorker = std::make_unique<CWorkerThread>(
-        [strPath = document.GetPathName(), pHandshake, start] {
+    g_pWorker =
+        std::make_unique<CWorkerThread>([strPath = document.GetPathName(), pHandshake, start] {
             PlayThreadProc(strPath, pHandshake, start);
         });
     g_pPlayThread = g_pWorker.get();

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstring>
 
 #include "tests/support/child_process.h"
 #include "tests/support/pcm_samples.h"
@@ -141,6 +142,19 @@ TEST_F(PlayCliTest, AListPlaysEveryFileInOrder) {
     const CChildResult both =
         RunChild({kCorvina, "--play", strFirst, strFirst, "--output", "null"}, 30000);
     EXPECT_EQ(both.nExitStatus, 0) << both.strErr;
+}
+
+// --start moves the first file as decoding moves it.
+TEST_F(PlayCliTest, StartBeginsTheFirstFileWhereDecodingBeginsIt) {
+    const std::string strOut = m_dir.File("start.wav");
+    const CChildResult played =
+        RunChild(Play(SamplePath(), {"--start", "15", "--output", "wav:" + strOut}), 60000);
+    ASSERT_EQ(played.nExitStatus, 0) << played.strErr;
+    const CChildResult raw = RunChild({kCorvina, "--raw", "-", "--start", "15", SamplePath()});
+    ASSERT_EQ(raw.nExitStatus, 0);
+    std::vector<int16_t> samples(raw.strOut.size() / 2);
+    std::memcpy(samples.data(), raw.strOut.data(), samples.size() * 2);
+    EXPECT_EQ(FirstDifference(ReadWav(strOut).samples, PaddedToBuffers(samples, 2)), -1);
 }
 
 // A device that cannot be opened ends the program with status 1 and the
