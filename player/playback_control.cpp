@@ -61,22 +61,34 @@ bool IsAwaited(const CStartHandshake* pHandshake) {
 // target, standing, until the device gets there.
 class CTimeline {
   public:
-    explicit CTimeline(double dStart) : m_marks{{0.0, dStart}} {}
+    // pOutput is the decoder's sink, which the decoder closes (and deletes)
+    // when its stream ends; it is asked only while the decoder has it.
+    CTimeline(const CAudioDecoder& decoder, const CWaveOutput* pOutput, double dStart)
+        : m_decoder(decoder), m_pOutput(pOutput), m_marks{{0.0, dStart}} {}
+
+    // Output seconds written so far.
+    double Written() {
+        if (const CWaveOutput* pOutput = Output()) {
+            m_dWritten = pOutput->WrittenSeconds();
+        }
+        return m_dWritten;
+    }
     void Mark(double dOutput, double dStream) { m_marks.push_back({dOutput, dStream}); }
     // The stream second that the output's end stands at (where a relative
     // move reading on from here starts).
-    double WrittenStreamSeconds(const CWaveOutput* pOutput) const {
+    double WrittenStreamSeconds() {
         const CMark& last = m_marks.back();
-        return last.dStream + (Written(pOutput) - last.dOutput);
+        return last.dStream + (Written() - last.dOutput);
     }
     // Tells the sound heard when it has moved on noticeably, or always with
-    // bForce.
-    void Report(const CWaveOutput* pOutput, bool bForce) {
-        const double dPlayed = pOutput != nullptr ? pOutput->PlayedSeconds() : 0.0;
+    // bForce. Once the output has closed, all it was given has been played.
+    void Report(bool bForce) {
+        const CWaveOutput* pOutput = Output();
+        const double dLimit = WrittenStreamSeconds();
+        const double dPlayed = pOutput != nullptr ? pOutput->PlayedSeconds() : m_dWritten;
         while (m_marks.size() > 1 && m_marks[1].dOutput <= dPlayed) {
             m_marks.pop_front();
         }
-        const double dLimit = WrittenStreamSeconds(pOutput);
         double dHeard = m_marks.back().dStream;
         if (m_marks.size() == 1) {
             dHeard += std::max(0.0, dPlayed - m_marks.front().dOutput);
@@ -94,11 +106,12 @@ class CTimeline {
     };
     static constexpr double kReportStep = 0.05;
 
-    static double Written(const CWaveOutput* pOutput) {
-        return pOutput != nullptr ? pOutput->WrittenSeconds() : 0.0;
-    }
+    const CWaveOutput* Output() const { return m_decoder.HasEnded() ? nullptr : m_pOutput; }
 
+    const CAudioDecoder& m_decoder;
+    const CWaveOutput* m_pOutput;
     std::deque<CMark> m_marks;
+    double m_dWritten = 0.0;
     double m_dReported = -1.0;
 };
 
@@ -122,7 +135,7 @@ double MoveDecoderTo(CAudioDecoder& decoder, double dSeconds, double dDecoderSec
 }
 
 // Carries out a pending seek, or reports the position when it has changed.
-void SeekOrReport(CAudioDecoder& decoder, const CWaveOutput* pOutput, CTimeline& timeline) {
+void SeekOrReport(CAudioDecoder& decoder, CTimeline& timeline) {
     if (g_bSliderTracking != 0) {
         return;
     }
@@ -130,10 +143,10 @@ void SeekOrReport(CAudioDecoder& decoder, const CWaveOutput* pOutput, CTimeline&
     // this one is carried out is kept for the next pass.
     if (g_bSeekPending.exchange(0, std::memory_order_acq_rel) != 0) {
         const double dSeconds = g_dSeekSeconds.exchange(-1.0, std::memory_order_acq_rel);
-        const double dOutput = pOutput != nullptr ? pOutput->WrittenSeconds() : 0.0;
+        const double dOutput = timeline.Written();
         if (dSeconds >= 0.0) {
             const double dReached =
-                MoveDecoderTo(decoder, dSeconds, timeline.WrittenStreamSeconds(pOutput));
+                MoveDecoderTo(decoder, dSeconds, timeline.WrittenStreamSeconds());
             if (dReached >= 0.0) {
                 timeline.Mark(dOutput, dReached);
             }
@@ -143,7 +156,7 @@ void SeekOrReport(CAudioDecoder& decoder, const CWaveOutput* pOutput, CTimeline&
             decoder.SeekPercent(nPercent);
             timeline.Mark(dOutput, decoder.PlayingTime() * nPercent / 100.0);
         }
-        timeline.Report(pOutput, true);
+        timeline.Report(true);
         return;
     }
     int nReported = g_nPosition;
@@ -208,7 +221,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     }
     // The stream plays on unpaced and unheard; a front end that cannot
     // show a box learns it from the flag before the decoder is told.
-    if (pOutput != nullptr && !pOutput->HasDevice()) {
+    if (!pDecoder->HasEnded() && pOutput != nullptr && !pOutput->HasDevice()) {
         g_bDeviceFailed = 1;
     }
 
@@ -249,25 +262,25 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
         pDecoder->SeekPercent(nStart);
         pDecoder->SkipFrame();
     }
-    CTimeline timeline(dStartSeconds);
+    CTimeline timeline(*pDecoder, pOutput, dStartSeconds);
     ShowPosition(nStart);
-    timeline.Report(pOutput, true);
+    timeline.Report(true);
 
     for (;;) {
         CWorkerThread::SafePoint();
-        SeekOrReport(*pDecoder, pOutput, timeline);
+        SeekOrReport(*pDecoder, timeline);
         if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING) {
             break;
         }
         // A seek asked for meanwhile is shown already; the old place is
         // not told again before it is carried out.
         if (g_bSeekPending.load(std::memory_order_acquire) == 0) {
-            timeline.Report(pOutput, false);
+            timeline.Report(false);
         }
     }
-    // The sound still queued plays out while the output closes: the last
-    // report carries where it ends.
-    timeline.Report(pOutput, true);
+    // At the end the output has played out and closed; after a stop the
+    // last report carries where the sound handed over ends.
+    timeline.Report(true);
     RetireDecoder(pDecoder);
     g_nPosition = 0;
     return true;
