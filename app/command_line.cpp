@@ -54,21 +54,49 @@ bool ParseStartPoint(const std::string& strText, CStartPoint& start) {
     return true;
 }
 
+namespace {
+
+// The options that take a value, given as "--option VALUE" or "--option=VALUE".
+bool TakesValue(std::string_view option) {
+    return option == "--wav" || option == "--raw" || option == "--output" || option == "--start";
+}
+
+}  // namespace
+
 bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLine,
                       std::string& strError) {
     commandLine = CCommandLine{};
-    std::vector<std::string> files;
+    std::vector<std::string>& files = commandLine.files;
     bool bModeSet = false;
     bool bOptionsEnded = false;
     bool bStartGiven = false;
     for (int i = 1; i < argc; ++i) {
-        const std::string_view arg(argv[i]);
-        const bool bHasValue = i + 1 < argc;
+        std::string_view arg(argv[i]);
         if (bOptionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
             files.emplace_back(arg);
-        } else if (arg == "--") {
+            continue;
+        }
+        if (arg == "--") {
             bOptionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
+            continue;
+        }
+        // The value of an option that takes one: after '=' or the next word.
+        std::string strValue;
+        bool bHasValue = false;
+        if (const std::size_t nEquals = arg.find('=');
+            arg.starts_with("--") && nEquals != arg.npos) {
+            strValue = std::string(arg.substr(nEquals + 1));
+            arg = arg.substr(0, nEquals);
+            bHasValue = true;
+            if (!TakesValue(arg)) {
+                strError = std::string(arg) + " takes no value";
+                return false;
+            }
+        } else if (TakesValue(arg) && i + 1 < argc) {
+            strValue = argv[++i];
+            bHasValue = true;
+        }
+        if (arg == "--help" || arg == "-h") {
             if (!SetMode(commandLine, ERunMode::Help, bModeSet, strError))
                 return false;
         } else if (arg == "--version") {
@@ -85,31 +113,30 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
                          strError)) {
                 return false;
             }
-            if (!bHasValue) {
+            if (!bHasValue || strValue.empty()) {
                 strError = std::string(arg) + " needs an output file";
                 return false;
             }
-            commandLine.strOutput = argv[++i];
+            commandLine.strOutput = strValue;
         } else if (arg == "--output") {
             if (!bHasValue) {
                 strError = "--output needs a device: alsa[:PCM], null or wav:PATH";
                 return false;
             }
-            commandLine.strDevice = argv[++i];
+            commandLine.strDevice = strValue;
             if (!IsValidWaveDeviceName(commandLine.strDevice)) {
                 strError = "unknown output device '" + commandLine.strDevice +
                            "': use alsa[:PCM], null or wav:PATH";
                 return false;
             }
         } else if (arg == "--start") {
-            if (!bHasValue || !ParseStartPoint(argv[i + 1], commandLine.start)) {
+            if (!bHasValue || !ParseStartPoint(strValue, commandLine.start)) {
                 strError =
                     "--start needs a time: seconds (83.5), m:ss (1:23.5) or a percentage "
                     "(40%)";
                 return false;
             }
             bStartGiven = true;
-            ++i;
         } else if (arg == "--loop") {
             commandLine.bLoop = true;
         } else if (arg == "--smooth") {
@@ -136,8 +163,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
         strError = "--output goes with --play or the player window";
         return false;
     }
-    if (files.size() > 1) {
-        strError = "only one file may be given";
+    if (files.size() > 1 && mode != ERunMode::Play && mode != ERunMode::Info) {
+        strError = mode == ERunMode::Window
+                       ? "the player window opens one file; --play plays several"
+                       : "only one file may be decoded at a time";
         return false;
     }
     if (files.empty() && mode != ERunMode::Window) {
@@ -152,29 +181,29 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
 
 std::string UsageText() {
     return std::string(
-               "Usage: corvina [OPTIONS] [FILE]\n"
+               "Usage: corvina [OPTIONS] [FILE...]\n"
                "Plays MPEG-1 audio files, Layers I and II.\n"
                "\n"
-               "  corvina [FILE]               open FILE in the player window (it does not play by "
-               "itself)\n"
-               "  corvina --play FILE          play FILE without a window and return at its end\n"
-               "      --loop                   start FILE again at its end\n"
-               "      --smooth                 play at half the sample rate\n"
-               "  corvina --wav OUT FILE       decode FILE to the WAV file OUT\n"
-               "  corvina --raw OUT FILE       decode FILE to signed 16-bit little-endian PCM,\n"
-               "                               channels interleaved; OUT - is standard output\n"
-               "  corvina --info FILE          describe the stream of FILE\n"
-               "  --start TIME                 with --play, --wav, --raw: begin at seconds\n"
-               "                               (83.5), m:ss (1:23.5) or a percentage (40%)\n"
-               "  FILE -                       standard input\n"
-               "  --output DEVICE              with the window or --play: alsa[:PCM] (default\n"
-               "                               alsa:default), null, or wav:PATH; else the\n"
-               "                               CORVINA_OUTPUT environment variable\n"
-               "  --help, --version            this text; the version\n"
+               "  corvina [FILE]           open FILE in the player window (it does not play)\n"
+               "  corvina --play FILE...   play the files in order without a window\n"
+               "      --loop               start the list again at its end\n"
+               "      --smooth             play at half the sample rate\n"
+               "  corvina --info FILE...   describe the stream of each FILE\n"
+               "  corvina --wav OUT FILE   decode FILE to the WAV file OUT\n"
+               "  corvina --raw OUT FILE   decode FILE to signed 16-bit little-endian PCM,\n"
+               "                           channels interleaved; OUT - is standard output\n"
+               "  --start TIME             with --play (its first file), --wav, --raw: begin\n"
+               "                           at seconds (83.5), m:ss (1:23.5) or percent (40%)\n"
+               "  --output DEVICE          with the window or --play: alsa[:PCM] (default\n"
+               "                           alsa:default), null, or wav:PATH; else the\n"
+               "                           CORVINA_OUTPUT environment variable\n"
+               "  FILE -                   standard input\n"
+               "  --help, --version        this text; the version\n"
+               "Options take their value as --option VALUE or --option=VALUE.\n"
                "\n"
-               "Exit status: 0 when the stream was decoded to its end, 1 when the file could\n"
-               "not be used, 2 for a usage error; --play ended by Ctrl+C or SIGTERM: 128\n"
-               "plus the signal's number.\n"
+               "Exit status: 0 when every stream was decoded or played to its end, 1 when a\n"
+               "file or the sound device could not be used, 2 for a usage error, 128 plus\n"
+               "the signal's number when --play was ended by Ctrl+C or SIGTERM.\n"
                "\n"
                "With --play on a terminal:\n") +
            TerminalKeysText();

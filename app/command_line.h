@@ -2,27 +2,29 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "decoder/audio_decoder.h"
 
 enum class ERunMode {
     Window,   // corvina [FILE]
-    Play,     // --play FILE
+    Play,     // --play FILE...
     Wav,      // --wav OUT FILE
     Raw,      // --raw OUT FILE
-    Info,     // --info FILE
+    Info,     // --info FILE...
     Help,     // --help
     Version,  // --version
 };
 
 struct CCommandLine {
     ERunMode mode = ERunMode::Window;
-    std::string strFile;    // the stream to open, play, decode or describe
-    std::string strOutput;  // --wav or --raw: the file to write, "-" for standard output
-    std::string strDevice;  // --output: empty when not given
+    std::string strFile;             // the first of files, or empty
+    std::vector<std::string> files;  // the streams to open, play, decode or describe
+    std::string strOutput;           // --wav or --raw: the file to write, "-" for standard output
+    std::string strDevice;           // --output: empty when not given
     bool bLoop = false;
     bool bSmooth = false;
-    CStartPoint start;  // --start: where --play, --wav and --raw begin
+    CStartPoint start;  // --start: where --wav, --raw and the first file of --play begin
 };
 
 // Exit statuses.

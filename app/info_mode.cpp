@@ -1,4 +1,5 @@
-// --info: the information text of a stream's first frame.
+// --info: the information text of each stream's first frame.
+#include <cstdio>
 #include <memory>
 
 #include "app/run_modes.h"
@@ -7,19 +8,41 @@
 #include "player/message_stream.h"
 #include "player/player_hooks.h"
 
-int RunInfoMode(const CCommandLine& commandLine) {
+namespace {
+
+bool DescribeStream(const std::string& strFile) {
     CAudioDecoder::CHooks hooks;
     hooks.fnReportWarning = ShowWarningText;
     hooks.fnMakeSink = [](const CStreamFormat&) {
         return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
     };
-    CAudioDecoder decoder(commandLine.strFile.c_str(), std::move(hooks));
+    CAudioDecoder decoder(strFile.c_str(), std::move(hooks));
     if (decoder.Initialize() == 0) {
         g_MessageStream << "Invalid Audio Stream";
         ShowMessage(MSG_WARNING);
-        return EXIT_UNUSABLE;
+        return false;
     }
     g_MessageStream << decoder.FormatStreamInfo();
     ShowMessage(MSG_INFORMATION);
-    return EXIT_DECODED;
+    return true;
+}
+
+}  // namespace
+
+// A file that cannot be described does not keep the others from being.
+int RunInfoMode(const CCommandLine& commandLine) {
+    const bool bNamed = commandLine.files.size() > 1;
+    int nStatus = EXIT_DECODED;
+    for (std::size_t i = 0; i < commandLine.files.size(); ++i) {
+        const std::string& strFile = commandLine.files[i];
+        if (bNamed) {
+            std::printf("%s%s:\n", i > 0 ? "\n" : "",
+                        strFile == "-" ? "standard input" : strFile.c_str());
+            std::fflush(stdout);
+        }
+        if (!DescribeStream(strFile)) {
+            nStatus = EXIT_UNUSABLE;
+        }
+    }
+    return nStatus;
 }

@@ -2,7 +2,10 @@
 #include "app/terminal.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <cerrno>
 
@@ -10,21 +13,43 @@ bool IsInteractiveTerminal() {
     return isatty(STDIN_FILENO) == 1 && isatty(STDOUT_FILENO) == 1;
 }
 
-CRawTerminal::CRawTerminal() {
+bool CRawTerminal::IsForeground() {
+    const pid_t group = tcgetpgrp(STDIN_FILENO);
+    return group >= 0 && group == getpgrp();
+}
+
+bool CRawTerminal::Claim() {
+    if (m_bRaw || !IsForeground()) {
+        return m_bRaw;
+    }
+    // The modes are taken afresh each time: the shell may have changed them
+    // while the player was stopped.
     if (tcgetattr(STDIN_FILENO, &m_saved) != 0) {
-        return;
+        return false;
     }
     termios raw = m_saved;
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
     m_bRaw = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    return m_bRaw;
 }
 
-CRawTerminal::~CRawTerminal() {
-    if (m_bRaw) {
-        tcsetattr(STDIN_FILENO, TCSANOW, &m_saved);
+void CRawTerminal::Release() {
+    if (!m_bRaw) {
+        return;
     }
+    // A player moved to the background meanwhile still puts the modes back
+    // rather than being stopped for it: with SIGTTOU blocked the change goes
+    // through.
+    sigset_t ttou;
+    sigset_t old;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    pthread_sigmask(SIG_BLOCK, &ttou, &old);
+    tcsetattr(STDIN_FILENO, TCSANOW, &m_saved);
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    m_bRaw = false;
 }
 
 int CRawTerminal::ReadByte(int nTimeoutMs) {

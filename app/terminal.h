@@ -1,4 +1,5 @@
-// The terminal of the headless player: raw key input and one status line.
+// The terminal of the headless player: raw key input while the player is in
+// the terminal's foreground, and the modes put back whenever it is not.
 #pragma once
 
 #include <termios.h>
@@ -12,12 +13,22 @@ enum : int {
 
 class CRawTerminal {
   public:
-    // Switches standard input to unbuffered input without echo; signals such
-    // as Ctrl+C still arrive. Restored by the destructor.
-    CRawTerminal();
-    ~CRawTerminal();
+    CRawTerminal() = default;
+    // Puts the modes back.
+    ~CRawTerminal() { Release(); }
     CRawTerminal(const CRawTerminal&) = delete;
     CRawTerminal& operator=(const CRawTerminal&) = delete;
+
+    // Switches standard input to unbuffered input without echo (signals such
+    // as Ctrl+C and Ctrl+Z still arrive), but only while the player is in the
+    // terminal's foreground: a change from the background would stop it.
+    // True when the terminal is raw afterwards.
+    bool Claim();
+    // Puts back the modes that Claim found.
+    void Release();
+    bool IsRaw() const { return m_bRaw; }
+    // True while this process group is the terminal's foreground.
+    static bool IsForeground();
 
     // Waits at most nTimeoutMs for a key; KEY_NONE when none came.
     int ReadKey(int nTimeoutMs);

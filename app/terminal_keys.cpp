@@ -1,4 +1,4 @@
-// The terminal player's keys; the commands behind them are the window's.
+// The terminal player's keys; what each does is told by the command table.
 #include "app/terminal_keys.h"
 
 #include <cstdio>
@@ -8,30 +8,29 @@
 namespace {
 
 constexpr CKeyBinding g_aKeys[] = {
-    {"space", ' ', ' ', ID_TOGGLE_PAUSE},
-    {"p", 'p', 'P', ID_PLAY_PLAYBACK},
-    {"l", 'l', 'L', ID_PLAY_LOOP},
-    {"s", 's', 'S', ID_PLAY_STOP},
-    {". or right", '.', KEY_RIGHT, ID_PLAY_FAST_FORWARD},
-    {", or left", ',', KEY_LEFT, ID_PLAY_REWIND},
+    {"space or s", ' ', 's', ID_PLAY_TOGGLE_PAUSE},
+    {"f", 'f', 'F', ID_PLAY_NEXT_FILE},
+    {"d", 'd', 'D', ID_PLAY_PREVIOUS_FILE},
+    {". or right", '.', KEY_RIGHT, ID_PLAY_SEEK_FORWARD},
+    {", or left", ',', KEY_LEFT, ID_PLAY_SEEK_BACK},
+    {":", ':', KEY_NONE, ID_PLAY_JUMP_FORWARD},
+    {";", ';', KEY_NONE, ID_PLAY_JUMP_BACK},
+    {"b", 'b', 'B', ID_PLAY_TO_START},
     {"+", '+', '=', ID_AUDIO_VOLUME_UP},
     {"-", '-', '_', ID_AUDIO_VOLUME_DOWN},
-    {"m or i", 'm', 'i', ID_VIEW_BITSTREAM_INFO},
-    {"h", 'h', 'H', ID_SHOW_KEYS},
-    {"q", 'q', 'Q', ID_QUIT},
+    {"u", 'u', 'U', ID_AUDIO_MUTE},
+    {"o", 'o', 'O', ID_PLAY_TOGGLE_LOOP},
+    {"z", 'z', 'Z', ID_AUDIO_SMOOTH},
+    {"i", 'i', 'I', ID_VIEW_BITSTREAM_INFO},
+    {"h", 'h', 'H', ID_VIEW_KEYS},
+    {"q", 'q', 'Q', ID_APP_EXIT},
 };
 
+// The prompt up to its first clause: "Quit the application" of the exit
+// command's longer text.
 std::string Describe(const CKeyBinding& binding) {
-    switch (binding.nID) {
-        case ID_TOGGLE_PAUSE:
-            return "pause or resume playback";
-        case ID_SHOW_KEYS:
-            return "list the keys";
-        case ID_QUIT:
-            return "quit";
-        default:
-            return std::string(StatusPrompt(*FindCommand(binding.nID)));
-    }
+    const std::string_view prompt = StatusPrompt(*FindCommand(binding.nID));
+    return std::string(prompt.substr(0, prompt.find(';')));
 }
 
 }  // namespace
@@ -41,6 +40,9 @@ std::span<const CKeyBinding> GetTerminalKeys() {
 }
 
 int FindKeyCommand(int nKey) {
+    if (nKey == KEY_NONE) {
+        return 0;
+    }
     for (const CKeyBinding& binding : g_aKeys) {
         if (nKey == binding.nKey || nKey == binding.nAltKey) {
             return binding.nID;

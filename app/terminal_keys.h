@@ -1,4 +1,5 @@
-// The keys of the terminal player, close to mpg123's control mode.
+// The keys of the terminal player, after mpg123's control mode where mpg123
+// has the key; every key names a command of the command table.
 #pragma once
 
 #include <span>
@@ -6,22 +7,19 @@
 
 #include "app/terminal.h"
 
-enum : int {
-    // Keys handled by the terminal player itself rather than by a command.
-    ID_TOGGLE_PAUSE = -1,
-    ID_SHOW_KEYS = -2,
-    ID_QUIT = -3,
-};
-
 struct CKeyBinding {
     const char* pszKeys;  // as the key list shows them
     int nKey;
     int nAltKey;
-    int nID;  // a command of the command table, or one of the ids above
+    int nID;  // a command of the command table
 };
+
+// How far the seek keys move, in seconds.
+inline constexpr double kSeekSeconds = 3.0;
+inline constexpr double kJumpSeconds = 30.0;
 
 std::span<const CKeyBinding> GetTerminalKeys();
 // The command of a key, or 0.
 int FindKeyCommand(int nKey);
-// "Keys:" and one line per key with what it does.
+// "Keys:" and one line per key with what it does, each within 80 columns.
 std::string TerminalKeysText();

@@ -13,7 +13,25 @@
 
 #include "app/run_modes.h"
 
+namespace {
+
+bool IsSet(const char* pszName) {
+    const char* pszValue = std::getenv(pszName);
+    return pszValue != nullptr && *pszValue != '\0';
+}
+
+}  // namespace
+
 int RunWindowMode(int, char** argv, const CCommandLine&) {
+    // Qt would abort without a display; a platform named outright (such as
+    // offscreen) needs none.
+    if (!IsSet("DISPLAY") && !IsSet("WAYLAND_DISPLAY") && !IsSet("QT_QPA_PLATFORM")) {
+        std::fputs(
+            "corvina: no display for the player window; play from the terminal with "
+            "'corvina --play FILE...'\n",
+            stderr);
+        return EXIT_UNUSABLE;
+    }
     char szSelf[PATH_MAX];
     const ssize_t nLength = readlink("/proc/self/exe", szSelf, sizeof szSelf - 1);
     if (nLength <= 0) {

@@ -36,19 +36,28 @@ CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRe
     format.nChannels = static_cast<uint16_t>(m_nChannels);
     format.nSamplesPerSec =
         static_cast<uint32_t>(streamFormat.nSampleRate > 0 ? streamFormat.nSampleRate : 44100);
+    m_dFrameSeconds = static_cast<double>(m_nSamplesPerFrame) / format.nSamplesPerSec;
     if (m_bSmooth) {
         format.nSamplesPerSec /= 2;
     }
     format.wBitsPerSample = 16;
 
     m_pDevice = CreateDefaultWaveDevice();
-    if (m_pDevice != nullptr && m_pDevice->QueryFormat(format) != MMSYSERR_NOERROR) {
+    // A device that cannot be opened at all cannot be asked about formats
+    // either: only a refusal of the format itself is told as one.
+    if (m_pDevice != nullptr && m_pDevice->QueryFormat(format) == WAVERR_BADFORMAT) {
         ReportWarning(m_fnReport, "PCM waveformt not supported!");
     }
-    if (m_pDevice == nullptr || m_pDevice->Open(format) != MMSYSERR_NOERROR) {
-        ReportWarning(m_fnReport,
-                      "Wave device open failed! Check if it is being used by another "
-                      "application!");
+    const int nOpen = m_pDevice != nullptr ? m_pDevice->Open(format) : MMSYSERR_ERROR;
+    if (nOpen != MMSYSERR_NOERROR) {
+        m_strDeviceError = m_pDevice != nullptr ? m_pDevice->GetOpenErrorText() : "";
+        if (nOpen == MMSYSERR_ALLOCATED || m_strDeviceError.empty()) {
+            ReportWarning(m_fnReport,
+                          "Wave device open failed! Check if it is being used by another "
+                          "application!");
+        } else {
+            ReportWarning(m_fnReport, "Wave device open failed! " + m_strDeviceError);
+        }
         // Never used again: decoding then runs unpaced and nothing plays.
         m_pDevice.reset();
     }
@@ -242,10 +251,33 @@ void CWaveOutput::WriteSamples(int16_t nChannel, const int16_t* pSamples, int nC
     }
 }
 
+double CWaveOutput::PlayedSeconds() const {
+    const double dWritten = WrittenSeconds();
+    if (m_pDevice == nullptr) {
+        return dWritten;
+    }
+    // Not yet handed over: the filling buffer and those held back while priming.
+    const int nPrimedWaiting = m_nPrimed < m_nPrimingCount ? m_nPrimed : 0;
+    double dQueued = (m_nFramesInBuffer + nPrimedWaiting * m_nFramesPerBuffer) * m_dFrameSeconds;
+    // The device tells each buffer's time left up to that buffer's end, so
+    // the longest of them covers the whole queue.
+    int nLeftMs = 0;
+    const auto Consider = [&](const std::unique_ptr<CWaveBuffer>& pBuffer) {
+        if (pBuffer != nullptr && pBuffer->header.dwUser != 0) {
+            nLeftMs = std::max(nLeftMs, m_pDevice->GetTimeLeftMs(pBuffer->header));
+        }
+    };
+    std::for_each(m_ring.begin(), m_ring.end(), Consider);
+    std::for_each(m_held.begin(), m_held.end(), Consider);
+    dQueued += nLeftMs / 1000.0;
+    return std::max(0.0, dWritten - dQueued);
+}
+
 int32_t CWaveOutput::EndFrame() {
     if (m_bStopped) {
         return 0;
     }
+    ++m_nFramesEnded;
     EvenOutChannels();
     ++m_nFramesInBuffer;
     // A buffer also counts as full when frames of a longer layer than the

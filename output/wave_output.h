@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "platform/caller_hooks.h"
@@ -36,6 +37,17 @@ class CWaveOutput : public CAudioSink {
     int32_t EndFrame() override;
 
     uint32_t BufferSize() const { return m_nBufferSize; }
+
+    // False when no device could be opened: nothing is heard, and why is in
+    // GetDeviceError (empty when the device did not say).
+    bool HasDevice() const { return m_pDevice != nullptr; }
+    const std::string& GetDeviceError() const { return m_strDeviceError; }
+    // Seconds of stream ended into the output since it was made, and of
+    // those the seconds the device has played; the rest is queued or still
+    // being filled. Smooth playback lasts as long as the stream, so both
+    // are stream time. Asked on the thread that writes.
+    double WrittenSeconds() const { return static_cast<double>(m_nFramesEnded) * m_dFrameSeconds; }
+    double PlayedSeconds() const;
 
     // Buffers left with a device that did not give them back in time; beyond
     // this many the sound is dropped instead of queued.
@@ -83,6 +95,9 @@ class CWaveOutput : public CAudioSink {
     // the device gives it back.
     bool m_bDiscarding = false;
     std::vector<std::unique_ptr<CWaveBuffer>> m_held;
+    int64_t m_nFramesEnded = 0;
+    double m_dFrameSeconds = 0.0;
+    std::string m_strDeviceError;
     StopRequest m_fnStop;
     WarningReporter m_fnReport;
 };

@@ -91,6 +91,7 @@ class CAlsaWaveDevice : public CWaveDevice {
 
     int QueryFormat(const CWaveFormat& format) override;
     int Open(const CWaveFormat& format) override;
+    std::string GetOpenErrorText() const override { return m_strOpenError; }
     int Prepare(CWaveHeader& header) override;
     int Write(CWaveHeader& header) override;
     int Unprepare(CWaveHeader& header) override;
@@ -123,6 +124,7 @@ class CAlsaWaveDevice : public CWaveDevice {
     bool TryMixer(const std::string& strControl);
 
     const std::string m_strPcm;
+    std::string m_strOpenError;
     snd_pcm_t* m_pPcm = nullptr;  // set and cleared by the owner's thread, used by the feeder
     CWaveFormat m_format;
     uint32_t m_nFrameBytes = 4;
@@ -186,6 +188,7 @@ int CAlsaWaveDevice::Open(const CWaveFormat& format) {
     }
     snd_pcm_t* pPcm = nullptr;
     if (const int nError = OpenPcm(m_strPcm, &pPcm); nError < 0) {
+        m_strOpenError = snd_strerror(nError);
         return OpenErrorCode(nError);
     }
     snd_pcm_hw_params_t* pParams = nullptr;
@@ -201,6 +204,7 @@ int CAlsaWaveDevice::Open(const CWaveFormat& format) {
         }
     }
     if (nResult != MMSYSERR_NOERROR) {
+        m_strOpenError = "the device cannot play 16-bit PCM of this rate and channel count";
         snd_pcm_close(pPcm);
         return nResult;
     }

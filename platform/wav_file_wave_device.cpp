@@ -53,6 +53,8 @@ class CWavFileWaveDevice : public CWaveDevice {
         return IsPcm16Format(format) ? MMSYSERR_NOERROR : WAVERR_BADFORMAT;
     }
 
+    std::string GetOpenErrorText() const override { return m_strOpenError; }
+
     int Open(const CWaveFormat& format) override {
         if (m_pTarget != nullptr) {
             return MMSYSERR_ALLOCATED;
@@ -68,6 +70,7 @@ class CWavFileWaveDevice : public CWaveDevice {
             if (!target.writer.Open(m_strPath, format.nChannels, format.nSamplesPerSec,
                                     strReason)) {
                 Targets().erase(it);
+                m_strOpenError = strReason;
                 return MMSYSERR_ERROR;
             }
             target.format = format;
@@ -128,6 +131,7 @@ class CWavFileWaveDevice : public CWaveDevice {
 
   private:
     std::string m_strPath;
+    std::string m_strOpenError;
     CWavTarget* m_pTarget = nullptr;  // in Targets(), which never drops an entry in use
 };
 

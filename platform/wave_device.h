@@ -44,6 +44,9 @@ class CWaveDevice {
     // 0 when the device can play the format.
     virtual int QueryFormat(const CWaveFormat& format) = 0;
     virtual int Open(const CWaveFormat& format) = 0;
+    // Why the last open failed, in the backend's own words; empty where it
+    // has none.
+    virtual std::string GetOpenErrorText() const { return {}; }
     virtual int Prepare(CWaveHeader& header) = 0;
     // Queues a prepared buffer; buffers play in the order written.
     virtual int Write(CWaveHeader& header) = 0;

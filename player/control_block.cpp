@@ -9,6 +9,8 @@ std::atomic<CAudioDecoder*> g_pDecoder{nullptr};
 std::atomic<CWorkerThread*> g_pPlayThread{nullptr};
 std::atomic<int> g_nPosition{0};
 std::atomic<int> g_bSeekPending{0};
+std::atomic<double> g_dSeekSeconds{-1.0};
+std::atomic<int> g_bDeviceFailed{0};
 std::atomic<int> g_bSliderTracking{0};
 std::atomic<int> g_bLoopPlay{0};
 std::atomic<int> g_bSmoothPlay{0};
@@ -74,6 +76,8 @@ void ResetControlBlock() {
     g_pPlayThread = nullptr;
     g_nPosition = 0;
     g_bSeekPending = 0;
+    g_dSeekSeconds = -1.0;
+    g_bDeviceFailed = 0;
     g_bSliderTracking = 0;
     g_bLoopPlay = 0;
     g_bSmoothPlay = 0;

@@ -28,6 +28,12 @@ extern std::atomic<CWorkerThread*> g_pPlayThread;
 // acquire, then the position.
 extern std::atomic<int> g_nPosition;
 extern std::atomic<int> g_bSeekPending;
+// A seek to seconds of the playing time rather than to g_nPosition percent:
+// stored before g_bSeekPending, negative when the seek is by percent.
+extern std::atomic<double> g_dSeekSeconds;
+// Set by the worker when the wave output could open no device for the
+// stream; cleared by the next start.
+extern std::atomic<int> g_bDeviceFailed;
 extern std::atomic<int> g_bSliderTracking;
 extern std::atomic<int> g_bLoopPlay;
 extern std::atomic<int> g_bSmoothPlay;

@@ -14,6 +14,7 @@ struct CListeners {
     // under way and none comes after it.
     std::mutex lock;
     std::vector<CEngineListener*> listeners;
+    CHeardTime heard;
 };
 
 CListeners& GetListeners() {
@@ -28,6 +29,26 @@ void WithListeners(Tell&& fnTell) {
     CListeners& all = GetListeners();
     std::lock_guard<std::mutex> lock(all.lock);
     fnTell(all.listeners);
+}
+
+// Stores and tells a heard time; the play state is read inside the lock, so
+// a report from the worker that comes after a pause does not set it moving.
+// With bRenew the last heard time, carried on to the moment at, is told again.
+void TellHeardTime(double dSeconds, double dLimit, CHeardTime::CClock::time_point at, bool bRenew) {
+    CListeners& all = GetListeners();
+    std::lock_guard<std::mutex> lock(all.lock);
+    if (bRenew) {
+        dSeconds = all.heard.At(at);
+        dLimit = all.heard.dLimit;
+    }
+    const int nState = g_nPlayState.load();
+    all.heard.dSeconds = dSeconds;
+    all.heard.dLimit = std::max(dSeconds, dLimit);
+    all.heard.at = at;
+    all.heard.bMoving = nState == PLAY_STARTED || nState == PLAY_RESUMED;
+    for (CEngineListener* pListener : all.listeners) {
+        pListener->OnHeardTimeChanged(all.heard);
+    }
 }
 
 }  // namespace
@@ -67,4 +88,25 @@ void NotifyDecoderChanged(bool bHasDecoder, float fPlayingTime) {
             pListener->OnDecoderChanged(bHasDecoder, fPlayingTime);
         }
     });
+}
+
+double CHeardTime::At(CClock::time_point now) const {
+    if (!bMoving || now <= at) {
+        return dSeconds;
+    }
+    return std::min(dLimit, dSeconds + std::chrono::duration<double>(now - at).count());
+}
+
+void NotifyHeardTime(double dSeconds, double dLimit) {
+    TellHeardTime(dSeconds, dLimit, CHeardTime::CClock::now(), false);
+}
+
+void RenewHeardTime() {
+    TellHeardTime(0.0, 0.0, CHeardTime::CClock::now(), true);
+}
+
+CHeardTime GetHeardTime() {
+    CListeners& all = GetListeners();
+    std::lock_guard<std::mutex> lock(all.lock);
+    return all.heard;
 }

@@ -3,6 +3,21 @@
 // control block.
 #pragma once
 
+#include <chrono>
+
+// The time of the sound heard: the second of the stream that the device
+// plays, as measured at a moment. While playback runs it moves on with the
+// clock from there, but never past the end of what the device was given.
+struct CHeardTime {
+    using CClock = std::chrono::steady_clock;
+    double dSeconds = 0.0;
+    double dLimit = 0.0;  // where the sound handed to the device ends
+    CClock::time_point at{};
+    bool bMoving = false;
+    // The second heard at the moment now.
+    double At(CClock::time_point now) const;
+};
+
 // A front end's ear on the engine. Each call comes on the thread that made
 // the change (the worker or the interface thread) and must return at once:
 // the engine never waits on a front end. A listener must not add or remove
@@ -16,6 +31,8 @@ class CEngineListener {
     virtual void OnPositionChanged(int /*nPosition*/) {}
     // A decoder has come, playing fPlayingTime seconds, or has gone.
     virtual void OnDecoderChanged(bool /*bHasDecoder*/, float /*fPlayingTime*/) {}
+    // The sound heard was measured anew, or it stopped or went on moving.
+    virtual void OnHeardTimeChanged(const CHeardTime& /*heard*/) {}
 };
 
 void AddEngineListener(CEngineListener* pListener);
@@ -28,3 +45,11 @@ void RemoveEngineListener(CEngineListener* pListener);
 void NotifyPlayStateChanged();
 void NotifyPositionChanged();
 void NotifyDecoderChanged(bool bHasDecoder, float fPlayingTime);
+// The sound heard is at dSeconds now, and what was handed over ends at
+// dLimit; it moves on while the play state is a playing one.
+void NotifyHeardTime(double dSeconds, double dLimit);
+// Tells the last heard time again as it stands now, moving or not as the play
+// state now says: for a pause and a resume.
+void RenewHeardTime();
+// The last heard time told.
+CHeardTime GetHeardTime();

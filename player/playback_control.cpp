@@ -2,11 +2,14 @@
 #include "player/playback_control.h"
 
 #include <chrono>
+#include <cmath>
+#include <deque>
 #include <new>
 #include <thread>
 
 #include "decoder/audio_decoder.h"
 #include "decoder/bit_stream.h"
+#include "output/wave_output.h"
 #include "platform/auto_reset_event.h"
 #include "platform/document.h"
 #include "platform/worker_thread.h"
@@ -14,6 +17,7 @@
 #include "player/engine_events.h"
 #include "player/message_stream.h"
 #include "player/player_hooks.h"
+#include "player/running_stream.h"
 
 struct CStartHandshake {
     CAutoResetEvent ready;
@@ -51,15 +55,109 @@ bool IsAwaited(const CStartHandshake* pHandshake) {
     return pHandshake != nullptr && g_hReadyEvent.load() == &pHandshake->ready;
 }
 
+// Maps the wave output's time onto the stream's. Each start and seek leaves
+// a mark: the output's written seconds when it took effect and the stream
+// second there. The sound heard follows the oldest mark the device has
+// reached; a seek whose sound is still queued behind older sound shows its
+// target, standing, until the device gets there.
+class CTimeline {
+  public:
+    // pOutput is the decoder's sink, which the decoder closes (and deletes)
+    // when its stream ends; it is asked only while the decoder has it.
+    CTimeline(const CAudioDecoder& decoder, const CWaveOutput* pOutput, double dStart)
+        : m_decoder(decoder), m_pOutput(pOutput), m_marks{{0.0, dStart}} {}
+
+    // Output seconds written so far.
+    double Written() {
+        if (const CWaveOutput* pOutput = Output()) {
+            m_dWritten = pOutput->WrittenSeconds();
+        }
+        return m_dWritten;
+    }
+    void Mark(double dOutput, double dStream) { m_marks.push_back({dOutput, dStream}); }
+    // The stream second that the output's end stands at (where a relative
+    // move reading on from here starts).
+    double WrittenStreamSeconds() {
+        const CMark& last = m_marks.back();
+        return last.dStream + (Written() - last.dOutput);
+    }
+    // Tells the sound heard when it has moved on noticeably, or always with
+    // bForce. Once the output has closed, all it was given has been played.
+    void Report(bool bForce) {
+        const CWaveOutput* pOutput = Output();
+        const double dLimit = WrittenStreamSeconds();
+        const double dPlayed = pOutput != nullptr ? pOutput->PlayedSeconds() : m_dWritten;
+        while (m_marks.size() > 1 && m_marks[1].dOutput <= dPlayed) {
+            m_marks.pop_front();
+        }
+        double dHeard = m_marks.back().dStream;
+        if (m_marks.size() == 1) {
+            dHeard += std::max(0.0, dPlayed - m_marks.front().dOutput);
+        }
+        if (bForce || std::abs(dHeard - m_dReported) >= kReportStep) {
+            m_dReported = dHeard;
+            NotifyHeardTime(dHeard, m_marks.size() == 1 ? dLimit : dHeard);
+        }
+    }
+
+  private:
+    struct CMark {
+        double dOutput;
+        double dStream;
+    };
+    static constexpr double kReportStep = 0.05;
+
+    const CWaveOutput* Output() const { return m_decoder.HasEnded() ? nullptr : m_pOutput; }
+
+    const CAudioDecoder& m_decoder;
+    const CWaveOutput* m_pOutput;
+    std::deque<CMark> m_marks;
+    double m_dWritten = 0.0;
+    double m_dReported = -1.0;
+};
+
+// Moves the decoder to dSeconds of the playing time: by a seek where the
+// stream can seek, else by reading on from where the decoder stands (a move
+// back is then refused). The stream second reached, or a negative value when
+// the decoder did not move.
+double MoveDecoderTo(CAudioDecoder& decoder, double dSeconds, double dDecoderSeconds) {
+    if (dSeconds <= 0.0) {
+        return decoder.SeekPercent(0) != 0 ? 0.0 : -1.0;
+    }
+    if (decoder.Stream().CanSeek()) {
+        decoder.MoveToStart(CStartPoint{dSeconds, false});
+        return dSeconds;
+    }
+    if (dSeconds <= dDecoderSeconds) {
+        return -1.0;
+    }
+    decoder.MoveToStart(CStartPoint{dSeconds - dDecoderSeconds, false});
+    return dSeconds;
+}
+
 // Carries out a pending seek, or reports the position when it has changed.
-void SeekOrReport(CAudioDecoder& decoder) {
+void SeekOrReport(CAudioDecoder& decoder, CTimeline& timeline) {
     if (g_bSliderTracking != 0) {
         return;
     }
     // The flag is taken before the position is read, so a request made while
     // this one is carried out is kept for the next pass.
     if (g_bSeekPending.exchange(0, std::memory_order_acq_rel) != 0) {
-        decoder.SeekPercent(ClampPercent(g_nPosition.load(std::memory_order_acquire)));
+        const double dSeconds = g_dSeekSeconds.exchange(-1.0, std::memory_order_acq_rel);
+        const double dOutput = timeline.Written();
+        if (dSeconds >= 0.0) {
+            const double dReached =
+                MoveDecoderTo(decoder, dSeconds, timeline.WrittenStreamSeconds());
+            if (dReached >= 0.0) {
+                timeline.Mark(dOutput, dReached);
+            }
+        } else {
+            const int nPercent = ClampPercent(g_nPosition.load(std::memory_order_acquire));
+            // The frame in hand is still played whole before the new place.
+            decoder.SeekPercent(nPercent);
+            timeline.Mark(dOutput, decoder.PlayingTime() * nPercent / 100.0);
+        }
+        timeline.Report(true);
         return;
     }
     int nReported = g_nPosition;
@@ -76,10 +174,24 @@ void SeekOrReport(CAudioDecoder& decoder) {
     }
 }
 
+// The wave output that the player's sink maker made, so the worker can ask it
+// for the sound heard and whether it has a device.
+CAudioDecoder::CHooks MakeHooksNoting(CWaveOutput*& pOutput) {
+    CAudioDecoder::CHooks hooks = MakePlayerDecoderHooks();
+    hooks.fnMakeSink = [fnMake = std::move(hooks.fnMakeSink),
+                        &pOutput](const CStreamFormat& format) {
+        std::unique_ptr<CAudioSink> pSink = fnMake(format);
+        pOutput = dynamic_cast<CWaveOutput*>(pSink.get());
+        return pSink;
+    };
+    return hooks;
+}
+
 // One run through the file; false when the worker must end without a loop
 // restart because the file is invalid or no decoder could be had.
-bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
-    auto* pDecoder = new (std::nothrow) CAudioDecoder(strPath.c_str(), MakePlayerDecoderHooks());
+bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CStartPoint& start) {
+    CWaveOutput* pOutput = nullptr;
+    auto* pDecoder = new (std::nothrow) CAudioDecoder(strPath.c_str(), MakeHooksNoting(pOutput));
     if (pDecoder == nullptr) {
         SetPlayState(PLAY_ENDED);
         if (IsAwaited(pHandshake)) {
@@ -108,6 +220,11 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
         ShowMessage(MSG_WARNING);
         return false;
     }
+    // The stream plays on unpaced and unheard; a front end that cannot
+    // show a box learns it from the flag before the decoder is told.
+    if (!pDecoder->HasEnded() && pOutput != nullptr && !pOutput->HasDevice()) {
+        g_bDeviceFailed = 1;
+    }
 
     // A position left at the end by the run before starts this one over.
     int nEnd = 100;
@@ -128,22 +245,44 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
 
     // Initialize has left the first frame in the buffer: a start at 0 plays
     // it as it stands, a start elsewhere moves once, pending request or not,
-    // and drops that frame, which lies before the start.
+    // and drops that frame, which lies before the start. A start point given
+    // wins over the position.
     g_bSeekPending.exchange(0, std::memory_order_acq_rel);
-    const int nStart = ClampPercent(g_nPosition.load(std::memory_order_acquire));
-    if (nStart != 0) {
+    const double dSeekSeconds = g_dSeekSeconds.exchange(-1.0, std::memory_order_acq_rel);
+    const double dPlayingTime = pDecoder->PlayingTime();
+    int nStart = ClampPercent(g_nPosition.load(std::memory_order_acquire));
+    double dStartSeconds = dPlayingTime * nStart / 100.0;
+    if (start.dValue > 0.0 || dSeekSeconds > 0.0) {
+        const CStartPoint point = start.dValue > 0.0 ? start : CStartPoint{dSeekSeconds, false};
+        pDecoder->MoveToStart(point);
+        dStartSeconds = point.bPercent ? dPlayingTime * point.dValue / 100.0 : point.dValue;
+        nStart = dPlayingTime > 0
+                     ? ClampPercent(static_cast<int>(dStartSeconds * 100 / dPlayingTime))
+                     : 0;
+        g_nPosition = nStart;
+    } else if (nStart != 0) {
         pDecoder->SeekPercent(nStart);
         pDecoder->SkipFrame();
     }
+    CTimeline timeline(*pDecoder, pOutput, dStartSeconds);
     ShowPosition(nStart);
+    timeline.Report(true);
 
     for (;;) {
         CWorkerThread::SafePoint();
-        SeekOrReport(*pDecoder);
+        SeekOrReport(*pDecoder, timeline);
         if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING) {
             break;
         }
+        // A seek asked for meanwhile is shown already; the old place is
+        // not told again before it is carried out.
+        if (g_bSeekPending.load(std::memory_order_acquire) == 0) {
+            timeline.Report(false);
+        }
     }
+    // At the end the output has played out and closed; after a stop the
+    // last report carries where the sound handed over ends.
+    timeline.Report(true);
     RetireDecoder(pDecoder);
     g_nPosition = 0;
     return true;
@@ -168,8 +307,9 @@ bool RetireWorker(int nTimeoutMs) {
     return true;
 }
 
-unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake) {
-    while (PlayOnce(strPath, pHandshake.get())) {
+unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake,
+                        CStartPoint start) {
+    while (PlayOnce(strPath, pHandshake.get(), start)) {
         // Stop clears the loop flag after it sets the state, so both are
         // looked at.
         if (g_bLoopPlay == 0 || g_nPlayState == PLAY_STOPPING) {
@@ -177,6 +317,8 @@ unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandsh
             break;
         }
         pHandshake.reset();
+        // A loop restart begins at the beginning.
+        start = CStartPoint{};
     }
     return 0;
 }
@@ -185,17 +327,22 @@ bool IsWorkerRunning() {
     return g_pWorker != nullptr && !g_pWorker->HasEnded();
 }
 
-void StartPlayback(CDocument& document) {
+void StartPlayback(CDocument& document, const CStartPoint& start) {
     // Two workers would overwrite each other's decoder: the previous one,
     // already told to stop, gets as long as a start may take to end.
     if (!RetireWorker(kWorkerEndMs)) {
         return;
     }
+    g_bDeviceFailed = 0;
+    // Until the worker tells where the start lies.
+    NotifyHeardTime(0.0, 0.0);
     SetPlayState(PLAY_STARTED);
     auto pHandshake = std::make_shared<CStartHandshake>();
     g_hReadyEvent = &pHandshake->ready;
-    g_pWorker = std::make_unique<CWorkerThread>(
-        [strPath = document.GetPathName(), pHandshake] { PlayThreadProc(strPath, pHandshake); });
+    g_pWorker =
+        std::make_unique<CWorkerThread>([strPath = document.GetPathName(), pHandshake, start] {
+            PlayThreadProc(strPath, pHandshake, start);
+        });
     g_pPlayThread = g_pWorker.get();
 
     if (pHandshake->ready.Wait(kHandshakeMs) && g_hGoEvent.load() != nullptr) {
@@ -214,6 +361,7 @@ void PausePlayback() {
     g_pWorker->Hold();
     if (MovePlayState(PLAY_STARTED, PLAY_PAUSED) || MovePlayState(PLAY_RESUMED, PLAY_PAUSED)) {
         g_bLoopPlay = 0;
+        RenewHeardTime();
     } else {
         g_pWorker->Release();
     }
@@ -223,7 +371,9 @@ void ResumePlayback() {
     if (g_pWorker != nullptr) {
         g_pWorker->Release();
     }
-    MovePlayState(PLAY_PAUSED, PLAY_RESUMED);
+    if (MovePlayState(PLAY_PAUSED, PLAY_RESUMED)) {
+        RenewHeardTime();
+    }
 }
 
 void StopPlayback() {
@@ -231,6 +381,7 @@ void StopPlayback() {
     if (g_nPlayState == PLAY_ENDED) {
         return;
     }
+    NotifyHeardTime(0.0, 0.0);
     // A paused worker is let go only once the stop is in place.
     const bool bWasHeld = g_nPlayState == PLAY_PAUSED && g_pWorker != nullptr &&
                           MovePlayState(PLAY_PAUSED, PLAY_RESUMED);
@@ -260,7 +411,28 @@ void MovePosition(int nDelta) {
     const int nPosition = ClampPercent(g_nPosition + nDelta);
     g_nPosition.store(nPosition, std::memory_order_release);
     ShowPosition(nPosition);
+    g_dSeekSeconds.store(-1.0, std::memory_order_release);
     g_bSeekPending.store(1, std::memory_order_release);
+}
+
+void MoveToTime(double dSeconds) {
+    float fPlayingTime = 0.0f;
+    GetRunningPlayingTime(fPlayingTime);
+    dSeconds = std::max(0.0, dSeconds);
+    if (fPlayingTime > 0.0f) {
+        dSeconds = std::min(dSeconds, static_cast<double>(fPlayingTime));
+        const int nPosition = ClampPercent(static_cast<int>(dSeconds * 100 / fPlayingTime));
+        g_nPosition.store(nPosition, std::memory_order_release);
+        ShowPosition(nPosition);
+    }
+    // Shown at once, standing, until the worker has moved there.
+    NotifyHeardTime(dSeconds, dSeconds);
+    g_dSeekSeconds.store(dSeconds, std::memory_order_release);
+    g_bSeekPending.store(1, std::memory_order_release);
+}
+
+void MoveByTime(double dDelta) {
+    MoveToTime(GetHeardTime().At(CHeardTime::CClock::now()) + dDelta);
 }
 
 void ShutdownPlayback() {

@@ -5,12 +5,15 @@
 #include <memory>
 #include <string>
 
+#include "decoder/audio_decoder.h"
+
 class CDocument;
 
 // States 0, 3 and 5: starts a worker for the document's file and waits at
 // most 2000 ms for it to come up. A worker still running from an earlier
-// start is waited for first, so two workers never overlap.
-void StartPlayback(CDocument& document);
+// start is waited for first, so two workers never overlap. A start point
+// given begins the first run there instead of at the position.
+void StartPlayback(CDocument& document, const CStartPoint& start = {});
 // States 1 and 2: holds the worker, state 4, loop play off.
 void PausePlayback();
 // State 4: releases the worker, state 2.
@@ -21,6 +24,11 @@ void StopPlayback();
 // Adds nDelta to the position, clamped to 0..100, moves the slider and asks
 // the worker to seek there.
 void MovePosition(int nDelta);
+// Asks the worker to move to dSeconds of the playing time (clamped to it),
+// and shows that time as heard at once.
+void MoveToTime(double dSeconds);
+// The same, dDelta seconds from the sound heard now.
+void MoveByTime(double dDelta);
 // True while a worker started by StartPlayback has not yet returned.
 bool IsWorkerRunning();
 // How long a stopped worker may take to end before a start or an open gives up.
@@ -38,4 +46,5 @@ struct CStartHandshake;
 // The worker's body: plays the file until it ends, is stopped, or fails;
 // with loop play it starts the file again at its end. The handshake is null
 // when nobody waits for the worker.
-unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake);
+unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake,
+                        CStartPoint start = {});

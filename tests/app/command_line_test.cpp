@@ -54,10 +54,13 @@ TEST(CommandLine, ModesTakeTheirFiles) {
 
 TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
     const std::vector<std::vector<const char*>> bad = {
-        {"--wav"},                        // no output
-        {"--wav", "out.wav"},             // no input
-        {"--info"},                       // no input
-        {"--play", "a.mp2", "b.mp2"},     // two files
+        {"--wav"},                             // no output
+        {"--wav", "out.wav"},                  // no input
+        {"--info"},                            // no input
+        {"--wav", "o.wav", "a.mp2", "b.mp2"},  // two files to decode
+        {"a.mp2", "b.mp2"},                    // two files for the window
+        {"--play", "a.mp2", "--loop=yes"},     // a value for a switch
+        {"--play", "a.mp2", "--start="},
         {"--play", "a.mp2", "--output"},  // no device
         {"--play", "a.mp2", "--output", "oss"},
         {"--output", "wav:"},
@@ -83,9 +86,31 @@ TEST(CommandLine, DeviceNames) {
     }
 }
 
-TEST(CommandLine, HelpListsTheTerminalKeys) {
+TEST(CommandLine, ListsOfFilesAndValuesAfterAnEqualsSign) {
+    auto parsed = Parse({"--play", "a.mp2", "-", "--output=wav:x=y.wav", "c.mp2", "--start=1:30"});
+    ASSERT_TRUE(parsed.bOk) << parsed.strError;
+    EXPECT_EQ(parsed.commandLine.files, (std::vector<std::string>{"a.mp2", "-", "c.mp2"}));
+    EXPECT_EQ(parsed.commandLine.strFile, "a.mp2");
+    EXPECT_EQ(parsed.commandLine.strDevice, "wav:x=y.wav");
+    EXPECT_DOUBLE_EQ(parsed.commandLine.start.dValue, 90.0);
+
+    parsed = Parse({"--info", "a.mp2", "b.mp2"});
+    ASSERT_TRUE(parsed.bOk) << parsed.strError;
+    EXPECT_EQ(parsed.commandLine.files.size(), 2u);
+
+    parsed = Parse({"--wav=out.wav", "in.mp2"});
+    ASSERT_TRUE(parsed.bOk) << parsed.strError;
+    EXPECT_EQ(parsed.commandLine.strOutput, "out.wav");
+}
+
+TEST(CommandLine, HelpFitsEightyColumnsAndListsTheTerminalKeys) {
     const std::string strUsage = UsageText();
-    EXPECT_NE(strUsage.find("--play FILE"), std::string::npos);
-    EXPECT_NE(strUsage.find("space"), std::string::npos);
-    EXPECT_NE(strUsage.find("Stop playback"), std::string::npos);
+    EXPECT_NE(strUsage.find("--play FILE..."), std::string::npos);
+    EXPECT_NE(strUsage.find("space or s"), std::string::npos);
+    EXPECT_NE(strUsage.find("Play the next file"), std::string::npos);
+    std::size_t nStart = 0;
+    for (std::size_t nEnd; (nEnd = strUsage.find('\n', nStart)) != std::string::npos;
+         nStart = nEnd + 1) {
+        EXPECT_LE(nEnd - nStart, 80u) << strUsage.substr(nStart, nEnd - nStart);
+    }
 }

@@ -3,7 +3,9 @@
 // until stopped, stops cleanly on a signal, and tells what it cannot play.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 
 #include "tests/support/child_process.h"
 #include "tests/support/pcm_samples.h"
@@ -116,6 +118,62 @@ TEST_F(PlayCliTest, FilesThatCannotBePlayedAreToldAndExitOne) {
     EXPECT_FALSE(text.bTimedOut);
     EXPECT_EQ(text.nExitStatus, 1);
     EXPECT_EQ(text.strErr, "Warning: Invalid Audio Stream\n");
+}
+
+// Two files in a row into one WAV file: both whole, in order; a file that
+// cannot be opened among them is told, skipped, and makes the status 1.
+TEST_F(PlayCliTest, AListPlaysEveryFileInOrder) {
+    const std::string strFirst = Cut(12000);
+    const std::string strSecond = Cut(25000);
+    const std::string strOut = m_dir.File("list.wav");
+    const CChildResult result =
+        RunChild({kCorvina, "--play", strFirst, strSecond, "--output=wav:" + strOut}, 60000);
+    ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
+    std::vector<int16_t> expected = PaddedToBuffers(DecodedPcm(strFirst), 2);
+    const std::vector<int16_t> second = PaddedToBuffers(DecodedPcm(strSecond), 2);
+    expected.insert(expected.end(), second.begin(), second.end());
+    EXPECT_EQ(FirstDifference(ReadWav(strOut).samples, expected), -1);
+
+    const CChildResult missing = RunChild(
+        {kCorvina, "--play", m_dir.File("missing.mp2"), strFirst, "--output", "null"}, 30000);
+    EXPECT_EQ(missing.nExitStatus, 1);
+    EXPECT_NE(missing.strErr.find("Cannot open"), std::string::npos) << missing.strErr;
+
+    const CChildResult both =
+        RunChild({kCorvina, "--play", strFirst, strFirst, "--output", "null"}, 30000);
+    EXPECT_EQ(both.nExitStatus, 0) << both.strErr;
+}
+
+// --start moves the first file as decoding moves it.
+TEST_F(PlayCliTest, StartBeginsTheFirstFileWhereDecodingBeginsIt) {
+    const std::string strOut = m_dir.File("start.wav");
+    const CChildResult played =
+        RunChild(Play(SamplePath(), {"--start", "15", "--output", "wav:" + strOut}), 60000);
+    ASSERT_EQ(played.nExitStatus, 0) << played.strErr;
+    const CChildResult raw = RunChild({kCorvina, "--raw", "-", "--start", "15", SamplePath()});
+    ASSERT_EQ(raw.nExitStatus, 0);
+    std::vector<int16_t> samples(raw.strOut.size() / 2);
+    std::memcpy(samples.data(), raw.strOut.data(), samples.size() * 2);
+    EXPECT_EQ(FirstDifference(ReadWav(strOut).samples, PaddedToBuffers(samples, 2)), -1);
+}
+
+// A device that cannot be opened ends the program with status 1 and the
+// device's own reason, rather than decoding on unheard.
+TEST_F(PlayCliTest, ADeviceThatCannotBeOpenedExitsOneWithTheReason) {
+    const CChildResult result =
+        RunChild(Play(SamplePath(), {"--output", "wav:/nonexistent/x.wav"}), 30000);
+    EXPECT_EQ(result.nExitStatus, 1);
+    EXPECT_NE(result.strErr.find("No such file or directory"), std::string::npos) << result.strErr;
+    EXPECT_NE(result.strErr.find("wav:/nonexistent/x.wav"), std::string::npos) << result.strErr;
+}
+
+TEST_F(PlayCliTest, TheWindowWithoutADisplaySaysSoAndPointsToPlay) {
+    const CChildResult result = RunChild({"/usr/bin/env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY",
+                                          "-u", "QT_QPA_PLATFORM", kCorvina, SamplePath()},
+                                         30000);
+    EXPECT_EQ(result.nExitStatus, 1);
+    EXPECT_NE(result.strErr.find("--play"), std::string::npos) << result.strErr;
+    EXPECT_EQ(std::count(result.strErr.begin(), result.strErr.end(), '\n'), 1);
 }
 
 TEST_F(PlayCliTest, UnknownDeviceIsAUsageError) {

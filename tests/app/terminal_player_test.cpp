@@ -1,5 +1,7 @@
 // The terminal player as a person at a terminal meets it: the program runs
-// on a pseudo-terminal, the test types keys and reads the status line.
+// on a pseudo-terminal in a job of its own under a stand-in for the shell,
+// and the test types keys, stops and continues the job, and reads the
+// screen.
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -10,12 +12,14 @@
 #include <gtest/gtest.h>
 #include <chrono>
 #include <csignal>
+#include <fstream>
 #include <regex>
 #include <string>
 
 namespace {
 
 constexpr const char* kSample = CORVINA_SAMPLES_DIR "/corvina-sample.mp2";
+using CClock = std::chrono::steady_clock;
 
 class CTerminalSession {
   public:
@@ -23,23 +27,33 @@ class CTerminalSession {
         winsize size{};
         size.ws_row = 24;
         size.ws_col = 100;
-        m_pid = forkpty(&m_nMaster, nullptr, nullptr, &size);
-        if (m_pid == 0) {
-            execl(CORVINA_BINARY, CORVINA_BINARY, "--play", kSample, "--output", "null",
-                  static_cast<char*>(nullptr));
-            _exit(127);
+        int anPid[2];
+        if (pipe(anPid) != 0) {
+            return;
         }
+        m_shell = forkpty(&m_nMaster, nullptr, nullptr, &size);
+        if (m_shell == 0) {
+            RunShell(anPid[1]);
+        }
+        close(anPid[1]);
+        if (m_shell > 0 && read(anPid[0], &m_player, sizeof m_player) != sizeof m_player) {
+            m_player = -1;
+        }
+        close(anPid[0]);
+        tcgetattr(m_nMaster, &m_modes);
     }
     ~CTerminalSession() {
-        if (m_pid > 0 && !m_bExited) {
-            kill(m_pid, SIGKILL);
-            waitpid(m_pid, nullptr, 0);
+        if (m_shell > 0 && !m_bExited) {
+            kill(m_player, SIGKILL);
+            kill(m_shell, SIGKILL);
+            waitpid(m_shell, nullptr, 0);
         }
         if (m_nMaster >= 0) {
             close(m_nMaster);
         }
     }
-    bool Started() const { return m_pid > 0; }
+    bool Started() const { return m_shell > 0 && m_player > 0; }
+    pid_t Player() const { return m_player; }
 
     void Type(const std::string& strKeys) {
         ASSERT_EQ(write(m_nMaster, strKeys.data(), strKeys.size()),
@@ -50,7 +64,7 @@ class CTerminalSession {
     // the pattern; the text from there on is kept for the next wait.
     bool WaitFor(const std::string& strPattern, int nTimeoutMs = 10000) {
         const std::regex pattern(strPattern);
-        const auto deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
+        const auto deadline = CClock::now() + std::chrono::milliseconds(nTimeoutMs);
         for (;;) {
             std::smatch match;
             if (std::regex_search(m_strPending, match, pattern)) {
@@ -59,21 +73,21 @@ class CTerminalSession {
                 return true;
             }
             const auto nLeft =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - CClock::now());
             if (nLeft.count() <= 0 || !ReadSome(static_cast<int>(nLeft.count()))) {
                 return false;
             }
         }
     }
     const std::string& LastMatch() const { return m_strMatch; }
-    std::string Output() const { return m_strAll; }
+    const std::string& Output() const { return m_strAll; }
 
-    // The exit status, or -1 when the program did not exit normally in time.
+    // The player's exit status as the shell passes it on, or -1.
     int WaitForExit(int nTimeoutMs = 10000) {
-        const auto deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs);
-        while (Clock::now() < deadline) {
+        const auto deadline = CClock::now() + std::chrono::milliseconds(nTimeoutMs);
+        while (CClock::now() < deadline) {
             int nStatus = 0;
-            if (waitpid(m_pid, &nStatus, WNOHANG) == m_pid) {
+            if (waitpid(m_shell, &nStatus, WNOHANG) == m_shell) {
                 m_bExited = true;
                 return WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : -1;
             }
@@ -81,17 +95,54 @@ class CTerminalSession {
         }
         return -1;
     }
-    bool StillRunning() { return waitpid(m_pid, nullptr, WNOHANG) == 0; }
+    // Waits until the player is stopped (state T) or running again.
+    bool WaitForStopped(bool bStopped) {
+        const auto deadline = CClock::now() + std::chrono::seconds(5);
+        while (CClock::now() < deadline) {
+            std::ifstream stat("/proc/" + std::to_string(m_player) + "/stat");
+            std::string strStat;
+            std::getline(stat, strStat);
+            const std::size_t nParen = strStat.rfind(')');
+            if (nParen != std::string::npos && nParen + 2 < strStat.size() &&
+                (strStat[nParen + 2] == 'T') == bStopped) {
+                return true;
+            }
+            ReadSome(20);
+        }
+        return false;
+    }
 
-    // The terminal's modes as the program left them.
-    bool EchoesAndReadsLines() const {
+    // The terminal's modes are the ones it had before the player started.
+    bool ModesAsBefore() const {
         termios modes{};
-        return tcgetattr(m_nMaster, &modes) == 0 && (modes.c_lflag & ECHO) != 0 &&
-               (modes.c_lflag & ICANON) != 0;
+        return tcgetattr(m_nMaster, &modes) == 0 && modes.c_lflag == m_modes.c_lflag &&
+               modes.c_iflag == m_modes.c_iflag && modes.c_oflag == m_modes.c_oflag &&
+               modes.c_cc[VMIN] == m_modes.c_cc[VMIN];
     }
 
   private:
-    using Clock = std::chrono::steady_clock;
+    // The session leader plays the shell: it puts the player in a process
+    // group of its own in the terminal's foreground, so that Ctrl+Z stops it
+    // as it would under a real shell, and passes its end on.
+    [[noreturn]] static void RunShell(int nPidFd) {
+        const pid_t player = fork();
+        if (player == 0) {
+            setpgid(0, 0);
+            signal(SIGTTOU, SIG_IGN);
+            tcsetpgrp(STDIN_FILENO, getpid());
+            signal(SIGTTOU, SIG_DFL);
+            execl(CORVINA_BINARY, CORVINA_BINARY, "--play", kSample, kSample, "--output", "null",
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        setpgid(player, player);
+        [[maybe_unused]] const ssize_t nWritten = write(nPidFd, &player, sizeof player);
+        int nStatus = 0;
+        while (waitpid(player, &nStatus, 0) != player ||
+               !(WIFEXITED(nStatus) || WIFSIGNALED(nStatus))) {
+        }
+        _exit(WIFEXITED(nStatus) ? WEXITSTATUS(nStatus) : 128 + WTERMSIG(nStatus));
+    }
 
     bool ReadSome(int nTimeoutMs) {
         pollfd input{m_nMaster, POLLIN, 0};
@@ -108,63 +159,124 @@ class CTerminalSession {
         return true;
     }
 
-    pid_t m_pid = -1;
+    pid_t m_shell = -1;
+    pid_t m_player = -1;
     int m_nMaster = -1;
+    termios m_modes{};
     bool m_bExited = false;
     std::string m_strPending;
     std::string m_strAll;
     std::string m_strMatch;
 };
 
-int PercentOf(const std::string& strStatus) {
+// The seconds of an "m:ss.t / m:ss.t" pair's first time.
+double HeardOf(const std::string& strStatus) {
     std::smatch match;
-    const std::regex percent(R"(\s(\d+)%)");
-    return std::regex_search(strStatus, match, percent) ? std::stoi(match[1]) : -1;
+    const std::regex time(R"((\d+):(\d\d)\.(\d) /)");
+    return std::regex_search(strStatus, match, time)
+               ? std::stoi(match[1]) * 60 + std::stoi(match[2]) + std::stoi(match[3]) / 10.0
+               : -1;
+}
+
+// The bottom line as a terminal shows it after all that was written: a
+// carriage return goes to its start, ESC [ K clears from there on.
+std::string VisibleLastLine(const std::string& strOutput) {
+    std::string strLine;
+    std::size_t nColumn = 0;
+    for (std::size_t i = 0; i < strOutput.size(); ++i) {
+        const char c = strOutput[i];
+        if (c == '\n') {
+            strLine.clear();
+            nColumn = 0;
+        } else if (c == '\r') {
+            nColumn = 0;
+        } else if (strOutput.compare(i, 3, "\x1b[K") == 0) {
+            strLine.resize(nColumn);
+            i += 2;
+        } else {
+            strLine.resize(std::max(strLine.size(), nColumn + 1), ' ');
+            strLine[nColumn++] = c;
+        }
+    }
+    return strLine;
 }
 
 }  // namespace
 
-TEST(TerminalPlayer, KeysPauseResumeSeekStopAndQuit) {
+TEST(TerminalPlayer, KeysStatusLineJobControlAndTheTerminalLeftAsItWas) {
     CTerminalSession session;
     ASSERT_TRUE(session.Started());
-    ASSERT_TRUE(session.WaitFor("Playing")) << session.Output();
+    ASSERT_TRUE(session.WaitFor(R"(MPEG-1 Layer II, 192 kbit/s, 44.1 kHz, stereo)"))
+        << session.Output();
+    ASSERT_TRUE(session.WaitFor(R"(Playing  \[1/2\] corvina-sample.mp2  0:00)"))
+        << session.Output();
+    const auto tStart = CClock::now();
+
+    // The time shown is that of the sound heard on the null device, which
+    // plays in real time from the start: within 0.2 s of the clock, where
+    // the position read by the decoder runs 0.8 s ahead. A line read late
+    // only looks behind, so the line read soonest after it was drawn counts.
+    double dOffset = -1e9;
+    while (std::chrono::duration<double>(CClock::now() - tStart).count() < 3.0) {
+        ASSERT_TRUE(session.WaitFor(R"(Playing .* \d:\d\d\.\d /)")) << session.Output();
+        const double dElapsed = std::chrono::duration<double>(CClock::now() - tStart).count();
+        if (dElapsed > 1.5) {
+            dOffset = std::max(dOffset, HeardOf(session.LastMatch()) - dElapsed);
+        }
+    }
+    EXPECT_NEAR(dOffset, 0.0, 0.2);
 
     session.Type("h");
-    EXPECT_TRUE(session.WaitFor("Keys:[^]*q\\s+quit")) << session.Output();
+    EXPECT_TRUE(session.WaitFor("Keys:[^]*space or s +Pause or resume[^]*q +Quit"))
+        << session.Output();
     session.Type("i");
     EXPECT_TRUE(session.WaitFor("layer II stereo[^]*not copyright protected")) << session.Output();
 
+    // Ctrl+Z gives the terminal back as it was; after fg, the first key
+    // acts at once.
+    session.Type("\x1a");
+    ASSERT_TRUE(session.WaitForStopped(true));
+    EXPECT_TRUE(session.ModesAsBefore());
+    kill(session.Player(), SIGCONT);
+    ASSERT_TRUE(session.WaitForStopped(false));
     session.Type(" ");
-    ASSERT_TRUE(session.WaitFor(R"(Paused\s+\d+%)")) << session.Output();
-    const int nPaused = PercentOf(session.LastMatch());
-    // Right arrow: five percent on, seen at once while the worker is held.
-    session.Type("\x1b[C");
-    ASSERT_TRUE(session.WaitFor(R"(Paused\s+\d+%)")) << session.Output();
-    EXPECT_EQ(PercentOf(session.LastMatch()), nPaused + 5);
-    session.Type(",");
-    ASSERT_TRUE(session.WaitFor(R"(Paused\s+\d+%)")) << session.Output();
-    EXPECT_EQ(PercentOf(session.LastMatch()), std::max(0, nPaused - 5));
+    ASSERT_TRUE(session.WaitFor(R"(Paused .* \d:\d\d\.\d /)", 2000)) << session.Output();
+    const double dPaused = HeardOf(session.LastMatch());
+    // Seeking while paused shows the new time at once.
+    session.Type(".");
+    ASSERT_TRUE(session.WaitFor(R"(Paused .* \d:\d\d\.\d /)")) << session.Output();
+    EXPECT_NEAR(HeardOf(session.LastMatch()), dPaused + 3, 0.11);
 
-    session.Type(" ");
-    EXPECT_TRUE(session.WaitFor("Playing")) << session.Output();
-    // A stop by the user leaves the player waiting for another Play.
-    session.Type("s");
-    ASSERT_TRUE(session.WaitFor("Stopped")) << session.Output();
-    usleep(300 * 1000);
-    EXPECT_TRUE(session.StillRunning());
-    session.Type("p");
-    EXPECT_TRUE(session.WaitFor("Playing")) << session.Output();
+    // A line that gets shorter leaves nothing of the longer one behind.
+    session.Type("o");
+    ASSERT_TRUE(session.WaitFor("  loop")) << session.Output();
+    session.Type("o");
+    usleep(500 * 1000);
+    session.WaitFor("$^", 100);
+    const std::string strLine = VisibleLastLine(session.Output());
+    EXPECT_EQ(strLine.find("loop"), std::string::npos) << strLine;
+    EXPECT_TRUE(std::regex_search(strLine, std::regex(R"(^Paused .* / 0:20\.\d$)"))) << strLine;
 
+    // The next file, then quit.
+    session.Type("f");
+    EXPECT_TRUE(session.WaitFor(R"(\[2/2\] corvina-sample)")) << session.Output();
     session.Type("q");
     EXPECT_EQ(session.WaitForExit(), 0) << session.Output();
-    EXPECT_TRUE(session.EchoesAndReadsLines());
-}
+    EXPECT_TRUE(session.ModesAsBefore());
 
-TEST(TerminalPlayer, CtrlCEndsPlaybackAndRestoresTheTerminal) {
-    CTerminalSession session;
-    ASSERT_TRUE(session.Started());
-    ASSERT_TRUE(session.WaitFor("Playing")) << session.Output();
-    session.Type("\x03");
-    EXPECT_EQ(session.WaitForExit(), 128 + SIGINT) << session.Output();
-    EXPECT_TRUE(session.EchoesAndReadsLines());
+    // Ctrl+C and SIGTERM end the player with their status and the terminal
+    // as it was.
+    for (const int nSignal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(nSignal);
+        CTerminalSession ended;
+        ASSERT_TRUE(ended.Started());
+        ASSERT_TRUE(ended.WaitFor("Playing")) << ended.Output();
+        if (nSignal == SIGINT) {
+            ended.Type("\x03");
+        } else {
+            kill(ended.Player(), SIGTERM);
+        }
+        EXPECT_EQ(ended.WaitForExit(), 128 + nSignal) << ended.Output();
+        EXPECT_TRUE(ended.ModesAsBefore());
+    }
 }

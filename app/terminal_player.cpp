@@ -1,0 +1,334 @@
+// The headless player of a list of files.
+#include "app/terminal_player.h"
+
+#include <cstdio>
+
+#include "app/status_line.h"
+#include "app/terminal_keys.h"
+#include "decoder/frame_header.h"
+#include "player/control_block.h"
+#include "player/corvina_doc.h"
+#include "player/playback_control.h"
+#include "resources/resource_ids.h"
+
+namespace {
+
+constexpr auto kVolumeShown = std::chrono::seconds(3);
+// Bounds the mute's steps down on a device that never says it is at zero.
+constexpr int kMaxMuteSteps = 64;
+
+bool IsPlaying(int nState) {
+    return nState == PLAY_STARTED || nState == PLAY_RESUMED;
+}
+
+const char* StateName(int nState) {
+    switch (nState) {
+        case PLAY_STARTED:
+        case PLAY_RESUMED:
+            return "Playing";
+        case PLAY_STOPPING:
+            return "Stopping";
+        case PLAY_PAUSED:
+            return "Paused";
+        case PLAY_INVALID:
+            return "Invalid";
+        default:
+            return "Stopped";
+    }
+}
+
+// m:ss.t, cut (not rounded) to the tenth, as a clock shows it.
+std::string FormatTime(double dSeconds) {
+    const long nTenths = dSeconds > 0 ? static_cast<long>(dSeconds * 10) : 0;
+    char szText[32];
+    std::snprintf(szText, sizeof szText, "%ld:%02ld.%ld", nTenths / 600, nTenths / 10 % 60,
+                  nTenths % 10);
+    return szText;
+}
+
+std::string BaseName(const std::string& strPath) {
+    if (strPath == "-") {
+        return "standard input";
+    }
+    const std::size_t nSlash = strPath.find_last_of('/');
+    return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+}
+
+// The running stream's format in one line, from its header word; false while
+// no decoder runs.
+bool DescribeRunningFormat(std::string& strLine) {
+    uint32_t dwWord = 0;
+    {
+        std::lock_guard<std::mutex> lock(g_DecoderLock);
+        const CAudioDecoder* pDecoder = g_pDecoder.load();
+        if (pDecoder == nullptr) {
+            return false;
+        }
+        dwWord = pDecoder->Header().FrameWord();
+    }
+    CFrameHeader header;
+    header.ParseWord(dwWord);
+    const auto Name = [](const char* pszName) { return pszName != nullptr ? pszName : "?"; };
+    strLine = std::string(header.IsLowSamplingRate() ? "MPEG-2 Layer " : "MPEG-1 Layer ") +
+              Name(header.LayerName()) + ", " + Name(header.BitrateName()) + ", " +
+              Name(header.SampleRateName()) + ", " + Name(header.ModeName());
+    return true;
+}
+
+}  // namespace
+
+CTerminalPlayer::CTerminalPlayer(CCorvinaDoc& document, std::vector<std::string> files, bool bLoop,
+                                 std::function<void()> fnWake, CStatusLine* pStatus)
+    : m_document(document),
+      m_files(std::move(files)),
+      m_bLoop(bLoop),
+      m_fnWake(std::move(fnWake)),
+      m_pStatus(pStatus) {
+    AddEngineListener(this);
+}
+
+CTerminalPlayer::~CTerminalPlayer() {
+    RemoveEngineListener(this);
+}
+
+void CTerminalPlayer::OnDecoderChanged(bool bHasDecoder, float fPlayingTime) {
+    // The total stays on the line once the file has ended.
+    if (bHasDecoder) {
+        std::lock_guard<std::mutex> lock(m_lock);
+        m_fPlayingTime = fPlayingTime;
+    }
+    m_fnWake();
+}
+
+void CTerminalPlayer::OnHeardTimeChanged(const CHeardTime& heard) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_heard = heard;
+}
+
+double CTerminalPlayer::HeardSeconds() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_heard.At(CClock::now());
+}
+
+void CTerminalPlayer::Start(const CStartPoint& start) {
+    if (!PlayFrom(0, 1, start)) {
+        m_bDone = true;
+    }
+}
+
+bool CTerminalPlayer::PlayFrom(int nIndex, int nStep, const CStartPoint& start) {
+    const int nCount = static_cast<int>(m_files.size());
+    for (int nTried = 0; nTried < nCount; ++nTried, nIndex += nStep) {
+        if (nIndex >= nCount || nIndex < 0) {
+            // Round again only when the pass before played something, so a
+            // list of files that all fail ends.
+            if (!m_bLoop || !m_bPlayedThisPass) {
+                return false;
+            }
+            m_bPlayedThisPass = false;
+            nIndex = nIndex < 0 ? nCount - 1 : 0;
+        }
+        m_nIndex = nIndex;
+        StopPlayback();
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            m_fPlayingTime = -1.0f;
+        }
+        if (!m_document.OpenDocument(m_files[static_cast<std::size_t>(nIndex)])) {
+            m_bFailed = true;
+            continue;
+        }
+        StartPlayback(m_document, nTried == 0 ? start : CStartPoint{});
+        Announce();
+        return true;
+    }
+    return false;
+}
+
+bool CTerminalPlayer::Advance(int nStep) {
+    if (!PlayFrom(m_nIndex + nStep, nStep, CStartPoint{})) {
+        m_bDone = true;
+    }
+    return !m_bDone;
+}
+
+void CTerminalPlayer::Announce() {
+    if (m_pStatus == nullptr) {
+        return;
+    }
+    std::string strFormat;
+    std::string strText = "[" + std::to_string(m_nIndex + 1) + "/" +
+                          std::to_string(m_files.size()) + "] " +
+                          m_files[static_cast<std::size_t>(m_nIndex)];
+    if (DescribeRunningFormat(strFormat)) {
+        strText += "\n" + strFormat;
+    }
+    m_pStatus->PrintAbove(strText);
+}
+
+bool CTerminalPlayer::Update() {
+    if (m_bDone) {
+        return false;
+    }
+    if (g_bDeviceFailed != 0) {
+        // Every file would fail alike.
+        m_bFailed = true;
+        m_bDone = true;
+        return false;
+    }
+    switch (g_nPlayState.load()) {
+        case PLAY_INVALID:
+            m_bFailed = true;
+            return Advance(1);
+        case PLAY_ENDED:
+            m_bPlayedThisPass = true;
+            return Advance(1);
+        default:
+            return true;
+    }
+}
+
+bool CTerminalPlayer::HandleKey(int nKey) {
+    const int nID = FindKeyCommand(nKey);
+    const bool bRunning = g_pDecoder.load() != nullptr;
+    switch (nID) {
+        case ID_APP_EXIT:
+            return false;
+        case ID_PLAY_TOGGLE_PAUSE:
+            TogglePause();
+            break;
+        case ID_PLAY_NEXT_FILE:
+        case ID_PLAY_PREVIOUS_FILE: {
+            // The first file starts over where there is none before it.
+            const int nStep = nID == ID_PLAY_NEXT_FILE ? 1 : (m_nIndex > 0 ? -1 : 0);
+            m_bPlayedThisPass = true;
+            return nStep == 0 ? PlayFrom(0, 1, CStartPoint{}) : Advance(nStep);
+        }
+        case ID_PLAY_SEEK_FORWARD:
+        case ID_PLAY_SEEK_BACK:
+        case ID_PLAY_JUMP_FORWARD:
+        case ID_PLAY_JUMP_BACK:
+            if (bRunning) {
+                const double dStep = nID == ID_PLAY_SEEK_FORWARD || nID == ID_PLAY_SEEK_BACK
+                                         ? kSeekSeconds
+                                         : kJumpSeconds;
+                const bool bForward = nID == ID_PLAY_SEEK_FORWARD || nID == ID_PLAY_JUMP_FORWARD;
+                MoveByTime(bForward ? dStep : -dStep);
+            }
+            break;
+        case ID_PLAY_TO_START:
+            if (bRunning) {
+                MoveToTime(0.0);
+            }
+            break;
+        case ID_AUDIO_VOLUME_UP:
+        case ID_AUDIO_VOLUME_DOWN:
+            m_nMuteSteps = 0;
+            m_document.ExecuteCommand(nID);
+            ShowVolume();
+            break;
+        case ID_AUDIO_MUTE:
+            ToggleMute();
+            break;
+        case ID_PLAY_TOGGLE_LOOP:
+            m_bLoop = !m_bLoop;
+            break;
+        case ID_AUDIO_SMOOTH:
+            ToggleSmooth();
+            break;
+        case ID_VIEW_BITSTREAM_INFO:
+            m_document.ExecuteCommand(nID);
+            break;
+        case ID_VIEW_KEYS:
+            if (m_pStatus != nullptr) {
+                m_pStatus->PrintAbove(TerminalKeysText());
+            }
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+void CTerminalPlayer::TogglePause() {
+    const int nState = g_nPlayState;
+    if (IsPlaying(nState)) {
+        m_document.ExecuteCommand(ID_PLAY_PAUSE);
+    } else if (nState == PLAY_PAUSED) {
+        m_document.ExecuteCommand(ID_PLAY_PLAYBACK);
+    }
+}
+
+// Down to silence in the volume's own steps and back up by as many.
+void CTerminalPlayer::ToggleMute() {
+    if (m_nMuteSteps > 0) {
+        for (; m_nMuteSteps > 0; --m_nMuteSteps) {
+            m_document.ExecuteCommand(ID_AUDIO_VOLUME_UP);
+        }
+    } else {
+        const uint32_t dwBefore = m_document.m_dwVolume;
+        while (m_nMuteSteps < kMaxMuteSteps && m_document.m_bCanVolumeDown != 0 &&
+               m_document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN) &&
+               m_document.m_dwVolume != dwBefore) {
+            ++m_nMuteSteps;
+            if ((m_document.m_dwVolume & 0xFFFF) == 0) {
+                break;
+            }
+        }
+    }
+    ShowVolume();
+}
+
+// Smooth playback is fixed for a stream once it runs, so the file starts
+// again where it is heard.
+void CTerminalPlayer::ToggleSmooth() {
+    g_bSmoothPlay = g_bSmoothPlay == 0 ? 1 : 0;
+    const std::string& strFile = m_files[static_cast<std::size_t>(m_nIndex)];
+    const int nState = g_nPlayState;
+    if (strFile == "-" || (!IsPlaying(nState) && nState != PLAY_PAUSED)) {
+        return;
+    }
+    const double dHeard = HeardSeconds();
+    StopPlayback();
+    if (m_document.OpenDocument(strFile)) {
+        StartPlayback(m_document, CStartPoint{dHeard, false});
+    }
+}
+
+void CTerminalPlayer::ShowVolume() {
+    m_volumeShownUntil = CClock::now() + kVolumeShown;
+}
+
+std::string CTerminalPlayer::StatusText() {
+    float fPlayingTime = 0.0f;
+    double dHeard = 0.0;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        fPlayingTime = m_fPlayingTime;
+        dHeard = m_heard.At(CClock::now());
+    }
+    char szHead[64];
+    std::snprintf(szHead, sizeof szHead, "%-8s [%d/%zu] ", StateName(g_nPlayState), m_nIndex + 1,
+                  m_files.size());
+    std::string strText = szHead;
+    strText += BaseName(m_files[static_cast<std::size_t>(m_nIndex)]);
+    strText += "  " + FormatTime(dHeard) + " / " +
+               (fPlayingTime >= 0 ? FormatTime(fPlayingTime) : std::string("-:--.-"));
+    if (m_bLoop) {
+        strText += "  loop";
+    }
+    if (g_bSmoothPlay != 0) {
+        strText += "  smooth";
+    }
+    if (m_nMuteSteps > 0) {
+        strText += "  muted";
+    } else if (CClock::now() < m_volumeShownUntil) {
+        if (m_document.m_bCanVolumeUp == 0 && m_document.m_bCanVolumeDown == 0) {
+            strText += "  no volume control";
+        } else {
+            strText +=
+                "  vol " + std::to_string((m_document.m_dwVolume & 0xFFFF) * 100 / 0xFFFF) + "%";
+        }
+    }
+    return strText;
+}
