@@ -130,9 +130,12 @@ class CTerminalPlayer : public CEngineListener {
 
     const CWakePipe& GetWakePipe() const { return m_wakePipe; }
     // The main thread has woken: what changed is read from here on.
+    // The pipe is drained before the flag is cleared: a wake-up that came
+    // between the two would otherwise be drained with its byte still
+    // counted as pending, and no later one would write again.
     void TakeWakeUp() {
-        m_bWakePending = false;
         m_wakePipe.Drain();
+        m_bWakePending = false;
     }
 
     // False when the user asked to quit.
