@@ -48,7 +48,7 @@ CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks)
       m_Hooks(std::move(hooks)),
       m_Stream(
           OpenStreamSource(m_strFileName.c_str(), m_Hooks.fnStopRequested, m_Hooks.fnReportWarning),
-          m_strFileName, m_Hooks.fnReportWarning) {
+          m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested) {
     m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
@@ -56,7 +56,8 @@ CAudioDecoder::CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string s
                              CHooks hooks)
     : m_strFileName(std::move(strName)),
       m_Hooks(std::move(hooks)),
-      m_Stream(std::move(pSource), m_strFileName, m_Hooks.fnReportWarning) {
+      m_Stream(std::move(pSource), m_strFileName, m_Hooks.fnReportWarning,
+               m_Hooks.fnStopRequested) {
     m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
@@ -67,9 +68,16 @@ CAudioDecoder::~CAudioDecoder() {
 
 int CAudioDecoder::Initialize() {
     m_nChannelSelector = 0;
-    if (!m_Stream.IsOpen() || !m_Hooks.fnMakeSink || m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
+    if (!m_Stream.IsOpen() || !m_Hooks.fnMakeSink) {
         return 0;
     }
+    // The walk sees the frames that decoding will find, from the same place.
+    m_bTimed = m_Stream.CanSeek() && m_Index.Build(m_Stream, m_Hooks.fnStopRequested) &&
+               !m_Index.IsConstantBitrate() && m_Index.SampleRate() > 0;
+    if (m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
+        return 0;
+    }
+    m_nNextSample = m_Header.SamplesPerFrame();
     m_nInitialMode = m_Header.Mode();
     if (m_nInitialMode == MODE_SINGLE_CHANNEL) {
         m_nChannelSelector = 1;
@@ -95,7 +103,11 @@ int CAudioDecoder::Initialize() {
         return 0;
     }
     const int nBitrate = m_Header.Bitrate();
-    if (nBitrate > 0) {
+    if (m_bTimed) {
+        m_fPlayingTime.store(
+            static_cast<float>(static_cast<double>(m_Index.Samples()) / m_Index.SampleRate()),
+            std::memory_order_relaxed);
+    } else if (nBitrate > 0) {
         m_fPlayingTime.store(static_cast<float>(static_cast<double>(m_Stream.AudioBytes()) /
                                                 static_cast<double>(nBitrate) * 8.0),
                              std::memory_order_relaxed);
@@ -168,6 +180,7 @@ int CAudioDecoder::DecodeFrame() {
         m_pSink->EndFrame();
     }
     if (m_Header.ReadFrame(m_Stream, &m_pCrc) != 0) {
+        m_nNextSample += m_Header.SamplesPerFrame();
         return 1;
     }
     m_pSink.reset();
@@ -276,6 +289,9 @@ void CAudioDecoder::DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSbli
 }
 
 int CAudioDecoder::SeekPercent(int nPercent) {
+    if (m_bTimed) {
+        return SeekSample(m_Index.Samples() * std::clamp(nPercent, 0, 100) / 100);
+    }
     const int nMoved = m_Stream.SeekPercent(nPercent);
     if (nMoved != 0) {
         m_Header.DropReadAhead();
@@ -288,9 +304,41 @@ int CAudioDecoder::SeekPercent(int nPercent) {
     return nMoved;
 }
 
+int CAudioDecoder::SeekSample(int64_t nSample) {
+    int64_t nStartSample = 0;
+    const bool bMoved = m_Index.MoveTo(m_Stream, nSample, nStartSample, m_Hooks.fnStopRequested);
+    if (bMoved) {
+        m_Header.DropReadAhead();
+        // The frame in hand is still counted: the one read next starts here.
+        m_nNextSample = nStartSample;
+    } else {
+        ReportWarning(m_Hooks.fnReportWarning, "couldn't relocate file pointer");
+    }
+    m_Stream.RewindPayload();
+    if (m_pCrc != nullptr) {
+        m_Stream.GetBits(16);
+    }
+    return bMoved ? 1 : 0;
+}
+
+int CAudioDecoder::PositionPercent() const {
+    if (!m_bTimed) {
+        return m_Stream.PositionPercent();
+    }
+    return static_cast<int>(std::clamp<int64_t>(m_nNextSample, 0, m_Index.Samples()) * 100 /
+                            m_Index.Samples());
+}
+
 int CAudioDecoder::MoveToStart(const CStartPoint& start) {
     if (start.dValue <= 0.0) {
         return 1;
+    }
+    if (m_bTimed) {
+        const double dSample = start.bPercent
+                                   ? start.dValue / 100.0 * static_cast<double>(m_Index.Samples())
+                                   : start.dValue * m_Index.SampleRate();
+        SeekSample(static_cast<int64_t>(std::min(dSample, static_cast<double>(m_Index.Samples()))));
+        return SkipFrame();
     }
     const double dPlayingTime = PlayingTime();
     if (m_Stream.CanSeek() && dPlayingTime > 0.0) {
@@ -319,6 +367,7 @@ int CAudioDecoder::SkipFrame() {
         return 0;
     }
     if (m_Header.ReadFrame(m_Stream, &m_pCrc) != 0) {
+        m_nNextSample += m_Header.SamplesPerFrame();
         return 1;
     }
     m_pSink.reset();

@@ -13,6 +13,7 @@
 
 #include "decoder/bit_stream.h"
 #include "decoder/frame_header.h"
+#include "decoder/frame_index.h"
 #include "platform/caller_hooks.h"
 #include "synth/audio_sink.h"
 
@@ -57,10 +58,14 @@ class CAudioDecoder {
     int Initialize();
     // Decodes the frame in hand and reads the next; 0 once the stream ended.
     int DecodeFrame();
-    // Moves to nPercent of the file between two frames: the frame in hand is
-    // still decoded whole, and the next one is the first found at or after
-    // the new offset. 0 when the file could not be moved.
+    // Moves to nPercent of the playing time between two frames: the frame in
+    // hand is still decoded whole, and the next one is the first found at or
+    // after the new place. 0 when the file could not be moved.
     int SeekPercent(int nPercent);
+    // Whole percent of the playing time up to the end of the frame in hand;
+    // of the stream's bytes where the bitrate is constant or the frames
+    // could not be counted.
+    int PositionPercent() const;
     // Drops the frame in hand unheard and reads the next; 0 once the stream
     // ended (the sink is then closed, as at the end of DecodeFrame).
     int SkipFrame();
@@ -78,14 +83,18 @@ class CAudioDecoder {
     // Output channels: 1 or 2 once initialised.
     int Channels() const { return m_pFilter1 != nullptr ? 2 : 1; }
 
-    // Seconds the whole file lasts at the first frame's bitrate; 0 until
-    // initialised. Safe to call from any thread.
+    // Seconds the whole file lasts: its frames counted where the stream can
+    // seek and its bitrate varies, else its audio bytes at the first frame's
+    // bitrate; 0 until initialised. Safe to call from any thread.
     float PlayingTime() const { return m_fPlayingTime.load(std::memory_order_relaxed); }
     // The information text of the current frame. Safe to call from any thread
     // while the decoder lives.
     std::string FormatStreamInfo() const;
 
   private:
+    // Moves by the frame index to the first frame at or after nSample, to be
+    // read after the frame in hand.
+    int SeekSample(int64_t nSample);
     // Points m_pSubbands at the decoders of the frame's layer, mode and bound
     // when those differ from the last frame's.
     void SelectSubbands();
@@ -113,6 +122,11 @@ class CAudioDecoder {
     CHooks m_Hooks;
     CBitStream m_Stream;
     CFrameHeader m_Header;
+    // Where the bitrate varies, time comes from the counted frames:
+    // m_nNextSample is where the frame after the one in hand starts.
+    CFrameIndex m_Index;
+    bool m_bTimed = false;
+    int64_t m_nNextSample = 0;
     CCrc16* m_pCrc = nullptr;
     std::unique_ptr<CSubbandSet> m_pSubbandSet;
     CSubbandDecoder* m_pSubbands[32] = {};

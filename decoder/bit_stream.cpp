@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decoder/container_sniffer.h"
 #include "decoder/file_source.h"
 
 namespace {
@@ -16,8 +17,8 @@ uint32_t FromBigEndian(const uint8_t* pBytes) {
 }  // namespace
 
 CBitStream::CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
-                       WarningReporter fnReport)
-    : m_pSource(std::move(pSource)),
+                       WarningReporter fnReport, const StopRequest& fnStop)
+    : m_pSource(OpenContainedAudio(std::move(pSource), strName, fnReport, fnStop)),
       m_strName(std::move(strName)),
       m_fnReport(std::move(fnReport)),
       m_bIn(new uint8_t[kInputBytes]) {
@@ -41,14 +42,6 @@ void CBitStream::LookAtStart() {
         m_nPosition = m_pSource->Position();
     }
     Fill();
-    const uint8_t* pStart = m_bIn.get();
-    if (m_nInEnd >= 4 && pStart[0] == 0x00 && pStart[1] == 0x00 && pStart[2] == 0x01) {
-        if (pStart[3] == 0xBA) {
-            Warn(m_strName + " is an MPEG system stream, which is beyond me!");
-        } else if (pStart[3] == 0xB3) {
-            Warn(m_strName + " is an MPEG video stream, which is beyond me!");
-        }
-    }
     FindTags();
     if (m_nAudioStart > 0 && SeekTo(m_nAudioStart) == 0) {
         m_nAudioEnd = m_nAudioStart;

@@ -16,11 +16,13 @@ class CBitStream {
     // 384 kbit/s and 32 kHz, has 1724 bytes).
     static constexpr uint32_t kBufferBytes = 4092;
 
-    // Reads from the source and looks at its start; strName names the stream
-    // in warnings. A null source (one that could not be opened) leaves an
-    // object whose reads all fail.
+    // Reads the Layer I/II audio that the source carries (opening a
+    // container it may be) and looks at its start; strName names the stream
+    // in warnings, and a long walk over a container gives up once fnStop says
+    // so. A null source (one that could not be opened) leaves an object whose
+    // reads all fail.
     CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
-               WarningReporter fnReport = {});
+               WarningReporter fnReport = {}, const StopRequest& fnStop = {});
     // Opens the file at pszFileName; a failure is told as a warning.
     explicit CBitStream(const char* pszFileName, WarningReporter fnReport = {});
     ~CBitStream();
@@ -89,6 +91,12 @@ class CBitStream {
     // Moves to dFraction (0..1) of the audio bytes, between the tags; 0 when
     // the stream cannot be moved there.
     int SeekFraction(double dFraction);
+    // Moves to the byte offset nOffset (as Position gives it); 0 when the
+    // stream cannot be moved there.
+    int SeekOffset(int64_t nOffset) {
+        RewindPayload();
+        return CanSeek() ? SeekTo(nOffset) : 0;
+    }
 
     // Byte offset of the next read in the stream.
     int64_t Position() const { return m_nPosition; }

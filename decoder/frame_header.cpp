@@ -267,7 +267,7 @@ bool CFrameHeader::FindConfirmedFrame(CBitStream& stream) {
     }
 }
 
-int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
+int CFrameHeader::FindNextFrame(CBitStream& stream, uint32_t& dwHeader) {
     for (;;) {
         if (!m_bSynced && !FindConfirmedFrame(stream)) {
             return 0;
@@ -276,7 +276,7 @@ int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
         if (stream.Peek(bHead, sizeof bHead) < sizeof bHead) {
             return 0;
         }
-        const uint32_t dwHeader = BigEndian(bHead);
+        dwHeader = BigEndian(bHead);
         const int nLength = IsPlausibleHeader(dwHeader) && LayerOf(dwHeader) != 3
                                 ? FrameLengthAt(stream, 0, dwHeader)
                                 : 0;
@@ -289,38 +289,56 @@ int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
             continue;
         }
         m_dwHeader = dwHeader;
-        ParseWord(dwHeader);
-        if (m_nBitrateIndex == 0) {
-            if ((dwHeader & kFreeFormatMask) != m_dwFreeFormatHeader) {
-                m_dwFreeFormatHeader = dwHeader & kFreeFormatMask;
-                m_nFreeFormatBytes = FindFreeFormatBytes(stream, 0, dwHeader);
-            }
-            // The table follows the bitrate, known only now.
-            SelectTable();
+        if ((dwHeader & 0xF000) == 0 && (dwHeader & kFreeFormatMask) != m_dwFreeFormatHeader) {
+            m_dwFreeFormatHeader = dwHeader & kFreeFormatMask;
+            m_nFreeFormatBytes = FindFreeFormatBytes(stream, 0, dwHeader);
         }
-        if (!stream.Skip(4) || stream.LoadFrame(static_cast<uint32_t>(nLength - 4)) == 0) {
-            return 0;
-        }
-        m_bSynced = true;
-        if (m_pCrc != nullptr) {
-            m_pCrc->Reset();
-        }
-        if (m_nProtectionBit != 0) {
-            *ppCrc = nullptr;
-        } else {
-            m_wCrcWord = static_cast<uint16_t>(stream.GetBits(16));
-            if (m_pCrc == nullptr) {
-                m_pCrc = new (std::nothrow) CCrc16;
-                if (m_pCrc == nullptr) {
-                    return 0;
-                }
-            }
-            // The check covers the header from the bitrate index on.
-            m_pCrc->Reset();
-            m_pCrc->Update(m_dwHeader & 0xFFFF, 16);
-            *ppCrc = m_pCrc;
-        }
-        m_dwFrameWord.store(dwHeader, std::memory_order_release);
-        return 1;
+        return nLength;
     }
+}
+
+int CFrameHeader::PassFrame(CBitStream& stream, uint32_t& dwHeader) {
+    const int nLength = FindNextFrame(stream, dwHeader);
+    if (nLength <= 0 || !stream.Skip(static_cast<std::size_t>(nLength))) {
+        return 0;
+    }
+    m_bSynced = true;
+    return nLength;
+}
+
+int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
+    uint32_t dwHeader = 0;
+    const int nLength = FindNextFrame(stream, dwHeader);
+    if (nLength <= 0) {
+        return 0;
+    }
+    ParseWord(dwHeader);
+    if (m_nBitrateIndex == 0) {
+        // The table follows the bitrate, known only now.
+        SelectTable();
+    }
+    if (!stream.Skip(4) || stream.LoadFrame(static_cast<uint32_t>(nLength - 4)) == 0) {
+        return 0;
+    }
+    m_bSynced = true;
+    if (m_pCrc != nullptr) {
+        m_pCrc->Reset();
+    }
+    if (m_nProtectionBit != 0) {
+        *ppCrc = nullptr;
+    } else {
+        m_wCrcWord = static_cast<uint16_t>(stream.GetBits(16));
+        if (m_pCrc == nullptr) {
+            m_pCrc = new (std::nothrow) CCrc16;
+            if (m_pCrc == nullptr) {
+                return 0;
+            }
+        }
+        // The check covers the header from the bitrate index on.
+        m_pCrc->Reset();
+        m_pCrc->Update(m_dwHeader & 0xFFFF, 16);
+        *ppCrc = m_pCrc;
+    }
+    m_dwFrameWord.store(dwHeader, std::memory_order_release);
+    return 1;
 }

@@ -36,6 +36,9 @@ class CFrameHeader {
     // register to check (null for an unprotected frame). 0 at the end, at a
     // free-format or a Layer III header.
     int ReadFrame(CBitStream& stream, CCrc16** ppCrc);
+    // Finds the next frame as ReadFrame does and moves over it without
+    // loading it; its length (0 at the end) and its header word.
+    int PassFrame(CBitStream& stream, uint32_t& dwHeader);
     // After the file has been moved: the word read ahead before the move is
     // not a header of the new place, so the next ReadFrame searches from the
     // new offset on.
@@ -88,6 +91,8 @@ class CFrameHeader {
     CDecoderWarnings& Warnings() { return m_Warnings; }
 
   private:
+    // Stops the stream at the next frame to take; its length, 0 at the end.
+    int FindNextFrame(CBitStream& stream, uint32_t& dwHeader);
     bool FindConfirmedFrame(CBitStream& stream);
     bool IsConfirmed(CBitStream& stream, uint32_t dwHeader, int nLength);
     // Whether a plausible header, or the end, stands nLength bytes ahead.

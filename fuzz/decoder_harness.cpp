@@ -94,7 +94,7 @@ int FuzzDecoder(const uint8_t* pData, std::size_t nSize) {
             nSinceMove = 0;
         }
         ++nSinceMove;
-        const int nPercent = decoder.Stream().PositionPercent();
+        const int nPercent = decoder.PositionPercent();
         FuzzCheck(nPercent >= 0 && nPercent <= 100, "position out of range");
     } while (decoder.DecodeFrame() != 0);
     return 0;

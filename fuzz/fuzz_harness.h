@@ -11,5 +11,10 @@ void PrepareFuzzHarnesses();
 
 int FuzzFrameSearch(const uint8_t* pData, std::size_t nSize);
 int FuzzDecoder(const uint8_t* pData, std::size_t nSize);
+// The demultiplexers, each on its own: see demux_harness.cpp.
+int FuzzWaveSource(const uint8_t* pData, std::size_t nSize);
+int FuzzProgramStream(const uint8_t* pData, std::size_t nSize);
+int FuzzCdxa(const uint8_t* pData, std::size_t nSize);
+int FuzzTransportStream(const uint8_t* pData, std::size_t nSize);
 // Puts the recording wave device in place of the named ones while it runs.
 int FuzzWaveOutput(const uint8_t* pData, std::size_t nSize);

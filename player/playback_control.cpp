@@ -166,7 +166,7 @@ void SeekOrReport(CAudioDecoder& decoder, CTimeline& timeline) {
     if (g_nPlayState == PLAY_STOPPING) {
         return;
     }
-    const int nPosition = decoder.Stream().PositionPercent();
+    const int nPosition = decoder.PositionPercent();
     // A move made on the interface thread since the load wins over the report.
     if (nPosition != nReported && g_nPosition.compare_exchange_strong(nReported, nPosition)) {
         ShowPosition(nPosition);

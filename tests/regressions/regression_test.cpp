@@ -20,9 +20,10 @@ struct CTarget {
 };
 
 const CTarget kTargets[] = {
-    {"frame_search", FuzzFrameSearch},
-    {"decoder", FuzzDecoder},
-    {"wave_output", FuzzWaveOutput},
+    {"frame_search", FuzzFrameSearch},         {"decoder", FuzzDecoder},
+    {"wave_output", FuzzWaveOutput},           {"wave_source", FuzzWaveSource},
+    {"program_stream", FuzzProgramStream},     {"cdxa", FuzzCdxa},
+    {"transport_stream", FuzzTransportStream},
 };
 
 std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& dir) {

@@ -3,7 +3,10 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
+#include <filesystem>
 
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
@@ -34,6 +37,25 @@ CBytes Random(std::size_t nBytes, uint32_t dwSeed) {
         b = static_cast<uint8_t>(dwSeed >> 24);
     }
     return bytes;
+}
+
+// A file of the test streams: ffmpeg's containers around a stream of 42
+// Layer II frames (stereo, 48 kHz).
+CBytes Streamed(const char* pszName) {
+    return ReadFileBytes(
+        (std::filesystem::path(CORVINA_SOURCE_DIR) / "tests/streams" / pszName).string());
+}
+
+std::size_t Find(const CBytes& bytes, const CBytes& what, std::size_t nFrom = 0) {
+    const auto it = std::search(bytes.begin() + static_cast<std::ptrdiff_t>(nFrom), bytes.end(),
+                                what.begin(), what.end());
+    return static_cast<std::size_t>(it - bytes.begin());
+}
+
+void PutLittleEndian(CBytes& bytes, std::size_t nAt, uint32_t dwValue) {
+    for (int i = 0; i < 4; ++i) {
+        bytes.at(nAt + static_cast<std::size_t>(i)) = static_cast<uint8_t>(dwValue >> (8 * i));
+    }
 }
 
 CBytes Padded(CBytes bytes, std::size_t nSize, uint8_t bFill) {
@@ -168,5 +190,40 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
         Append(mixed, BuildFrame(FrameOf(i < 3 ? 1 : 2, 1)));
     }
     Decodes("layers-mixed", mixed, 6, 3 * 384 + 3 * 1152, 2);
+
+    // Broken containers.
+    const CBytes ts = Streamed("ffmpeg-stereo-48k.ts");
+    CBytes tsCut = ts;
+    tsCut.resize(ts.size() / 2 + 77);
+    Decodes("transport-stream-cut-in-a-packet", tsCut, 13, 13 * 1152, 2);
+    // The program map (every copy of it) names its own PID as the audio
+    // stream's.
+    CBytes selfMap = ts;
+    for (std::size_t nAt = Find(ts, {0x03, 0xE1, 0x01}); nAt < ts.size();
+         nAt = Find(ts, {0x03, 0xE1, 0x01}, nAt + 1)) {
+        selfMap.at(nAt + 1) = 0xF0;
+        selfMap.at(nAt + 2) = 0x00;
+    }
+    Invalid("transport-stream-map-names-itself", selfMap);
+    const CBytes ps = Streamed("ffmpeg-stereo-48k.mpg");
+    CBytes psLong = ps;
+    // The last audio packet claims 64 KiB, far past the end.
+    std::size_t nLastAudio = 0;
+    for (std::size_t nAt = Find(ps, {0, 0, 1, 0xC0}); nAt < ps.size();
+         nAt = Find(ps, {0, 0, 1, 0xC0}, nAt + 1)) {
+        nLastAudio = nAt;
+    }
+    psLong.at(nLastAudio + 4) = psLong.at(nLastAudio + 5) = 0xFF;
+    Decodes("program-stream-length-past-the-end", psLong, 42, 42 * 1152, 2);
+    CBytes psCut = ps;
+    psCut.resize(nLastAudio + 100);
+    Decodes("program-stream-cut-in-a-packet", psCut, 28, 28 * 1152, 2);
+    const CBytes wav = Streamed("ffmpeg-stereo-48k.wav");
+    CBytes riffUnknown = wav;
+    PutLittleEndian(riffUnknown, 4, 0xFFFFFFFF);
+    Decodes("wave-riff-size-ffffffff", riffUnknown, 42, 42 * 1152, 2);
+    CBytes dataPastEnd = wav;
+    PutLittleEndian(dataPastEnd, Find(wav, {'d', 'a', 't', 'a'}) + 4, 0x7FFFFFF0);
+    Decodes("wave-data-past-the-end", dataPastEnd, 42, 42 * 1152, 2);
     return files;
 }

@@ -1,0 +1,83 @@
+// Counting frames and indexing their offsets.
+#include "decoder/frame_index.h"
+
+#include <algorithm>
+
+#include "decoder/bit_stream.h"
+#include "decoder/frame_header.h"
+
+namespace {
+
+// Version, layer, bitrate index and sampling frequency.
+constexpr uint32_t kRateFields = 0x000EFC00;
+// Frames between two looks at a stop request.
+constexpr int64_t kStopCheckFrames = 4096;
+
+int SamplesOf(uint32_t dwHeader) {
+    return ((dwHeader >> 17) & 3) == 3 ? 384 : 1152;
+}
+
+}  // namespace
+
+bool CFrameIndex::Build(CBitStream& stream, const StopRequest& fnStop) {
+    *this = CFrameIndex();
+    if (!stream.CanSeek()) {
+        return false;
+    }
+    const int64_t nStart = stream.Position();
+    CFrameHeader header;
+    header.SetCaller(fnStop, {});
+    uint32_t dwFirst = 0;
+    bool bStopped = false;
+    for (;;) {
+        if (m_nFrames % kStopCheckFrames == kStopCheckFrames - 1 && IsStopRequested(fnStop)) {
+            bStopped = true;
+            break;
+        }
+        uint32_t dwHeader = 0;
+        const int nLength = header.PassFrame(stream, dwHeader);
+        if (nLength <= 0) {
+            break;
+        }
+        if (m_nFrames == 0) {
+            dwFirst = dwHeader;
+            header.ParseWord(dwHeader);
+            m_nSampleRate = header.SampleFrequency();
+        } else if (((dwHeader ^ dwFirst) & kRateFields) != 0) {
+            m_bConstant = false;
+        }
+        if (m_nFrames % kFramesPerEntry == 0) {
+            m_offsets.push_back(stream.Position() - nLength);
+            m_firstSamples.push_back(m_nSamples);
+        }
+        ++m_nFrames;
+        m_nSamples += SamplesOf(dwHeader);
+    }
+    m_bBuilt = stream.SeekOffset(nStart) != 0 && !bStopped;
+    return m_bBuilt;
+}
+
+bool CFrameIndex::MoveTo(CBitStream& stream, int64_t nSample, int64_t& nStartSample,
+                         const StopRequest& fnStop) const {
+    if (!m_bBuilt || m_offsets.empty()) {
+        return false;
+    }
+    const auto it = std::upper_bound(m_firstSamples.begin(), m_firstSamples.end(), nSample);
+    const auto nEntry =
+        static_cast<std::size_t>(std::max<std::ptrdiff_t>(it - m_firstSamples.begin() - 1, 0));
+    if (stream.SeekOffset(m_offsets[nEntry]) == 0) {
+        return false;
+    }
+    CFrameHeader header;
+    header.SetCaller(fnStop, {});
+    nStartSample = m_firstSamples[nEntry];
+    while (nStartSample < nSample) {
+        uint32_t dwHeader = 0;
+        if (header.PassFrame(stream, dwHeader) <= 0) {
+            nStartSample = m_nSamples;
+            break;
+        }
+        nStartSample += SamplesOf(dwHeader);
+    }
+    return true;
+}

@@ -1,0 +1,45 @@
+// The walk over a stream's frame headers, without decoding: how many frames
+// and samples it holds, whether its bitrate is constant, and where every
+// sixteenth frame starts, so that a time can be found without a guess.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "platform/caller_hooks.h"
+
+class CBitStream;
+
+class CFrameIndex {
+  public:
+    // Walks from the stream's position to its end and moves it back; false
+    // when the stream cannot seek or fnStop cut the walk short.
+    bool Build(CBitStream& stream, const StopRequest& fnStop);
+
+    bool IsBuilt() const { return m_bBuilt; }
+    // Whether every frame has the first one's bitrate (and layer and rate).
+    bool IsConstantBitrate() const { return m_bConstant; }
+    int64_t Frames() const { return m_nFrames; }
+    // Samples per channel in the whole stream.
+    int64_t Samples() const { return m_nSamples; }
+    // The first frame's sampling frequency; 0 for an empty stream.
+    int SampleRate() const { return m_nSampleRate; }
+
+    // Moves the stream to the first frame that starts at or after sample
+    // nSample (or to the end); nStartSample is where that frame starts.
+    // False when the stream could not be moved.
+    bool MoveTo(CBitStream& stream, int64_t nSample, int64_t& nStartSample,
+                const StopRequest& fnStop) const;
+
+  private:
+    static constexpr int64_t kFramesPerEntry = 16;
+
+    bool m_bBuilt = false;
+    bool m_bConstant = true;
+    int64_t m_nFrames = 0;
+    int64_t m_nSamples = 0;
+    int m_nSampleRate = 0;
+    // Byte offset and first sample of frames 0, 16, 32 and so on.
+    std::vector<int64_t> m_offsets;
+    std::vector<int64_t> m_firstSamples;
+};

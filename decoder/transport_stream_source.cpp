@@ -1,0 +1,229 @@
+// Transport stream packets, program tables and PES reassembly.
+#include "decoder/transport_stream_source.h"
+
+#include <algorithm>
+
+#include "decoder/pes_header.h"
+
+namespace {
+
+constexpr int kPacketBytes = 188;
+constexpr uint8_t kSyncByte = 0x47;
+constexpr int kPatPid = 0;
+constexpr int kNullPid = 0x1FFF;
+constexpr uint8_t kPatTable = 0;
+constexpr uint8_t kPmtTable = 2;
+constexpr uint8_t kMpeg1Audio = 0x03;
+constexpr uint8_t kMpeg2Audio = 0x04;
+// A section is at most 1021 bytes after its three-byte head.
+constexpr std::size_t kMostSectionBytes = 1024;
+constexpr std::size_t kSectionCrcBytes = 4;
+
+int SyncOffsetOf(int nPacketBytes) {
+    return nPacketBytes == 192 ? 4 : 0;
+}
+
+bool IsUsablePid(int nPid) {
+    return nPid != kPatPid && nPid != kNullPid;
+}
+
+}  // namespace
+
+CTransportStreamSource::CTransportStreamSource(std::unique_ptr<CByteSource> pInner,
+                                               StopRequest fnStop, int nPacketBytes)
+    : CDemuxSource(std::move(pInner), std::move(fnStop)),
+      m_nPacketBytes(nPacketBytes),
+      m_nSyncAt(SyncOffsetOf(nPacketBytes)) {}
+
+int CTransportStreamSource::DetectPacketBytes(const uint8_t* pStart, std::size_t nBytes) {
+    for (int nSize : {188, 192, 204}) {
+        const auto nAt = static_cast<std::size_t>(SyncOffsetOf(nSize));
+        // Three packet starts where there are three, else what there is.
+        int nSeen = 0;
+        bool bAll = true;
+        for (std::size_t nPos = nAt; nPos < nBytes && nSeen < 3;
+             nPos += static_cast<std::size_t>(nSize)) {
+            bAll = bAll && pStart[nPos] == kSyncByte;
+            ++nSeen;
+        }
+        if (bAll && nSeen > 0 && (nSeen == 3 || nBytes < nAt + 3u * nSize)) {
+            return nSize;
+        }
+    }
+    return 0;
+}
+
+bool CTransportStreamSource::Resync() {
+    SkipIn(1);
+    const auto nSize = static_cast<std::size_t>(m_nPacketBytes);
+    const auto nAt = static_cast<std::size_t>(m_nSyncAt);
+    std::vector<uint8_t> ahead(8192 + nSize);
+    for (;;) {
+        const std::size_t nGot = PeekIn(ahead.data(), ahead.size());
+        if (nGot < nAt + kPacketBytes) {
+            return false;
+        }
+        // A sync byte with another one packet later, or the end there.
+        for (std::size_t i = 0; i + nAt < nGot; ++i) {
+            if (ahead[i + nAt] != kSyncByte) {
+                continue;
+            }
+            const std::size_t nNext = i + nAt + nSize;
+            if (nNext < nGot ? ahead[nNext] == kSyncByte : nGot < ahead.size()) {
+                return SkipIn(static_cast<int64_t>(i));
+            }
+        }
+        if (nGot < ahead.size()) {
+            return false;
+        }
+        SkipIn(static_cast<int64_t>(nGot - nSize - nAt));
+    }
+}
+
+bool CTransportStreamSource::ReadPayload(std::vector<uint8_t>& payload, int64_t& nResumeAt) {
+    uint8_t bBuffer[204];
+    const std::size_t nGot = PeekIn(bBuffer, static_cast<std::size_t>(m_nPacketBytes));
+    if (nGot < static_cast<std::size_t>(m_nSyncAt + kPacketBytes)) {
+        return false;
+    }
+    const uint8_t* pPacket = bBuffer + m_nSyncAt;
+    if (pPacket[0] != kSyncByte) {
+        return Resync();
+    }
+    const int64_t nPacketAt = InOffset();
+    SkipIn(m_nPacketBytes);
+    const bool bBroken = (pPacket[1] & 0x80) != 0;
+    const bool bStart = (pPacket[1] & 0x40) != 0;
+    const int nPid = ((pPacket[1] & 0x1F) << 8) | pPacket[2];
+    const int nControl = (pPacket[3] >> 4) & 3;
+    std::size_t nAt = 4;
+    if ((nControl & 2) != 0) {
+        nAt += 1u + pPacket[4];
+    }
+    if (bBroken) {
+        return true;
+    }
+    if ((nControl & 1) == 0 || nAt >= kPacketBytes) {
+        return true;
+    }
+    const uint8_t* pData = pPacket + nAt;
+    const std::size_t nBytes = kPacketBytes - nAt;
+    if (nPid == m_nAudioPid) {
+        bool bResume = false;
+        TakeAudio(pPacket, pData, nBytes, payload, bResume);
+        if (bResume) {
+            nResumeAt = nPacketAt;
+        }
+    } else if (m_nAudioPid < 0 && (nPid == kPatPid || nPid == m_nPmtPid)) {
+        TakeSection(nPid, bStart, pData, nBytes);
+    }
+    return true;
+}
+
+void CTransportStreamSource::TakeAudio(const uint8_t* pPacket, const uint8_t* pData,
+                                       std::size_t nBytes, std::vector<uint8_t>& payload,
+                                       bool& bResume) {
+    const int nCounter = pPacket[3] & 15;
+    if (nCounter == m_nLastCounter) {
+        return;  // sent twice
+    }
+    // A gap in the counter (packets lost) is left to the frame search, which
+    // loses only the frames it cut; dropping the rest of the PES packet would
+    // lose all of them.
+    m_nLastCounter = nCounter;
+    if ((pPacket[1] & 0x40) != 0) {
+        m_bDropping = true;
+        if (nBytes < 9 || pData[0] != 0 || pData[1] != 0 || pData[2] != 1 ||
+            !IsAudioStreamId(pData[3])) {
+            return;
+        }
+        const int nHeader = PesHeaderBytes(pData + 6, nBytes - 6);
+        if (nHeader < 0) {
+            return;
+        }
+        const int nLength = (pData[4] << 8) | pData[5];
+        m_nPesLeft = nLength == 0 ? -1 : std::max(nLength - nHeader, 0);
+        m_bDropping = false;
+        bResume = true;
+        pData += 6 + nHeader;
+        nBytes -= 6 + static_cast<std::size_t>(nHeader);
+    }
+    if (m_bDropping) {
+        return;
+    }
+    if (m_nPesLeft >= 0) {
+        nBytes =
+            static_cast<std::size_t>(std::min<int64_t>(static_cast<int64_t>(nBytes), m_nPesLeft));
+        m_nPesLeft -= static_cast<int64_t>(nBytes);
+    }
+    payload.insert(payload.end(), pData, pData + nBytes);
+}
+
+void CTransportStreamSource::TakeSection(int nPid, bool bStart, const uint8_t* pData,
+                                         std::size_t nBytes) {
+    if (bStart) {
+        const std::size_t nPointer = pData[0];
+        if (1 + nPointer >= nBytes) {
+            m_section.clear();
+            return;
+        }
+        m_section.assign(pData + 1 + nPointer, pData + nBytes);
+        m_nSectionPid = nPid;
+    } else if (nPid == m_nSectionPid && !m_section.empty() &&
+               m_section.size() < kMostSectionBytes + 3) {
+        m_section.insert(m_section.end(), pData, pData + nBytes);
+    }
+    if (m_section.size() < 3) {
+        return;
+    }
+    const std::size_t nTotal = 3 + (((m_section[1] & 0x0F) << 8) | m_section[2]);
+    if (nTotal > kMostSectionBytes + 3) {
+        m_section.clear();
+    } else if (m_section.size() >= nTotal) {
+        ParseSection(nPid, m_section.data(), nTotal);
+        m_section.clear();
+    }
+}
+
+void CTransportStreamSource::ParseSection(int nPid, const uint8_t* pSection, std::size_t nBytes) {
+    constexpr std::size_t kHeadBytes = 8;
+    if (nBytes < kHeadBytes + kSectionCrcBytes) {
+        return;
+    }
+    const std::size_t nEnd = nBytes - kSectionCrcBytes;
+    if (nPid == kPatPid && pSection[0] == kPatTable) {
+        for (std::size_t i = kHeadBytes; i + 4 <= nEnd; i += 4) {
+            const int nProgram = (pSection[i] << 8) | pSection[i + 1];
+            const int nMapPid = ((pSection[i + 2] & 0x1F) << 8) | pSection[i + 3];
+            if (nProgram != 0 && IsUsablePid(nMapPid)) {
+                m_nPmtPid = nMapPid;
+                return;
+            }
+        }
+    } else if (nPid == m_nPmtPid && pSection[0] == kPmtTable && nEnd >= 12) {
+        std::size_t i = 12 + (((pSection[10] & 0x0F) << 8) | pSection[11]);
+        while (i + 5 <= nEnd) {
+            const uint8_t bType = pSection[i];
+            const int nStreamPid = ((pSection[i + 1] & 0x1F) << 8) | pSection[i + 2];
+            // A map that names itself (or the tables' PIDs) as the audio is broken.
+            if ((bType == kMpeg1Audio || bType == kMpeg2Audio) && IsUsablePid(nStreamPid) &&
+                nStreamPid != m_nPmtPid) {
+                m_nAudioPid = nStreamPid;
+                return;
+            }
+            i += 5 + (((pSection[i + 3] & 0x0F) << 8) | pSection[i + 4]);
+        }
+    }
+}
+
+void CTransportStreamSource::Restart(bool bFromStart) {
+    m_nLastCounter = -1;
+    m_bDropping = true;
+    m_nPesLeft = -1;
+    m_section.clear();
+    m_nSectionPid = -1;
+    if (bFromStart) {
+        m_nPmtPid = -1;
+        m_nAudioPid = -1;
+    }
+}
