@@ -92,13 +92,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
             commandLine.strOutput = argv[++i];
         } else if (arg == "--output") {
             if (!bHasValue) {
-                strError = "--output needs a device: alsa[:PCM], null or wav:PATH";
+                strError = "--output needs a device: pulse[:SINK], alsa[:PCM], null or wav:PATH";
                 return false;
             }
             commandLine.strDevice = argv[++i];
             if (!IsValidWaveDeviceName(commandLine.strDevice)) {
                 strError = "unknown output device '" + commandLine.strDevice +
-                           "': use alsa[:PCM], null or wav:PATH";
+                           "': use pulse[:SINK], alsa[:PCM], null or wav:PATH";
                 return false;
             }
         } else if (arg == "--start") {
@@ -167,9 +167,11 @@ std::string UsageText() {
                "  --start TIME                 with --play, --wav, --raw: begin at seconds\n"
                "                               (83.5), m:ss (1:23.5) or a percentage (40%)\n"
                "  FILE -                       standard input\n"
-               "  --output DEVICE              with the window or --play: alsa[:PCM] (default\n"
-               "                               alsa:default), null, or wav:PATH; else the\n"
-               "                               CORVINA_OUTPUT environment variable\n"
+               "  --output DEVICE              with the window or --play: pulse[:SINK] (the\n"
+               "                               default when a sound server answers),\n"
+               "                               alsa[:PCM] (else the default, alsa:default),\n"
+               "                               null, or wav:PATH; else the CORVINA_OUTPUT\n"
+               "                               environment variable\n"
                "  --help, --version            this text; the version\n"
                "\n"
                "Exit status: 0 when the stream was decoded to its end, 1 when the file could\n"

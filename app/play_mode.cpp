@@ -277,5 +277,5 @@ int RunPlayMode(const CCommandLine& commandLine) {
     if (g_nSignal != 0) {
         return 128 + g_nSignal;
     }
-    return bInvalid ? EXIT_UNUSABLE : EXIT_DECODED;
+    return bInvalid || HasPlaybackFailed() ? EXIT_UNUSABLE : EXIT_DECODED;
 }

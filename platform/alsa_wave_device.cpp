@@ -185,6 +185,7 @@ int CAlsaWaveDevice::Open(const CWaveFormat& format) {
     }
     snd_pcm_t* pPcm = nullptr;
     if (const int nError = OpenPcm(m_strPcm, &pPcm); nError < 0) {
+        m_strFailure = snd_strerror(nError);
         return OpenErrorCode(nError);
     }
     snd_pcm_hw_params_t* pParams = nullptr;
@@ -509,7 +510,8 @@ void CAlsaWaveDevice::RetireAll() {
 
 std::string CAlsaWaveDevice::GetFailureReason() {
     std::lock_guard<std::mutex> lock(m_lock);
-    return m_bBroken ? m_strFailure : std::string();
+    // A device that did not open keeps the reason too.
+    return m_bBroken || m_pPcm == nullptr ? m_strFailure : std::string();
 }
 
 int CAlsaWaveDevice::RequestPause(bool bPause) {

@@ -2,11 +2,13 @@
 #include "player/playback_control.h"
 
 #include <chrono>
+#include <filesystem>
 #include <new>
 #include <thread>
 
 #include "decoder/audio_decoder.h"
 #include "decoder/bit_stream.h"
+#include "output/sound_control.h"
 #include "platform/auto_reset_event.h"
 #include "platform/document.h"
 #include "platform/worker_thread.h"
@@ -27,6 +29,17 @@ constexpr int kStopSleeps = 10;
 
 // The worker of the last start; touched by the interface thread only.
 std::unique_ptr<CWorkerThread> g_pWorker;
+// Set by the worker's wave output, read by both threads.
+std::atomic<bool> g_bDeviceFailed{false};
+
+// The name the desktop's mixer shows for the stream.
+std::string StreamTitle(const std::string& strPath) {
+    if (strPath == "-") {
+        return "Standard input";
+    }
+    const std::string strName = std::filesystem::path(strPath).filename().string();
+    return strName.empty() ? strPath : strName;
+}
 
 int ClampPercent(int nPosition) {
     return nPosition < 0 ? 0 : (nPosition > 100 ? 100 : nPosition);
@@ -78,7 +91,8 @@ void SeekOrReport(CAudioDecoder& decoder) {
 // One run through the file; false when the worker must end without a loop
 // restart because the file is invalid or no decoder could be had.
 bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
-    auto* pDecoder = new (std::nothrow) CAudioDecoder(strPath.c_str(), MakePlayerDecoderHooks());
+    auto* pDecoder = new (std::nothrow)
+        CAudioDecoder(strPath.c_str(), MakePlayerDecoderHooks(StreamTitle(strPath)));
     if (pDecoder == nullptr) {
         SetPlayState(PLAY_ENDED);
         if (IsAwaited(pHandshake)) {
@@ -138,7 +152,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake) {
     for (;;) {
         CWorkerThread::SafePoint();
         SeekOrReport(*pDecoder);
-        if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING) {
+        if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING || g_bDeviceFailed) {
             break;
         }
     }
@@ -170,13 +184,21 @@ unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandsh
     while (PlayOnce(strPath, pHandshake.get())) {
         // Stop clears the loop flag after it sets the state, so both are
         // looked at.
-        if (g_bLoopPlay == 0 || g_nPlayState == PLAY_STOPPING) {
+        if (g_bLoopPlay == 0 || g_nPlayState == PLAY_STOPPING || g_bDeviceFailed) {
             SetPlayState(PLAY_ENDED);
             break;
         }
         pHandshake.reset();
     }
     return 0;
+}
+
+void NoteDeviceFailure() {
+    g_bDeviceFailed = true;
+}
+
+bool HasPlaybackFailed() {
+    return g_bDeviceFailed;
 }
 
 bool IsWorkerRunning() {
@@ -189,6 +211,7 @@ void StartPlayback(CDocument& document) {
     if (!RetireWorker(kWorkerEndMs)) {
         return;
     }
+    g_bDeviceFailed = false;
     SetPlayState(PLAY_STARTED);
     auto pHandshake = std::make_shared<CStartHandshake>();
     g_hReadyEvent = &pHandshake->ready;
@@ -212,12 +235,16 @@ void PausePlayback() {
     g_pWorker->Hold();
     if (MovePlayState(PLAY_STARTED, PLAY_PAUSED) || MovePlayState(PLAY_RESUMED, PLAY_PAUSED)) {
         g_bLoopPlay = 0;
+        // The worker stands still at its next safe point; the sound stops now.
+        CSoundControl::Pause();
+        g_pWorker->Interrupt();
     } else {
         g_pWorker->Release();
     }
 }
 
 void ResumePlayback() {
+    CSoundControl::Resume();
     if (g_pWorker != nullptr) {
         g_pWorker->Release();
     }
@@ -259,6 +286,10 @@ void MovePosition(int nDelta) {
     g_nPosition.store(nPosition, std::memory_order_release);
     ShowPosition(nPosition);
     g_bSeekPending.store(1, std::memory_order_release);
+    // A worker waiting for the device wakes to drop what it queued.
+    if (g_pWorker != nullptr) {
+        g_pWorker->Interrupt();
+    }
 }
 
 void ShutdownPlayback() {
