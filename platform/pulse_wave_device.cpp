@@ -87,6 +87,9 @@ class CPulseWaveDevice : public CWaveDevice {
     static void OnContextState(pa_context* pContext, void* pUser);
     static void OnStreamState(pa_stream* pStream, void* pUser);
     static void OnWritable(pa_stream* pStream, size_t nBytes, void* pUser);
+    static void OnVolumeSet(pa_context*, int, void* pUser) {
+        pa_threaded_mainloop_signal(static_cast<CPulseWaveDevice*>(pUser)->m_pLoop, 0);
+    }
     static void OnSinkInput(pa_context*, const pa_sink_input_info* pInfo, int nEol, void* pUser);
 
     class CLock {
@@ -544,10 +547,14 @@ int CPulseWaveDevice::SetVolume(uint32_t dwVolume) {
         volume.values[1] = ToServerVolume(dwVolume >> 16);
     }
     m_setVolume = volume;
+    // Awaited, so that the volume read next is this one.
     pa_operation* pOperation = pa_context_set_sink_input_volume(
-        m_pContext, pa_stream_get_index(m_pStream), &volume, nullptr, nullptr);
+        m_pContext, pa_stream_get_index(m_pStream), &volume, OnVolumeSet, this);
     if (pOperation == nullptr) {
         return MMSYSERR_ERROR;
+    }
+    while (!m_bBroken && pa_operation_get_state(pOperation) == PA_OPERATION_RUNNING) {
+        pa_threaded_mainloop_wait(m_pLoop);
     }
     pa_operation_unref(pOperation);
     return MMSYSERR_NOERROR;

@@ -14,9 +14,7 @@ namespace {
 
 class CorvinaDocTest : public testing::Test {
   protected:
-    void SetUp() override {
-        ResetControlBlock();
-    }
+    void SetUp() override { ResetControlBlock(); }
 
     struct CState {
         bool bEnabled;
@@ -181,7 +179,7 @@ TEST_F(CorvinaDocTest, UnequalChannelsStepOnTheirOwnWithoutBorrowOrCarry) {
     CSoundControl::SetVolume(0x80001000);  // right 0x8000, left 0x1000
     document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN);
     EXPECT_EQ(CSoundControl::GetVolume(), 0x60001000u);  // the left channel has no room: it stays
-    CSoundControl::SetVolume(0xF0000100);      // right 0xF000 has no room, left has
+    CSoundControl::SetVolume(0xF0000100);                // right 0xF000 has no room, left has
     document.ExecuteCommand(ID_AUDIO_VOLUME_UP);
     EXPECT_EQ(CSoundControl::GetVolume(), 0xF0002100u);
 }
