@@ -120,13 +120,13 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
             commandLine.strOutput = strValue;
         } else if (arg == "--output") {
             if (!bHasValue) {
-                strError = "--output needs a device: alsa[:PCM], null or wav:PATH";
+                strError = "--output needs a device: pulse[:SINK], alsa[:PCM], null or wav:PATH";
                 return false;
             }
             commandLine.strDevice = strValue;
             if (!IsValidWaveDeviceName(commandLine.strDevice)) {
                 strError = "unknown output device '" + commandLine.strDevice +
-                           "': use alsa[:PCM], null or wav:PATH";
+                           "': use pulse[:SINK], alsa[:PCM], null or wav:PATH";
                 return false;
             }
         } else if (arg == "--start") {
@@ -194,9 +194,10 @@ std::string UsageText() {
                "                           channels interleaved; OUT - is standard output\n"
                "  --start TIME             with --play (its first file), --wav, --raw: begin\n"
                "                           at seconds (83.5), m:ss (1:23.5) or percent (40%)\n"
-               "  --output DEVICE          with the window or --play: alsa[:PCM] (default\n"
-               "                           alsa:default), null, or wav:PATH; else the\n"
-               "                           CORVINA_OUTPUT environment variable\n"
+               "  --output DEVICE          with the window or --play: pulse[:SINK] (the\n"
+               "                           default when a sound server answers),\n"
+               "                           alsa[:PCM] (else the default), null, or wav:PATH;\n"
+               "                           else the CORVINA_OUTPUT environment variable\n"
                "  FILE -                   standard input\n"
                "  --help, --version        this text; the version\n"
                "Options take their value as --option VALUE or --option=VALUE.\n"

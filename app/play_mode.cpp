@@ -214,6 +214,7 @@ int RunPlayMode(const CCommandLine& commandLine) {
     if (bDeviceFailed) {
         std::fprintf(stderr, "corvina: the sound device %s could not be used\n",
                      GetWaveDeviceName().c_str());
+        return EXIT_UNUSABLE;
     }
     return player.ExitStatus();
 }

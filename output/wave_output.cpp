@@ -4,12 +4,21 @@
 #include <algorithm>
 #include <cstring>
 
+#include "output/sound_control.h"
 #include "platform/worker_thread.h"
 
 namespace {
 
-constexpr int kGaveUp = -1;  // a retry loop left because a stop was requested
+constexpr int kGaveUp = -1;   // a retry loop left because a stop was requested
+constexpr int kDropped = -2;  // a retry loop left because the queued sound is to go
 constexpr int kPollMs = 10;
+// The longest sleep of a wait, so that a move of the stream is looked at
+// soon even when nobody wakes the sleep.
+constexpr int kMaxSleepMs = 40;
+constexpr uint32_t kFullVolume = 0xFFFFFFFF;
+
+constexpr const char* kDeviceWarning =
+    "Wave device open failed! Check if it is being used by another application!";
 constexpr int kPrimingRetries = 3;
 constexpr int kRetries = 50;
 constexpr int kCloseRetries = 3;
@@ -18,11 +27,24 @@ bool IsStillHeld(int nResult) {
     return nResult == WAVERR_STILLPLAYING || nResult == MMSYSERR_HANDLEBUSY;
 }
 
+bool IsCutShort(int nResult) {
+    return nResult == kGaveUp || nResult == kDropped;
+}
+
+// One 16-bit little-endian sample scaled by a volume half (0..0xFFFF).
+void ScaleSample(uint8_t* pSample, uint32_t dwGain) {
+    const auto nSample = static_cast<int16_t>(static_cast<uint16_t>(pSample[0] | pSample[1] << 8));
+    const auto wScaled = static_cast<uint16_t>(static_cast<int16_t>(
+        static_cast<int32_t>(nSample) * static_cast<int32_t>(dwGain) / 0xFFFF));
+    pSample[0] = static_cast<uint8_t>(wScaled & 0xFF);
+    pSample[1] = static_cast<uint8_t>(wScaled >> 8);
+}
+
 }  // namespace
 
 CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRequest fnStop,
-                         WarningReporter fnReport)
-    : m_fnStop(std::move(fnStop)), m_fnReport(std::move(fnReport)) {
+                         WarningReporter fnReport, CWaveOutputLinks links)
+    : m_fnStop(std::move(fnStop)), m_fnReport(std::move(fnReport)), m_links(std::move(links)) {
     m_nChannels = streamFormat.nChannels >= 2 ? 2 : 1;
     m_nSamplesPerFrame = streamFormat.nSamplesPerFrame == 384 ? 384 : 1152;
     m_bSmooth = bSmooth;
@@ -48,18 +70,26 @@ CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRe
     if (m_pDevice != nullptr && m_pDevice->QueryFormat(format) == WAVERR_BADFORMAT) {
         ReportWarning(m_fnReport, "PCM waveformt not supported!");
     }
+    if (m_pDevice != nullptr) {
+        m_pDevice->SetStreamTitle(m_links.strTitle);
+        m_bDeviceVolume = m_pDevice->HasVolume();
+        if (m_bDeviceVolume) {
+            (void)m_pDevice->SetVolume(CSoundControl::GetGain());
+        }
+    }
     const int nOpen = m_pDevice != nullptr ? m_pDevice->Open(format) : MMSYSERR_ERROR;
     if (nOpen != MMSYSERR_NOERROR) {
+        // The device's own reason, unless it only said it is busy.
         m_strDeviceError = m_pDevice != nullptr ? m_pDevice->GetOpenErrorText() : "";
-        if (nOpen == MMSYSERR_ALLOCATED || m_strDeviceError.empty()) {
-            ReportWarning(m_fnReport,
-                          "Wave device open failed! Check if it is being used by another "
-                          "application!");
-        } else {
-            ReportWarning(m_fnReport, "Wave device open failed! " + m_strDeviceError);
+        if (m_strDeviceError.empty() && m_pDevice != nullptr) {
+            m_strDeviceError = m_pDevice->GetFailureReason();
         }
-        // Never used again: decoding then runs unpaced and nothing plays.
+        ReportDeviceFailure(nOpen == MMSYSERR_ALLOCATED ? std::string() : m_strDeviceError);
+        // Never used again: nothing plays.
         m_pDevice.reset();
+    } else {
+        CSoundControl::Attach(this);
+        m_bAttached = true;
     }
 
     for (auto& pBuffer : m_ring) {
@@ -72,6 +102,10 @@ CWaveOutput::~CWaveOutput() {
     if (m_pDevice != nullptr) {
         if (!m_bStopped && !IsStopRequested(m_fnStop)) {
             PlayOut();
+            HasDeviceFailed();
+        }
+        if (m_bAttached) {
+            CSoundControl::Detach(this);
         }
         // Failures here are retried a few times, but never waited on longer.
         for (int i = 0; i <= kCloseRetries && m_pDevice->Reset() != MMSYSERR_NOERROR; ++i) {
@@ -95,10 +129,11 @@ std::unique_ptr<CWaveBuffer> CWaveOutput::NewBuffer() const {
 
 // Calls the device until it answers something other than busy (or, with a
 // buffer awaited, other than still playing), up to nRetries more times,
-// 10 ms apart. kGaveUp as soon as a stop is requested. A device that knows
-// how long the awaited buffer has left lets the wait sleep through that time
-// at once; the sleep counts as the 10 ms steps it replaces, and a stop still
-// cuts it short.
+// 10 ms apart. kGaveUp as soon as a stop is requested, kDropped as soon as
+// the queued sound is to go. A device that knows how long the awaited buffer
+// has left lets the wait sleep through that time in steps of up to 40 ms;
+// each sleep counts as the 10 ms steps it replaces, and a stop still cuts it
+// short.
 template <typename FnCall>
 int CWaveOutput::CallDevice(FnCall fnCall, int nRetries, const CWaveHeader* pAwaited) {
     int nResult = fnCall();
@@ -110,15 +145,22 @@ int CWaveOutput::CallDevice(FnCall fnCall, int nRetries, const CWaveHeader* pAwa
         if (IsStopRequested(m_fnStop)) {
             return kGaveUp;
         }
+        if (IsDropRequested()) {
+            return kDropped;
+        }
         int nSteps = 1;
         if (bStillPlaying) {
             const int nLeftMs = m_pDevice->GetTimeLeftMs(*pAwaited);
-            nSteps = std::clamp(nLeftMs / kPollMs, 1, nRetries - i);
+            nSteps =
+                std::clamp(nLeftMs / kPollMs, 1, std::min(nRetries - i, kMaxSleepMs / kPollMs));
         }
         CWorkerThread::Sleep(nSteps * kPollMs);
         // A stop wakes the sleep, which may have been the last one.
         if (IsStopRequested(m_fnStop)) {
             return kGaveUp;
+        }
+        if (IsDropRequested()) {
+            return kDropped;
         }
         i += nSteps;
         nResult = fnCall();
@@ -130,12 +172,82 @@ int CWaveOutput::CallDevice(FnCall fnCall, int nRetries, const CWaveHeader* pAwa
 // in the sound), and the ring goes on.
 int CWaveOutput::Submit(CWaveBuffer& buffer, int nRetries) {
     CWaveHeader& header = buffer.header;
-    if (CallDevice([&] { return m_pDevice->Prepare(header); }, nRetries, nullptr) == kGaveUp ||
-        CallDevice([&] { return m_pDevice->Write(header); }, nRetries, nullptr) == kGaveUp) {
-        return kGaveUp;
+    ApplyGain(buffer);
+    int nResult = CallDevice([&] { return m_pDevice->Prepare(header); }, nRetries, nullptr);
+    if (IsCutShort(nResult)) {
+        return nResult;
+    }
+    nResult = CallDevice([&] { return m_pDevice->Write(header); }, nRetries, nullptr);
+    if (IsCutShort(nResult)) {
+        return nResult;
     }
     header.dwUser = 1;
     return MMSYSERR_NOERROR;
+}
+
+// The player's volume as a gain on the samples, for a device without a
+// volume of its own; the left half for a single channel.
+void CWaveOutput::ApplyGain(CWaveBuffer& buffer) const {
+    const uint32_t dwVolume = CSoundControl::GetGain();
+    if (m_bDeviceVolume || dwVolume == kFullVolume) {
+        return;
+    }
+    const uint32_t adwGain[2] = {dwVolume & 0xFFFF, dwVolume >> 16};
+    const uint32_t nLength = std::min<uint32_t>(buffer.header.dwBufferLength, m_nBufferSize);
+    for (uint32_t nOffset = 0; nOffset + 2 <= nLength; nOffset += 2) {
+        const uint32_t nChannel = m_nChannels == 2 ? (nOffset / 2) % 2 : 0;
+        ScaleSample(buffer.data.data() + nOffset, adwGain[nChannel]);
+    }
+}
+
+bool CWaveOutput::IsDropRequested() const {
+    return IsStopRequested(m_links.fnDropRequested);
+}
+
+// Everything queued at the device goes, and the ring starts over with
+// priming, so that the sound of the new place follows at once.
+void CWaveOutput::DropQueued() {
+    if (m_pDevice != nullptr) {
+        (void)m_pDevice->Reset();
+        for (auto& pBuffer : m_ring) {
+            if (pBuffer->header.dwUser != 0 &&
+                !IsStillHeld(m_pDevice->Unprepare(pBuffer->header))) {
+                pBuffer->header.dwUser = 0;
+            }
+        }
+        ReclaimHeldBuffers();
+        // A buffer that the device still holds after its reset is left with it.
+        for (auto& pBuffer : m_ring) {
+            if (pBuffer->header.dwUser != 0 && m_held.size() < kMaxHeldBuffers) {
+                m_held.push_back(std::move(pBuffer));
+                pBuffer = NewBuffer();
+            }
+        }
+    }
+    m_nPrimed = 0;
+    m_nFramesInBuffer = 0;
+    m_bDiscarding = false;
+    ResetWritePositions();
+}
+
+// Tells a failure of the device once, with the sound system's own reason.
+bool CWaveOutput::HasDeviceFailed() {
+    if (!m_bFailed && m_pDevice != nullptr) {
+        const std::string strReason = m_pDevice->GetFailureReason();
+        if (!strReason.empty()) {
+            ReportDeviceFailure(strReason);
+        }
+    }
+    return m_bFailed;
+}
+
+void CWaveOutput::ReportDeviceFailure(const std::string& strReason) {
+    m_bFailed = true;
+    ReportWarning(m_fnReport, strReason.empty() ? std::string(kDeviceWarning)
+                                                : std::string(kDeviceWarning) + "\n" + strReason);
+    if (m_links.fnDeviceFailed) {
+        m_links.fnDeviceFailed();
+    }
 }
 
 // Waits until the device has finished with a submitted buffer; the device's
@@ -154,8 +266,8 @@ int CWaveOutput::AwaitBuffer(CWaveBuffer& buffer) {
 // way, the sound is dropped until the device gives one back.
 int CWaveOutput::AwaitFillingBuffer() {
     const int nResult = AwaitBuffer(*m_ring[kLast]);
-    if (nResult == kGaveUp) {
-        return kGaveUp;
+    if (IsCutShort(nResult)) {
+        return nResult;
     }
     if (!IsStillHeld(nResult)) {
         m_bDiscarding = false;
@@ -277,6 +389,11 @@ int32_t CWaveOutput::EndFrame() {
     if (m_bStopped) {
         return 0;
     }
+    // What was decoded before the move is not heard either.
+    if (IsDropRequested()) {
+        DropQueued();
+        return 1;
+    }
     ++m_nFramesEnded;
     EvenOutChannels();
     ++m_nFramesInBuffer;
@@ -289,8 +406,13 @@ int32_t CWaveOutput::EndFrame() {
 
     if (m_bDiscarding) {
         // The filling buffer is still the device's: ask for it once more.
-        if (AwaitFillingBuffer() == kGaveUp) {
+        const int nResult = AwaitFillingBuffer();
+        if (nResult == kGaveUp) {
             return GiveUp();
+        }
+        if (nResult == kDropped) {
+            DropQueued();
+            return 1;
         }
         ResetWritePositions();
         return 1;
@@ -305,8 +427,13 @@ int32_t CWaveOutput::EndFrame() {
         RotateRing();
         if (m_nPrimed == m_nPrimingCount && m_pDevice != nullptr) {
             for (int i = m_nPrimingCount - 1; i >= 0; --i) {
-                if (Submit(*m_ring[i], kPrimingRetries) == kGaveUp) {
+                const int nResult = Submit(*m_ring[i], kPrimingRetries);
+                if (nResult == kGaveUp || HasDeviceFailed()) {
                     return GiveUp();
+                }
+                if (nResult == kDropped) {
+                    DropQueued();
+                    return 1;
                 }
             }
         }
@@ -315,12 +442,17 @@ int32_t CWaveOutput::EndFrame() {
     }
 
     if (m_pDevice != nullptr) {
-        if (Submit(*m_ring[kLast], kRetries) == kGaveUp) {
+        int nResult = Submit(*m_ring[kLast], kRetries);
+        if (nResult == MMSYSERR_NOERROR) {
+            RotateRing();
+            nResult = AwaitFillingBuffer();
+        }
+        if (nResult == kGaveUp || HasDeviceFailed()) {
             return GiveUp();
         }
-        RotateRing();
-        if (AwaitFillingBuffer() == kGaveUp) {
-            return GiveUp();
+        if (nResult == kDropped) {
+            DropQueued();
+            return 1;
         }
     } else {
         RotateRing();
@@ -332,9 +464,12 @@ int32_t CWaveOutput::EndFrame() {
 // Hands over what is still held back, pads the last buffer with silence and
 // waits for everything to be played. False when a stop cut it short.
 bool CWaveOutput::PlayOut() {
+    if (m_bFailed) {
+        return false;
+    }
     if (m_nPrimed < m_nPrimingCount && m_nPrimed > 0) {
         // At most one completed buffer while priming: the first entry.
-        if (Submit(*m_ring[0], kRetries) == kGaveUp) {
+        if (IsCutShort(Submit(*m_ring[0], kRetries))) {
             return false;
         }
     }
@@ -344,13 +479,13 @@ bool CWaveOutput::PlayOut() {
         const uint32_t nFilled = FilledBytes();
         std::memset(filling.data.data() + nFilled, 0, m_nBufferSize - nFilled);
         filling.header.dwBufferLength = m_nBufferSize;
-        if (Submit(filling, kRetries) == kGaveUp) {
+        if (IsCutShort(Submit(filling, kRetries))) {
             return false;
         }
         RotateRing();
     }
     for (int i = kLast; i >= 0; --i) {
-        if (AwaitBuffer(*m_ring[i]) == kGaveUp) {
+        if (IsCutShort(AwaitBuffer(*m_ring[i]))) {
             return false;
         }
     }

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,13 +21,25 @@ struct CWaveBuffer {
     std::vector<uint8_t> data;
 };
 
+// What the player hands the wave output besides the stop and the warnings.
+struct CWaveOutputLinks {
+    // The stream's name in the desktop's mixer.
+    std::string strTitle = "Corvina";
+    // True while the queued sound is to be dropped because the stream moves
+    // elsewhere: every wait is given up and nothing queued is heard.
+    StopRequest fnDropRequested;
+    // Called once when the device could not be opened or failed for good;
+    // the warning has been reported by then.
+    std::function<void()> fnDeviceFailed;
+};
+
 class CWaveOutput : public CAudioSink {
   public:
     // Opens the default device for the stream's format; with bSmooth the
     // stream is played at half its rate from half-size buffers. Every wait is
     // given up once fnStop says so; warnings go to fnReport.
     CWaveOutput(const CStreamFormat& format, bool bSmooth, StopRequest fnStop,
-                WarningReporter fnReport);
+                WarningReporter fnReport, CWaveOutputLinks links = {});
     // Plays out what was written (or cuts it off after a stop), closes, frees.
     ~CWaveOutput() override;
     CWaveOutput(const CWaveOutput&) = delete;
@@ -48,6 +61,14 @@ class CWaveOutput : public CAudioSink {
     // are stream time. Asked on the thread that writes.
     double WrittenSeconds() const { return static_cast<double>(m_nFramesEnded) * m_dFrameSeconds; }
     double PlayedSeconds() const;
+    // For CSoundControl, on the interface thread while the output is attached.
+    void PauseDevice() { (void)m_pDevice->Pause(); }
+    void RestartDevice() { (void)m_pDevice->Restart(); }
+    // Only a device with a volume of its own is asked; elsewhere the output
+    // scales the samples itself.
+    bool HasDeviceVolume() const { return m_bDeviceVolume; }
+    int GetDeviceVolume(uint32_t& dwVolume) { return m_pDevice->GetVolume(dwVolume); }
+    void SetDeviceVolume(uint32_t dwVolume) { (void)m_pDevice->SetVolume(dwVolume); }
 
     // Buffers left with a device that did not give them back in time; beyond
     // this many the sound is dropped instead of queued.
@@ -67,6 +88,11 @@ class CWaveOutput : public CAudioSink {
     uint32_t FilledBytes() const;
     int32_t GiveUp();
     bool PlayOut();
+    void DropQueued();
+    bool IsDropRequested() const;
+    bool HasDeviceFailed();
+    void ReportDeviceFailure(const std::string& strReason);
+    void ApplyGain(CWaveBuffer& buffer) const;
     // pAwaited: the buffer whose end is awaited through still-playing
     // answers; null when only busy answers are retried.
     template <typename FnCall>
@@ -98,6 +124,13 @@ class CWaveOutput : public CAudioSink {
     int64_t m_nFramesEnded = 0;
     double m_dFrameSeconds = 0.0;
     std::string m_strDeviceError;
+    // The device keeps the volume of its stream itself.
+    bool m_bDeviceVolume = false;
+    // The device failed: told once, no more device calls but the last reset
+    // and close.
+    bool m_bFailed = false;
+    bool m_bAttached = false;
     StopRequest m_fnStop;
     WarningReporter m_fnReport;
+    CWaveOutputLinks m_links;
 };

@@ -1,5 +1,6 @@
 // The "alsa[:PCM]" wave device: real sound through libasound, fed in order by
-// a thread of its own, with the volume of the card's simple mixer.
+// a thread of its own. It has no volume: the wave output scales the samples,
+// and the card's mixer is left alone.
 //
 // When a buffer counts as finished: when its last frame has been played, not
 // merely handed to ALSA. The feeder counts the frames it has handed over and
@@ -9,14 +10,17 @@
 // heard, and the reset and close that follow cut nothing off; a reset after a
 // stop still drops at once. An underrun means that everything handed over has
 // been played.
+//
+// Pause holds the PCM where the device can, else drops what ALSA holds and
+// queues the unplayed part again, so that the sound stops at once and goes
+// on from the same frame. When ALSA keeps failing, the feeder tries a few
+// times with growing pauses, then gives up for good and keeps ALSA's reason.
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <mutex>
@@ -37,6 +41,10 @@ constexpr unsigned kPeriodTimeUs = 50000;
 // before it looks at its requests again.
 constexpr int kPollMs = 10;
 constexpr auto kIdlePoll = std::chrono::milliseconds(5);
+// Failed calls in a row before the device counts as gone, and the pause
+// after the first; each following pause is twice as long.
+constexpr int kMaxTroubles = 6;
+constexpr int kTroublePauseMs = 10;
 
 // libasound prints its own complaints (no card, an unknown name) on standard
 // error; the player tells the user itself in its warnings.
@@ -70,18 +78,6 @@ int RestrictToFormat(snd_pcm_t* pPcm, snd_pcm_hw_params_t* pParams, const CWaveF
     return MMSYSERR_NOERROR;
 }
 
-// The card number in "hw:N,…" or "plughw:N,…", else -1.
-int CardOfName(const std::string& strPcm) {
-    for (const char* pszPrefix : {"hw:", "plughw:"}) {
-        const std::size_t nLength = std::strlen(pszPrefix);
-        if (strPcm.compare(0, nLength, pszPrefix) == 0 && strPcm.size() > nLength &&
-            std::isdigit(static_cast<unsigned char>(strPcm[nLength]))) {
-            return std::atoi(strPcm.c_str() + nLength);
-        }
-    }
-    return -1;
-}
-
 class CAlsaWaveDevice : public CWaveDevice {
   public:
     explicit CAlsaWaveDevice(std::string strPcm) : m_strPcm(std::move(strPcm)) {}
@@ -98,9 +94,12 @@ class CAlsaWaveDevice : public CWaveDevice {
     int GetTimeLeftMs(const CWaveHeader& header) override;
     int Reset() override;
     int Close() override;
-    bool HasVolume() override;
-    int GetVolume(uint32_t& dwVolume) override;
-    int SetVolume(uint32_t dwVolume) override;
+    int Pause() override { return RequestPause(true); }
+    int Restart() override { return RequestPause(false); }
+    std::string GetFailureReason() override;
+    bool HasVolume() override { return false; }
+    int GetVolume(uint32_t&) override { return MMSYSERR_NOTSUPPORTED; }
+    int SetVolume(uint32_t) override { return MMSYSERR_NOTSUPPORTED; }
 
   private:
     // A buffer from Write until it has been played or reset. The feeder reads
@@ -120,8 +119,10 @@ class CAlsaWaveDevice : public CWaveDevice {
     void RetirePlayed(std::unique_lock<std::mutex>& lock);
     void RetireAll();
     bool IsQueued(const CWaveHeader& header) const;
-    bool FindMixer();
-    bool TryMixer(const std::string& strControl);
+    int RequestPause(bool bPause);
+    void ApplyPause(std::unique_lock<std::mutex>& lock);
+    void QueueUnplayedAgain(uint64_t nPlayed);
+    bool NoteTrouble(std::unique_lock<std::mutex>& lock, int nError);
 
     const std::string m_strPcm;
     std::string m_strOpenError;
@@ -129,6 +130,7 @@ class CAlsaWaveDevice : public CWaveDevice {
     CWaveFormat m_format;
     uint32_t m_nFrameBytes = 4;
     snd_pcm_uframes_t m_nChunkFrames = 1024;
+    bool m_bCanPause = false;
     std::thread m_feeder;
 
     // Shared by the owner's thread and the feeder.
@@ -141,20 +143,17 @@ class CAlsaWaveDevice : public CWaveDevice {
     bool m_bDropPending = false;
     bool m_bQuit = false;
     bool m_bBroken = false;  // ALSA failed beyond recovery: nothing more is accepted
-
-    std::mutex m_mixerLock;
-    bool m_bMixerSought = false;
-    snd_mixer_t* m_pMixer = nullptr;
-    snd_mixer_elem_t* m_pElement = nullptr;
+    std::string m_strFailure;
+    int m_nTroubles = 0;          // failed calls since the last one that worked
+    bool m_bPauseWanted = false;  // the owner's request
+    bool m_bPaused = false;       // the feeder has carried it out
+    bool m_bHeldByAlsa = false;   // paused with snd_pcm_pause
 };
 
 CAlsaWaveDevice::~CAlsaWaveDevice() {
     if (m_pPcm != nullptr) {
         Reset();
         Close();
-    }
-    if (m_pMixer != nullptr) {
-        snd_mixer_close(m_pMixer);
     }
 }
 
@@ -189,6 +188,7 @@ int CAlsaWaveDevice::Open(const CWaveFormat& format) {
     snd_pcm_t* pPcm = nullptr;
     if (const int nError = OpenPcm(m_strPcm, &pPcm); nError < 0) {
         m_strOpenError = snd_strerror(nError);
+        m_strFailure = snd_strerror(nError);
         return OpenErrorCode(nError);
     }
     snd_pcm_hw_params_t* pParams = nullptr;
@@ -213,6 +213,7 @@ int CAlsaWaveDevice::Open(const CWaveFormat& format) {
     if (snd_pcm_get_params(pPcm, &nBufferFrames, &nPeriodFrames) == 0 && nPeriodFrames > 0) {
         m_nChunkFrames = nPeriodFrames;
     }
+    m_bCanPause = snd_pcm_hw_params_can_pause(pParams) != 0;
     m_pPcm = pPcm;
     m_format = format;
     m_nFrameBytes = WaveFrameBytes(format);
@@ -222,6 +223,11 @@ int CAlsaWaveDevice::Open(const CWaveFormat& format) {
     m_bDropPending = false;
     m_bQuit = false;
     m_bBroken = false;
+    m_strFailure.clear();
+    m_nTroubles = 0;
+    m_bPauseWanted = false;
+    m_bPaused = false;
+    m_bHeldByAlsa = false;
     m_feeder = std::thread(&CAlsaWaveDevice::Feed, this);
     return MMSYSERR_NOERROR;
 }
@@ -345,6 +351,15 @@ void CAlsaWaveDevice::Feed() {
             lock.lock();
             m_nHanded = 0;
             m_nPlayed = 0;
+            m_bHeldByAlsa = false;
+            continue;
+        }
+        if (m_bPauseWanted != m_bPaused) {
+            ApplyPause(lock);
+            continue;
+        }
+        if (m_bPaused) {
+            m_wake.wait(lock, [this] { return m_bQuit || m_bDropPending || !m_bPauseWanted; });
             continue;
         }
         if (HandOverChunk(lock, chunk)) {
@@ -399,21 +414,31 @@ bool CAlsaWaveDevice::HandOverChunk(std::unique_lock<std::mutex>& lock,
     const snd_pcm_sframes_t nWritten = snd_pcm_writei(m_pPcm, chunk.data(), nCopy / m_nFrameBytes);
     bool bUnderrun = false;
     bool bFailed = false;
+    int nError = 0;
     if (nWritten == -EAGAIN) {
         // The ring is full. A ring filled before playing began starts now.
         if (snd_pcm_state(m_pPcm) == SND_PCM_STATE_PREPARED) {
             snd_pcm_start(m_pPcm);
         }
-        snd_pcm_wait(m_pPcm, kPollMs);
+        nError = snd_pcm_wait(m_pPcm, kPollMs);
+        if (nError < 0) {
+            bFailed = snd_pcm_recover(m_pPcm, nError, 1) < 0;
+        }
     } else if (nWritten < 0) {
+        nError = static_cast<int>(nWritten);
         bUnderrun = nWritten == -EPIPE;
-        bFailed = snd_pcm_recover(m_pPcm, static_cast<int>(nWritten), 1) < 0;
+        bFailed = snd_pcm_recover(m_pPcm, nError, 1) < 0;
     }
 
     lock.lock();
+    if (nError < 0 && NoteTrouble(lock, nError)) {
+        return true;
+    }
     if (bFailed) {
-        m_bBroken = true;
-        RetireAll();
+        // Not recovered: the next try starts from a prepared PCM.
+        lock.unlock();
+        snd_pcm_prepare(m_pPcm);
+        lock.lock();
         return true;
     }
     if (bUnderrun) {
@@ -427,6 +452,9 @@ bool CAlsaWaveDevice::HandOverChunk(std::unique_lock<std::mutex>& lock,
     }
     // A reset in the meantime has emptied the queue; the chunk is dropped
     // with the rest.
+    if (nWritten > 0) {
+        m_nTroubles = 0;
+    }
     if (nWritten > 0 && nGeneration == m_nGeneration) {
         entry.nOffset += static_cast<uint32_t>(nWritten) * m_nFrameBytes;
         m_nHanded += static_cast<uint64_t>(nWritten);
@@ -448,7 +476,13 @@ void CAlsaWaveDevice::RetirePlayed(std::unique_lock<std::mutex>& lock) {
     uint64_t nPlayed = nHanded;
     bool bDry = false;
     snd_pcm_sframes_t nDelay = 0;
-    if (snd_pcm_state(m_pPcm) == SND_PCM_STATE_XRUN) {
+    const snd_pcm_state_t state = snd_pcm_state(m_pPcm);
+    if (state == SND_PCM_STATE_DISCONNECTED) {
+        lock.lock();
+        NoteTrouble(lock, -ENODEV);
+        return;
+    }
+    if (state == SND_PCM_STATE_XRUN) {
         bDry = true;
         snd_pcm_prepare(m_pPcm);
     } else if (snd_pcm_delay(m_pPcm, &nDelay) == 0) {
@@ -478,118 +512,96 @@ void CAlsaWaveDevice::RetireAll() {
     m_queue.clear();
 }
 
-bool CAlsaWaveDevice::TryMixer(const std::string& strControl) {
-    snd_mixer_t* pMixer = nullptr;
-    if (snd_mixer_open(&pMixer, 0) < 0) {
-        return false;
-    }
-    if (snd_mixer_attach(pMixer, strControl.c_str()) < 0 ||
-        snd_mixer_selem_register(pMixer, nullptr, nullptr) < 0 || snd_mixer_load(pMixer) < 0) {
-        snd_mixer_close(pMixer);
-        return false;
-    }
-    snd_mixer_selem_id_t* pId = nullptr;
-    snd_mixer_selem_id_alloca(&pId);
-    for (const char* pszName : {"Master", "PCM"}) {
-        snd_mixer_selem_id_set_index(pId, 0);
-        snd_mixer_selem_id_set_name(pId, pszName);
-        snd_mixer_elem_t* pElement = snd_mixer_find_selem(pMixer, pId);
-        if (pElement != nullptr && snd_mixer_selem_has_playback_volume(pElement)) {
-            m_pMixer = pMixer;
-            m_pElement = pElement;
-            return true;
-        }
-    }
-    snd_mixer_close(pMixer);
-    return false;
+std::string CAlsaWaveDevice::GetFailureReason() {
+    std::lock_guard<std::mutex> lock(m_lock);
+    // A device that did not open keeps the reason too.
+    return m_bBroken || m_pPcm == nullptr ? m_strFailure : std::string();
 }
 
-// The simple mixer of the PCM's card, looked for once. Called with
-// m_mixerLock held.
-bool CAlsaWaveDevice::FindMixer() {
-    if (m_bMixerSought) {
-        return m_pElement != nullptr;
+int CAlsaWaveDevice::RequestPause(bool bPause) {
+    if (m_pPcm == nullptr) {
+        return MMSYSERR_INVALHANDLE;
     }
-    m_bMixerSought = true;
-    int nCard = CardOfName(m_strPcm);
-    if (nCard < 0) {
-        snd_pcm_t* pPcm = nullptr;
-        if (OpenPcm(m_strPcm, &pPcm) == 0) {
-            snd_pcm_info_t* pInfo = nullptr;
-            snd_pcm_info_alloca(&pInfo);
-            if (snd_pcm_info(pPcm, pInfo) == 0) {
-                nCard = snd_pcm_info_get_card(pInfo);
-            }
-            snd_pcm_close(pPcm);
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (m_bBroken) {
+            return MMSYSERR_ERROR;
         }
+        m_bPauseWanted = bPause;
     }
-    if (nCard >= 0 && TryMixer("hw:" + std::to_string(nCard))) {
-        return true;
-    }
-    // Names such as "default" or "pulse" are control names as well.
-    return TryMixer(m_strPcm);
-}
-
-bool CAlsaWaveDevice::HasVolume() {
-    std::lock_guard<std::mutex> lock(m_mixerLock);
-    return FindMixer();
-}
-
-int CAlsaWaveDevice::GetVolume(uint32_t& dwVolume) {
-    std::lock_guard<std::mutex> lock(m_mixerLock);
-    if (!FindMixer()) {
-        return MMSYSERR_NOTSUPPORTED;
-    }
-    snd_mixer_handle_events(m_pMixer);  // pick up changes made by other programs
-    long nMin = 0;
-    long nMax = 0;
-    snd_mixer_selem_get_playback_volume_range(m_pElement, &nMin, &nMax);
-    long nLeft = nMin;
-    long nRight = nMin;
-    if (snd_mixer_selem_get_playback_volume(m_pElement, SND_MIXER_SCHN_FRONT_LEFT, &nLeft) < 0) {
-        return MMSYSERR_ERROR;
-    }
-    if (snd_mixer_selem_is_playback_mono(m_pElement) ||
-        snd_mixer_selem_get_playback_volume(m_pElement, SND_MIXER_SCHN_FRONT_RIGHT, &nRight) < 0) {
-        nRight = nLeft;
-    }
-    const auto toWord = [&](long nValue) -> uint32_t {
-        if (nMax <= nMin) {
-            return 0xFFFF;
-        }
-        const long long nSpan = nMax - nMin;
-        const long long nStep = std::clamp<long long>(nValue - nMin, 0, nSpan);
-        return static_cast<uint32_t>((nStep * 0xFFFF + nSpan / 2) / nSpan);
-    };
-    dwVolume = toWord(nLeft) | toWord(nRight) << 16;
+    m_wake.notify_all();
     return MMSYSERR_NOERROR;
 }
 
-int CAlsaWaveDevice::SetVolume(uint32_t dwVolume) {
-    std::lock_guard<std::mutex> lock(m_mixerLock);
-    if (!FindMixer()) {
-        return MMSYSERR_NOTSUPPORTED;
-    }
-    long nMin = 0;
-    long nMax = 0;
-    snd_mixer_selem_get_playback_volume_range(m_pElement, &nMin, &nMax);
-    const auto fromWord = [&](uint32_t nWord) -> long {
-        const long long nSpan = std::max(nMax - nMin, 0L);
-        return nMin + static_cast<long>((nWord * nSpan + 0x7FFF) / 0xFFFF);
-    };
-    const long nLeft = fromWord(dwVolume & 0xFFFF);
-    const long nRight = fromWord(dwVolume >> 16);
-    int nError = 0;
-    if (snd_mixer_selem_is_playback_mono(m_pElement)) {
-        nError = snd_mixer_selem_set_playback_volume_all(m_pElement, (nLeft + nRight) / 2);
-    } else {
-        nError = snd_mixer_selem_set_playback_volume(m_pElement, SND_MIXER_SCHN_FRONT_LEFT, nLeft);
-        if (nError >= 0) {
-            nError =
-                snd_mixer_selem_set_playback_volume(m_pElement, SND_MIXER_SCHN_FRONT_RIGHT, nRight);
+// Carries out the owner's pause or restart. Called and returns with the lock
+// held.
+void CAlsaWaveDevice::ApplyPause(std::unique_lock<std::mutex>& lock) {
+    const bool bPause = m_bPauseWanted;
+    const bool bHeldByAlsa = m_bHeldByAlsa;
+    const uint64_t nHanded = m_nHanded;
+    const uint64_t nGeneration = m_nGeneration;
+    lock.unlock();
+    bool bHeld = false;
+    uint64_t nPlayed = nHanded;
+    if (bPause) {
+        bHeld = m_bCanPause && snd_pcm_state(m_pPcm) == SND_PCM_STATE_RUNNING &&
+                snd_pcm_pause(m_pPcm, 1) == 0;
+        if (!bHeld) {
+            snd_pcm_sframes_t nDelay = 0;
+            if (snd_pcm_delay(m_pPcm, &nDelay) == 0) {
+                nPlayed = nHanded - std::min(nHanded, static_cast<uint64_t>(
+                                                          std::max<snd_pcm_sframes_t>(nDelay, 0)));
+            }
+            snd_pcm_drop(m_pPcm);
+            snd_pcm_prepare(m_pPcm);
         }
+    } else if (bHeldByAlsa && snd_pcm_pause(m_pPcm, 0) < 0) {
+        // The held frames are lost; playing goes on with what follows.
+        snd_pcm_drop(m_pPcm);
+        snd_pcm_prepare(m_pPcm);
+        nPlayed = nHanded;
+        bHeld = false;
     }
-    return nError < 0 ? MMSYSERR_ERROR : MMSYSERR_NOERROR;
+    lock.lock();
+    m_bPaused = bPause;
+    m_bHeldByAlsa = bPause && bHeld;
+    if ((bPause && !bHeld) || (!bPause && bHeldByAlsa && !bHeld)) {
+        // A reset in the meantime has emptied the queue.
+        QueueUnplayedAgain(nGeneration == m_nGeneration ? nPlayed : nHanded);
+    }
+}
+
+// After ALSA's ring was dropped: every frame not yet played is handed over
+// again, in order. Called with the lock held.
+void CAlsaWaveDevice::QueueUnplayedAgain(uint64_t nPlayed) {
+    for (CEntry& entry : m_queue) {
+        const uint64_t nHandedFrames = entry.nOffset / m_nFrameBytes;
+        const uint64_t nEnd = entry.bHanded ? entry.nEnd : m_nHanded;
+        const uint64_t nStart = nEnd - std::min(nEnd, nHandedFrames);
+        const uint64_t nKeep = nPlayed > nStart ? std::min(nPlayed - nStart, nHandedFrames) : 0;
+        entry.nOffset = static_cast<uint32_t>(nKeep) * m_nFrameBytes;
+        entry.bHanded = false;
+    }
+    while (!m_queue.empty() && m_queue.front().nOffset == m_queue.front().nBytes) {
+        m_queue.pop_front();
+    }
+    m_nHanded = 0;
+    m_nPlayed = 0;
+}
+
+// Counts one more failed call; after too many in a row the device is given
+// up, else the feeder pauses before the next try, a little longer each time.
+// True when the device was given up. Called and returns with the lock held.
+bool CAlsaWaveDevice::NoteTrouble(std::unique_lock<std::mutex>& lock, int nError) {
+    if (++m_nTroubles >= kMaxTroubles) {
+        m_bBroken = true;
+        m_strFailure = snd_strerror(nError);
+        RetireAll();
+        return true;
+    }
+    const auto pause = std::chrono::milliseconds(kTroublePauseMs << (m_nTroubles - 1));
+    m_wake.wait_for(lock, pause, [this] { return m_bQuit || m_bDropPending; });
+    return false;
 }
 
 }  // namespace

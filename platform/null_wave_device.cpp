@@ -1,10 +1,11 @@
 // The "null" wave device: plays nothing, but takes each buffer's real
 // duration on the monotonic clock, so pacing, pause and stop behave as on a
-// sound card.
+// sound card. A pause stops that clock, so the buffers go on from where they
+// were.
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <deque>
+#include <mutex>
 
 #include "platform/wave_backend_rules.h"
 #include "platform/wave_backends.h"
@@ -13,10 +14,6 @@ namespace {
 
 using CClock = std::chrono::steady_clock;
 
-// One volume for the whole process, so the volume commands (on a device of
-// their own) and the stream that plays later see the same value.
-std::atomic<uint32_t> g_dwNullVolume{0xFFFFFFFF};
-
 class CNullWaveDevice : public CWaveDevice {
   public:
     int QueryFormat(const CWaveFormat& format) override {
@@ -24,6 +21,7 @@ class CNullWaveDevice : public CWaveDevice {
     }
 
     int Open(const CWaveFormat& format) override {
+        std::lock_guard<std::mutex> lock(m_lock);
         if (m_bOpen) {
             return MMSYSERR_ALLOCATED;
         }
@@ -32,15 +30,18 @@ class CNullWaveDevice : public CWaveDevice {
         }
         m_format = format;
         m_bOpen = true;
+        m_bPaused = false;
         m_tLastEnd = CClock::now();
         return MMSYSERR_NOERROR;
     }
 
     int Prepare(CWaveHeader& header) override {
+        std::lock_guard<std::mutex> lock(m_lock);
         return m_bOpen ? MarkWaveHeaderPrepared(header) : MMSYSERR_INVALHANDLE;
     }
 
     int Write(CWaveHeader& header) override {
+        std::lock_guard<std::mutex> lock(m_lock);
         if (!m_bOpen) {
             return MMSYSERR_INVALHANDLE;
         }
@@ -52,17 +53,18 @@ class CNullWaveDevice : public CWaveDevice {
         const uint64_t nFrames = header.dwBufferLength / WaveFrameBytes(m_format);
         const auto duration =
             std::chrono::nanoseconds(nFrames * 1000000000ULL / m_format.nSamplesPerSec);
-        m_tLastEnd = std::max(CClock::now(), m_tLastEnd) +
-                     std::chrono::duration_cast<CClock::duration>(duration);
+        m_tLastEnd =
+            std::max(Now(), m_tLastEnd) + std::chrono::duration_cast<CClock::duration>(duration);
         m_queue.push_back({&header, m_tLastEnd});
         return MMSYSERR_NOERROR;
     }
 
     int Unprepare(CWaveHeader& header) override {
+        std::lock_guard<std::mutex> lock(m_lock);
         if (!m_bOpen) {
             return MMSYSERR_INVALHANDLE;
         }
-        const auto now = CClock::now();
+        const auto now = Now();
         while (!m_queue.empty() && m_queue.front().tEnd <= now) {
             MarkWaveHeaderDone(*m_queue.front().pHeader);
             m_queue.pop_front();
@@ -76,7 +78,8 @@ class CNullWaveDevice : public CWaveDevice {
     }
 
     int GetTimeLeftMs(const CWaveHeader& header) override {
-        const auto now = CClock::now();
+        std::lock_guard<std::mutex> lock(m_lock);
+        const auto now = Now();
         for (const auto& entry : m_queue) {
             if (entry.pHeader == &header) {
                 const auto left = std::chrono::ceil<std::chrono::milliseconds>(entry.tEnd - now);
@@ -87,6 +90,7 @@ class CNullWaveDevice : public CWaveDevice {
     }
 
     int Reset() override {
+        std::lock_guard<std::mutex> lock(m_lock);
         if (!m_bOpen) {
             return MMSYSERR_INVALHANDLE;
         }
@@ -94,15 +98,45 @@ class CNullWaveDevice : public CWaveDevice {
             MarkWaveHeaderDone(*entry.pHeader);
         }
         m_queue.clear();
-        m_tLastEnd = CClock::now();
+        m_tLastEnd = Now();
+        return MMSYSERR_NOERROR;
+    }
+
+    int Pause() override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_bOpen) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        if (!m_bPaused) {
+            m_bPaused = true;
+            m_tPausedAt = CClock::now();
+        }
+        return MMSYSERR_NOERROR;
+    }
+
+    // Every buffer ends later by as long as the pause lasted.
+    int Restart() override {
+        std::lock_guard<std::mutex> lock(m_lock);
+        if (!m_bOpen) {
+            return MMSYSERR_INVALHANDLE;
+        }
+        if (m_bPaused) {
+            const auto paused = CClock::now() - m_tPausedAt;
+            for (auto& entry : m_queue) {
+                entry.tEnd += paused;
+            }
+            m_tLastEnd += paused;
+            m_bPaused = false;
+        }
         return MMSYSERR_NOERROR;
     }
 
     int Close() override {
+        std::lock_guard<std::mutex> lock(m_lock);
         if (!m_bOpen) {
             return MMSYSERR_INVALHANDLE;
         }
-        if (!m_queue.empty() && m_queue.back().tEnd > CClock::now()) {
+        if (!m_queue.empty() && m_queue.back().tEnd > Now()) {
             return WAVERR_STILLPLAYING;
         }
         m_queue.clear();
@@ -110,17 +144,9 @@ class CNullWaveDevice : public CWaveDevice {
         return MMSYSERR_NOERROR;
     }
 
-    bool HasVolume() override { return true; }
-
-    int GetVolume(uint32_t& dwVolume) override {
-        dwVolume = g_dwNullVolume.load();
-        return MMSYSERR_NOERROR;
-    }
-
-    int SetVolume(uint32_t dwVolume) override {
-        g_dwNullVolume.store(dwVolume);
-        return MMSYSERR_NOERROR;
-    }
+    bool HasVolume() override { return false; }
+    int GetVolume(uint32_t&) override { return MMSYSERR_NOTSUPPORTED; }
+    int SetVolume(uint32_t) override { return MMSYSERR_NOTSUPPORTED; }
 
   private:
     struct CEntry {
@@ -128,7 +154,13 @@ class CNullWaveDevice : public CWaveDevice {
         CClock::time_point tEnd;
     };
 
+    // The clock as the device sees it: standing still while paused.
+    CClock::time_point Now() const { return m_bPaused ? m_tPausedAt : CClock::now(); }
+
+    std::mutex m_lock;
     bool m_bOpen = false;
+    bool m_bPaused = false;
+    CClock::time_point m_tPausedAt;
     CWaveFormat m_format;
     CClock::time_point m_tLastEnd;
     std::deque<CEntry> m_queue;

@@ -113,6 +113,9 @@ class CWavFileWaveDevice : public CWaveDevice {
     }
 
     int Reset() override { return m_pTarget != nullptr ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE; }
+    // Nothing is paced, so there is nothing to hold.
+    int Pause() override { return MMSYSERR_NOERROR; }
+    int Restart() override { return MMSYSERR_NOERROR; }
 
     int Close() override {
         if (m_pTarget == nullptr) {

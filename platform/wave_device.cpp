@@ -1,6 +1,7 @@
 // Picking a wave device by name.
 #include "platform/wave_device.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 
@@ -12,6 +13,7 @@ std::mutex g_deviceLock;
 std::string g_strDeviceName;
 WaveDeviceFactory g_fnFactory;
 
+constexpr std::string_view kPulse = "pulse";
 constexpr std::string_view kAlsa = "alsa";
 constexpr std::string_view kNull = "null";
 constexpr std::string_view kWav = "wav:";
@@ -19,8 +21,11 @@ constexpr std::string_view kWav = "wav:";
 }  // namespace
 
 bool IsValidWaveDeviceName(std::string_view name) {
-    if (name == kAlsa || name == kNull) {
+    if (name == kPulse || name == kAlsa || name == kNull) {
         return true;
+    }
+    if (name.starts_with("pulse:")) {
+        return name.size() > 6;
     }
     if (name.starts_with("alsa:")) {
         return name.size() > 5;
@@ -46,6 +51,10 @@ std::unique_ptr<CWaveDevice> CreateWaveDevice(std::string_view name) {
     if (name.starts_with(kWav)) {
         return CreateWavFileWaveDevice(std::string(name.substr(kWav.size())));
     }
+    if (name.starts_with(kPulse)) {
+        return CreatePulseWaveDevice(
+            std::string(name.substr(std::min(name.size(), kPulse.size() + 1))));
+    }
     const std::string_view pcm = name == kAlsa ? std::string_view("default") : name.substr(5);
     return CreateAlsaWaveDevice(std::string(pcm));
 }
@@ -66,7 +75,7 @@ std::string GetWaveDeviceName() {
     if (pszEnvironment != nullptr && *pszEnvironment != '\0') {
         return pszEnvironment;
     }
-    return std::string(kAlsa);
+    return std::string(IsSoundServerAnswering() ? kPulse : kAlsa);
 }
 
 std::unique_ptr<CWaveDevice> CreateDefaultWaveDevice() {

@@ -56,20 +56,37 @@ class CWaveDevice {
     // device can tell; -1 where it cannot.
     virtual int GetTimeLeftMs(const CWaveHeader&) { return -1; }
     // Drops everything queued; every buffer counts as finished afterwards.
+    // A paused device stays paused.
     virtual int Reset() = 0;
     virtual int Close() = 0;
+    // Pause stops the sound at once and keeps what is queued; Restart goes on
+    // from the sample where it stopped. Both may be called from any thread
+    // while another one plays through the device.
+    virtual int Pause() { return MMSYSERR_NOTSUPPORTED; }
+    virtual int Restart() { return MMSYSERR_NOTSUPPORTED; }
+    // Why the device stopped working for good, in the sound system's own
+    // words; empty while it works. Once failed, writes are refused and every
+    // queued buffer counts as finished.
+    virtual std::string GetFailureReason() { return {}; }
+    // What the desktop's mixer shows for the stream; given before Open.
+    virtual void SetStreamTitle(const std::string&) {}
+    // True when the device has a volume of the stream's own (the sound
+    // server's stream volume), which may be set and read from any thread
+    // while another plays; elsewhere the wave output scales the samples. No
+    // device ever moves the card's or the desktop's master volume.
     virtual bool HasVolume() = 0;
     // The volume as one word: low half left, high half right, 0 to 0xFFFF each.
     virtual int GetVolume(uint32_t& dwVolume) = 0;
     virtual int SetVolume(uint32_t dwVolume) = 0;
 };
 
-// "alsa[:PCM]", "null" or "wav:PATH"; null for any other name.
+// "pulse[:SINK]", "alsa[:PCM]", "null" or "wav:PATH"; null for any other name.
 std::unique_ptr<CWaveDevice> CreateWaveDevice(std::string_view name);
 bool IsValidWaveDeviceName(std::string_view name);
 
-// The device that playback and the volume commands use: the --output option
-// when given, else the CORVINA_OUTPUT environment variable, else "alsa".
+// The device that playback uses: the --output option when given, else the
+// CORVINA_OUTPUT environment variable, else "pulse" when a sound server
+// answers, else "alsa".
 void SetWaveDeviceName(std::string name);
 std::string GetWaveDeviceName();
 std::unique_ptr<CWaveDevice> CreateDefaultWaveDevice();

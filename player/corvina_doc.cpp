@@ -1,7 +1,7 @@
 // The player's document.
 #include "player/corvina_doc.h"
 
-#include "platform/wave_device.h"
+#include "output/sound_control.h"
 #include "player/control_block.h"
 #include "player/playback_control.h"
 #include "player/running_stream.h"
@@ -38,15 +38,8 @@ uint32_t Channel(uint32_t dwVolume, int nChannel) {
 
 }  // namespace
 
-CCorvinaDoc::CCorvinaDoc() : m_pVolumeDevice(CreateDefaultWaveDevice()) {
-    uint32_t dwVolume = 0;
-    if (m_pVolumeDevice != nullptr && m_pVolumeDevice->HasVolume() &&
-        m_pVolumeDevice->GetVolume(dwVolume) == MMSYSERR_NOERROR) {
-        m_bCanVolumeUp = 1;
-        m_bCanVolumeDown = 1;
-        m_dwVolume = dwVolume;
-        m_dwVolumeStep = 0x20002000;
-    }
+CCorvinaDoc::CCorvinaDoc() {
+    CSoundControl::SetVolume(m_dwVolume);
     SetPlayState(PLAY_IDLE);
 }
 
@@ -174,6 +167,7 @@ void CCorvinaDoc::OnPlayPlayback() {
 // equal channels this is the same as stepping the whole word.
 void CCorvinaDoc::OnAudioVolumeUp() {
     if (m_bCanVolumeUp == 1) {
+        m_dwVolume = CSoundControl::GetVolume();
         uint32_t dwVolume = m_dwVolume;
         bool bMoved = false;
         for (int nChannel = 0; nChannel < 2; ++nChannel) {
@@ -189,13 +183,14 @@ void CCorvinaDoc::OnAudioVolumeUp() {
             return;
         }
         m_dwVolume = dwVolume;
-        m_pVolumeDevice->SetVolume(m_dwVolume);
+        CSoundControl::SetVolume(m_dwVolume);
     }
     m_bCanVolumeDown = 1;
 }
 
 void CCorvinaDoc::OnAudioVolumeDown() {
     if (m_bCanVolumeDown == 1) {
+        m_dwVolume = CSoundControl::GetVolume();
         uint32_t dwVolume = m_dwVolume;
         bool bMoved = false;
         for (int nChannel = 0; nChannel < 2; ++nChannel) {
@@ -211,7 +206,7 @@ void CCorvinaDoc::OnAudioVolumeDown() {
             return;
         }
         m_dwVolume = dwVolume;
-        m_pVolumeDevice->SetVolume(m_dwVolume);
+        CSoundControl::SetVolume(m_dwVolume);
     }
     m_bCanVolumeUp = 1;
 }

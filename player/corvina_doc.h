@@ -3,12 +3,9 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "platform/document.h"
-
-class CWaveDevice;
 
 class CCorvinaDoc : public CDocument {
   public:
@@ -21,10 +18,12 @@ class CCorvinaDoc : public CDocument {
     void OnUpdateCommand(CCmdUI& cmdUI) override;
     bool OnCommand(int nID) override;
 
-    int m_bCanVolumeUp = 0;
-    int m_bCanVolumeDown = 0;
-    uint32_t m_dwVolume = 0;
-    uint32_t m_dwVolumeStep = 0;
+    // The player's own volume, full at first; never the desktop's or the
+    // card's master. Each step starts from the volume as it is now.
+    int m_bCanVolumeUp = 1;
+    int m_bCanVolumeDown = 1;
+    uint32_t m_dwVolume = 0xFFFFFFFF;
+    uint32_t m_dwVolumeStep = 0x20002000;
 
   private:
     bool HasFile() const { return !GetPathName().empty(); }
@@ -32,7 +31,4 @@ class CCorvinaDoc : public CDocument {
     void OnAudioVolumeUp();
     void OnAudioVolumeDown();
     void OnFileClose();
-
-    // The default device, kept for its volume control.
-    std::unique_ptr<CWaveDevice> m_pVolumeDevice;
 };

@@ -4,11 +4,13 @@
 #include <chrono>
 #include <cmath>
 #include <deque>
+#include <filesystem>
 #include <new>
 #include <thread>
 
 #include "decoder/audio_decoder.h"
 #include "decoder/bit_stream.h"
+#include "output/sound_control.h"
 #include "output/wave_output.h"
 #include "platform/auto_reset_event.h"
 #include "platform/document.h"
@@ -31,6 +33,15 @@ constexpr int kStopSleeps = 10;
 
 // The worker of the last start; touched by the interface thread only.
 std::unique_ptr<CWorkerThread> g_pWorker;
+
+// The name the desktop's mixer shows for the stream.
+std::string StreamTitle(const std::string& strPath) {
+    if (strPath == "-") {
+        return "Standard input";
+    }
+    const std::string strName = std::filesystem::path(strPath).filename().string();
+    return strName.empty() ? strPath : strName;
+}
 
 int ClampPercent(int nPosition) {
     return nPosition < 0 ? 0 : (nPosition > 100 ? 100 : nPosition);
@@ -176,8 +187,8 @@ void SeekOrReport(CAudioDecoder& decoder, CTimeline& timeline) {
 
 // The wave output that the player's sink maker made, so the worker can ask it
 // for the sound heard and whether it has a device.
-CAudioDecoder::CHooks MakeHooksNoting(CWaveOutput*& pOutput) {
-    CAudioDecoder::CHooks hooks = MakePlayerDecoderHooks();
+CAudioDecoder::CHooks MakeHooksNoting(CWaveOutput*& pOutput, const std::string& strTitle) {
+    CAudioDecoder::CHooks hooks = MakePlayerDecoderHooks(strTitle);
     hooks.fnMakeSink = [fnMake = std::move(hooks.fnMakeSink),
                         &pOutput](const CStreamFormat& format) {
         std::unique_ptr<CAudioSink> pSink = fnMake(format);
@@ -191,7 +202,8 @@ CAudioDecoder::CHooks MakeHooksNoting(CWaveOutput*& pOutput) {
 // restart because the file is invalid or no decoder could be had.
 bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CStartPoint& start) {
     CWaveOutput* pOutput = nullptr;
-    auto* pDecoder = new (std::nothrow) CAudioDecoder(strPath.c_str(), MakeHooksNoting(pOutput));
+    auto* pDecoder = new (std::nothrow)
+        CAudioDecoder(strPath.c_str(), MakeHooksNoting(pOutput, StreamTitle(strPath)));
     if (pDecoder == nullptr) {
         SetPlayState(PLAY_ENDED);
         if (IsAwaited(pHandshake)) {
@@ -271,7 +283,8 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     for (;;) {
         CWorkerThread::SafePoint();
         SeekOrReport(*pDecoder, timeline);
-        if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING) {
+        if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING ||
+            g_bDeviceFailed != 0) {
             break;
         }
         // A seek asked for meanwhile is shown already; the old place is
@@ -312,7 +325,7 @@ unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandsh
     while (PlayOnce(strPath, pHandshake.get(), start)) {
         // Stop clears the loop flag after it sets the state, so both are
         // looked at.
-        if (g_bLoopPlay == 0 || g_nPlayState == PLAY_STOPPING) {
+        if (g_bLoopPlay == 0 || g_nPlayState == PLAY_STOPPING || g_bDeviceFailed != 0) {
             SetPlayState(PLAY_ENDED);
             break;
         }
@@ -321,6 +334,14 @@ unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandsh
         start = CStartPoint{};
     }
     return 0;
+}
+
+void NoteDeviceFailure() {
+    g_bDeviceFailed = 1;
+}
+
+bool HasPlaybackFailed() {
+    return g_bDeviceFailed != 0;
 }
 
 bool IsWorkerRunning() {
@@ -362,12 +383,16 @@ void PausePlayback() {
     if (MovePlayState(PLAY_STARTED, PLAY_PAUSED) || MovePlayState(PLAY_RESUMED, PLAY_PAUSED)) {
         g_bLoopPlay = 0;
         RenewHeardTime();
+        // The worker stands still at its next safe point; the sound stops now.
+        CSoundControl::Pause();
+        g_pWorker->Interrupt();
     } else {
         g_pWorker->Release();
     }
 }
 
 void ResumePlayback() {
+    CSoundControl::Resume();
     if (g_pWorker != nullptr) {
         g_pWorker->Release();
     }
@@ -413,6 +438,10 @@ void MovePosition(int nDelta) {
     ShowPosition(nPosition);
     g_dSeekSeconds.store(-1.0, std::memory_order_release);
     g_bSeekPending.store(1, std::memory_order_release);
+    // A worker waiting for the device wakes to drop what it queued.
+    if (g_pWorker != nullptr) {
+        g_pWorker->Interrupt();
+    }
 }
 
 void MoveToTime(double dSeconds) {

@@ -14,21 +14,27 @@ class CDocument;
 // start is waited for first, so two workers never overlap. A start point
 // given begins the first run there instead of at the position.
 void StartPlayback(CDocument& document, const CStartPoint& start = {});
-// States 1 and 2: holds the worker, state 4, loop play off.
+// States 1 and 2: holds the worker and the sound at once, state 4, loop
+// play off.
 void PausePlayback();
-// State 4: releases the worker, state 2.
+// State 4: lets the sound and the worker go on, state 2.
 void ResumePlayback();
 // Any state: position 0, asks the worker to end and waits at most ten sleeps
 // of 1 ms for it.
 void StopPlayback();
 // Adds nDelta to the position, clamped to 0..100, moves the slider and asks
-// the worker to seek there.
+// the worker to seek there; what is queued is dropped.
 void MovePosition(int nDelta);
 // Asks the worker to move to dSeconds of the playing time (clamped to it),
 // and shows that time as heard at once.
 void MoveToTime(double dSeconds);
 // The same, dDelta seconds from the sound heard now.
 void MoveByTime(double dDelta);
+// The wave output's report that the sound device could not be used or
+// failed; the stream then ends without a loop restart.
+void NoteDeviceFailure();
+// True when the device failed since the last start.
+bool HasPlaybackFailed();
 // True while a worker started by StartPlayback has not yet returned.
 bool IsWorkerRunning();
 // How long a stopped worker may take to end before a start or an open gives up.

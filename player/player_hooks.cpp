@@ -6,6 +6,7 @@
 #include "output/wave_output.h"
 #include "player/control_block.h"
 #include "player/message_stream.h"
+#include "player/playback_control.h"
 
 void ShowWarningText(const std::string& strText) {
     g_MessageStream << strText;
@@ -16,14 +17,21 @@ bool IsPlaybackStopping() {
     return g_nPlayState.load(std::memory_order_relaxed) == PLAY_STOPPING;
 }
 
-CAudioDecoder::CHooks MakePlayerDecoderHooks() {
+CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle) {
     CAudioDecoder::CHooks hooks;
     hooks.fnStopRequested = IsPlaybackStopping;
     hooks.fnReportWarning = ShowWarningText;
+    CWaveOutputLinks links;
+    links.strTitle = strTitle;
+    // A seek waiting for the worker makes what is queued worthless.
+    links.fnDropRequested = [] {
+        return g_bSeekPending.load(std::memory_order_acquire) != 0 && g_bSliderTracking == 0;
+    };
+    links.fnDeviceFailed = NoteDeviceFailure;
     // Smooth playback as it is when the stream starts: the output keeps it.
-    hooks.fnMakeSink = [](const CStreamFormat& format) {
+    hooks.fnMakeSink = [links](const CStreamFormat& format) {
         return std::unique_ptr<CAudioSink>(new (std::nothrow) CWaveOutput(
-            format, g_bSmoothPlay.load() != 0, IsPlaybackStopping, ShowWarningText));
+            format, g_bSmoothPlay.load() != 0, IsPlaybackStopping, ShowWarningText, links));
     };
     return hooks;
 }

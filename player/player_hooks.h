@@ -8,4 +8,5 @@
 void ShowWarningText(const std::string& strText);
 // True while a stop is in progress.
 bool IsPlaybackStopping();
-CAudioDecoder::CHooks MakePlayerDecoderHooks();
+// strTitle names the stream in the desktop's mixer.
+CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle);

@@ -77,11 +77,11 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
 }
 
 TEST(CommandLine, DeviceNames) {
-    for (const char* pszName :
-         {"alsa", "alsa:hw:0,0", "alsa:file:'out.raw',raw", "null", "wav:/tmp/out.wav"}) {
+    for (const char* pszName : {"pulse", "pulse:corvina_test", "alsa", "alsa:hw:0,0",
+                                "alsa:file:'out.raw',raw", "null", "wav:/tmp/out.wav"}) {
         EXPECT_TRUE(Parse({"--play", "a.mp2", "--output", pszName}).bOk) << pszName;
     }
-    for (const char* pszName : {"alsa:", "wav:", "pulse", "", "nul"}) {
+    for (const char* pszName : {"alsa:", "wav:", "pulse:", "pulseaudio", "", "nul"}) {
         EXPECT_FALSE(Parse({"--play", "a.mp2", "--output", pszName}).bOk) << pszName;
     }
 }

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "platform/wave_device.h"
+#include "output/sound_control.h"
 #include "player/control_block.h"
 #include "resources/resource_ids.h"
 #include "tests/support/recording_presenter.h"
@@ -12,42 +12,9 @@
 
 namespace {
 
-// A device with nothing but a volume control, so the volume commands can be
-// followed exactly.
-class CVolumeOnlyDevice : public CWaveDevice {
-  public:
-    explicit CVolumeOnlyDevice(uint32_t* pVolume) : m_pVolume(pVolume) {}
-    int QueryFormat(const CWaveFormat&) override { return MMSYSERR_NOTSUPPORTED; }
-    int Open(const CWaveFormat&) override { return MMSYSERR_NOTSUPPORTED; }
-    int Prepare(CWaveHeader&) override { return MMSYSERR_INVALHANDLE; }
-    int Write(CWaveHeader&) override { return MMSYSERR_INVALHANDLE; }
-    int Unprepare(CWaveHeader&) override { return MMSYSERR_INVALHANDLE; }
-    int Reset() override { return MMSYSERR_INVALHANDLE; }
-    int Close() override { return MMSYSERR_INVALHANDLE; }
-    bool HasVolume() override { return m_pVolume != nullptr; }
-    int GetVolume(uint32_t& dwVolume) override {
-        dwVolume = *m_pVolume;
-        return MMSYSERR_NOERROR;
-    }
-    int SetVolume(uint32_t dwVolume) override {
-        *m_pVolume = dwVolume;
-        return MMSYSERR_NOERROR;
-    }
-
-  private:
-    uint32_t* m_pVolume;
-};
-
 class CorvinaDocTest : public testing::Test {
   protected:
-    void SetUp() override {
-        ResetControlBlock();
-        SetWaveDeviceFactory([this](std::string_view) {
-            return std::make_unique<CVolumeOnlyDevice>(m_bDeviceHasVolume ? &m_dwDeviceVolume
-                                                                          : nullptr);
-        });
-    }
-    void TearDown() override { SetWaveDeviceFactory({}); }
+    void SetUp() override { ResetControlBlock(); }
 
     struct CState {
         bool bEnabled;
@@ -64,8 +31,6 @@ class CorvinaDocTest : public testing::Test {
 
     CRecordingPresenter m_presenter;
     CTempDir m_dir;
-    bool m_bDeviceHasVolume = true;
-    uint32_t m_dwDeviceVolume = 0xFFFFFFFF;
 };
 
 }  // namespace
@@ -173,10 +138,10 @@ TEST_F(CorvinaDocTest, VolumeUpAtFullVolumeOnlyDisablesItselfAndDownEnablesItAga
     OpenFile(document);
     ASSERT_EQ(document.m_dwVolume, 0xFFFFFFFFu);
     EXPECT_TRUE(document.ExecuteCommand(ID_AUDIO_VOLUME_UP));
-    EXPECT_EQ(m_dwDeviceVolume, 0xFFFFFFFFu);
+    EXPECT_EQ(CSoundControl::GetVolume(), 0xFFFFFFFFu);
     EXPECT_FALSE(Query(document, ID_AUDIO_VOLUME_UP).bEnabled);
     EXPECT_TRUE(document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN));
-    EXPECT_EQ(m_dwDeviceVolume, 0xDFFFDFFFu);
+    EXPECT_EQ(CSoundControl::GetVolume(), 0xDFFFDFFFu);
     EXPECT_TRUE(Query(document, ID_AUDIO_VOLUME_UP).bEnabled);
 }
 
@@ -186,43 +151,35 @@ TEST_F(CorvinaDocTest, SevenStepsDownFromFullReach1FFFAndTheEighthOnlyDisables) 
     for (int i = 0; i < 7; ++i) {
         EXPECT_TRUE(document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN));
     }
-    EXPECT_EQ(m_dwDeviceVolume, 0x1FFF1FFFu);
+    EXPECT_EQ(CSoundControl::GetVolume(), 0x1FFF1FFFu);
     EXPECT_TRUE(document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN));
-    EXPECT_EQ(m_dwDeviceVolume, 0x1FFF1FFFu);
+    EXPECT_EQ(CSoundControl::GetVolume(), 0x1FFF1FFFu);
     EXPECT_FALSE(Query(document, ID_AUDIO_VOLUME_DOWN).bEnabled);
     EXPECT_FALSE(document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN));
 }
 
 TEST_F(CorvinaDocTest, FourStepsDownFromHalfReachSilence) {
-    m_dwDeviceVolume = 0x80008000;
     CCorvinaDoc document;
     OpenFile(document);
+    // Set elsewhere: the steps start from the volume as it is now.
+    CSoundControl::SetVolume(0x80008000);
     for (int i = 0; i < 4; ++i) {
         document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN);
     }
-    EXPECT_EQ(m_dwDeviceVolume, 0u);
+    EXPECT_EQ(CSoundControl::GetVolume(), 0u);
     EXPECT_TRUE(Query(document, ID_AUDIO_VOLUME_DOWN).bEnabled);
     document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN);
-    EXPECT_EQ(m_dwDeviceVolume, 0u);
+    EXPECT_EQ(CSoundControl::GetVolume(), 0u);
     EXPECT_FALSE(Query(document, ID_AUDIO_VOLUME_DOWN).bEnabled);
 }
 
 TEST_F(CorvinaDocTest, UnequalChannelsStepOnTheirOwnWithoutBorrowOrCarry) {
-    m_dwDeviceVolume = 0x80001000;  // right 0x8000, left 0x1000
     CCorvinaDoc document;
     OpenFile(document);
+    CSoundControl::SetVolume(0x80001000);  // right 0x8000, left 0x1000
     document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN);
-    EXPECT_EQ(m_dwDeviceVolume, 0x60001000u);  // the left channel has no room: it stays
-    document.m_dwVolume = 0xF0000100;          // right 0xF000 has no room, left has
+    EXPECT_EQ(CSoundControl::GetVolume(), 0x60001000u);  // the left channel has no room: it stays
+    CSoundControl::SetVolume(0xF0000100);                // right 0xF000 has no room, left has
     document.ExecuteCommand(ID_AUDIO_VOLUME_UP);
-    EXPECT_EQ(m_dwDeviceVolume, 0xF0002100u);
-}
-
-TEST_F(CorvinaDocTest, WithoutVolumeControlBothVolumeCommandsStayDisabled) {
-    m_bDeviceHasVolume = false;
-    CCorvinaDoc document;
-    OpenFile(document);
-    EXPECT_FALSE(Query(document, ID_AUDIO_VOLUME_UP).bEnabled);
-    EXPECT_FALSE(Query(document, ID_AUDIO_VOLUME_DOWN).bEnabled);
-    EXPECT_FALSE(document.ExecuteCommand(ID_AUDIO_VOLUME_UP));
+    EXPECT_EQ(CSoundControl::GetVolume(), 0xF0002100u);
 }

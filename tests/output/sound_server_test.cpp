@@ -1,0 +1,326 @@
+// Playback through a real sound server (PipeWire with a null sink, started by
+// scripts/with-sound-server): what the sink's monitor hears, the stream's
+// name, the player's own volume, pause and resume, and a server that goes
+// away. Without a server the tests skip. The player's gain on a device
+// without a volume of its own is tested on the WAV file device.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pulse/volume.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "output/sound_control.h"
+#include "platform/wave_backends.h"
+#include "player/control_block.h"
+#include "player/corvina_doc.h"
+#include "player/playback_control.h"
+#include "resources/resource_ids.h"
+#include "tests/support/child_process.h"
+#include "tests/support/pcm_samples.h"
+#include "tests/support/recording_presenter.h"
+#include "tests/support/temp_dir.h"
+
+extern char** environ;
+
+namespace {
+
+using CClock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+constexpr int kRate = 44100;
+// A sample's magnitude above which a frame counts as heard.
+constexpr int kHeard = 200;
+
+std::string Shell(const std::string& strCommand) {
+    std::string strOut;
+    if (FILE* pPipe = popen(strCommand.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t nRead = 0;
+        while ((nRead = fread(buffer, 1, sizeof buffer, pPipe)) > 0) {
+            strOut.append(buffer, nRead);
+        }
+        pclose(pPipe);
+    }
+    return strOut;
+}
+
+const char* TestSink() {
+    return std::getenv("CORVINA_TEST_SINK");
+}
+
+// The first value after "Volume:" in pactl's description of a sink or of
+// our sink input, in the server's units.
+long VolumeOf(const std::string& strDescription) {
+    const std::size_t nAt = strDescription.find("Volume: front-left: ");
+    return nAt == std::string::npos ? -1 : std::atol(strDescription.c_str() + nAt + 20);
+}
+
+std::string OurSinkInput() {
+    const std::string strAll = Shell("pactl list sink-inputs");
+    const std::size_t nName = strAll.find("application.name = \"Corvina\"");
+    if (nName == std::string::npos) {
+        return {};
+    }
+    const std::size_t nStart = strAll.rfind("Sink Input #", nName);
+    return strAll.substr(nStart, nName - nStart + 400);
+}
+
+// parec on the sink's monitor, writing 16-bit stereo at 44.1 kHz to a file.
+class CMonitorRecorder {
+  public:
+    explicit CMonitorRecorder(const std::string& strPath) : m_strPath(strPath) {
+        const std::string strDevice = std::string(TestSink()) + ".monitor";
+        std::vector<std::string> args = {
+            "parec",          "-d",           strDevice,      "--raw",
+            "--format=s16le", "--rate=44100", "--channels=2", "--latency-msec=10"};
+        std::vector<char*> argv;
+        for (auto& strArg : args) {
+            argv.push_back(strArg.data());
+        }
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, m_strPath.c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (posix_spawnp(&m_pid, "parec", &actions, nullptr, argv.data(), environ) != 0) {
+            m_pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        std::this_thread::sleep_for(milliseconds(300));  // the stream comes up
+    }
+    ~CMonitorRecorder() { Stop(); }
+    CMonitorRecorder(const CMonitorRecorder&) = delete;
+    CMonitorRecorder& operator=(const CMonitorRecorder&) = delete;
+
+    bool IsRunning() const { return m_pid > 0; }
+    std::vector<int16_t> Samples() const { return RawSamples(ReadFileBytes(m_strPath)); }
+    void Stop() {
+        if (m_pid > 0) {
+            kill(m_pid, SIGTERM);
+            waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+        }
+    }
+
+  private:
+    std::string m_strPath;
+    pid_t m_pid = -1;
+};
+
+// Stereo frames in which either channel is heard.
+long HeardFrames(const std::vector<int16_t>& samples) {
+    long nHeard = 0;
+    for (std::size_t i = 0; i + 1 < samples.size(); i += 2) {
+        nHeard += std::abs(samples[i]) > kHeard || std::abs(samples[i + 1]) > kHeard;
+    }
+    return nHeard;
+}
+
+double Rms(const std::vector<int16_t>& samples) {
+    double fSum = 0;
+    for (const int16_t nSample : samples) {
+        fSum += static_cast<double>(nSample) * nSample;
+    }
+    return samples.empty() ? 0 : std::sqrt(fSum / static_cast<double>(samples.size()));
+}
+
+bool WaitFor(const std::function<bool()>& fnDone, int nTimeoutMs) {
+    const auto tEnd = CClock::now() + milliseconds(nTimeoutMs);
+    while (!fnDone()) {
+        if (CClock::now() > tEnd) {
+            return false;
+        }
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    return true;
+}
+
+class SoundServerTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        ResetControlBlock();
+        // Four seconds of the bundled sample: 192 kbit/s.
+        std::vector<uint8_t> bytes =
+            ReadFileBytes(std::string(CORVINA_SAMPLES_DIR) + "/corvina-sample.mp2");
+        bytes.resize(4 * 24000);
+        m_strFile = m_dir.Write("four seconds.mp2", bytes);
+    }
+    void TearDown() override {
+        ShutdownPlayback();
+        SetWaveDeviceName("");
+        ResetControlBlock();
+    }
+    bool HasServer() const { return TestSink() != nullptr && IsSoundServerAnswering(); }
+    bool Ended() const { return !IsWorkerRunning() && g_nPlayState == PLAY_ENDED; }
+
+    CRecordingPresenter m_presenter;
+    CTempDir m_dir;
+    std::string m_strFile;
+};
+
+// The whole stream reaches the monitor, at its level, under its own name;
+// a pause is silent within 100 ms, and the resumed stream neither loses nor
+// repeats anything.
+TEST_F(SoundServerTest, MonitorHearsTheWholeStreamNamedAndPausedAtOnce) {
+    if (!HasServer()) {
+        GTEST_SKIP() << "no sound server (run through scripts/with-sound-server)";
+    }
+    EXPECT_EQ(GetWaveDeviceName(), "pulse");  // the default where a server answers
+    SetWaveDeviceName("pulse");
+    CMonitorRecorder recorder(m_dir.File("monitor.raw"));
+    ASSERT_TRUE(recorder.IsRunning());
+    CCorvinaDoc document;
+    ASSERT_TRUE(document.OpenDocument(m_strFile));
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PLAYBACK));
+
+    std::this_thread::sleep_for(milliseconds(1200));
+    const std::string strInput = OurSinkInput();
+    EXPECT_NE(strInput.find("media.name = \"four seconds.mp2\""), std::string::npos) << strInput;
+    EXPECT_NE(strInput.find("application.icon_name = \"corvina\""), std::string::npos);
+    EXPECT_NE(strInput.find("media.role = \"music\""), std::string::npos);
+
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PAUSE));
+    const auto tPause = CClock::now();
+    std::this_thread::sleep_for(milliseconds(150));
+    const long nHeardAtPause = HeardFrames(recorder.Samples());
+    EXPECT_NE(OurSinkInput().find("Corked: yes"), std::string::npos);
+    std::this_thread::sleep_for(milliseconds(600));
+    // 150 ms: the 100 ms of the pause and the recorder's own delay.
+    EXPECT_LE(HeardFrames(recorder.Samples()) - nHeardAtPause, kRate / 100)
+        << "heard after the pause, " << (CClock::now() - tPause).count();
+
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PLAYBACK));
+    ASSERT_TRUE(WaitFor([this] { return Ended(); }, 15000));
+    std::this_thread::sleep_for(milliseconds(300));
+    recorder.Stop();
+
+    const std::vector<int16_t> decoded = DecodedPcm(m_strFile);
+    const std::vector<int16_t> heard = recorder.Samples();
+    // Within 25 ms: a lost or repeated buffer is ten times that.
+    EXPECT_NEAR(HeardFrames(heard), HeardFrames(decoded), kRate / 40);
+    // The level, through the server's resampling; silence around counts not.
+    std::vector<int16_t> loud;
+    for (const int16_t nSample : heard) {
+        if (std::abs(nSample) > 0) {
+            loud.push_back(nSample);
+        }
+    }
+    EXPECT_NEAR(Rms(loud) / Rms(decoded), 1.0, 0.1);
+    EXPECT_TRUE(m_presenter.Messages().empty());
+}
+
+// Three steps down move our stream's volume as the word says and leave the
+// sink alone; a step starts from the volume as the desktop's mixer left it.
+TEST_F(SoundServerTest, VolumeStepsMoveTheStreamAndNeverTheSink) {
+    if (!HasServer()) {
+        GTEST_SKIP() << "no sound server (run through scripts/with-sound-server)";
+    }
+    SetWaveDeviceName("pulse");
+    const std::string strSink =
+        std::string("pactl list sinks | grep -A12 'Name: ") + TestSink() + "'";
+    const long nSinkBefore = VolumeOf(Shell(strSink));
+    ASSERT_GT(nSinkBefore, 0);
+    CCorvinaDoc document;
+    ASSERT_TRUE(document.OpenDocument(m_strFile));
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PLAYBACK));
+    ASSERT_TRUE(WaitFor([] { return !OurSinkInput().empty(); }, 3000));
+    EXPECT_EQ(VolumeOf(OurSinkInput()), PA_VOLUME_NORM);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN));
+    }
+    EXPECT_EQ(CSoundControl::GetVolume(), 0x9FFF9FFFu);
+    const auto nExpected = static_cast<long>(pa_sw_volume_from_linear(0x9FFF / 65535.0));
+    ASSERT_TRUE(WaitFor([&] { return std::labs(VolumeOf(OurSinkInput()) - nExpected) <= 1; }, 2000))
+        << VolumeOf(OurSinkInput()) << " " << nExpected;
+    EXPECT_EQ(VolumeOf(Shell(strSink)), nSinkBefore);
+
+    // The desktop's mixer sets the stream to an eighth (50 % on its scale).
+    const std::string strInput = OurSinkInput();
+    const std::string strIndex = strInput.substr(12, strInput.find('\n') - 12);
+    Shell("pactl set-sink-input-volume " + strIndex + " 50%");
+    ASSERT_TRUE(document.ExecuteCommand(ID_AUDIO_VOLUME_UP));
+    EXPECT_NEAR(static_cast<double>(CSoundControl::GetVolume() & 0xFFFF), 0x2000 + 0x2000, 2);
+    EXPECT_EQ(VolumeOf(Shell(strSink)), nSinkBefore);
+    // Full again, so the server remembers no lower volume for the next test.
+    CSoundControl::SetVolume(0xFFFFFFFF);
+}
+
+// The server is killed while --play plays: it ends within 5 s, exit status
+// 1, with the warning and the server's reason. Run on a server of its own.
+TEST(SoundServerGoesAway, PlayEndsWithStatusOneAndTheReason) {
+    const char* pszPids = std::getenv("CORVINA_SOUND_SERVER_PIDS");
+    if (TestSink() == nullptr || pszPids == nullptr ||
+        std::getenv("CORVINA_TEST_KILL_SERVER") == nullptr) {
+        GTEST_SKIP() << "needs a sound server of its own (CORVINA_TEST_KILL_SERVER)";
+    }
+    CChildResult result;
+    std::thread player([&] {
+        result = RunChild(
+            {CORVINA_BINARY, "--play", std::string(CORVINA_SAMPLES_DIR) + "/corvina-sample.mp2",
+             "--output", "pulse"},
+            30000);
+    });
+    std::this_thread::sleep_for(milliseconds(1500));
+    std::istringstream pids(pszPids);
+    pid_t pid = 0;
+    while (pids >> pid) {
+        kill(pid, SIGKILL);
+    }
+    const auto tKill = CClock::now();
+    player.join();
+    EXPECT_LT(CClock::now() - tKill, milliseconds(5000));
+    EXPECT_FALSE(result.bTimedOut);
+    EXPECT_EQ(result.nExitStatus, 1) << result.strErr;
+    EXPECT_NE(result.strErr.find("Warning: Wave device open failed!"), std::string::npos)
+        << result.strErr;
+    // The server's own words follow the warning on a line of their own.
+    const std::size_t nLineEnd = result.strErr.find('\n', result.strErr.find("Warning: Wave"));
+    ASSERT_NE(nLineEnd, std::string::npos);
+    EXPECT_GT(result.strErr.find('\n', nLineEnd + 1), nLineEnd + 1) << result.strErr;
+}
+
+// On a device without a volume of its own the output scales the samples:
+// three steps down, 0x9FFF of 0xFFFF for each channel.
+TEST(PlayerGain, ThreeStepsDownScaleTheSamplesAsTheVolumeWordSays) {
+    ResetControlBlock();
+    CRecordingPresenter presenter;
+    CTempDir dir;
+    std::vector<uint8_t> bytes =
+        ReadFileBytes(std::string(CORVINA_SAMPLES_DIR) + "/corvina-sample.mp2");
+    bytes.resize(24000);
+    const std::string strFile = dir.Write("one second.mp2", bytes);
+    SetWaveDeviceName("wav:" + dir.File("out.wav"));
+    {
+        CCorvinaDoc document;
+        ASSERT_TRUE(document.OpenDocument(strFile));
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN));
+        }
+        ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PLAYBACK));
+        ASSERT_TRUE(
+            WaitFor([] { return g_nPlayState == PLAY_ENDED && !IsWorkerRunning(); }, 10000));
+    }
+    SetWaveDeviceName("");
+    std::vector<int16_t> expected = PaddedToBuffers(DecodedPcm(strFile), 2);
+    for (int16_t& nSample : expected) {
+        nSample = static_cast<int16_t>(nSample * 0x9FFF / 0xFFFF);
+    }
+    const CWavContents wav = ReadWav(dir.File("out.wav"));
+    ASSERT_TRUE(wav.bValid);
+    EXPECT_EQ(FirstDifference(wav.samples, expected), -1);
+    ResetControlBlock();
+}
+
+}  // namespace
