@@ -32,7 +32,7 @@ class CSynthesisFilter {
     // Two banks of 16 ring columns by 32 rows; row r of column c is at
     // 32 c + r, so that a column is written and read as one run. The values
     // are single-precision results, kept as doubles for the window sums.
-    alignas(32) double m_dBank[2][512];
+    alignas(64) double m_dBank[2][512];
     double* m_pBank;
     int m_nSlot;
     WindowSumsFunction m_pfnWindowSums;
