@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 
 #include <charconv>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -9,6 +10,9 @@
 #include "platform/wave_device.h"
 
 namespace {
+
+// More threads than this help no machine and only cost memory.
+constexpr int kMaxThreads = 256;
 
 bool SetMode(CCommandLine& commandLine, ERunMode mode, bool& bModeSet, std::string& strError) {
     if (bModeSet) {
@@ -61,6 +65,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     bool bModeSet = false;
     bool bOptionsEnded = false;
     bool bStartGiven = false;
+    bool bThreadsGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg(argv[i]);
         const bool bHasValue = i + 1 < argc;
@@ -110,6 +115,19 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
             }
             bStartGiven = true;
             ++i;
+        } else if (arg == "--threads") {
+            const std::string_view value = bHasValue ? std::string_view(argv[i + 1]) : "";
+            const auto result =
+                std::from_chars(value.data(), value.data() + value.size(), commandLine.nThreads);
+            if (value.empty() || result.ec != std::errc() ||
+                result.ptr != value.data() + value.size() || commandLine.nThreads < 1 ||
+                commandLine.nThreads > kMaxThreads) {
+                strError =
+                    "--threads needs a number of threads from 1 to " + std::to_string(kMaxThreads);
+                return false;
+            }
+            bThreadsGiven = true;
+            ++i;
         } else if (arg == "--loop") {
             commandLine.bLoop = true;
         } else if (arg == "--smooth") {
@@ -130,6 +148,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     }
     if (bStartGiven && mode != ERunMode::Play && mode != ERunMode::Wav && mode != ERunMode::Raw) {
         strError = "--start goes with --play, --wav or --raw";
+        return false;
+    }
+    if (bThreadsGiven && mode != ERunMode::Wav && mode != ERunMode::Raw) {
+        strError = "--threads goes with --wav or --raw";
         return false;
     }
     if (!commandLine.strDevice.empty() && mode != ERunMode::Play && mode != ERunMode::Window) {
@@ -166,6 +188,8 @@ std::string UsageText() {
                "  corvina --info FILE          describe the stream of FILE\n"
                "  --start TIME                 with --play, --wav, --raw: begin at seconds\n"
                "                               (83.5), m:ss (1:23.5) or a percentage (40%)\n"
+               "  --threads N                  with --wav, --raw: decode on N threads (default:\n"
+               "                               one per core); the output is the same\n"
                "  FILE -                       standard input\n"
                "  --output DEVICE              with the window or --play: alsa[:PCM] (default\n"
                "                               alsa:default), null, or wav:PATH; else the\n"

@@ -23,6 +23,7 @@ struct CCommandLine {
     bool bLoop = false;
     bool bSmooth = false;
     CStartPoint start;  // --start: where --play, --wav and --raw begin
+    int nThreads = 0;   // --threads: cores that --wav and --raw use; 0 for all
 };
 
 // Exit statuses.

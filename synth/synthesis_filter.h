@@ -20,6 +20,11 @@ class CSynthesisFilter {
     // first.Synthesize(sink) and then second.Synthesize(sink), with the window
     // read once for both: the two channels of a stream.
     static void SynthesizePair(CSynthesisFilter& first, CSynthesisFilter& second, CAudioSink& sink);
+    // Slots run since the filter was made. Every output depends on the last
+    // sixteen slots only, so two filters that have both run the same sixteen
+    // slots (or more) are in the same state.
+    int64_t SlotsRun() const { return m_nSlotsRun; }
+    static constexpr int kHistorySlots = 16;
 
   private:
     void Matrixing();
@@ -35,6 +40,7 @@ class CSynthesisFilter {
     alignas(64) double m_dBank[2][512];
     double* m_pBank;
     int m_nSlot;
+    int64_t m_nSlotsRun = 0;
     WindowSumsFunction m_pfnWindowSums;
     WindowSumsPairFunction m_pfnWindowSumsPair;
     Dct32PairFunction m_pfnDct32Pair;
