@@ -7,12 +7,10 @@
 #include <vector>
 
 #include "app/terminal_keys.h"
+#include "decoder/segment_decoder.h"
 #include "platform/wave_device.h"
 
 namespace {
-
-// More threads than this help no machine and only cost memory.
-constexpr int kMaxThreads = 256;
 
 bool SetMode(CCommandLine& commandLine, ERunMode mode, bool& bModeSet, std::string& strError) {
     if (bModeSet) {
@@ -121,9 +119,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
                 std::from_chars(value.data(), value.data() + value.size(), commandLine.nThreads);
             if (value.empty() || result.ec != std::errc() ||
                 result.ptr != value.data() + value.size() || commandLine.nThreads < 1 ||
-                commandLine.nThreads > kMaxThreads) {
-                strError =
-                    "--threads needs a number of threads from 1 to " + std::to_string(kMaxThreads);
+                commandLine.nThreads > CSegmentDecoder::kMaxThreads) {
+                strError = "--threads needs a number of threads from 1 to " +
+                           std::to_string(CSegmentDecoder::kMaxThreads);
                 return false;
             }
             bThreadsGiven = true;

@@ -71,9 +71,11 @@ int RunDecodeMode(const CCommandLine& commandLine) {
                            "decoding from the beginning";
         ShowMessage(MSG_WARNING);
     }
-    const int nThreads = commandLine.nThreads > 0
-                             ? commandLine.nThreads
-                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    const int nThreads =
+        commandLine.nThreads > 0
+            ? commandLine.nThreads
+            : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u,
+                                          static_cast<unsigned>(CSegmentDecoder::kMaxThreads)));
     const bool bSegmented = nThreads > 1 && CSegmentDecoder::CanSplit(decoder, commandLine.strFile);
     if (bSegmented) {
         // The workers read the file for themselves; this decoder keeps the

@@ -275,11 +275,12 @@ bool CSegmentDecoder::CanSplit(const CAudioDecoder& decoder, const std::string& 
 
 bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnStop,
                           std::string& strReason, int nSegmentFrames) {
-    nThreads = std::max(nThreads, 1);
+    nThreads = std::clamp(nThreads, 1, kMaxThreads);
     nSegmentFrames = std::max(nSegmentFrames, 1);
     CShared shared;
-    // Two segments per worker: one being decoded while the other waits.
-    shared.nWindow = 2 * static_cast<int64_t>(nThreads);
+    // One segment per worker and two to spare, so that a worker seldom
+    // waits for the writer.
+    shared.nWindow = static_cast<int64_t>(nThreads) + 2;
     std::vector<std::unique_ptr<CWorker>> workers;
     std::vector<std::thread> threads;
     bool bOk = true;

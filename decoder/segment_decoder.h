@@ -20,6 +20,9 @@ class CSegmentDecoder {
     // Frames per segment: enough that the frames decoded twice cost nothing,
     // few enough that the segments in flight stay a few megabytes each.
     static constexpr int kDefaultSegmentFrames = 1024;
+    // Every worker holds a segment or two of samples in memory: more
+    // threads than this would cost more memory than any machine gains.
+    static constexpr int kMaxThreads = 64;
 
     // strPath names a file that every worker opens for itself; start is
     // where the one-thread decode began (every worker moves there too).
@@ -32,10 +35,10 @@ class CSegmentDecoder {
     static bool CanSplit(const CAudioDecoder& decoder, const std::string& strPath,
                          int nSegmentFrames = kDefaultSegmentFrames);
 
-    // Decodes the stream on nThreads workers into sink; stops early once
-    // fnStop says so (it is asked between segments). False when a worker
-    // could not open the file or ran out of memory, with the reason in
-    // strReason.
+    // Decodes the stream on nThreads workers (at most kMaxThreads) into
+    // sink; stops early once fnStop says so (it is asked between segments).
+    // False when a worker could not open the file again or ran out of
+    // memory, with the reason in strReason.
     bool Run(CAudioSink& sink, int nThreads, const StopRequest& fnStop, std::string& strReason,
              int nSegmentFrames = kDefaultSegmentFrames);
 
