@@ -43,10 +43,14 @@ struct CSegmentRecording {
     bool bFailed = false;
     std::string strReason;
 
+    // Empties the recording and keeps its memory for the next segment.
     void Clear() {
         nSamples.clear();
         runs.clear();
         warnings.clear();
+        bLast = false;
+        bFailed = false;
+        strReason.clear();
     }
     void ReplayInto(CAudioSink& sink) const {
         std::size_t nAt = 0;
@@ -97,6 +101,9 @@ struct CShared {
     std::mutex mutex;
     std::condition_variable changed;
     std::map<int64_t, CSegmentRecording> done;
+    // Recordings written out, whose memory the workers use again: fresh
+    // memory for every segment would cost more than the copies into it.
+    std::vector<CSegmentRecording> spare;
     // Segments handed to the sink; a worker runs at most nWindow ahead.
     int64_t nConsumed = 0;
     int64_t nWindow = 2;
@@ -123,7 +130,18 @@ class CWorker {
                 }
             }
             CSegmentRecording segment;
+            {
+                std::lock_guard lock(m_shared.mutex);
+                if (!m_shared.spare.empty()) {
+                    segment = std::move(m_shared.spare.back());
+                    m_shared.spare.pop_back();
+                }
+            }
             try {
+                // Room for a segment of stereo Layer II frames, and a run per
+                // slot and channel.
+                segment.nSamples.reserve(static_cast<std::size_t>(m_nSegmentFrames) * 2 * 1152);
+                segment.runs.reserve(static_cast<std::size_t>(m_nSegmentFrames) * (2 * 36 + 1));
                 DecodeSegment(nSegment * m_nSegmentFrames, (nSegment + 1) * m_nSegmentFrames,
                               segment);
             } catch (const std::exception& error) {
@@ -320,6 +338,9 @@ bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnS
         if (segment.bLast || IsStopRequested(fnStop)) {
             break;
         }
+        segment.Clear();
+        std::lock_guard lock(shared.mutex);
+        shared.spare.push_back(std::move(segment));
     }
     {
         std::lock_guard lock(shared.mutex);

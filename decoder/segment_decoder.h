@@ -19,7 +19,7 @@ class CSegmentDecoder {
   public:
     // Frames per segment: enough that the frames decoded twice cost nothing,
     // few enough that the segments in flight stay a few megabytes each.
-    static constexpr int kDefaultSegmentFrames = 1024;
+    static constexpr int kDefaultSegmentFrames = 256;
     // Every worker holds a segment or two of samples in memory: more
     // threads than this would cost more memory than any machine gains.
     static constexpr int kMaxThreads = 64;
