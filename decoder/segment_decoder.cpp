@@ -108,6 +108,8 @@ struct CShared {
     int64_t nConsumed = 0;
     int64_t nWindow = 2;
     std::atomic<bool> bStop{false};
+    // A worker that could not hand over its segment tells why here.
+    std::string strBroken;
 };
 
 class CWorker {
@@ -119,6 +121,17 @@ class CWorker {
     // Decodes segments nFirst, nFirst + nStep, ... until the stream ends or
     // the writer stops.
     void Run(int64_t nFirst, int64_t nStep) {
+        try {
+            RunSegments(nFirst, nStep);
+        } catch (const std::exception& error) {
+            std::lock_guard lock(m_shared.mutex);
+            m_shared.strBroken = std::string("a decoding thread failed: ") + error.what();
+        }
+        m_shared.changed.notify_all();
+    }
+
+  private:
+    void RunSegments(int64_t nFirst, int64_t nStep) {
         for (int64_t nSegment = nFirst;; nSegment += nStep) {
             {
                 std::unique_lock lock(m_shared.mutex);
@@ -146,7 +159,9 @@ class CWorker {
                               segment);
             } catch (const std::exception& error) {
                 segment.bFailed = true;
-                segment.strReason = error.what();
+                segment.strReason = std::string("a decoding thread failed: ") + error.what();
+                m_pKeptWarnings = nullptr;
+                m_pDecoder.reset();
             }
             const bool bLast = segment.bLast || segment.bFailed;
             {
@@ -160,7 +175,6 @@ class CWorker {
         }
     }
 
-  private:
     bool Open(CSegmentRecording& segment) {
         m_pSink = nullptr;
         CAudioDecoder::CHooks hooks;
@@ -279,6 +293,47 @@ class CWorker {
     std::vector<std::string>* m_pKeptWarnings = nullptr;
 };
 
+// Hands the segments to the sink in order as the workers finish them, each
+// warning told once; true once the last one or a stop has come.
+bool WriteSegments(CShared& shared, CAudioSink& sink, const StopRequest& fnStop,
+                   const WarningReporter& fnReport, std::string& strReason) {
+    std::set<std::string> shown;
+    for (int64_t nSegment = 0;; ++nSegment) {
+        CSegmentRecording segment;
+        {
+            std::unique_lock lock(shared.mutex);
+            shared.changed.wait(lock, [&] {
+                return shared.done.count(nSegment) != 0 || !shared.strBroken.empty();
+            });
+            auto it = shared.done.find(nSegment);
+            if (it == shared.done.end()) {
+                strReason = shared.strBroken;
+                return false;
+            }
+            segment = std::move(it->second);
+            shared.done.erase(it);
+            shared.nConsumed = nSegment + 1;
+        }
+        shared.changed.notify_all();
+        if (segment.bFailed) {
+            strReason = segment.strReason;
+            return false;
+        }
+        for (const std::string& strText : segment.warnings) {
+            if (shown.insert(strText).second) {
+                ReportWarning(fnReport, strText);
+            }
+        }
+        segment.ReplayInto(sink);
+        if (segment.bLast || IsStopRequested(fnStop)) {
+            return true;
+        }
+        segment.Clear();
+        std::lock_guard lock(shared.mutex);
+        shared.spare.push_back(std::move(segment));
+    }
+}
+
 }  // namespace
 
 CSegmentDecoder::CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport)
@@ -312,35 +367,13 @@ bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnS
         bOk = false;
         strReason = std::string("cannot start the decoding threads: ") + error.what();
     }
-    std::set<std::string> shown;
-    for (int64_t nSegment = 0; bOk; ++nSegment) {
-        CSegmentRecording segment;
-        {
-            std::unique_lock lock(shared.mutex);
-            shared.changed.wait(lock, [&] { return shared.done.count(nSegment) != 0; });
-            auto it = shared.done.find(nSegment);
-            segment = std::move(it->second);
-            shared.done.erase(it);
-            shared.nConsumed = nSegment + 1;
-        }
-        shared.changed.notify_all();
-        if (segment.bFailed) {
+    if (bOk) {
+        try {
+            bOk = WriteSegments(shared, sink, fnStop, m_fnReport, strReason);
+        } catch (const std::exception& error) {
             bOk = false;
-            strReason = segment.strReason;
-            break;
+            strReason = std::string("writing the decoded segments failed: ") + error.what();
         }
-        for (const std::string& strText : segment.warnings) {
-            if (shown.insert(strText).second) {
-                ReportWarning(m_fnReport, strText);
-            }
-        }
-        segment.ReplayInto(sink);
-        if (segment.bLast || IsStopRequested(fnStop)) {
-            break;
-        }
-        segment.Clear();
-        std::lock_guard lock(shared.mutex);
-        shared.spare.push_back(std::move(segment));
     }
     {
         std::lock_guard lock(shared.mutex);
