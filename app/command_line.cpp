@@ -2,10 +2,12 @@
 #include "app/command_line.h"
 
 #include <charconv>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/terminal_keys.h"
+#include "decoder/segment_decoder.h"
 #include "platform/wave_device.h"
 
 namespace {
@@ -58,7 +60,8 @@ namespace {
 
 // The options that take a value, given as "--option VALUE" or "--option=VALUE".
 bool TakesValue(std::string_view option) {
-    return option == "--wav" || option == "--raw" || option == "--output" || option == "--start";
+    return option == "--wav" || option == "--raw" || option == "--output" || option == "--start" ||
+           option == "--threads";
 }
 
 }  // namespace
@@ -70,6 +73,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     bool bModeSet = false;
     bool bOptionsEnded = false;
     bool bStartGiven = false;
+    bool bThreadsGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg(argv[i]);
         if (bOptionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -137,6 +141,18 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
                 return false;
             }
             bStartGiven = true;
+        } else if (arg == "--threads") {
+            const auto result =
+                std::from_chars(strValue.data(), strValue.data() + strValue.size(),
+                                commandLine.nThreads);
+            if (!bHasValue || strValue.empty() || result.ec != std::errc() ||
+                result.ptr != strValue.data() + strValue.size() || commandLine.nThreads < 1 ||
+                commandLine.nThreads > CSegmentDecoder::kMaxThreads) {
+                strError = "--threads needs a number of threads from 1 to " +
+                           std::to_string(CSegmentDecoder::kMaxThreads);
+                return false;
+            }
+            bThreadsGiven = true;
         } else if (arg == "--loop") {
             commandLine.bLoop = true;
         } else if (arg == "--smooth") {
@@ -157,6 +173,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     }
     if (bStartGiven && mode != ERunMode::Play && mode != ERunMode::Wav && mode != ERunMode::Raw) {
         strError = "--start goes with --play, --wav or --raw";
+        return false;
+    }
+    if (bThreadsGiven && mode != ERunMode::Wav && mode != ERunMode::Raw) {
+        strError = "--threads goes with --wav or --raw";
         return false;
     }
     if (!commandLine.strDevice.empty() && mode != ERunMode::Play && mode != ERunMode::Window) {
@@ -194,6 +214,8 @@ std::string UsageText() {
                "                           channels interleaved; OUT - is standard output\n"
                "  --start TIME             with --play (its first file), --wav, --raw: begin\n"
                "                           at seconds (83.5), m:ss (1:23.5) or percent (40%)\n"
+               "  --threads N              with --wav, --raw: decode on N threads (default:\n"
+               "                           one per core); the output is the same\n"
                "  --output DEVICE          with the window or --play: pulse[:SINK] (the\n"
                "                           default when a sound server answers),\n"
                "                           alsa[:PCM] (else the default), null, or wav:PATH;\n"

@@ -25,6 +25,7 @@ struct CCommandLine {
     bool bLoop = false;
     bool bSmooth = false;
     CStartPoint start;  // --start: where --wav, --raw and the first file of --play begin
+    int nThreads = 0;   // --threads: cores that --wav and --raw use; 0 for all
 };
 
 // Exit statuses.

@@ -1,12 +1,15 @@
 // --wav and --raw: decode a stream file into a PCM file.
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "app/run_modes.h"
 #include "decoder/audio_decoder.h"
+#include "decoder/segment_decoder.h"
 #include "output/pcm_file_sink.h"
 #include "player/message_stream.h"
 #include "player/player_hooks.h"
@@ -68,9 +71,29 @@ int RunDecodeMode(const CCommandLine& commandLine) {
                            "decoding from the beginning";
         ShowMessage(MSG_WARNING);
     }
+    const int nThreads =
+        commandLine.nThreads > 0
+            ? commandLine.nThreads
+            : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u,
+                                          static_cast<unsigned>(CSegmentDecoder::kMaxThreads)));
+    const bool bSegmented = nThreads > 1 && CSegmentDecoder::CanSplit(decoder, commandLine.strFile);
+    if (bSegmented) {
+        // The workers read the file for themselves; this decoder keeps the
+        // sink, which takes their output in order.
+        CSegmentDecoder segments(commandLine.strFile, commandLine.start, ShowWarningText);
+        std::string strFailure;
+        if (!segments.Run(
+                *pSink, nThreads, [pSink] { return pSink->Failed(); }, strFailure)) {
+            std::fprintf(stderr, "corvina: %s\n", strFailure.c_str());
+            return EXIT_UNUSABLE;
+        }
+        if (!pSink->Close()) {
+            bWriteFailed = true;
+        }
+    }
     // The decoder closes the sink after the last frame; a write failure on
     // the way ends the decoding early.
-    while (!decoder.HasEnded()) {
+    while (!bSegmented && !decoder.HasEnded()) {
         if (pSink->Failed()) {
             bWriteFailed = true;
             break;

@@ -374,6 +374,11 @@ int CAudioDecoder::SkipFrame() {
     return 0;
 }
 
+int64_t CAudioDecoder::FilterSlotsRun(int nChannel) const {
+    const CSynthesisFilter* pFilter = nChannel == 0 ? m_pFilter0.get() : m_pFilter1.get();
+    return pFilter != nullptr ? pFilter->SlotsRun() : -1;
+}
+
 std::string CAudioDecoder::FormatStreamInfo() const {
     CFrameHeader header;
     header.ParseWord(m_Header.FrameWord());

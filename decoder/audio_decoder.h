@@ -82,6 +82,9 @@ class CAudioDecoder {
     const CFrameHeader& Header() const { return m_Header; }
     // Output channels: 1 or 2 once initialised.
     int Channels() const { return m_pFilter1 != nullptr ? 2 : 1; }
+    // Slots the synthesis filter of output channel nChannel has run; -1
+    // where there is no such filter.
+    int64_t FilterSlotsRun(int nChannel) const;
 
     // Seconds the whole file lasts: its frames counted where the stream can
     // seek and its bitrate varies, else its audio bytes at the first frame's

@@ -39,7 +39,7 @@ void ReadScalefactorSet(CBitStream& stream, int nScfsi, float (&fScalefactor)[3]
     }
 }
 
-// Reads the granule's codes into its three requantised samples and those
+// Reads the granule's codes as three requantised samples and stores those
 // times the scalefactor of the granule's third of the frame: grouped codes
 // through the degrouping table, the others as s''' = C * (s'' + D) with
 // s'' = code * step - 1. The values stay in named registers: a small array
@@ -69,9 +69,6 @@ void ReadGranule(CLayer2Channel& channel, CBitStream& stream, int nPart,
         f1 = Requantised();
         f2 = Requantised();
     }
-    channel.fSample[0] = f0;
-    channel.fSample[1] = f1;
-    channel.fSample[2] = f2;
     const float fScalefactor = channel.fScalefactor[nPart];
     channel.fOutput[0] = fScalefactor * f0;
     channel.fOutput[1] = fScalefactor * f1;

@@ -13,8 +13,7 @@ struct CLayer2Channel {
     int nScfsi = 0;
     float fScalefactor[3] = {};
     CQuantClass quant = {};
-    // The granule's samples requantised, and then scaled, ready for the filter.
-    float fSample[3] = {};
+    // The granule's samples requantised and scaled, ready for the filter.
     float fOutput[3] = {};
 };
 

@@ -51,6 +51,7 @@ void CSynthesisFilter::SynthesizePair(CSynthesisFilter& first, CSynthesisFilter&
 }
 
 void CSynthesisFilter::Advance() {
+    ++m_nSlotsRun;
     m_nSlot = (m_nSlot + 1) & 15;
     m_pBank = m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0];
     std::memset(m_fInput, 0, sizeof m_fInput);

@@ -20,6 +20,11 @@ class CSynthesisFilter {
     // first.Synthesize(sink) and then second.Synthesize(sink), with the window
     // read once for both: the two channels of a stream.
     static void SynthesizePair(CSynthesisFilter& first, CSynthesisFilter& second, CAudioSink& sink);
+    // Slots run since the filter was made. Every output depends on the last
+    // sixteen slots only, so two filters that have both run the same sixteen
+    // slots (or more) are in the same state.
+    int64_t SlotsRun() const { return m_nSlotsRun; }
+    static constexpr int kHistorySlots = 16;
 
   private:
     void Matrixing();
@@ -32,9 +37,10 @@ class CSynthesisFilter {
     // Two banks of 16 ring columns by 32 rows; row r of column c is at
     // 32 c + r, so that a column is written and read as one run. The values
     // are single-precision results, kept as doubles for the window sums.
-    alignas(32) double m_dBank[2][512];
+    alignas(64) double m_dBank[2][512];
     double* m_pBank;
     int m_nSlot;
+    int64_t m_nSlotsRun = 0;
     WindowSumsFunction m_pfnWindowSums;
     WindowSumsPairFunction m_pfnWindowSumsPair;
     Dct32PairFunction m_pfnDct32Pair;

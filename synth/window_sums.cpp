@@ -3,7 +3,10 @@
 // once, never on several terms of one sum, so every version gives the same
 // bits. A product of two floats is exact in double precision, so a fused
 // multiply-add rounds exactly as a multiplication followed by an addition.
+// The fastest version this processor runs is picked at run time.
 #include "synth/window_sums.h"
+
+#include <initializer_list>
 
 #include "synth/synthesis_window.h"
 
@@ -17,7 +20,7 @@ namespace {
 // The window by age: entry 32 t + j is the coefficient of row j for the
 // value written t slots ago, as a double.
 struct CWindowByAge {
-    alignas(32) double dCoefficient[512];
+    alignas(64) double dCoefficient[512];
 };
 
 CWindowByAge MakeWindowByAge() {
@@ -149,6 +152,81 @@ __attribute__((target("avx2,fma"))) void WindowSumsPairAvx2Fma(const double* pBa
     }
 }
 
+// The same sums eight samples to a vector: 32 registers hold the sums of
+// both channels with room to spare, so each coefficient is loaded once.
+#define CORVINA_AVX512 __attribute__((target("avx512f")))
+
+// Eight samples as ToSample, lane by lane, as 32-bit integers. The masked
+// forms with every lane set are the plain instructions; GCC 12's plain
+// intrinsics start from an undefined register and trip its own warning.
+CORVINA_AVX512 inline __m256i ToSamplesAvx512(__m512d dSum, float fScale) {
+    const __mmask8 bAll = 0xFF;
+    const __m256 fScaled = _mm256_mul_ps(_mm256_set1_ps(fScale), _mm512_maskz_cvtpd_ps(bAll, dSum));
+    const __mmask8 bPositive = _mm512_cmp_pd_mask(dSum, _mm512_setzero_pd(), _CMP_GT_OQ);
+    __m512d dRounded =
+        _mm512_add_pd(_mm512_maskz_cvtps_pd(bAll, fScaled),
+                      _mm512_mask_blend_pd(bPositive, _mm512_set1_pd(-0.5), _mm512_set1_pd(0.5)));
+    // max takes its second operand for a NaN, as the scalar version does.
+    dRounded = _mm512_maskz_max_pd(bAll, dRounded, _mm512_set1_pd(-32768.0));
+    dRounded = _mm512_maskz_min_pd(bAll, dRounded, _mm512_set1_pd(32767.0));
+    return _mm512_maskz_cvttpd_epi32(bAll, dRounded);
+}
+
+// Sixteen samples of two vectors of sums.
+CORVINA_AVX512 inline void StoreSamplesAvx512(__m512d dSumLow, __m512d dSumHigh, float fScale,
+                                              int16_t* pOut) {
+    // The pack works within halves: low half first, then the high one.
+    const __m256i nPacked =
+        _mm256_packs_epi32(ToSamplesAvx512(dSumLow, fScale), ToSamplesAvx512(dSumHigh, fScale));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut),
+                        _mm256_permute4x64_epi64(nPacked, _MM_SHUFFLE(3, 1, 2, 0)));
+}
+
+CORVINA_AVX512 void WindowSumsAvx512(const double* pBank, int nSlot, float fScale, int16_t* pOut) {
+    __m512d d0 = _mm512_setzero_pd(), d1 = d0, d2 = d0, d3 = d0;
+    const double* pWindow = kWindow.dCoefficient;
+    for (int t = 0; t < 16; ++t, pWindow += 32) {
+        const double* pColumn = pBank + 32 * ((nSlot - t) & 15);
+        d0 = _mm512_fmadd_pd(_mm512_load_pd(pWindow), _mm512_loadu_pd(pColumn), d0);
+        d1 = _mm512_fmadd_pd(_mm512_load_pd(pWindow + 8), _mm512_loadu_pd(pColumn + 8), d1);
+        d2 = _mm512_fmadd_pd(_mm512_load_pd(pWindow + 16), _mm512_loadu_pd(pColumn + 16), d2);
+        d3 = _mm512_fmadd_pd(_mm512_load_pd(pWindow + 24), _mm512_loadu_pd(pColumn + 24), d3);
+    }
+    StoreSamplesAvx512(d0, d1, fScale, pOut);
+    StoreSamplesAvx512(d2, d3, fScale, pOut + 16);
+}
+
+CORVINA_AVX512 void WindowSumsPairAvx512(const double* pBank0, int nSlot0, const double* pBank1,
+                                         int nSlot1, float fScale, int16_t* pOut0, int16_t* pOut1) {
+    __m512d a0 = _mm512_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+    __m512d b0 = a0, b1 = a0, b2 = a0, b3 = a0;
+    const double* pWindow = kWindow.dCoefficient;
+    int nColumn0 = 32 * (nSlot0 & 15);
+    int nColumn1 = 32 * (nSlot1 & 15);
+    for (int t = 0; t < 16; ++t, pWindow += 32) {
+        const double* pColumn0 = pBank0 + nColumn0;
+        const double* pColumn1 = pBank1 + nColumn1;
+        __m512d w = _mm512_load_pd(pWindow);
+        a0 = _mm512_fmadd_pd(w, _mm512_loadu_pd(pColumn0), a0);
+        b0 = _mm512_fmadd_pd(w, _mm512_loadu_pd(pColumn1), b0);
+        w = _mm512_load_pd(pWindow + 8);
+        a1 = _mm512_fmadd_pd(w, _mm512_loadu_pd(pColumn0 + 8), a1);
+        b1 = _mm512_fmadd_pd(w, _mm512_loadu_pd(pColumn1 + 8), b1);
+        w = _mm512_load_pd(pWindow + 16);
+        a2 = _mm512_fmadd_pd(w, _mm512_loadu_pd(pColumn0 + 16), a2);
+        b2 = _mm512_fmadd_pd(w, _mm512_loadu_pd(pColumn1 + 16), b2);
+        w = _mm512_load_pd(pWindow + 24);
+        a3 = _mm512_fmadd_pd(w, _mm512_loadu_pd(pColumn0 + 24), a3);
+        b3 = _mm512_fmadd_pd(w, _mm512_loadu_pd(pColumn1 + 24), b3);
+        nColumn0 = (nColumn0 - 32) & 511;
+        nColumn1 = (nColumn1 - 32) & 511;
+    }
+    StoreSamplesAvx512(a0, a1, fScale, pOut0);
+    StoreSamplesAvx512(a2, a3, fScale, pOut0 + 16);
+    StoreSamplesAvx512(b0, b1, fScale, pOut1);
+    StoreSamplesAvx512(b2, b3, fScale, pOut1 + 16);
+}
+
 #endif
 
 }  // namespace
@@ -182,10 +260,23 @@ WindowSumsFunction WindowSumsAvx2() {
     return nullptr;
 }
 
+WindowSumsFunction WindowSumsAvx512() {
+#ifdef CORVINA_HAVE_AVX2_WINDOW
+    if (__builtin_cpu_supports("avx512f")) {
+        return WindowSumsAvx512;
+    }
+#endif
+    return nullptr;
+}
+
 WindowSumsFunction BestWindowSums() {
     static const WindowSumsFunction pfnBest = [] {
-        const WindowSumsFunction pfnAvx2 = WindowSumsAvx2();
-        return pfnAvx2 != nullptr ? pfnAvx2 : WindowSumsPortable;
+        for (const WindowSumsFunction pfnVersion : {WindowSumsAvx512(), WindowSumsAvx2()}) {
+            if (pfnVersion != nullptr) {
+                return pfnVersion;
+            }
+        }
+        return WindowSumsPortable;
     }();
     return pfnBest;
 }
@@ -199,10 +290,24 @@ WindowSumsPairFunction WindowSumsPairAvx2() {
     return nullptr;
 }
 
+WindowSumsPairFunction WindowSumsPairAvx512() {
+#ifdef CORVINA_HAVE_AVX2_WINDOW
+    if (WindowSumsAvx512() != nullptr) {
+        return WindowSumsPairAvx512;
+    }
+#endif
+    return nullptr;
+}
+
 WindowSumsPairFunction BestWindowSumsPair() {
     static const WindowSumsPairFunction pfnBest = [] {
-        const WindowSumsPairFunction pfnAvx2 = WindowSumsPairAvx2();
-        return pfnAvx2 != nullptr ? pfnAvx2 : WindowSumsPairPortable;
+        for (const WindowSumsPairFunction pfnVersion :
+             {WindowSumsPairAvx512(), WindowSumsPairAvx2()}) {
+            if (pfnVersion != nullptr) {
+                return pfnVersion;
+            }
+        }
+        return WindowSumsPairPortable;
     }();
     return pfnBest;
 }

@@ -1,5 +1,6 @@
 // The window sums of one time slot, the filter's hot loop: a portable version
-// that is always built, and one for processors with AVX2 and FMA.
+// that is always built, one for processors with AVX2 and FMA, and one for
+// processors with AVX-512.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,8 @@ using WindowSumsFunction = void (*)(const double* pBank, int nSlot, float fScale
 void WindowSumsPortable(const double* pBank, int nSlot, float fScale, int16_t* pOut);
 // Null where the processor or the build lacks AVX2 and FMA.
 WindowSumsFunction WindowSumsAvx2();
+// Null where the processor or the build lacks AVX-512.
+WindowSumsFunction WindowSumsAvx512();
 // The fastest version that this processor runs.
 WindowSumsFunction BestWindowSums();
 
@@ -23,4 +26,5 @@ using WindowSumsPairFunction = void (*)(const double* pBank0, int nSlot0, const 
 void WindowSumsPairPortable(const double* pBank0, int nSlot0, const double* pBank1, int nSlot1,
                             float fScale, int16_t* pOut0, int16_t* pOut1);
 WindowSumsPairFunction WindowSumsPairAvx2();
+WindowSumsPairFunction WindowSumsPairAvx512();
 WindowSumsPairFunction BestWindowSumsPair();

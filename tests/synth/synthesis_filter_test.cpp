@@ -229,27 +229,40 @@ std::vector<double> TestBank(std::mt19937& random, int nKind) {
 }
 
 TEST(WindowSumsTest, EveryVersionGivesTheBitsOfThePortableOne) {
-    const WindowSumsFunction pfnAvx2 = WindowSumsAvx2();
-    const WindowSumsPairFunction pfnPairAvx2 = WindowSumsPairAvx2();
-    if (pfnAvx2 == nullptr) {
+    struct CVersion {
+        WindowSumsFunction pfnSingle;
+        WindowSumsPairFunction pfnPair;
+    };
+    std::vector<CVersion> versions;
+    for (const CVersion version : {CVersion{WindowSumsAvx2(), WindowSumsPairAvx2()},
+                                   CVersion{WindowSumsAvx512(), WindowSumsPairAvx512()}}) {
+        ASSERT_EQ(version.pfnSingle == nullptr, version.pfnPair == nullptr);
+        if (version.pfnSingle != nullptr) {
+            versions.push_back(version);
+        }
+    }
+    if (versions.empty()) {
         GTEST_SKIP() << "this processor runs the portable version only";
     }
-    ASSERT_NE(pfnPairAvx2, nullptr);
     std::mt19937 random(3);
     for (int nCase = 0; nCase < 400; ++nCase) {
         const std::vector<double> dBank0 = TestBank(random, nCase % 4);
         const std::vector<double> dBank1 = TestBank(random, (nCase + 1) % 4);
         const int nSlot0 = nCase % 16;
         const int nSlot1 = (nCase * 7 + nCase / 16) % 16;
-        int16_t nPortable0[32], nPortable1[32], nVector[32], nPair0[32], nPair1[32];
+        int16_t nPortable0[32], nPortable1[32];
         WindowSumsPortable(dBank0.data(), nSlot0, 32768.0f, nPortable0);
         WindowSumsPortable(dBank1.data(), nSlot1, 32768.0f, nPortable1);
-        pfnAvx2(dBank0.data(), nSlot0, 32768.0f, nVector);
-        pfnPairAvx2(dBank0.data(), nSlot0, dBank1.data(), nSlot1, 32768.0f, nPair0, nPair1);
-        for (int j = 0; j < 32; ++j) {
-            ASSERT_EQ(nVector[j], nPortable0[j]) << "case " << nCase << " sample " << j;
-            ASSERT_EQ(nPair0[j], nPortable0[j]) << "case " << nCase << " sample " << j;
-            ASSERT_EQ(nPair1[j], nPortable1[j]) << "case " << nCase << " sample " << j;
+        for (std::size_t v = 0; v < versions.size(); ++v) {
+            int16_t nVector[32], nPair0[32], nPair1[32];
+            versions[v].pfnSingle(dBank0.data(), nSlot0, 32768.0f, nVector);
+            versions[v].pfnPair(dBank0.data(), nSlot0, dBank1.data(), nSlot1, 32768.0f, nPair0,
+                                nPair1);
+            for (int j = 0; j < 32; ++j) {
+                ASSERT_EQ(nVector[j], nPortable0[j]) << "version " << v << " case " << nCase;
+                ASSERT_EQ(nPair0[j], nPortable0[j]) << "version " << v << " case " << nCase;
+                ASSERT_EQ(nPair1[j], nPortable1[j]) << "version " << v << " case " << nCase;
+            }
         }
     }
 }
@@ -268,11 +281,11 @@ TEST(WindowSumsTest, RoundingIsHalfAwayFromZeroAndSaturationIsSilent) {
         {40000.0 / 32768, 32767}, {-40000.0 / 32768, -32768},
         {32767.2 / 32768, 32767}, {0.0, 0},
     };
-    std::vector<WindowSumsFunction> versions = {WindowSumsPortable};
-    if (WindowSumsAvx2() != nullptr) {
-        versions.push_back(WindowSumsAvx2());
-    }
-    for (const WindowSumsFunction pfnVersion : versions) {
+    for (const WindowSumsFunction pfnVersion :
+         {WindowSumsPortable, WindowSumsAvx2(), WindowSumsAvx512()}) {
+        if (pfnVersion == nullptr) {
+            continue;
+        }
         for (const CCase& test : cases) {
             alignas(32) double dBank[512] = {};
             const int nSlot = 3;

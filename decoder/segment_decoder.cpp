@@ -1,0 +1,387 @@
+// Segments, their workers and the hand-over in order. A worker finds its
+// frames by reading every header from the start as a one-thread decode
+// does (skipping a frame costs a header and a copy, not its decoding), so
+// each segment holds exactly the frames that the one-thread decode numbers
+// alike, whatever junk, tags or odd frames the stream holds.
+#include "decoder/segment_decoder.h"
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <exception>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "synth/synthesis_filter.h"
+
+namespace {
+
+// Frames decoded unheard before a segment: two frames of either layer give
+// the filters at least the sixteen slots of history they need. A worker
+// checks that they did (damaged frames run no filter) and goes further back
+// where not.
+constexpr int64_t kPrerollFrames = 2;
+
+// What one segment gave: the sink calls in order, and the warnings its
+// frames raised.
+struct CSegmentRecording {
+    // A run of samples of one channel, or the end of a frame (nChannel -1).
+    struct CRun {
+        int16_t nChannel;
+        int32_t nCount;
+    };
+    std::vector<int16_t> nSamples;
+    std::vector<CRun> runs;
+    std::vector<std::string> warnings;
+    // The stream ended within this segment (or before it).
+    bool bLast = false;
+    bool bFailed = false;
+    std::string strReason;
+
+    // Empties the recording and keeps its memory for the next segment.
+    void Clear() {
+        nSamples.clear();
+        runs.clear();
+        warnings.clear();
+        bLast = false;
+        bFailed = false;
+        strReason.clear();
+    }
+    void ReplayInto(CAudioSink& sink) const {
+        std::size_t nAt = 0;
+        for (const CRun& run : runs) {
+            if (run.nChannel < 0) {
+                sink.EndFrame();
+            } else {
+                sink.WriteSamples(run.nChannel, nSamples.data() + nAt, run.nCount);
+                nAt += static_cast<std::size_t>(run.nCount);
+            }
+        }
+    }
+};
+
+// The sink of a worker's decoder: records into the segment being decoded,
+// and drops what the frames before it give.
+class CRecordingSink : public CAudioSink {
+  public:
+    void SetTarget(CSegmentRecording* pTarget) { m_pTarget = pTarget; }
+    void WriteSample(int16_t nChannel, int16_t nSample) override {
+        WriteSamples(nChannel, &nSample, 1);
+    }
+    void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override {
+        if (m_pTarget == nullptr || nCount <= 0) {
+            return;
+        }
+        auto& runs = m_pTarget->runs;
+        if (!runs.empty() && runs.back().nChannel == nChannel) {
+            runs.back().nCount += nCount;
+        } else {
+            runs.push_back({nChannel, nCount});
+        }
+        m_pTarget->nSamples.insert(m_pTarget->nSamples.end(), pSamples, pSamples + nCount);
+    }
+    int32_t EndFrame() override {
+        if (m_pTarget != nullptr) {
+            m_pTarget->runs.push_back({-1, 0});
+        }
+        return 1;
+    }
+
+  private:
+    CSegmentRecording* m_pTarget = nullptr;
+};
+
+// What the workers and the writing thread share.
+struct CShared {
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::map<int64_t, CSegmentRecording> done;
+    // Recordings written out, whose memory the workers use again: fresh
+    // memory for every segment would cost more than the copies into it.
+    std::vector<CSegmentRecording> spare;
+    // Segments handed to the sink; a worker runs at most nWindow ahead.
+    int64_t nConsumed = 0;
+    int64_t nWindow = 2;
+    std::atomic<bool> bStop{false};
+    // A worker that could not hand over its segment tells why here.
+    std::string strBroken;
+};
+
+class CWorker {
+  public:
+    CWorker(const std::string& strPath, const CStartPoint& start, int nSegmentFrames,
+            CShared& shared)
+        : m_strPath(strPath), m_start(start), m_nSegmentFrames(nSegmentFrames), m_shared(shared) {}
+
+    // Decodes segments nFirst, nFirst + nStep, ... until the stream ends or
+    // the writer stops.
+    void Run(int64_t nFirst, int64_t nStep) {
+        try {
+            RunSegments(nFirst, nStep);
+        } catch (const std::exception& error) {
+            std::lock_guard lock(m_shared.mutex);
+            m_shared.strBroken = std::string("a decoding thread failed: ") + error.what();
+        }
+        m_shared.changed.notify_all();
+    }
+
+  private:
+    void RunSegments(int64_t nFirst, int64_t nStep) {
+        for (int64_t nSegment = nFirst;; nSegment += nStep) {
+            {
+                std::unique_lock lock(m_shared.mutex);
+                m_shared.changed.wait(lock, [&] {
+                    return m_shared.bStop || nSegment < m_shared.nConsumed + m_shared.nWindow;
+                });
+                if (m_shared.bStop) {
+                    return;
+                }
+            }
+            CSegmentRecording segment;
+            {
+                std::lock_guard lock(m_shared.mutex);
+                if (!m_shared.spare.empty()) {
+                    segment = std::move(m_shared.spare.back());
+                    m_shared.spare.pop_back();
+                }
+            }
+            try {
+                // Room for a segment of stereo Layer II frames, and a run per
+                // slot and channel.
+                segment.nSamples.reserve(static_cast<std::size_t>(m_nSegmentFrames) * 2 * 1152);
+                segment.runs.reserve(static_cast<std::size_t>(m_nSegmentFrames) * (2 * 36 + 1));
+                DecodeSegment(nSegment * m_nSegmentFrames, (nSegment + 1) * m_nSegmentFrames,
+                              segment);
+            } catch (const std::exception& error) {
+                segment.bFailed = true;
+                segment.strReason = std::string("a decoding thread failed: ") + error.what();
+                m_pKeptWarnings = nullptr;
+                m_pDecoder.reset();
+            }
+            const bool bLast = segment.bLast || segment.bFailed;
+            {
+                std::lock_guard lock(m_shared.mutex);
+                m_shared.done.emplace(nSegment, std::move(segment));
+            }
+            m_shared.changed.notify_all();
+            if (bLast) {
+                return;
+            }
+        }
+    }
+
+    bool Open(CSegmentRecording& segment) {
+        m_pSink = nullptr;
+        CAudioDecoder::CHooks hooks;
+        hooks.fnStopRequested = [this] { return m_shared.bStop.load(); };
+        hooks.fnReportWarning = [this](const std::string& strText) {
+            if (m_pKeptWarnings != nullptr) {
+                m_pKeptWarnings->push_back(strText);
+            }
+        };
+        hooks.fnMakeSink = [this](const CStreamFormat&) {
+            auto pSink = std::make_unique<CRecordingSink>();
+            m_pSink = pSink.get();
+            return std::unique_ptr<CAudioSink>(std::move(pSink));
+        };
+        m_pDecoder = std::make_unique<CAudioDecoder>(m_strPath.c_str(), std::move(hooks));
+        m_nFrame = 0;
+        if (m_pDecoder->Initialize() == 0) {
+            segment.bFailed = true;
+            segment.strReason = m_strPath + " could not be read again";
+            return false;
+        }
+        m_pDecoder->MoveToStart(m_start);
+        return true;
+    }
+
+    // Brings the decoder to frame nFrame without decoding; false once the
+    // stream has ended before it.
+    bool SkipTo(int64_t nFrame) {
+        while (m_nFrame < nFrame) {
+            if (m_pDecoder->HasEnded() || m_shared.bStop) {
+                return false;
+            }
+            m_pDecoder->SkipFrame();
+            ++m_nFrame;
+        }
+        return !m_pDecoder->HasEnded();
+    }
+
+    // Decodes the frames nFrame .. nEnd - 1 into what the sink is set to;
+    // false once the stream has ended.
+    bool DecodeTo(int64_t nEnd) {
+        while (m_nFrame < nEnd) {
+            if (m_pDecoder->HasEnded() || m_shared.bStop) {
+                return false;
+            }
+            m_pDecoder->DecodeFrame();
+            ++m_nFrame;
+        }
+        return !m_pDecoder->HasEnded();
+    }
+
+    void DecodeSegment(int64_t nFirst, int64_t nEnd, CSegmentRecording& segment) {
+        int64_t nPreroll = kPrerollFrames;
+        for (;;) {
+            segment.Clear();
+            const int64_t nFrom = std::max<int64_t>(0, nFirst - nPreroll);
+            if (m_pDecoder == nullptr || m_nFrame > nFrom) {
+                if (!Open(segment)) {
+                    return;
+                }
+            }
+            if (!SkipTo(nFrom)) {
+                segment.bLast = true;
+                return;
+            }
+            const int64_t nSlotsBefore[2] = {m_pDecoder->FilterSlotsRun(0),
+                                             m_pDecoder->FilterSlotsRun(1)};
+            SetTarget(nullptr);
+            if (!DecodeTo(nFirst)) {
+                segment.bLast = true;
+                return;
+            }
+            const int64_t nSlotsRestored[2] = {m_pDecoder->FilterSlotsRun(0),
+                                               m_pDecoder->FilterSlotsRun(1)};
+            SetTarget(&segment);
+            m_pKeptWarnings = &segment.warnings;
+            segment.bLast = !DecodeTo(nEnd);
+            m_pKeptWarnings = nullptr;
+            SetTarget(nullptr);
+            // A filter that ran too few slots before the segment and then
+            // ran in it may have sounded different: once more from further
+            // back. The first frames of the stream start from silence, as
+            // the one-thread decode does.
+            bool bRestored = true;
+            for (int c = 0; c < 2; ++c) {
+                const int64_t nNow = m_pDecoder->FilterSlotsRun(c);
+                if (nFrom > 0 && nNow >= 0 &&
+                    nSlotsRestored[c] - nSlotsBefore[c] < CSynthesisFilter::kHistorySlots &&
+                    nNow != nSlotsRestored[c]) {
+                    bRestored = false;
+                }
+            }
+            if (bRestored || m_shared.bStop) {
+                return;
+            }
+            nPreroll *= 4;
+            m_pDecoder.reset();
+        }
+    }
+
+    // The sink lives as long as the stream has not ended.
+    void SetTarget(CSegmentRecording* pTarget) {
+        if (!m_pDecoder->HasEnded()) {
+            m_pSink->SetTarget(pTarget);
+        }
+    }
+
+    std::string m_strPath;
+    CStartPoint m_start;
+    int64_t m_nSegmentFrames;
+    CShared& m_shared;
+    std::unique_ptr<CAudioDecoder> m_pDecoder;
+    CRecordingSink* m_pSink = nullptr;
+    // The frame in hand: DecodeFrame and SkipFrame calls since the start.
+    int64_t m_nFrame = 0;
+    std::vector<std::string>* m_pKeptWarnings = nullptr;
+};
+
+// Hands the segments to the sink in order as the workers finish them, each
+// warning told once; true once the last one or a stop has come.
+bool WriteSegments(CShared& shared, CAudioSink& sink, const StopRequest& fnStop,
+                   const WarningReporter& fnReport, std::string& strReason) {
+    std::set<std::string> shown;
+    for (int64_t nSegment = 0;; ++nSegment) {
+        CSegmentRecording segment;
+        {
+            std::unique_lock lock(shared.mutex);
+            shared.changed.wait(lock, [&] {
+                return shared.done.count(nSegment) != 0 || !shared.strBroken.empty();
+            });
+            auto it = shared.done.find(nSegment);
+            if (it == shared.done.end()) {
+                strReason = shared.strBroken;
+                return false;
+            }
+            segment = std::move(it->second);
+            shared.done.erase(it);
+            shared.nConsumed = nSegment + 1;
+        }
+        shared.changed.notify_all();
+        if (segment.bFailed) {
+            strReason = segment.strReason;
+            return false;
+        }
+        for (const std::string& strText : segment.warnings) {
+            if (shown.insert(strText).second) {
+                ReportWarning(fnReport, strText);
+            }
+        }
+        segment.ReplayInto(sink);
+        if (segment.bLast || IsStopRequested(fnStop)) {
+            return true;
+        }
+        segment.Clear();
+        std::lock_guard lock(shared.mutex);
+        shared.spare.push_back(std::move(segment));
+    }
+}
+
+}  // namespace
+
+CSegmentDecoder::CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport)
+    : m_strPath(std::move(strPath)), m_start(start), m_fnReport(std::move(fnReport)) {}
+
+bool CSegmentDecoder::CanSplit(const CAudioDecoder& decoder, const std::string& strPath,
+                               int nSegmentFrames) {
+    const int nFrameBytes = decoder.Header().FrameBytes() + 4;
+    return strPath != "-" && !decoder.HasEnded() && decoder.Stream().CanSeek() && nFrameBytes > 4 &&
+           decoder.Stream().AudioBytes() / nFrameBytes >= 2 * static_cast<int64_t>(nSegmentFrames);
+}
+
+bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnStop,
+                          std::string& strReason, int nSegmentFrames) {
+    nThreads = std::clamp(nThreads, 1, kMaxThreads);
+    nSegmentFrames = std::max(nSegmentFrames, 1);
+    CShared shared;
+    // One segment per worker and two to spare, so that a worker seldom
+    // waits for the writer.
+    shared.nWindow = static_cast<int64_t>(nThreads) + 2;
+    std::vector<std::unique_ptr<CWorker>> workers;
+    std::vector<std::thread> threads;
+    bool bOk = true;
+    try {
+        for (int w = 0; w < nThreads; ++w) {
+            workers.push_back(
+                std::make_unique<CWorker>(m_strPath, m_start, nSegmentFrames, shared));
+            threads.emplace_back(&CWorker::Run, workers.back().get(), w, nThreads);
+        }
+    } catch (const std::exception& error) {
+        bOk = false;
+        strReason = std::string("cannot start the decoding threads: ") + error.what();
+    }
+    if (bOk) {
+        try {
+            bOk = WriteSegments(shared, sink, fnStop, m_fnReport, strReason);
+        } catch (const std::exception& error) {
+            bOk = false;
+            strReason = std::string("writing the decoded segments failed: ") + error.what();
+        }
+    }
+    {
+        std::lock_guard lock(shared.mutex);
+        shared.bStop = true;
+    }
+    shared.changed.notify_all();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return bOk;
+}
