@@ -2,7 +2,9 @@
 #include "output/wave_output.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/worker_thread.h"
 
@@ -16,6 +18,17 @@ constexpr int kCloseRetries = 3;
 
 bool IsStillHeld(int nResult) {
     return nResult == WAVERR_STILLPLAYING || nResult == MMSYSERR_HANDLEBUSY;
+}
+
+// The warnings say what the user can do; the device's own reason (no such
+// device, no permission) goes to standard error beside them, each reason
+// once. strPrinted holds the last one printed.
+void PrintDeviceReason(const CWaveDevice& device, std::string& strPrinted) {
+    const std::string strReason = device.GetErrorText();
+    if (!strReason.empty() && strReason != strPrinted) {
+        std::fprintf(stderr, "corvina: sound device %s\n", strReason.c_str());
+        strPrinted = strReason;
+    }
 }
 
 }  // namespace
@@ -42,10 +55,15 @@ CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRe
     format.wBitsPerSample = 16;
 
     m_pDevice = CreateDefaultWaveDevice();
+    std::string strReason;
     if (m_pDevice != nullptr && m_pDevice->QueryFormat(format) != MMSYSERR_NOERROR) {
+        PrintDeviceReason(*m_pDevice, strReason);
         ReportWarning(m_fnReport, "PCM waveformt not supported!");
     }
     if (m_pDevice == nullptr || m_pDevice->Open(format) != MMSYSERR_NOERROR) {
+        if (m_pDevice != nullptr) {
+            PrintDeviceReason(*m_pDevice, strReason);
+        }
         ReportWarning(m_fnReport,
                       "Wave device open failed! Check if it is being used by another "
                       "application!");

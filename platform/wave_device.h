@@ -55,6 +55,9 @@ class CWaveDevice {
     // Drops everything queued; every buffer counts as finished afterwards.
     virtual int Reset() = 0;
     virtual int Close() = 0;
+    // The backend's own words for why QueryFormat or Open last failed;
+    // empty where it has none.
+    virtual std::string GetErrorText() const { return {}; }
     virtual bool HasVolume() = 0;
     // The volume as one word: low half left, high half right, 0 to 0xFFFF each.
     virtual int GetVolume(uint32_t& dwVolume) = 0;

@@ -1,6 +1,8 @@
 // The engine events on the interface thread.
 #include "ui/engine_event_relay.h"
 
+#include <QThread>
+
 CEngineEventRelay::CEngineEventRelay(QObject* pParent) : QObject(pParent) {
     AddEngineListener(this);
 }
@@ -13,6 +15,27 @@ CEngineEventRelay::~CEngineEventRelay() {
 void CEngineEventRelay::OnPlayStateChanged(int nState) {
     QMetaObject::invokeMethod(
         this, [this, nState] { emit PlayStateChanged(nState); }, Qt::QueuedConnection);
+}
+
+void CEngineEventRelay::OnPositionChanged(int nPosition) {
+    // A move made here is told as it is, each one: it is rare, and the
+    // listeners take it as a jump.
+    if (QThread::currentThread() == thread()) {
+        QMetaObject::invokeMethod(
+            this, [this, nPosition] { emit PositionChanged(nPosition, true); },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_nPosition.store(nPosition);
+    if (!m_bPositionPosted.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_bPositionPosted.store(false);
+                emit PositionChanged(m_nPosition.load(), false);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void CEngineEventRelay::OnDecoderChanged(bool bHasDecoder, float fPlayingTime) {
