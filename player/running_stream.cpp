@@ -30,16 +30,6 @@ CDecoderWatch g_decoderWatch;
 
 }  // namespace
 
-bool GetRunningPlayingTime(float& fSeconds) {
-    std::lock_guard<std::mutex> lock(g_DecoderLock);
-    const CAudioDecoder* pDecoder = g_pDecoder.load();
-    if (pDecoder == nullptr) {
-        return false;
-    }
-    fSeconds = pDecoder->PlayingTime();
-    return true;
-}
-
 bool IsRunningStreamReady() {
     return g_decoderWatch.IsReady() && g_pDecoder.load() != nullptr;
 }

@@ -1,8 +1,6 @@
 // What the interface thread may ask of the stream that the worker plays.
 #pragma once
 
-// False while no decoder runs.
-bool GetRunningPlayingTime(float& fSeconds);
 // True once the running decoder has read its first frame; false while it
 // still searches for it, and while none runs.
 bool IsRunningStreamReady();

@@ -1,9 +1,8 @@
 // The engine events on the interface thread.
 #include "ui/engine_event_relay.h"
 
-#include <QThread>
-
-CEngineEventRelay::CEngineEventRelay(QObject* pParent) : QObject(pParent) {
+CEngineEventRelay::CEngineEventRelay(QObject* pParent)
+    : QObject(pParent), m_idInterfaceThread(std::this_thread::get_id()) {
     AddEngineListener(this);
 }
 
@@ -20,7 +19,7 @@ void CEngineEventRelay::OnPlayStateChanged(int nState) {
 void CEngineEventRelay::OnPositionChanged(int nPosition) {
     // A move made here is told as it is, each one: it is rare, and the
     // listeners take it as a jump.
-    if (QThread::currentThread() == thread()) {
+    if (std::this_thread::get_id() == m_idInterfaceThread) {
         QMetaObject::invokeMethod(
             this, [this, nPosition] { emit PositionChanged(nPosition, true); },
             Qt::QueuedConnection);

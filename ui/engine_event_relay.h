@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <atomic>
+#include <thread>
 
 #include "player/engine_events.h"
 
@@ -32,4 +33,5 @@ class CEngineEventRelay : public QObject, public CEngineListener {
     // the worker reports.
     std::atomic<int> m_nPosition{0};
     std::atomic<bool> m_bPositionPosted{false};
+    std::thread::id m_idInterfaceThread;
 };
