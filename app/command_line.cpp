@@ -142,9 +142,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
             }
             bStartGiven = true;
         } else if (arg == "--threads") {
-            const auto result =
-                std::from_chars(strValue.data(), strValue.data() + strValue.size(),
-                                commandLine.nThreads);
+            const auto result = std::from_chars(strValue.data(), strValue.data() + strValue.size(),
+                                                commandLine.nThreads);
             if (!bHasValue || strValue.empty() || result.ec != std::errc() ||
                 result.ptr != strValue.data() + strValue.size() || commandLine.nThreads < 1 ||
                 commandLine.nThreads > CSegmentDecoder::kMaxThreads) {

@@ -10,6 +10,7 @@
 #include "ui/desktop_entry.h"
 #include "ui/instance_channel.h"
 #include "ui/main_frame.h"
+#include "ui/mpris_service.h"
 #include "ui/qt_message_presenter.h"
 
 CCorvinaApp::CCorvinaApp() = default;
@@ -41,9 +42,10 @@ bool CCorvinaApp::InitInstance(const CCommandLine& commandLine, const std::strin
         ShutdownPlayback();
     });
 
-    // The desktop learns that corvina opens MPEG audio files, and a later
-    // start hands its file to this window.
+    // The desktop learns that corvina opens MPEG audio files, its media
+    // controls reach the window, and a later start hands its file to it.
     RefreshDesktopEntry(strExecutable);
+    new CMprisService(*m_pMainFrame, *m_pDocument, m_pMainFrame.get());
     m_pInstanceServer = std::make_unique<CInstanceServer>(
         [this](const std::string& strFile) { OnHandOver(strFile); });
     m_pInstanceServer->Listen();

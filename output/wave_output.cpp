@@ -2,7 +2,9 @@
 #include "output/wave_output.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "output/sound_control.h"
 #include "platform/worker_thread.h"
@@ -84,7 +86,12 @@ CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRe
         if (m_strDeviceError.empty() && m_pDevice != nullptr) {
             m_strDeviceError = m_pDevice->GetFailureReason();
         }
-        ReportDeviceFailure(nOpen == MMSYSERR_ALLOCATED ? std::string() : m_strDeviceError);
+        // The warning says what the user can do; the device's own reason
+        // (no such device, no permission) goes to standard error beside it.
+        if (!m_strDeviceError.empty()) {
+            std::fprintf(stderr, "corvina: sound device: %s\n", m_strDeviceError.c_str());
+        }
+        ReportDeviceFailure(std::string());
         // Never used again: nothing plays.
         m_pDevice.reset();
     } else {

@@ -26,6 +26,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/wave_backend_rules.h"
@@ -63,17 +64,27 @@ int OpenErrorCode(int nError) {
 }
 
 // Narrows the configuration space to interleaved S16_LE with the format's
-// channels and rate; ALSA may resample to reach the rate.
-int RestrictToFormat(snd_pcm_t* pPcm, snd_pcm_hw_params_t* pParams, const CWaveFormat& format) {
-    if (snd_pcm_hw_params_any(pPcm, pParams) < 0) {
+// channels and rate; ALSA may resample to reach the rate. strError takes
+// ALSA's reason for a refusal.
+int RestrictToFormat(snd_pcm_t* pPcm, snd_pcm_hw_params_t* pParams, const CWaveFormat& format,
+                     std::string& strError) {
+    if (const int nError = snd_pcm_hw_params_any(pPcm, pParams); nError < 0) {
+        strError = snd_strerror(nError);
         return MMSYSERR_ERROR;
     }
     (void)snd_pcm_hw_params_set_rate_resample(pPcm, pParams, 1);
-    if (snd_pcm_hw_params_set_access(pPcm, pParams, SND_PCM_ACCESS_RW_INTERLEAVED) < 0 ||
-        snd_pcm_hw_params_set_format(pPcm, pParams, SND_PCM_FORMAT_S16_LE) < 0 ||
-        snd_pcm_hw_params_set_channels(pPcm, pParams, format.nChannels) < 0 ||
-        snd_pcm_hw_params_set_rate(pPcm, pParams, format.nSamplesPerSec, 0) < 0) {
-        return WAVERR_BADFORMAT;
+    const std::pair<const char*, int> steps[] = {
+        {"interleaved access",
+         snd_pcm_hw_params_set_access(pPcm, pParams, SND_PCM_ACCESS_RW_INTERLEAVED)},
+        {"16-bit samples", snd_pcm_hw_params_set_format(pPcm, pParams, SND_PCM_FORMAT_S16_LE)},
+        {"the channels", snd_pcm_hw_params_set_channels(pPcm, pParams, format.nChannels)},
+        {"the sampling rate", snd_pcm_hw_params_set_rate(pPcm, pParams, format.nSamplesPerSec, 0)},
+    };
+    for (const auto& [pszWhat, nError] : steps) {
+        if (nError < 0) {
+            strError = std::string(pszWhat) + " refused: " + snd_strerror(nError);
+            return WAVERR_BADFORMAT;
+        }
     }
     return MMSYSERR_NOERROR;
 }
@@ -102,6 +113,9 @@ class CAlsaWaveDevice : public CWaveDevice {
     int SetVolume(uint32_t) override { return MMSYSERR_NOTSUPPORTED; }
 
   private:
+    // Keeps ALSA's reason for the failure; returns nResult.
+    int Fail(int nResult, const std::string& strReason);
+
     // A buffer from Write until it has been played or reset. The feeder reads
     // the data block only under m_lock, so after a reset the owner may free it
     // at once.
@@ -169,12 +183,18 @@ int CAlsaWaveDevice::QueryFormat(const CWaveFormat& format) {
     }
     snd_pcm_t* pPcm = nullptr;
     if (const int nError = OpenPcm(m_strPcm, &pPcm); nError < 0) {
-        return OpenErrorCode(nError);
+        return Fail(OpenErrorCode(nError), snd_strerror(nError));
     }
     snd_pcm_hw_params_t* pParams = nullptr;
     snd_pcm_hw_params_alloca(&pParams);
-    const int nResult = RestrictToFormat(pPcm, pParams, format);
+    std::string strError;
+    const int nResult = RestrictToFormat(pPcm, pParams, format, strError);
     snd_pcm_close(pPcm);
+    return Fail(nResult, strError);
+}
+
+int CAlsaWaveDevice::Fail(int nResult, const std::string& strReason) {
+    m_strOpenError = nResult == MMSYSERR_NOERROR ? std::string() : m_strPcm + ": " + strReason;
     return nResult;
 }
 
@@ -187,27 +207,28 @@ int CAlsaWaveDevice::Open(const CWaveFormat& format) {
     }
     snd_pcm_t* pPcm = nullptr;
     if (const int nError = OpenPcm(m_strPcm, &pPcm); nError < 0) {
-        m_strOpenError = snd_strerror(nError);
         m_strFailure = snd_strerror(nError);
-        return OpenErrorCode(nError);
+        return Fail(OpenErrorCode(nError), snd_strerror(nError));
     }
     snd_pcm_hw_params_t* pParams = nullptr;
     snd_pcm_hw_params_alloca(&pParams);
-    int nResult = RestrictToFormat(pPcm, pParams, format);
+    std::string strError;
+    int nResult = RestrictToFormat(pPcm, pParams, format, strError);
     if (nResult == MMSYSERR_NOERROR) {
         unsigned nBufferTime = kBufferTimeUs;
         unsigned nPeriodTime = kPeriodTimeUs;
         (void)snd_pcm_hw_params_set_buffer_time_near(pPcm, pParams, &nBufferTime, nullptr);
         (void)snd_pcm_hw_params_set_period_time_near(pPcm, pParams, &nPeriodTime, nullptr);
-        if (snd_pcm_hw_params(pPcm, pParams) < 0) {
+        if (const int nError = snd_pcm_hw_params(pPcm, pParams); nError < 0) {
             nResult = WAVERR_BADFORMAT;
+            strError = snd_strerror(nError);
         }
     }
     if (nResult != MMSYSERR_NOERROR) {
-        m_strOpenError = "the device cannot play 16-bit PCM of this rate and channel count";
         snd_pcm_close(pPcm);
-        return nResult;
+        return Fail(nResult, strError);
     }
+    m_strOpenError.clear();
     snd_pcm_uframes_t nBufferFrames = 0;
     snd_pcm_uframes_t nPeriodFrames = 0;
     if (snd_pcm_get_params(pPcm, &nBufferFrames, &nPeriodFrames) == 0 && nPeriodFrames > 0) {

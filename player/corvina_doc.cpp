@@ -66,6 +66,9 @@ bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
         }
     }
     g_nPosition = 0;
+    // Loop Play asked for the file before (one that may have proved invalid)
+    // is not carried over to this one.
+    g_bLoopPlay = 0;
     ShowPosition(0);
     SetPlayState(PLAY_IDLE);
     return true;
@@ -102,7 +105,9 @@ void CCorvinaDoc::OnUpdateCommand(CCmdUI& cmdUI) {
             cmdUI.SetCheck(g_bSmoothPlay == 1);
             break;
         case ID_VIEW_BITSTREAM_INFO:
-            cmdUI.Enable(g_pDecoder.load() != nullptr);
+            // A decoder still searching for its first frame has nothing to
+            // tell.
+            cmdUI.Enable(IsRunningStreamReady());
             break;
         case ID_FILE_CLOSE:
             cmdUI.Enable(GetPathName().size() > 1);

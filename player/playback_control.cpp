@@ -283,8 +283,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     for (;;) {
         CWorkerThread::SafePoint();
         SeekOrReport(*pDecoder, timeline);
-        if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING ||
-            g_bDeviceFailed != 0) {
+        if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING || g_bDeviceFailed != 0) {
             break;
         }
         // A seek asked for meanwhile is shown already; the old place is

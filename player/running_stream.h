@@ -1,9 +1,13 @@
 // What the interface thread may ask of the stream that the worker plays.
 #pragma once
 
-// False while no decoder runs.
+// The running stream's playing time; false while no decoder runs.
 bool GetRunningPlayingTime(float& fSeconds);
+// True once the running decoder has read its first frame; false while it
+// still searches for it, and while none runs.
+bool IsRunningStreamReady();
 // False while a stream that cannot seek (standard input, a pipe) plays.
 bool IsRunningStreamSeekable();
-// Shows the running stream's information text; false while no decoder runs.
+// Shows the running stream's information text; false until the running
+// decoder has read its first frame.
 bool ShowRunningStreamInfo();

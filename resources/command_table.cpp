@@ -10,7 +10,7 @@ constexpr CCommandInfo g_aCommands[] = {
                  "Close the active audio stream\nClose", nullptr, nullptr},
     CCommandInfo{ID_FILE_MRU_FILE1, "ID_FILE_MRU_FILE1", "Recent File", "Open this document",
                  nullptr, nullptr},
-    CCommandInfo{ID_APP_EXIT, "ID_APP_EXIT", "E&xit",
+    CCommandInfo{ID_APP_EXIT, "ID_APP_EXIT", "E&xit\tCtrl+Q",
                  "Quit the application; prompts to save documents", nullptr, nullptr},
     CCommandInfo{ID_PLAY_PLAYBACK, "ID_PLAY_PLAYBACK", "&Playback\tCtrl+P",
                  "Start playback the current audio stream\nPlayback", "media-playback-start",
@@ -27,6 +27,10 @@ constexpr CCommandInfo g_aCommands[] = {
                  "media-playback-pause", "pause.png"},
     CCommandInfo{ID_PLAY_STOP, "ID_PLAY_STOP", "&Stop\tCtrl+S", "Stop playback\nStop",
                  "media-playback-stop", "stop.png"},
+    // Playback or Pause, whichever the state allows: Space, the media keys
+    // and the desktop's media controls.
+    CCommandInfo{ID_PLAY_PLAY_PAUSE, "ID_PLAY_PLAY_PAUSE", nullptr,
+                 "Start, resume or pause playback\nPlay/Pause", nullptr, nullptr},
     CCommandInfo{ID_AUDIO_VOLUME_UP, "ID_AUDIO_VOLUME_UP", "Volume &Up",
                  "Turn up the playback volume\nVolume Up", "audio-volume-high", "volume-up.png"},
     CCommandInfo{ID_AUDIO_VOLUME_DOWN, "ID_AUDIO_VOLUME_DOWN", "Volume &Down",
@@ -109,6 +113,14 @@ constexpr CAccelerator g_aAccelerators[] = {
     CAccelerator{"Shift+F1", ID_CONTEXT_HELP},
     CAccelerator{"F6", ID_NEXT_PANE},
     CAccelerator{"Shift+F6", ID_PREV_PANE},
+    CAccelerator{"Ctrl+Q", ID_APP_EXIT},
+    CAccelerator{"Space", ID_PLAY_PLAY_PAUSE},
+    // The keyboard's media keys, while the window has the focus. Most
+    // keyboards' one play key sends Media Play, so it toggles.
+    CAccelerator{"Media Play", ID_PLAY_PLAY_PAUSE},
+    CAccelerator{"Media Pause", ID_PLAY_PAUSE},
+    CAccelerator{"Toggle Media Play/Pause", ID_PLAY_PLAY_PAUSE},
+    CAccelerator{"Media Stop", ID_PLAY_STOP},
 };
 
 constexpr int g_aIndicators[] = {ID_INDICATOR_CAP, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};

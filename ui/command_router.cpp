@@ -4,8 +4,11 @@
 #include <QAction>
 #include <QShortcut>
 #include <QWidget>
+#include <algorithm>
 
 #include "platform/document.h"
+#include "player/control_block.h"
+#include "player/playback_control.h"
 #include "resources/command_table.h"
 #include "ui/qt_strings.h"
 
@@ -105,17 +108,34 @@ void CCommandRouter::UpdateCommandStates() {
 }
 
 bool CCommandRouter::RunCommand(int nID) {
-    const auto itCheck = m_checks.find(nID);
-    CCmdUI cmdUI(nID, itCheck != m_checks.end() && itCheck->second);
-    UpdateCommand(cmdUI);
-    if (!cmdUI.m_bEnabled) {
+    if (!IsEnabled(nID)) {
         return false;
     }
     // The rule has spoken: the document's own command step would ask it
     // again, so its handler is called directly.
     const bool bDone = m_target.OnFrameCommand(nID) || m_document.OnCommand(nID);
     UpdateCommandStates();
+    if (bDone) {
+        emit CommandRun(nID);
+    }
     return bDone;
+}
+
+bool CCommandRouter::IsEnabled(int nID) {
+    const auto itCheck = m_checks.find(nID);
+    CCmdUI cmdUI(nID, itCheck != m_checks.end() && itCheck->second);
+    UpdateCommand(cmdUI);
+    return cmdUI.m_bEnabled;
+}
+
+bool CCommandRouter::RunMove(double dSeconds) {
+    if (!IsEnabled(ID_PLAY_FAST_FORWARD)) {
+        return false;
+    }
+    MoveToTime(dSeconds);
+    UpdateCommandStates();
+    emit CommandRun(ID_PLAY_FAST_FORWARD);
+    return true;
 }
 
 void CCommandRouter::OnActionTriggered(int nID) {

@@ -40,8 +40,17 @@ class CCommandRouter : public QObject {
     // Carries a command out: its update rule is asked once, and a disabled
     // command does nothing. True when it was carried out.
     bool RunCommand(int nID);
+    // What the command's update rule says now.
+    bool IsEnabled(int nID);
+    // Moves the playing position to dSeconds into the stream: a move like
+    // Fast Forward and Rewind, allowed by their rule. True when it was made.
+    bool RunMove(double dSeconds);
     // Runs every update rule and shows the results on the actions.
     void UpdateCommandStates();
+
+  signals:
+    // A command (or a move, as ID_PLAY_FAST_FORWARD) has been carried out.
+    void CommandRun(int nID);
 
   private:
     QAction* CreateAction(int nID);

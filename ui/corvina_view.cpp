@@ -6,13 +6,16 @@
 #include "player/control_block.h"
 #include "player/running_stream.h"
 #include "resources/command_table.h"
+#include "ui/play_progress.h"
 #include "ui/position_slider.h"
+#include "ui/qt_strings.h"
 
 namespace {
 
-// 1 once the thumb has been dragged in the present slider action; the
-// interface thread alone uses it.
-int g_bThumbDragged = 0;
+// The line under the time scale: the name on the left, the times on the
+// right.
+constexpr int kInfoTop = 64;
+constexpr int kClockWidth = 110;
 
 int ClampPercent(int nPosition) {
     return nPosition < 0 ? 0 : (nPosition > 100 ? 100 : nPosition);
@@ -37,6 +40,13 @@ CCorvinaView::CCorvinaView(CDocument& document, QWidget* pParent)
         m_apTimeLabels[i]->move(10 + 58 * i, 35);
         m_apTimeLabels[i]->hide();
     }
+    m_pNameLabel = new QLabel(this);
+    m_pNameLabel->setTextFormat(Qt::PlainText);
+    m_pNameLabel->setGeometry(10, kInfoTop, kFrameWidth - 30 - kClockWidth, 20);
+    m_pClockLabel = new QLabel(this);
+    m_pClockLabel->setTextFormat(Qt::PlainText);
+    m_pClockLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_pClockLabel->setGeometry(kFrameWidth - 15 - kClockWidth, kInfoTop, kClockWidth, 20);
     m_document.AddView(this);
     AttachSlider(this);
 }
@@ -48,11 +58,37 @@ CCorvinaView::~CCorvinaView() {
 }
 
 void CCorvinaView::OnUpdate() {
-    float fPlayingTime = 0.0f;
-    // A stream from a pipe has no known playing time and so no scale.
-    const bool bHasStream = GetRunningPlayingTime(fPlayingTime) && fPlayingTime > 0.0f;
-    ShowTimeScale(bHasStream, fPlayingTime);
     m_pSlider->setEnabled(IsRunningStreamSeekable());
+}
+
+void CCorvinaView::ShowProgress(const CPlayProgress& progress) {
+    // A stream from a pipe has no known playing time and so no scale.
+    const double dLength = progress.GetLength();
+    ShowTimeScale(dLength > 0.0, static_cast<float>(dLength));
+
+    const QString strName = FromFileName(progress.GetFileName());
+    if (strName != m_strFileName) {
+        m_strFileName = strName;
+        m_pNameLabel->setToolTip(strName);
+        m_pNameLabel->setText(m_pNameLabel->fontMetrics().elidedText(strName, Qt::ElideMiddle,
+                                                                     m_pNameLabel->width()));
+    }
+    QString strClock;
+    if (!progress.GetPath().empty()) {
+        strClock = QString::fromStdString(FormatClock(progress.GetPosition()));
+        if (dLength > 0.0) {
+            strClock += QStringLiteral(" / ") + QString::fromStdString(FormatClock(dLength));
+        }
+    }
+    if (m_pClockLabel->text() != strClock) {
+        m_pClockLabel->setText(strClock);
+    }
+
+    const int nState = progress.GetState();
+    if (!progress.IsPlaying() && nState != PLAY_PAUSED && !m_pSlider->isSliderDown() &&
+        g_bSliderTracking.load() == 0) {
+        SetPosition(ClampPercent(g_nPosition.load()));
+    }
 }
 
 void CCorvinaView::ShowTimeScale(bool bHasStream, float fPlayingTime) {
@@ -110,31 +146,59 @@ void CCorvinaView::ApplySliderPosition() {
 }
 
 void CCorvinaView::OnHScroll(int nCode) {
-    g_bSliderTracking.store(1);
+    // The worker reports no position while an action is open, so the one
+    // that stood when it began is where its steps count from.
+    if (g_bSliderTracking.exchange(1) == 0) {
+        m_nActionTarget = ClampPercent(g_nPosition.load());
+        m_bActionMoved = false;
+        m_bThumbDragged = false;
+    }
+    auto MoveTo = [this](int nPosition) {
+        m_nActionTarget = ClampPercent(nPosition);
+        m_bActionMoved = true;
+    };
     switch (nCode) {
+        case TB_LINEUP:
+            MoveTo(m_nActionTarget - 1);
+            break;
+        case TB_LINEDOWN:
+            MoveTo(m_nActionTarget + 1);
+            break;
         case TB_PAGEUP:
-            g_nPosition.store(g_nPosition.load() - 10);
+            MoveTo(m_nActionTarget - 10);
             break;
         case TB_PAGEDOWN:
-            g_nPosition.store(g_nPosition.load() + 5);
+            MoveTo(m_nActionTarget + 5);
+            break;
+        case TB_TOP:
+            MoveTo(0);
+            break;
+        case TB_BOTTOM:
+            MoveTo(100);
             break;
         case TB_THUMBTRACK:
-            g_bThumbDragged = 1;
+            m_bThumbDragged = true;
             break;
         case TB_ENDTRACK: {
-            int nPosition = g_nPosition.load();
-            if (g_bThumbDragged == 1) {
-                nPosition = m_pSlider->value();
-                g_bThumbDragged = 0;
+            if (m_bThumbDragged) {
+                MoveTo(m_pSlider->value());
             }
-            nPosition = ClampPercent(nPosition);
-            // The position first, then the request, then the worker may look.
-            g_nPosition.store(nPosition, std::memory_order_release);
-            g_bSeekPending.store(1, std::memory_order_release);
+            const int nPosition = m_bActionMoved ? m_nActionTarget : g_nPosition.load();
+            // A thumb taken and let go where it was moves nothing: a seek to
+            // the whole percent shown would go back by up to one percent.
+            if (m_bActionMoved) {
+                // The position first, then the request, then the worker may
+                // look.
+                g_nPosition.store(nPosition, std::memory_order_release);
+                g_bSeekPending.store(1, std::memory_order_release);
+            }
             g_bSliderTracking.store(0, std::memory_order_release);
             // The thumb shows where playback goes on, also while no worker
-            // runs to report it.
-            m_pSlider->setValue(nPosition);
+            // runs to report it, and the others hear of the move.
+            m_pSlider->setValue(ClampPercent(nPosition));
+            if (m_bActionMoved) {
+                ShowPosition(nPosition);
+            }
             break;
         }
         default:

@@ -1,4 +1,5 @@
-// The player view: the position slider with the time scale under it.
+// The player view: the position slider with the time scale under it, and the
+// open file's name with its elapsed and total time below.
 #pragma once
 
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include "ui/time_scale.h"
 
 class QLabel;
+class CPlayProgress;
 class CPositionSlider;
 
 class CCorvinaView : public QWidget, public CView, public CSlider {
@@ -23,8 +25,8 @@ class CCorvinaView : public QWidget, public CView, public CSlider {
     explicit CCorvinaView(CDocument& document, QWidget* pParent = nullptr);
     ~CCorvinaView() override;
 
-    // The document's request to show its present state: redraws the time
-    // scale of the running stream, or hides it when none runs.
+    // The document's request to show its present state: the slider moves
+    // only a stream that can seek.
     void OnUpdate() override;
 
     // The slider as the engine sees it. SetPosition may come from the
@@ -35,11 +37,16 @@ class CCorvinaView : public QWidget, public CView, public CSlider {
 
     // The time scale of a stream of fPlayingTime seconds; hidden without one.
     void ShowTimeScale(bool bHasStream, float fPlayingTime);
+    // The file's name, its times and scale; a stopped file's thumb stands
+    // where the next play starts.
+    void ShowProgress(const CPlayProgress& progress);
     // Turns a slider action into a seek request.
     void OnHScroll(int nCode);
 
     CPositionSlider* GetSlider() const { return m_pSlider; }
     QLabel* GetTimeLabel(int nIndex) const { return m_apTimeLabels[nIndex]; }
+    QLabel* GetNameLabel() const { return m_pNameLabel; }
+    QLabel* GetClockLabel() const { return m_pClockLabel; }
 
   private:
     void ApplySliderPosition();
@@ -47,6 +54,14 @@ class CCorvinaView : public QWidget, public CView, public CSlider {
     CDocument& m_document;
     CPositionSlider* m_pSlider;
     QLabel* m_apTimeLabels[kTimeLabelCount];
+    QLabel* m_pNameLabel;
+    QLabel* m_pClockLabel;
+    QString m_strFileName;
+    // The position that a slider action under way leads to, and whether
+    // the action has moved it or dragged the thumb at all.
+    int m_nActionTarget = 0;
+    bool m_bActionMoved = false;
+    bool m_bThumbDragged = false;
     // The thumb's position as the engine last set or the user left it.
     std::atomic<int> m_nSliderPosition{0};
     // One queued update at a time carries the worker's latest position.

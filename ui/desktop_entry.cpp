@@ -39,6 +39,15 @@ bool WriteIfChanged(const std::string& strPath, const std::string& strContents, 
     return true;
 }
 
+// Starts an installed tool on a folder, without waiting; a tool that is not
+// installed is no fault.
+void RunTool(const char* pszTool, const std::string& strFolder) {
+    const QString strTool = QStandardPaths::findExecutable(QString::fromUtf8(pszTool));
+    if (!strTool.isEmpty()) {
+        QProcess::startDetached(strTool, {QString::fromStdString(strFolder)});
+    }
+}
+
 }  // namespace
 
 std::string QuoteExecArgument(const std::string& strArgument) {
@@ -83,6 +92,25 @@ std::string MakeDesktopEntry(const std::string& strTemplate, const std::string& 
     return out.str();
 }
 
+std::vector<std::string> GetHandledMimeTypes() {
+    std::istringstream in(ReadResource(":/corvina.desktop"));
+    std::vector<std::string> types;
+    std::string strLine;
+    while (std::getline(in, strLine)) {
+        if (strLine.rfind("MimeType=", 0) != 0) {
+            continue;
+        }
+        std::istringstream list(strLine.substr(9));
+        std::string strType;
+        while (std::getline(list, strType, ';')) {
+            if (!strType.empty()) {
+                types.push_back(strType);
+            }
+        }
+    }
+    return types;
+}
+
 bool RefreshDesktopEntry(const std::string& strExecutable) {
     const std::string strTemplate = ReadResource(":/corvina.desktop");
     // A path with a line break cannot stand in an entry.
@@ -108,10 +136,17 @@ bool RefreshDesktopEntry(const std::string& strExecutable) {
         }
     }
     if (bEntryChanged) {
-        const QString strTool = QStandardPaths::findExecutable("update-desktop-database");
-        if (!strTool.isEmpty()) {
-            QProcess::startDetached(strTool, {QString::fromStdString(strApplications)});
-        }
+        RunTool("update-desktop-database", strApplications);
+    }
+    // The .mp1 type is no common one: without it the entry's claim on it
+    // would find no files.
+    bool bTypesChanged = false;
+    const std::string strMime = strDataFolder + "/mime";
+    const std::string strTypes = ReadResource(":/corvina-mime.xml");
+    if (!strTypes.empty() &&
+        WriteIfChanged(strMime + "/packages/corvina.xml", strTypes, bTypesChanged) &&
+        bTypesChanged) {
+        RunTool("update-mime-database", strMime);
     }
     return true;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // The entry of the template with Exec naming the executable, quoted as
 // desktop entries want it.
@@ -10,9 +11,13 @@ std::string MakeDesktopEntry(const std::string& strTemplate, const std::string& 
 // One argument of an Exec line, quoted when it needs to be.
 std::string QuoteExecArgument(const std::string& strArgument);
 
-// Writes corvina.desktop into $XDG_DATA_HOME/applications (and the program
-// icon into the user's hicolor theme) when they differ from what is there,
-// then has update-desktop-database refresh that folder when the tool is
-// installed. The user's choice of default applications is never touched.
-// True when the entry is in place.
+// The file types that the entry claims, from its MimeType line.
+std::vector<std::string> GetHandledMimeTypes();
+
+// Writes corvina.desktop into $XDG_DATA_HOME/applications (the program icon
+// into the user's hicolor theme, the file types into the user's MIME
+// packages) when they differ from what is there, then has
+// update-desktop-database and update-mime-database refresh those folders
+// when the tools are installed. The user's choice of default applications is
+// never touched. True when the entry is in place.
 bool RefreshDesktopEntry(const std::string& strExecutable);

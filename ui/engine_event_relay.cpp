@@ -1,7 +1,8 @@
 // The engine events on the interface thread.
 #include "ui/engine_event_relay.h"
 
-CEngineEventRelay::CEngineEventRelay(QObject* pParent) : QObject(pParent) {
+CEngineEventRelay::CEngineEventRelay(QObject* pParent)
+    : QObject(pParent), m_idInterfaceThread(std::this_thread::get_id()) {
     AddEngineListener(this);
 }
 
@@ -13,6 +14,27 @@ CEngineEventRelay::~CEngineEventRelay() {
 void CEngineEventRelay::OnPlayStateChanged(int nState) {
     QMetaObject::invokeMethod(
         this, [this, nState] { emit PlayStateChanged(nState); }, Qt::QueuedConnection);
+}
+
+void CEngineEventRelay::OnPositionChanged(int nPosition) {
+    // A move made here is told as it is, each one: it is rare, and the
+    // listeners take it as a jump.
+    if (std::this_thread::get_id() == m_idInterfaceThread) {
+        QMetaObject::invokeMethod(
+            this, [this, nPosition] { emit PositionChanged(nPosition, true); },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_nPosition.store(nPosition);
+    if (!m_bPositionPosted.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_bPositionPosted.store(false);
+                emit PositionChanged(m_nPosition.load(), false);
+            },
+            Qt::QueuedConnection);
+    }
 }
 
 void CEngineEventRelay::OnDecoderChanged(bool bHasDecoder, float fPlayingTime) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QObject>
+#include <atomic>
+#include <thread>
 
 #include "player/engine_events.h"
 
@@ -16,9 +18,20 @@ class CEngineEventRelay : public QObject, public CEngineListener {
     ~CEngineEventRelay() override;
 
     void OnPlayStateChanged(int nState) override;
+    void OnPositionChanged(int nPosition) override;
     void OnDecoderChanged(bool bHasDecoder, float fPlayingTime) override;
 
   signals:
     void PlayStateChanged(int nState);
+    // bMoved: the position was moved on the interface thread (a seek, a
+    // stop, an open) rather than reported by the playing worker.
+    void PositionChanged(int nPosition, bool bMoved);
     void DecoderChanged(bool bHasDecoder, float fPlayingTime);
+
+  private:
+    // One queued call at a time carries the latest position, however often
+    // the worker reports.
+    std::atomic<int> m_nPosition{0};
+    std::atomic<bool> m_bPositionPosted{false};
+    std::thread::id m_idInterfaceThread;
 };

@@ -65,13 +65,19 @@ QString BuildHelpHtml() {
         strHtml += QStringLiteral("</table>\n");
     }
     strHtml += QStringLiteral("<h3>Other keys</h3>\n") + strHeader;
-    for (int nID : {ID_HELP, ID_CONTEXT_HELP}) {
+    for (int nID : {ID_PLAY_PLAY_PAUSE, ID_HELP, ID_CONTEXT_HELP}) {
         const CCommandInfo* pCommand = FindCommand(nID);
-        const QString strPrompt =
-            nID == ID_HELP ? QStringLiteral("Show this window")
-                           : QString::fromUtf8(std::string(StatusPrompt(*pCommand)).c_str());
-        strHtml += Row(nID == ID_HELP ? QStringLiteral("Help") : QStringLiteral("Context Help"),
-                       KeysOf(nID), strPrompt);
+        QString strName = QStringLiteral("Help");
+        QString strPrompt = QStringLiteral("Show this window");
+        if (nID != ID_HELP) {
+            strName =
+                nID == ID_CONTEXT_HELP
+                    ? QStringLiteral("Context Help")
+                    : QString::fromUtf8(TooltipText(*pCommand).data(),
+                                        static_cast<qsizetype>(TooltipText(*pCommand).size()));
+            strPrompt = QString::fromUtf8(std::string(StatusPrompt(*pCommand)).c_str());
+        }
+        strHtml += Row(strName, KeysOf(nID), strPrompt);
     }
     strHtml += QStringLiteral("</table>\n");
     return strHtml;

@@ -24,6 +24,7 @@
 #include "ui/frame_status_bar.h"
 #include "ui/frame_toolbar.h"
 #include "ui/open_dialog.h"
+#include "ui/play_progress.h"
 #include "ui/position_slider.h"
 #include "ui/program_icon.h"
 #include "ui/qt_message_presenter.h"
@@ -66,6 +67,13 @@ CMainFrame::CMainFrame(CDocument& document, const std::string& strIniPath, QWidg
             &CMainFrame::OnPlayStateChanged);
     connect(m_pEngineEvents, &CEngineEventRelay::DecoderChanged, this,
             &CMainFrame::OnDecoderChanged);
+    m_pProgress = new CPlayProgress(*m_pEngineEvents, this);
+    connect(m_pProgress, &CPlayProgress::Changed, this, [this] {
+        if (!m_bClosed) {
+            m_pView->ShowProgress(*m_pProgress);
+        }
+    });
+    m_pProgress->SetFile(m_document.GetPathName());
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -111,6 +119,10 @@ bool CMainFrame::UpdateFrameCommand(CCmdUI& cmdUI) {
             // The window has one pane: nothing to move to.
             cmdUI.Enable(false);
             return true;
+        case ID_PLAY_PLAY_PAUSE:
+            cmdUI.Enable(m_pRouter->IsEnabled(ID_PLAY_PAUSE) ||
+                         m_pRouter->IsEnabled(ID_PLAY_PLAYBACK));
+            return true;
         default:
             return false;
     }
@@ -141,6 +153,9 @@ bool CMainFrame::OnFrameCommand(int nID) {
         case ID_APP_ABOUT:
             m_fnShowAbout();
             return true;
+        case ID_PLAY_PLAY_PAUSE:
+            // Each half goes through its own rule again.
+            return m_pRouter->RunCommand(ID_PLAY_PAUSE) || m_pRouter->RunCommand(ID_PLAY_PLAYBACK);
         default:
             return false;
     }
@@ -197,6 +212,7 @@ bool CMainFrame::OpenDocumentFile(const std::string& strPath) {
     }
     m_recentFiles.Add(strFullPath);
     m_pMenus->ShowRecentFiles(m_recentFiles.GetFiles());
+    m_pProgress->SetFile(m_document.GetPathName());
     UpdateTitle();
     InitialUpdate();
     m_document.UpdateAllViews();
@@ -208,6 +224,7 @@ bool CMainFrame::NewDocument() {
     if (!m_document.NewDocument()) {
         return false;
     }
+    m_pProgress->SetFile(m_document.GetPathName());
     UpdateTitle();
     InitialUpdate();
     m_document.UpdateAllViews();

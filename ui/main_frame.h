@@ -22,6 +22,7 @@ class CCorvinaView;
 class CEngineEventRelay;
 class CFrameMenus;
 class CFrameStatusBar;
+class CPlayProgress;
 class CQtMessagePresenter;
 
 class CMainFrame : public QMainWindow, public CFrameCommandTarget {
@@ -56,6 +57,9 @@ class CMainFrame : public QMainWindow, public CFrameCommandTarget {
     }
 
     CDocument& GetDocument() const { return m_document; }
+    CCommandRouter& GetRouter() const { return *m_pRouter; }
+    // The open file's name, playing time, position and state, as shown.
+    CPlayProgress& GetProgress() const { return *m_pProgress; }
     CCorvinaView* GetView() const { return m_pView; }
     QToolBar* GetToolBar() const { return m_pToolBar; }
     // The action of a command in the menus and the toolbar, or null.
@@ -95,6 +99,7 @@ class CMainFrame : public QMainWindow, public CFrameCommandTarget {
     QToolBar* m_pToolBar = nullptr;
     CFrameStatusBar* m_pStatusBar = nullptr;
     CEngineEventRelay* m_pEngineEvents = nullptr;
+    CPlayProgress* m_pProgress = nullptr;
     CRecentFileList m_recentFiles;
     QPointer<CHelpWindow> m_pHelpWindow;
     CQtMessagePresenter* m_pPresenter = nullptr;

@@ -1,6 +1,7 @@
 // The texts of the time scale.
 #include "ui/time_scale.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -21,5 +22,21 @@ std::string FormatTimeLabel(int nIndex, float fPlayingTime) {
     const int nSeconds = fSeconds < 2147483520.0f ? static_cast<int>(fSeconds) : 2147483520;
     const int nRest = nSeconds % 60;
     std::snprintf(szText, sizeof szText, "%2d:%s%1d", nSeconds / 60, nRest < 10 ? "0" : "", nRest);
+    return szText;
+}
+
+std::string FormatClock(double dSeconds) {
+    // Ten days is more than any stream lasts; beyond it the clock stands.
+    if (!std::isfinite(dSeconds) || dSeconds < 0.0) {
+        dSeconds = 0.0;
+    }
+    const long nSeconds = static_cast<long>(std::min(dSeconds, 864000.0));
+    char szText[32];
+    if (nSeconds >= 3600) {
+        std::snprintf(szText, sizeof szText, "%ld:%02ld:%02ld", nSeconds / 3600, nSeconds / 60 % 60,
+                      nSeconds % 60);
+    } else {
+        std::snprintf(szText, sizeof szText, "%ld:%02ld", nSeconds / 60, nSeconds % 60);
+    }
     return szText;
 }

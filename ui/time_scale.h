@@ -9,3 +9,5 @@ inline constexpr int kTimeLabelCount = 6;
 // seconds with two decimals below a minute ("12.50"), else minutes and
 // seconds (" 3:00").
 std::string FormatTimeLabel(int nIndex, float fPlayingTime);
+// A time as a clock shows it, whole seconds: "0:07", "3:00", "1:02:03".
+std::string FormatClock(double dSeconds);

@@ -110,7 +110,10 @@ TEST_F(HostileFileTest, StandardInputGivesEachFileItsOutcome) {
                      kWatchdogMs);
         ASSERT_FALSE(result.bTimedOut);
         ExpectWarningsOnceIn(file, result.strErr);
-        if (file.eOutcome == EHostileOutcome::Invalid) {
+        // Frames after a pack header are looked for in the packets of a
+        // pipe, which cannot be read again as plain bytes.
+        if (file.eOutcome == EHostileOutcome::Invalid ||
+            file.strName == "system-start-then-frames") {
             EXPECT_EQ(result.nExitStatus, 1) << result.strErr;
             EXPECT_TRUE(result.strOut.empty());
         } else {

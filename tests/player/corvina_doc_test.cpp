@@ -6,6 +6,7 @@
 
 #include "output/sound_control.h"
 #include "player/control_block.h"
+#include "player/engine_events.h"
 #include "resources/resource_ids.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/temp_dir.h"
@@ -107,6 +108,19 @@ TEST_F(CorvinaDocTest, SmoothPlaybackTogglesAndIsMarkedInEveryState) {
     EXPECT_EQ(g_bSmoothPlay, 0);
 }
 
+TEST_F(CorvinaDocTest, BitstreamInfoWaitsUntilTheDecoderHasReadItsFirstFrame) {
+    CCorvinaDoc document;
+    alignas(8) static char decoderStandIn[8];
+    // Searching for the first frame: a decoder, but nothing to describe.
+    g_pDecoder = reinterpret_cast<CAudioDecoder*>(decoderStandIn);
+    EXPECT_FALSE(Query(document, ID_VIEW_BITSTREAM_INFO).bEnabled);
+    NotifyDecoderChanged(true, 20.0f);
+    EXPECT_TRUE(Query(document, ID_VIEW_BITSTREAM_INFO).bEnabled);
+    g_pDecoder = nullptr;
+    NotifyDecoderChanged(false, 0.0f);
+    EXPECT_FALSE(Query(document, ID_VIEW_BITSTREAM_INFO).bEnabled);
+}
+
 TEST_F(CorvinaDocTest, CloseNeedsAPathLongerThanOneCharacter) {
     CCorvinaDoc document;
     const std::string strShort = "x";
@@ -118,14 +132,16 @@ TEST_F(CorvinaDocTest, CloseNeedsAPathLongerThanOneCharacter) {
     EXPECT_TRUE(Query(document, ID_FILE_CLOSE).bEnabled);
 }
 
-TEST_F(CorvinaDocTest, OpeningResetsStateAndPosition) {
+TEST_F(CorvinaDocTest, OpeningResetsStateAndPositionAndEndsLoopMode) {
     CCorvinaDoc document;
     OpenFile(document);
     g_nPlayState = PLAY_INVALID;
     g_nPosition = 40;
+    g_bLoopPlay = 1;
     OpenFile(document);
     EXPECT_EQ(g_nPlayState, PLAY_IDLE);
     EXPECT_EQ(g_nPosition, 0);
+    EXPECT_EQ(g_bLoopPlay, 0);
     // A file that cannot be read keeps the previous one and its state.
     g_nPlayState = PLAY_ENDED;
     EXPECT_FALSE(document.OpenDocument(m_dir.File("missing.mp2")));

@@ -9,11 +9,15 @@
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
+#include <QWheelEvent>
 #include <thread>
 
 #include "player/control_block.h"
+#include "player/engine_events.h"
 #include "player/playback_control.h"
 #include "tests/ui/ui_test_support.h"
+#include "ui/engine_event_relay.h"
+#include "ui/play_progress.h"
 #include "ui/position_slider.h"
 
 namespace {
@@ -66,6 +70,13 @@ class CorvinaViewTest : public testing::Test {
         Mouse(QEvent::MouseButtonRelease, point, Qt::LeftButton, Qt::NoButton);
     }
 
+    void ExpectNoSeekAt(int nPosition) {
+        EXPECT_EQ(g_nPosition.load(), nPosition);
+        EXPECT_EQ(g_bSeekPending.load(), 0);
+        EXPECT_EQ(g_bSliderTracking.load(), 0);
+        EXPECT_EQ(m_view.GetSlider()->value(), nPosition);
+    }
+
     void ExpectSeekTo(int nPosition) {
         EXPECT_EQ(g_nPosition.load(), nPosition);
         EXPECT_EQ(g_bSeekPending.load(), 1);
@@ -104,7 +115,17 @@ TEST(TimeScale, ABrokenPlayingTimeGivesZeroesInsteadOfGarbage) {
     EXPECT_FALSE(FormatTimeLabel(5, 1e30f).empty());
 }
 
-TEST_F(CorvinaViewTest, TimeLabelsStandUnderTheSliderOnlyWhileAStreamRuns) {
+TEST(TimeScale, ClockShowsWholeSecondsWithHoursOnlyWhenNeeded) {
+    EXPECT_EQ(FormatClock(0.0), "0:00");
+    EXPECT_EQ(FormatClock(83.99), "1:23");
+    EXPECT_EQ(FormatClock(180.0), "3:00");
+    EXPECT_EQ(FormatClock(3723.5), "1:02:03");
+    EXPECT_EQ(FormatClock(std::numeric_limits<double>::quiet_NaN()), "0:00");
+    EXPECT_EQ(FormatClock(-4.0), "0:00");
+    EXPECT_FALSE(FormatClock(1e300).empty());
+}
+
+TEST_F(CorvinaViewTest, TimeLabelsStandUnderTheSliderOnceThePlayingTimeIsKnown) {
     for (int i = 0; i < kTimeLabelCount; ++i) {
         EXPECT_FALSE(m_view.GetTimeLabel(i)->isVisible()) << i;
     }
@@ -118,9 +139,52 @@ TEST_F(CorvinaViewTest, TimeLabelsStandUnderTheSliderOnlyWhileAStreamRuns) {
     }
     m_view.ShowTimeScale(true, 12.5f);
     EXPECT_EQ(m_view.GetTimeLabel(4)->text(), QStringLiteral("10.00"));
-    // The document's refresh with no decoder running hides them again.
-    m_document.UpdateAllViews();
+    m_view.ShowTimeScale(false, 0.0f);
     EXPECT_FALSE(m_view.GetTimeLabel(0)->isVisible());
+}
+
+TEST_F(CorvinaViewTest, NameAndTimesFollowTheEngineAndStayWhilePausedAndStopped) {
+    CEngineEventRelay relay;
+    CPlayProgress progress(relay);
+    QObject::connect(&progress, &CPlayProgress::Changed, [&] { m_view.ShowProgress(progress); });
+    std::vector<double> jumps;
+    QObject::connect(&progress, &CPlayProgress::Jumped, [&](double d) { jumps.push_back(d); });
+    progress.SetFile("/music/a song.mp2");
+    EXPECT_EQ(m_view.GetNameLabel()->text(), QStringLiteral("a song.mp2"));
+    EXPECT_EQ(m_view.GetClockLabel()->text(), QStringLiteral("0:00"));
+
+    // The worker: the decoder with its playing time, whatever became of the
+    // start's handshake, then the position at 46 %.
+    std::thread([] {
+        SetPlayState(PLAY_STARTED);
+        NotifyDecoderChanged(true, 180.0f);
+        g_nPosition = 46;
+        NotifyPositionChanged();
+    }).join();
+    ASSERT_TRUE(WaitUntil([&] { return m_view.GetClockLabel()->text().endsWith(" / 3:00"); }));
+    EXPECT_TRUE(m_view.GetClockLabel()->text().startsWith(QStringLiteral("1:22")));
+    EXPECT_TRUE(m_view.GetTimeLabel(5)->isVisible());
+
+    std::thread([] {
+        NotifyDecoderChanged(false, 0.0f);
+        SetPlayState(PLAY_PAUSED);
+    }).join();
+    ASSERT_TRUE(WaitUntil([&] { return progress.GetState() == PLAY_PAUSED; }));
+    const QString strPaused = m_view.GetClockLabel()->text();
+    EXPECT_TRUE(strPaused.startsWith(QStringLiteral("1:2"))) << strPaused.toStdString();
+    EXPECT_TRUE(m_view.GetTimeLabel(5)->isVisible());
+
+    // A stop puts the position and the thumb at the start, as a jump.
+    Place(46);
+    jumps.clear();
+    StopPlayback();
+    SetPlayState(PLAY_ENDED);
+    ASSERT_TRUE(WaitUntil([&] { return progress.GetState() == PLAY_ENDED; }));
+    EXPECT_EQ(m_view.GetClockLabel()->text(), QStringLiteral("0:00 / 3:00"));
+    EXPECT_EQ(m_view.GetSlider()->value(), 0);
+    EXPECT_TRUE(m_view.GetTimeLabel(5)->isVisible());
+    ASSERT_FALSE(jumps.empty());
+    EXPECT_EQ(jumps.back(), 0.0);
 }
 
 TEST_F(CorvinaViewTest, SliderSpansTheFileInPercentWithTicksEveryFive) {
@@ -176,14 +240,21 @@ TEST_F(CorvinaViewTest, DragSeeksWhereTheThumbIsReleasedWhateverThePositionHeld)
     ExpectSeekTo(40);
 }
 
-TEST_F(CorvinaViewTest, ArrowHomeAndEndKeysSeekToTheUnchangedPosition) {
-    for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Up, Qt::Key_Home, Qt::Key_End}) {
+TEST_F(CorvinaViewTest, ArrowHomeAndEndKeysAndTheWheelSeekWhereTheyMoveTheThumb) {
+    const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Right, 31}, {Qt::Key_Down, 31},
+                                             {Qt::Key_Left, 29},  {Qt::Key_Up, 29},
+                                             {Qt::Key_Home, 0},   {Qt::Key_End, 100}};
+    for (const auto& [key, nTarget] : steps) {
         Place(30);
         QTest::keyClick(m_view.GetSlider(), key);
-        ExpectSeekTo(30);
-        // The thumb goes back to where the seek goes.
-        EXPECT_EQ(m_view.GetSlider()->value(), 30);
+        ExpectSeekTo(nTarget);
+        EXPECT_EQ(m_view.GetSlider()->value(), nTarget);
     }
+    Place(30);
+    QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -240), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m_view.GetSlider(), &wheel);
+    ExpectSeekTo(28);
 }
 
 TEST_F(CorvinaViewTest, WorkerPositionsArriveQueuedAndTheWorkerNeverWaits) {
@@ -214,8 +285,9 @@ TEST_F(CorvinaViewTest, WorkerDoesNotPullTheThumbFromUnderTheMouse) {
     QCoreApplication::processEvents();
     EXPECT_EQ(m_view.GetSlider()->value(), 50);
     Mouse(QEvent::MouseButtonRelease, thumb, Qt::LeftButton, Qt::NoButton);
-    // Taking the thumb without moving it is no drag: the position stands.
-    ExpectSeekTo(50);
+    // Taking the thumb without moving it moves nothing: no seek back to the
+    // start of the whole percent shown.
+    ExpectNoSeekAt(50);
 }
 
 TEST_F(CorvinaViewTest, AnActionThatLosesItsMouseStillEnds) {
@@ -223,7 +295,7 @@ TEST_F(CorvinaViewTest, AnActionThatLosesItsMouseStillEnds) {
     Mouse(QEvent::MouseButtonPress, HandleRect(50).center(), Qt::LeftButton, Qt::LeftButton);
     EXPECT_EQ(g_bSliderTracking.load(), 1);
     m_view.GetSlider()->EndOpenAction();
-    ExpectSeekTo(50);
+    ExpectNoSeekAt(50);
 }
 
 TEST(CorvinaView, DestroyedViewTakesItsSliderAway) {

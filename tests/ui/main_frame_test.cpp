@@ -292,6 +292,37 @@ TEST_F(MainFrameTest, AcceleratorsRunTheirCommandsAndCtrlLPausesInsteadOfLoopPla
     EXPECT_EQ(Press(Qt::Key_P), Commands{});
 }
 
+TEST_F(MainFrameTest, SpaceAndTheMediaKeysPlayPauseAndStopAndCtrlQQuits) {
+    CMainFrame frame(m_document, IniPath());
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    auto Press = [&](Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        m_document.m_commands.clear();
+        // The media keys type no text.
+        QTest::sendKeyEvent(QTest::Click, &frame, key, key == Qt::Key_Space ? " " : QString(),
+                            modifiers);
+        return m_document.m_commands;
+    };
+    using Commands = std::vector<int>;
+    EXPECT_EQ(Press(Qt::Key_Space), Commands{});
+    Open(frame, "song.mp2");
+    // Stopped, each of them plays; playing, they pause.
+    for (Qt::Key key : {Qt::Key_Space, Qt::Key_MediaPlay, Qt::Key_MediaTogglePlayPause}) {
+        g_nPlayState = PLAY_ENDED;
+        EXPECT_EQ(Press(key), Commands{ID_PLAY_PLAYBACK}) << key;
+        g_nPlayState = PLAY_STARTED;
+        EXPECT_EQ(Press(key), Commands{ID_PLAY_PAUSE}) << key;
+    }
+    EXPECT_EQ(Press(Qt::Key_MediaPause), Commands{ID_PLAY_PAUSE});
+    EXPECT_EQ(Press(Qt::Key_MediaStop), Commands{ID_PLAY_STOP});
+    g_nPlayState = PLAY_ENDED;
+    EXPECT_EQ(Press(Qt::Key_MediaPause), Commands{});
+
+    Press(Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(frame.isVisible());
+}
+
 TEST_F(MainFrameTest, DisabledCommandsDoNothingFromMenuToolbarOrCall) {
     CMainFrame frame(m_document, IniPath());
     frame.show();
@@ -434,7 +465,11 @@ TEST_F(MainFrameTest, HelpListsTheCommandsWithTheKeysThatWork) {
             }
         }
     }
-    EXPECT_TRUE(strHtml.contains(QStringLiteral("<td>Pause</td><td>Ctrl+L, Ctrl+U</td>")));
+    EXPECT_TRUE(
+        strHtml.contains(QStringLiteral("<td>Pause</td><td>Ctrl+L, Ctrl+U, Media Pause</td>")));
+    EXPECT_TRUE(strHtml.contains(QStringLiteral("<td>Exit</td><td>Ctrl+Q</td>")));
+    EXPECT_TRUE(strHtml.contains(
+        QStringLiteral("<td>Play/Pause</td><td>Space, Media Play, Toggle Media Play/Pause</td>")));
     EXPECT_TRUE(strHtml.contains(QStringLiteral("<td>Loop Play</td><td></td>")));
 
     CMainFrame frame(m_document, IniPath());

@@ -10,6 +10,8 @@
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     setenv("CORVINA_OUTPUT", "null", 1);
+    // The windows made here stay off the desktop's session bus.
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
     std::string strBase = (std::filesystem::temp_directory_path() / "corvina-ui-XXXXXX").string();
     if (mkdtemp(strBase.data()) == nullptr) {
         return 1;

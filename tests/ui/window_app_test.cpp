@@ -25,6 +25,8 @@
 #include "ui/corvina_view.h"
 #include "ui/instance_channel.h"
 #include "ui/main_frame.h"
+#include "ui/play_progress.h"
+#include "ui/position_slider.h"
 
 namespace {
 
@@ -138,15 +140,35 @@ TEST_F(WindowAppTest, ScreenshotOfTheWindowWithAFileOpen) {
     ASSERT_TRUE(pFrame->grab().save(strPath));
     std::printf("screenshot: %s\n", qPrintable(strPath));
 
+    auto Save = [&](const char* pszName) {
+        const QString strShot = QStringLiteral(CORVINA_SCREENSHOT_DIR "/") + pszName;
+        ASSERT_TRUE(pFrame->grab().save(strShot));
+        std::printf("screenshot: %s\n", qPrintable(strShot));
+    };
+    CCorvinaView* pView = pFrame->GetView();
+    EXPECT_EQ(pView->GetNameLabel()->text(), QStringLiteral("corvina-sample.mp2"));
+
     // The same window while the sample plays on the null device, once the
-    // worker has moved the slider on.
+    // worker has moved the slider on: the name, the times and the scale.
     ASSERT_TRUE(pFrame->RunCommand(ID_PLAY_PLAYBACK));
     ASSERT_TRUE(WaitUntil([] { return g_nPosition.load() >= 20; }, 30000));
     EXPECT_EQ(g_nPlayState.load(), PLAY_STARTED);
-    const QString strPlaying = QStringLiteral(CORVINA_SCREENSHOT_DIR "/main-window-playing.png");
-    ASSERT_TRUE(pFrame->grab().save(strPlaying));
-    std::printf("screenshot: %s\n", qPrintable(strPlaying));
+    ASSERT_TRUE(WaitUntil([&] { return pView->GetClockLabel()->text().endsWith(" / 0:20"); }));
+    EXPECT_TRUE(pView->GetTimeLabel(5)->isVisible());
+    Save("main-window-playing.png");
+
+    // Paused and stopped, the times stay; the stop takes the thumb home.
+    ASSERT_TRUE(pFrame->RunCommand(ID_PLAY_PAUSE));
+    ASSERT_TRUE(WaitUntil([&] { return pFrame->GetProgress().GetState() == PLAY_PAUSED; }));
+    const QString strPaused = pView->GetClockLabel()->text();
+    EXPECT_NE(strPaused, QStringLiteral("0:00 / 0:20"));
+    Save("main-window-paused.png");
     ASSERT_TRUE(pFrame->RunCommand(ID_PLAY_STOP));
+    ASSERT_TRUE(WaitUntil([&] { return pFrame->GetProgress().GetState() == PLAY_ENDED; }));
+    EXPECT_EQ(pView->GetClockLabel()->text(), QStringLiteral("0:00 / 0:20"));
+    EXPECT_EQ(pView->GetSlider()->value(), 0);
+    EXPECT_TRUE(pView->GetTimeLabel(5)->isVisible());
+    Save("main-window-stopped.png");
 }
 
 TEST(WindowMode, HeadlessModesNeedNoDisplay) {

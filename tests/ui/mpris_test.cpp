@@ -1,0 +1,215 @@
+// The player as the desktop's media controls see it: the real program, on
+// the offscreen platform and the null device, driven over the session bus
+// that the test runs under.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusInterface>
+#include <QDBusObjectPath>
+#include <QDBusReply>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QThread>
+#include <QUrl>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+
+#include "tests/support/stream_builder.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const QString kService = QStringLiteral("org.mpris.MediaPlayer2.corvina");
+const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kRoot = QStringLiteral("org.mpris.MediaPlayer2");
+const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
+constexpr const char* kSample = CORVINA_SAMPLES_DIR "/corvina-sample.mp2";
+
+bool WaitFor(const std::function<bool()>& fnCondition, int nTimeoutMs = 10000) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!fnCondition()) {
+        if (timer.elapsed() > nTimeoutMs) {
+            return false;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
+// The signals the player sends, as a desktop's applet would receive them.
+class CSignalRecorder : public QObject {
+    Q_OBJECT
+
+  public:
+    std::vector<qlonglong> m_seeked;
+    QStringList m_changed;
+
+  public slots:
+    void OnSeeked(qlonglong nPosition) { m_seeked.push_back(nPosition); }
+    void OnPropertiesChanged(const QString&, const QVariantMap& changed, const QStringList&) {
+        m_changed << changed.keys();
+    }
+};
+
+class MprisTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (!QDBusConnection::sessionBus().isConnected()) {
+            GTEST_SKIP() << "no session bus: run under dbus-run-session";
+        }
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("CORVINA_OUTPUT"), QStringLiteral("null"));
+        // The desktop's database tools stay out of the test's folders.
+        environment.insert(QStringLiteral("PATH"), QString());
+        for (const char* pszName : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
+            environment.insert(QString::fromUtf8(pszName),
+                               QString::fromStdString(m_dir.File(pszName)));
+        }
+        std::filesystem::create_directories(m_dir.File("XDG_RUNTIME_DIR"));
+        std::filesystem::permissions(m_dir.File("XDG_RUNTIME_DIR"),
+                                     std::filesystem::perms::owner_all);
+        m_program.setProcessEnvironment(environment);
+        m_program.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_program.start(QStringLiteral(CORVINA_EXECUTABLE), {QString::fromUtf8(kSample)});
+        ASSERT_TRUE(WaitFor([] {
+            return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value();
+        })) << "the player never took its name";
+    }
+
+    void TearDown() override {
+        if (m_program.state() != QProcess::NotRunning) {
+            m_program.kill();
+            m_program.waitForFinished(5000);
+        }
+    }
+
+    static QVariant Get(const QString& strInterface, const char* pszName) {
+        QDBusInterface properties(kService, kPath,
+                                  QStringLiteral("org.freedesktop.DBus.Properties"));
+        const QDBusReply<QDBusVariant> reply =
+            properties.call(QStringLiteral("Get"), strInterface, QString::fromUtf8(pszName));
+        return reply.isValid() ? reply.value().variant() : QVariant();
+    }
+    static QString Status() { return Get(kPlayer, "PlaybackStatus").toString(); }
+    static double Seconds() { return Get(kPlayer, "Position").toLongLong() / 1e6; }
+    static QVariantMap Metadata() {
+        return qdbus_cast<QVariantMap>(Get(kPlayer, "Metadata").value<QDBusArgument>());
+    }
+    static void Call(const char* pszMethod, const QVariantList& arguments = {}) {
+        QDBusInterface player(kService, kPath, kPlayer);
+        const QDBusMessage reply =
+            player.callWithArgumentList(QDBus::Block, QString::fromUtf8(pszMethod), arguments);
+        EXPECT_NE(reply.type(), QDBusMessage::ErrorMessage) << pszMethod;
+    }
+    static bool WaitForSeconds(double dLow, double dHigh) {
+        return WaitFor([&] { return Seconds() >= dLow && Seconds() <= dHigh; });
+    }
+
+    // The sample's true length: its frames' samples, decoded to raw PCM.
+    static double TrueLength() {
+        QProcess decode;
+        decode.start(QStringLiteral(CORVINA_EXECUTABLE),
+                     {QStringLiteral("--raw"), QStringLiteral("-"), QString::fromUtf8(kSample)});
+        decode.waitForFinished(30000);
+        return static_cast<double>(decode.readAllStandardOutput().size()) / 4.0 / 44100.0;
+    }
+
+    CTempDir m_dir;
+    QProcess m_program;
+};
+
+}  // namespace
+
+TEST_F(MprisTest, TheDesktopsMediaControlsDriveThePlayer) {
+    EXPECT_EQ(Get(kRoot, "Identity").toString(), QStringLiteral("Corvina"));
+    EXPECT_EQ(Get(kRoot, "DesktopEntry").toString(), QStringLiteral("corvina"));
+    EXPECT_EQ(Get(kRoot, "SupportedUriSchemes").toStringList(), QStringList{"file"});
+    EXPECT_TRUE(Get(kRoot, "SupportedMimeTypes").toStringList().contains("audio/mp2"));
+    EXPECT_FALSE(Get(kRoot, "SupportedMimeTypes").toStringList().contains("audio/mpeg"));
+    EXPECT_EQ(Status(), QStringLiteral("Stopped"));
+    EXPECT_EQ(Metadata().value("xesam:title").toString(), QStringLiteral("corvina-sample.mp2"));
+    EXPECT_EQ(Metadata().value("xesam:url").toString(),
+              QUrl::fromLocalFile(QString::fromUtf8(kSample)).toString());
+
+    CSignalRecorder recorder;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    ASSERT_TRUE(bus.connect(kService, kPath, kPlayer, QStringLiteral("Seeked"), &recorder,
+                            SLOT(OnSeeked(qlonglong))));
+    ASSERT_TRUE(bus.connect(kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                            QStringLiteral("PropertiesChanged"), &recorder,
+                            SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList))));
+
+    // Playing: the position moves on with the sound.
+    Call("PlayPause");
+    ASSERT_TRUE(WaitFor([] { return Status() == QStringLiteral("Playing"); }));
+    const double dStart = Seconds();
+    WaitFor([] { return false; }, 1000);
+    EXPECT_GT(Seconds(), dStart + 0.5);
+    EXPECT_LT(Seconds(), dStart + 2.5);
+    EXPECT_TRUE(recorder.m_changed.contains("PlaybackStatus"));
+    // The first frame says 192 kbit/s, but this encoder pads no frame, so the
+    // sample lasts 0.15 % (30 ms) longer than that rate makes it; a count of
+    // its frames will make the length exact. A padded stream's is exact now
+    // (below).
+    const QVariantMap metadata = Metadata();
+    EXPECT_NEAR(metadata.value("mpris:length").toLongLong() / 1e6, TrueLength(), 0.035);
+    const QString strTrack = qvariant_cast<QDBusObjectPath>(metadata.value("mpris:trackid")).path();
+    EXPECT_TRUE(strTrack.startsWith(QStringLiteral("/org/mpris/MediaPlayer2/")))
+        << strTrack.toStdString();
+
+    // Moves, absolute and relative, each told by Seeked.
+    Call("SetPosition", {QVariant::fromValue(QDBusObjectPath(strTrack)), qlonglong(15000000)});
+    EXPECT_TRUE(WaitForSeconds(14.7, 16.0)) << Seconds();
+    EXPECT_TRUE(WaitFor([&] { return !recorder.m_seeked.empty(); }));
+    Call("Seek", {qlonglong(-10000000)});
+    EXPECT_TRUE(WaitForSeconds(4.6, 6.5)) << Seconds();
+
+    // Paused, the position holds.
+    Call("Pause");
+    ASSERT_TRUE(WaitFor([] { return Status() == QStringLiteral("Paused"); }));
+    const double dPaused = Seconds();
+    WaitFor([] { return false; }, 500);
+    EXPECT_EQ(Seconds(), dPaused);
+    Call("Play");
+    ASSERT_TRUE(WaitFor([] { return Status() == QStringLiteral("Playing"); }));
+
+    // Stopped, back at the start.
+    Call("Stop");
+    ASSERT_TRUE(WaitFor([] { return Status() == QStringLiteral("Stopped"); }));
+    EXPECT_TRUE(WaitForSeconds(0.0, 0.0)) << Seconds();
+}
+
+TEST_F(MprisTest, OpenUriPlaysTheFileAndQuitEndsTheProgram) {
+    // 400 frames of 128 kbit/s at 48 kHz: 9.6 s, every frame the rate's size.
+    CFrameSpec spec;
+    spec.nFrequencyIndex = 1;
+    const std::string strOther = m_dir.Write("other piece.mp2", BuildStream(spec, 400));
+    Call("OpenUri", {QUrl::fromLocalFile(QString::fromStdString(strOther)).toString()});
+    EXPECT_TRUE(WaitFor([] {
+        return Metadata().value("xesam:title").toString() == QStringLiteral("other piece.mp2") &&
+               Status() == QStringLiteral("Playing");
+    }));
+    EXPECT_NEAR(Metadata().value("mpris:length").toLongLong() / 1e6, 400 * 1152 / 48000.0, 0.030);
+
+    QDBusInterface root(kService, kPath, kRoot);
+    root.call(QStringLiteral("Quit"));
+    EXPECT_TRUE(m_program.waitForFinished(10000));
+    EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(m_program.exitCode(), 0);
+}
+
+int main(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
+
+#include "mpris_test.moc"

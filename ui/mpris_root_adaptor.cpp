@@ -1,0 +1,32 @@
+// The media player's root interface.
+#include "ui/mpris_root_adaptor.h"
+
+#include "resources/resource_ids.h"
+#include "ui/mpris_service.h"
+
+CMprisRootAdaptor::CMprisRootAdaptor(CMprisService& service)
+    : QDBusAbstractAdaptor(&service), m_service(service) {}
+
+QString CMprisRootAdaptor::Identity() const {
+    return QStringLiteral("Corvina");
+}
+
+QString CMprisRootAdaptor::DesktopEntry() const {
+    return QStringLiteral("corvina");
+}
+
+QStringList CMprisRootAdaptor::SupportedUriSchemes() const {
+    return {QStringLiteral("file")};
+}
+
+QStringList CMprisRootAdaptor::SupportedMimeTypes() const {
+    return m_service.GetSupportedMimeTypes();
+}
+
+void CMprisRootAdaptor::Raise() {
+    m_service.Raise();
+}
+
+void CMprisRootAdaptor::Quit() {
+    m_service.RunCommand(ID_APP_EXIT);
+}

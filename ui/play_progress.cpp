@@ -1,0 +1,105 @@
+// Where the open file stands.
+#include "ui/play_progress.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "player/control_block.h"
+#include "ui/engine_event_relay.h"
+
+CPlayProgress::CPlayProgress(CEngineEventRelay& relay, QObject* pParent)
+    : QObject(pParent), m_nState(g_nPlayState.load()) {
+    connect(&relay, &CEngineEventRelay::PlayStateChanged, this, &CPlayProgress::OnPlayStateChanged);
+    connect(&relay, &CEngineEventRelay::PositionChanged, this, &CPlayProgress::OnPositionPercent);
+    connect(&relay, &CEngineEventRelay::DecoderChanged, this, &CPlayProgress::OnDecoderChanged);
+    m_sinceAnchor.start();
+}
+
+void CPlayProgress::SetFile(const std::string& strPath) {
+    m_strPath = strPath;
+    m_dLength = 0.0;
+    m_nPercent = std::clamp(g_nPosition.load(), 0, 100);
+    m_dAnchor = 0.0;
+    m_sinceAnchor.restart();
+    emit Changed();
+}
+
+std::string CPlayProgress::GetFileName() const {
+    return std::filesystem::path(m_strPath).filename().string();
+}
+
+bool CPlayProgress::IsPlaying() const {
+    return m_nState == PLAY_STARTED || m_nState == PLAY_RESUMED;
+}
+
+double CPlayProgress::GetPosition() const {
+    if (!IsPlaying() || m_dLength <= 0.0) {
+        return m_dAnchor;
+    }
+    // The reports come a step apart; the clock fills the gap, never past the
+    // next report's place, so the position never runs back when it comes.
+    const double dSince = static_cast<double>(m_sinceAnchor.elapsed()) / 1000.0;
+    return std::min(m_dAnchor + std::min(dSince, m_dLength / 100.0), m_dLength);
+}
+
+void CPlayProgress::OnHeardPosition(double dSeconds, bool bMoved) {
+    if (!std::isfinite(dSeconds) || dSeconds < 0.0) {
+        dSeconds = 0.0;
+    }
+    if (m_dLength > 0.0) {
+        dSeconds = std::min(dSeconds, m_dLength);
+    }
+    // Playing on brings each report about where the clock says; anything
+    // further off is a move. The tolerance covers the output's buffers
+    // filling at the start and one report's step.
+    const double dSince = IsPlaying() ? static_cast<double>(m_sinceAnchor.elapsed()) / 1000.0 : 0.0;
+    const double dTolerance = std::max(1.5, 1.5 * m_dLength / 100.0);
+    const double dOff = std::abs(dSeconds - (m_dAnchor + dSince));
+    const bool bJumped = dOff > dTolerance || (bMoved && dOff > 0.001);
+    m_dAnchor = dSeconds;
+    m_sinceAnchor.restart();
+    if (bJumped) {
+        emit Jumped(dSeconds);
+    }
+    emit Changed();
+}
+
+void CPlayProgress::OnPlayStateChanged(int nState) {
+    const bool bWasPlaying = IsPlaying();
+    const double dPosition = GetPosition();
+    m_nState = nState;
+    if (bWasPlaying != IsPlaying()) {
+        // A pause holds the position where the clock had brought it.
+        m_dAnchor = dPosition;
+        m_sinceAnchor.restart();
+    }
+    if (!IsPlaying() && nState != PLAY_PAUSED) {
+        // A stop or an end leaves the position where the next play starts;
+        // the engine does not report that move.
+        m_nPercent = std::clamp(g_nPosition.load(), 0, 100);
+        ShowReportedPosition(true);
+        return;
+    }
+    emit Changed();
+}
+
+void CPlayProgress::OnPositionPercent(int nPercent, bool bMoved) {
+    m_nPercent = nPercent;
+    ShowReportedPosition(bMoved);
+}
+
+void CPlayProgress::ShowReportedPosition(bool bMoved) {
+    OnHeardPosition(m_nPercent * m_dLength / 100.0, bMoved);
+}
+
+void CPlayProgress::OnDecoderChanged(bool bHasDecoder, float fPlayingTime) {
+    // The playing time stays known after the decoder has gone, for the
+    // stopped file's display.
+    if (bHasDecoder && std::isfinite(fPlayingTime) && fPlayingTime > 0.0f) {
+        m_dLength = fPlayingTime;
+        m_dAnchor = m_nPercent * m_dLength / 100.0;
+        m_sinceAnchor.restart();
+    }
+    emit Changed();
+}
