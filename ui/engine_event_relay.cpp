@@ -37,6 +37,19 @@ void CEngineEventRelay::OnPositionChanged(int nPosition) {
     }
 }
 
+void CEngineEventRelay::OnHeardTimeChanged(const CHeardTime&) {
+    // One queued call at a time; it reads the latest report when it runs.
+    if (!m_bHeardPosted.exchange(true)) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_bHeardPosted.store(false);
+                emit HeardTimeChanged(GetHeardTime().At(CHeardTime::CClock::now()));
+            },
+            Qt::QueuedConnection);
+    }
+}
+
 void CEngineEventRelay::OnDecoderChanged(bool bHasDecoder, float fPlayingTime) {
     QMetaObject::invokeMethod(
         this, [this, bHasDecoder, fPlayingTime] { emit DecoderChanged(bHasDecoder, fPlayingTime); },

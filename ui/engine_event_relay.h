@@ -20,6 +20,7 @@ class CEngineEventRelay : public QObject, public CEngineListener {
     void OnPlayStateChanged(int nState) override;
     void OnPositionChanged(int nPosition) override;
     void OnDecoderChanged(bool bHasDecoder, float fPlayingTime) override;
+    void OnHeardTimeChanged(const CHeardTime& heard) override;
 
   signals:
     void PlayStateChanged(int nState);
@@ -27,11 +28,14 @@ class CEngineEventRelay : public QObject, public CEngineListener {
     // stop, an open) rather than reported by the playing worker.
     void PositionChanged(int nPosition, bool bMoved);
     void DecoderChanged(bool bHasDecoder, float fPlayingTime);
+    // The second of the stream being heard now.
+    void HeardTimeChanged(double dSeconds);
 
   private:
     // One queued call at a time carries the latest position, however often
     // the worker reports.
     std::atomic<int> m_nPosition{0};
     std::atomic<bool> m_bPositionPosted{false};
+    std::atomic<bool> m_bHeardPosted{false};
     std::thread::id m_idInterfaceThread;
 };

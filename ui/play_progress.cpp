@@ -13,6 +13,10 @@ CPlayProgress::CPlayProgress(CEngineEventRelay& relay, QObject* pParent)
     connect(&relay, &CEngineEventRelay::PlayStateChanged, this, &CPlayProgress::OnPlayStateChanged);
     connect(&relay, &CEngineEventRelay::PositionChanged, this, &CPlayProgress::OnPositionPercent);
     connect(&relay, &CEngineEventRelay::DecoderChanged, this, &CPlayProgress::OnDecoderChanged);
+    // The time shown is that of the sound heard; the worker's read position,
+    // about a second ahead, is shown only for a move made here.
+    connect(&relay, &CEngineEventRelay::HeardTimeChanged, this,
+            [this](double dSeconds) { OnHeardPosition(dSeconds, false); });
     m_sinceAnchor.start();
 }
 
@@ -86,7 +90,9 @@ void CPlayProgress::OnPlayStateChanged(int nState) {
 
 void CPlayProgress::OnPositionPercent(int nPercent, bool bMoved) {
     m_nPercent = nPercent;
-    ShowReportedPosition(bMoved);
+    if (bMoved) {
+        ShowReportedPosition(true);
+    }
 }
 
 void CPlayProgress::ShowReportedPosition(bool bMoved) {

@@ -154,12 +154,14 @@ TEST_F(CorvinaViewTest, NameAndTimesFollowTheEngineAndStayWhilePausedAndStopped)
     EXPECT_EQ(m_view.GetClockLabel()->text(), QStringLiteral("0:00"));
 
     // The worker: the decoder with its playing time, whatever became of the
-    // start's handshake, then the position at 46 %.
+    // start's handshake, then the sound heard at 1:22.8 (its read position,
+    // ahead of that, is not shown).
     std::thread([] {
         SetPlayState(PLAY_STARTED);
         NotifyDecoderChanged(true, 180.0f);
-        g_nPosition = 46;
+        g_nPosition = 47;
         NotifyPositionChanged();
+        NotifyHeardTime(82.8, 84.0);
     }).join();
     ASSERT_TRUE(WaitUntil([&] { return m_view.GetClockLabel()->text().endsWith(" / 3:00"); }));
     EXPECT_TRUE(m_view.GetClockLabel()->text().startsWith(QStringLiteral("1:22")));
