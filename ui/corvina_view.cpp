@@ -85,8 +85,15 @@ void CCorvinaView::ShowProgress(const CPlayProgress& progress) {
     }
 
     const int nState = progress.GetState();
-    if (!progress.IsPlaying() && nState != PLAY_PAUSED && !m_pSlider->isSliderDown() &&
-        g_bSliderTracking.load() == 0) {
+    if (m_pSlider->isSliderDown() || g_bSliderTracking.load() != 0) {
+        return;
+    }
+    if (progress.IsPlaying() && dLength > 0.0) {
+        // The thumb stands where the sound heard is, not where the worker reads.
+        m_bThumbFollowsSound = true;
+        SetPosition(ClampPercent(static_cast<int>(progress.GetPosition() * 100.0 / dLength)));
+    } else if (nState != PLAY_PAUSED) {
+        m_bThumbFollowsSound = false;
         SetPosition(ClampPercent(g_nPosition.load()));
     }
 }
@@ -108,8 +115,14 @@ void CCorvinaView::ShowTimeScale(bool bHasStream, float fPlayingTime) {
 }
 
 void CCorvinaView::SetPosition(int nPosition) {
+    const bool bInterfaceThread = std::this_thread::get_id() == m_idInterfaceThread;
+    // While the sound heard moves the thumb, the worker's read position,
+    // about a second ahead of it, does not.
+    if (!bInterfaceThread && m_bThumbFollowsSound.load()) {
+        return;
+    }
     m_nSliderPosition.store(nPosition);
-    if (std::this_thread::get_id() == m_idInterfaceThread) {
+    if (bInterfaceThread) {
         ApplySliderPosition();
         return;
     }

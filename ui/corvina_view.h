@@ -67,4 +67,6 @@ class CCorvinaView : public QWidget, public CView, public CSlider {
     // One queued update at a time carries the worker's latest position.
     std::atomic<bool> m_bSliderUpdatePosted{false};
     std::thread::id m_idInterfaceThread;
+    // Set while a playing stream's heard position drives the thumb.
+    std::atomic<bool> m_bThumbFollowsSound{false};
 };
