@@ -214,6 +214,10 @@ void CAudioDecoder::ReadScalefactorsOf(TLow* pLow, THigh* pHigh, int nBound, int
     }
 }
 
+bool CAudioDecoder::SynthesizesPair() const {
+    return m_nChannelSelector == 0 && !m_Header.IsSingleChannel() && m_pFilter1 != nullptr;
+}
+
 void CAudioDecoder::Synthesize(bool bSecond) {
     if (bSecond) {
         CSynthesisFilter::SynthesizePair(*m_pFilter0, *m_pFilter1, *m_pSink);
@@ -240,8 +244,7 @@ void CAudioDecoder::DecodeLayer1(TLow* pLow, THigh* pHigh, int nBound, int nSbli
     ReadScalefactorsOf(pLow, pHigh, nBound, nSblimit);
     CSynthesisFilter* pFilter0 = m_pFilter0.get();
     CSynthesisFilter* pFilter1 = m_pFilter1.get();
-    const bool bSecond =
-        m_nChannelSelector == 0 && !m_Header.IsSingleChannel() && pFilter1 != nullptr;
+    const bool bSecond = SynthesizesPair();
     const int nChannels = m_nChannelSelector;
     for (int nSlot = 0; nSlot < kGroupsPerFrame; ++nSlot) {
         for (int sb = 0; sb < nBound; ++sb) {
@@ -265,8 +268,7 @@ void CAudioDecoder::DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSbli
     ReadScalefactorsOf(pLow, pHigh, nBound, nSblimit);
     CSynthesisFilter* pFilter0 = m_pFilter0.get();
     CSynthesisFilter* pFilter1 = m_pFilter1.get();
-    const bool bSecond =
-        m_nChannelSelector == 0 && !m_Header.IsSingleChannel() && pFilter1 != nullptr;
+    const bool bSecond = SynthesizesPair();
     const int nChannels = m_nChannelSelector;
     for (int nGranule = 0; nGranule < kGroupsPerFrame; ++nGranule) {
         const int nPart = nGranule / kGranulesPerPart;

@@ -111,6 +111,8 @@ class CAudioDecoder {
     void DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSblimit);
     template <class TLow, class THigh>
     void ReadScalefactorsOf(TLow* pLow, THigh* pHigh, int nBound, int nSblimit);
+    // Whether the frame in hand fills both filters, run as a pair.
+    bool SynthesizesPair() const;
     // Runs the filters over the slot just stored and hands it to the sink.
     void Synthesize(bool bSecond);
     // A frame's worth of silence on every output channel.
