@@ -87,7 +87,11 @@ bool AreOfOneStream(uint32_t dwFirst, uint32_t dwSecond) {
 
 }  // namespace
 
-CFrameHeader::CFrameHeader() : m_pLayer2Table(&Layer2TableOf(*this)) {}
+// In the body, where every field already has its value: the table is
+// chosen from them.
+CFrameHeader::CFrameHeader() {
+    m_pLayer2Table = &Layer2TableOf(*this);
+}
 
 CFrameHeader::~CFrameHeader() {
     delete m_pCrc;
