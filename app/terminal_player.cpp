@@ -157,11 +157,17 @@ void CTerminalPlayer::Announce() {
         return;
     }
     std::string strFormat;
-    std::string strText = "[" + std::to_string(m_nIndex + 1) + "/" +
-                          std::to_string(m_files.size()) + "] " +
-                          m_files[static_cast<std::size_t>(m_nIndex)];
+    // Appended piece by piece: GCC 12 at -O3 takes a chain of temporaries
+    // starting at a literal for overlapping copies.
+    std::string strText("[");
+    strText += std::to_string(m_nIndex + 1);
+    strText += '/';
+    strText += std::to_string(m_files.size());
+    strText += "] ";
+    strText += m_files[static_cast<std::size_t>(m_nIndex)];
     if (DescribeRunningFormat(strFormat)) {
-        strText += "\n" + strFormat;
+        strText += '\n';
+        strText += strFormat;
     }
     m_pStatus->PrintAbove(strText);
 }
