@@ -213,14 +213,14 @@ bool CPulseWaveDevice::Connect(const CWaveFormat& format) {
         pa_threaded_mainloop_wait(m_pLoop);
     }
 
-    pa_sample_spec spec;
-    spec.format = PA_SAMPLE_S16LE;
-    spec.channels = static_cast<uint8_t>(format.nChannels);
-    spec.rate = format.nSamplesPerSec;
+    pa_sample_spec sampleFormat;
+    sampleFormat.format = PA_SAMPLE_S16LE;
+    sampleFormat.channels = static_cast<uint8_t>(format.nChannels);
+    sampleFormat.rate = format.nSamplesPerSec;
     pProperties = NewApplicationProperties();
     pa_proplist_sets(pProperties, PA_PROP_MEDIA_NAME, m_strTitle.c_str());
-    m_pStream =
-        pa_stream_new_with_proplist(m_pContext, m_strTitle.c_str(), &spec, nullptr, pProperties);
+    m_pStream = pa_stream_new_with_proplist(m_pContext, m_strTitle.c_str(), &sampleFormat, nullptr,
+                                            pProperties);
     pa_proplist_free(pProperties);
     if (m_pStream == nullptr) {
         return false;
@@ -230,14 +230,14 @@ bool CPulseWaveDevice::Connect(const CWaveFormat& format) {
     pa_buffer_attr attributes;
     attributes.maxlength = static_cast<uint32_t>(-1);
     attributes.tlength = static_cast<uint32_t>(
-        pa_usec_to_bytes(static_cast<pa_usec_t>(kTargetLengthMs) * 1000, &spec));
+        pa_usec_to_bytes(static_cast<pa_usec_t>(kTargetLengthMs) * 1000, &sampleFormat));
     attributes.prebuf = static_cast<uint32_t>(-1);
     attributes.minreq = static_cast<uint32_t>(-1);
     attributes.fragsize = static_cast<uint32_t>(-1);
     // The volume of the last stream carries over; full at first.
     pa_cvolume volume;
-    pa_cvolume_set(&volume, spec.channels, ToServerVolume(m_dwSetVolume & 0xFFFF));
-    if (spec.channels == 2) {
+    pa_cvolume_set(&volume, sampleFormat.channels, ToServerVolume(m_dwSetVolume & 0xFFFF));
+    if (sampleFormat.channels == 2) {
         volume.values[1] = ToServerVolume(m_dwSetVolume >> 16);
     }
     m_setVolume = volume;
@@ -389,11 +389,11 @@ uint64_t CPulseWaveDevice::PlayedBytes() const {
     if (pa_stream_get_time(m_pStream, &nTime) < 0) {
         return 0;
     }
-    pa_sample_spec spec;
-    spec.format = PA_SAMPLE_S16LE;
-    spec.channels = static_cast<uint8_t>(m_format.nChannels);
-    spec.rate = m_format.nSamplesPerSec;
-    return std::min<uint64_t>(pa_usec_to_bytes(nTime, &spec), m_nWritten);
+    pa_sample_spec sampleFormat;
+    sampleFormat.format = PA_SAMPLE_S16LE;
+    sampleFormat.channels = static_cast<uint8_t>(m_format.nChannels);
+    sampleFormat.rate = m_format.nSamplesPerSec;
+    return std::min<uint64_t>(pa_usec_to_bytes(nTime, &sampleFormat), m_nWritten);
 }
 
 void CPulseWaveDevice::RetirePlayed() {

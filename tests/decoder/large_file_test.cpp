@@ -47,21 +47,10 @@ class LargeFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         m_strPath = m_dir.File("large.mp2");
-        const int fd = open(m_strPath.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
-        ASSERT_GE(fd, 0);
-        const bool bSized = ftruncate(fd, kFileBytes) == 0;
-        bool bWritten = bSized;
-        auto Put = [&](int64_t nAt, const std::vector<uint8_t>& bytes) {
-            bWritten = bWritten && pwrite(fd, bytes.data(), bytes.size(), nAt) ==
-                                       static_cast<ssize_t>(bytes.size());
-        };
-        Put(0, m_start);
-        Put(OffsetOf(50), m_middle);
-        Put(kFileBytes - static_cast<int64_t>(m_end.size()), m_end);
-        struct stat info {};
-        const bool bSparse = fstat(fd, &info) == 0 && info.st_blocks * 512 < (int64_t{64} << 20);
-        close(fd);
-        if (!bSized || !bWritten || !bSparse) {
+        if (!WriteSparseFile(m_strPath, kFileBytes,
+                             {{0, m_start},
+                              {OffsetOf(50), m_middle},
+                              {kFileBytes - static_cast<int64_t>(m_end.size()), m_end}})) {
             GTEST_SKIP() << "the file system cannot hold a sparse file of " << kFileBytes
                          << " bytes here";
         }
@@ -140,13 +129,7 @@ class JunkFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
         m_strPath = m_dir.File("junk.mp2");
-        const int fd = open(m_strPath.c_str(), O_CREAT | O_WRONLY | O_TRUNC | O_CLOEXEC, 0600);
-        ASSERT_GE(fd, 0);
-        const bool bSized = ftruncate(fd, int64_t{8} << 30) == 0;
-        struct stat info {};
-        const bool bSparse = fstat(fd, &info) == 0 && info.st_blocks * 512 < (int64_t{64} << 20);
-        close(fd);
-        if (!bSized || !bSparse) {
+        if (!WriteSparseFile(m_strPath, int64_t{8} << 30)) {
             GTEST_SKIP() << "the file system cannot hold a sparse file of 8 GiB here";
         }
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 class CTempDir {
@@ -23,3 +24,9 @@ class CTempDir {
 };
 
 std::vector<uint8_t> ReadFileBytes(const std::string& strPath);
+
+// Makes a file of nBytes that holds pieces (offset, bytes) and zeros
+// elsewhere, without storing the zeros; false when the file system cannot
+// keep it sparse (the caller then skips).
+bool WriteSparseFile(const std::string& strPath, int64_t nBytes,
+                     const std::vector<std::pair<int64_t, std::vector<uint8_t>>>& pieces = {});

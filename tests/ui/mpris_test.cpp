@@ -21,6 +21,7 @@
 
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
+#include "tests/ui/qt_wait.h"
 
 namespace {
 
@@ -31,16 +32,7 @@ const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
 constexpr const char* kSample = CORVINA_SAMPLES_DIR "/corvina-sample.mp2";
 
 bool WaitFor(const std::function<bool()>& fnCondition, int nTimeoutMs = 10000) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!fnCondition()) {
-        if (timer.elapsed() > nTimeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(10);
-    }
-    return true;
+    return WaitUntil(fnCondition, nTimeoutMs);
 }
 
 // The signals the player sends, as a desktop's applet would receive them.

@@ -8,19 +8,6 @@
 #include <QPushButton>
 #include <QThread>
 
-bool WaitUntil(const std::function<bool()>& fnCondition, int nTimeoutMs) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!fnCondition()) {
-        if (timer.elapsed() > nTimeoutMs) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
-
 CModalCloser::CModalCloser(std::function<void(QWidget*)> fnBeforeClose)
     : m_fnBeforeClose(std::move(fnBeforeClose)) {
     m_timer.setInterval(10);

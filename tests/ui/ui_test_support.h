@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "player/corvina_doc.h"
+#include "tests/ui/qt_wait.h"
 
 // Runs the event loop until the condition holds or the time is up.
-bool WaitUntil(const std::function<bool()>& fnCondition, int nTimeoutMs = 5000);
 
 // What a closed modal window showed.
 struct CClosedModal {
