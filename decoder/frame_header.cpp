@@ -175,8 +175,9 @@ int CFrameHeader::FindFreeFormatBytes(CBitStream& stream, std::size_t nOffset,
     const int nSlotBytes = SlotBytesOf(dwHeader);
     const int nPadding = ((dwHeader >> 9) & 1) != 0 ? nSlotBytes : 0;
     // k bytes after this header stands the next: the frame is k + 4 long,
-    // and no shorter than the shortest frame of a listed bitrate.
-    for (int k = kMinFreeFormatBytes - 4; k + 4 <= nAhead; ++k) {
+    // and even without its padding slot no shorter than the shortest frame
+    // of a listed bitrate.
+    for (int k = kMinFreeFormatBytes - 4 + nPadding; k + 4 <= nAhead; ++k) {
         if ((k + 4) % nSlotBytes != 0 || bAhead[k] != 0xFF) {
             continue;
         }
