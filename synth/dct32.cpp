@@ -6,6 +6,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "synth/instruction_set.h"
+
 #if defined(__SSE2__)
 #include <immintrin.h>
 #define CORVINA_HAVE_SSE_DCT 1
@@ -499,7 +501,7 @@ void Dct32PairOneByOne(const float* pIn0, const float* pIn1, float* pOut0, float
 
 Dct32PairFunction Dct32PairAvx() {
 #ifdef CORVINA_HAVE_AVX_DCT_PAIR
-    if (__builtin_cpu_supports("avx")) {
+    if (UsableInstructionSet() >= EInstructionSet::Avx) {
         return Dct32PairAvx;
     }
 #endif

@@ -8,6 +8,7 @@
 
 #include <initializer_list>
 
+#include "synth/instruction_set.h"
 #include "synth/synthesis_window.h"
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
@@ -253,7 +254,7 @@ void WindowSumsPairPortable(const double* pBank0, int nSlot0, const double* pBan
 
 WindowSumsFunction WindowSumsAvx2() {
 #ifdef CORVINA_HAVE_AVX2_WINDOW
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+    if (UsableInstructionSet() >= EInstructionSet::Avx2) {
         return WindowSumsAvx2Fma;
     }
 #endif
@@ -262,7 +263,7 @@ WindowSumsFunction WindowSumsAvx2() {
 
 WindowSumsFunction WindowSumsAvx512() {
 #ifdef CORVINA_HAVE_AVX2_WINDOW
-    if (__builtin_cpu_supports("avx512f")) {
+    if (UsableInstructionSet() >= EInstructionSet::Avx512) {
         return WindowSumsAvx512;
     }
 #endif
