@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 
 #include "decoder/crc16.h"
@@ -19,7 +20,6 @@ constexpr float kOutputScale = 32768.0f;
 // set changes every four granules.
 constexpr int kGroupsPerFrame = 12;
 constexpr int kGranuleSamples = 3;
-constexpr int kGranulesPerPart = 4;
 constexpr int kSlotSamples = 32;
 
 // Hands a slot of channel 0 to both channels of the sink: a single-channel
@@ -266,28 +266,34 @@ void CAudioDecoder::DecodeLayer1(TLow* pLow, THigh* pHigh, int nBound, int nSbli
 template <class TLow, class THigh>
 void CAudioDecoder::DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSblimit) {
     ReadScalefactorsOf(pLow, pHigh, nBound, nSblimit);
+    CLayer2SampleReader& reader = m_pSubbandSet->layer2Reader;
+    reader.Start(m_Stream);
+    for (int sb = 0; sb < nBound; ++sb) {
+        pLow[sb].TLow::AddCodes(reader);
+    }
+    for (int sb = nBound; sb < nSblimit; ++sb) {
+        pHigh[sb].THigh::AddCodes(reader);
+    }
     CSynthesisFilter* pFilter0 = m_pFilter0.get();
     CSynthesisFilter* pFilter1 = m_pFilter1.get();
     const bool bSecond = SynthesizesPair();
-    const int nChannels = m_nChannelSelector;
+    // Subbands that carry nothing in this frame stay silent in every
+    // granule; the filters clear their input after each slot, so those
+    // above the limit are never copied.
+    CLayer2Granule& granule = m_pSubbandSet->layer2Granule;
+    granule = CLayer2Granule{};
+    const std::size_t nInputBytes = sizeof(float) * static_cast<std::size_t>(nSblimit);
     for (int nGranule = 0; nGranule < kGroupsPerFrame; ++nGranule) {
-        const int nPart = nGranule / kGranulesPerPart;
-        for (int sb = 0; sb < nBound; ++sb) {
-            pLow[sb].TLow::ReadSamples(m_Stream, nPart);
-        }
-        for (int sb = nBound; sb < nSblimit; ++sb) {
-            pHigh[sb].THigh::ReadSamples(m_Stream, nPart);
-        }
+        reader.ReadGranule(m_Stream, nGranule, granule);
         for (int nSample = 0; nSample < kGranuleSamples; ++nSample) {
-            for (int sb = 0; sb < nBound; ++sb) {
-                pLow[sb].TLow::OutputSample(nSample, nChannels, pFilter0, pFilter1);
-            }
-            for (int sb = nBound; sb < nSblimit; ++sb) {
-                pHigh[sb].THigh::OutputSample(nSample, nChannels, pFilter0, pFilter1);
+            std::memcpy(pFilter0->m_fInput, granule.fSample[0][nSample], nInputBytes);
+            if (bSecond) {
+                std::memcpy(pFilter1->m_fInput, granule.fSample[1][nSample], nInputBytes);
             }
             Synthesize(bSecond);
         }
     }
+    reader.Finish(m_Stream);
 }
 
 int CAudioDecoder::SeekPercent(int nPercent) {

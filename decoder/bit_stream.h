@@ -1,5 +1,5 @@
 // The stream: header words and bytes for the frame search, one frame's
-// payload at a time, and bit fields of up to 16 bits from that payload.
+// payload at a time, and bit fields of up to 32 bits from that payload.
 #pragma once
 
 #include <cstdint>
@@ -60,24 +60,33 @@ class CBitStream {
     // Loads the next nBytes bytes as the frame payload and puts the cursor on
     // its first bit; 0 when they are not all there.
     int LoadFrame(uint32_t nBytes);
-    // The next nBits (0..16) bits of the payload, first bit most significant;
+    // The next nBits (0..32) bits of the payload, first bit most significant;
     // 0 once the cursor has moved onto a word beyond the payload.
     uint32_t GetBits(int nBits) {
         if (nBits <= 0 || m_nWord * 4 > m_nLoaded) {
             return 0;
         }
-        // The field lies within the cursor word and the one after it, which
-        // the buffer always has (see m_dwBuffer).
         const uint32_t nEnd = m_nBitOffset + static_cast<uint32_t>(nBits);
-        const uint64_t qwWindow =
-            (static_cast<uint64_t>(m_dwBuffer[m_nWord]) << 32) | m_dwBuffer[m_nWord + 1];
-        const uint32_t dwResult =
-            static_cast<uint32_t>(qwWindow >> (64 - nEnd)) & ((1u << nBits) - 1);
+        const uint32_t dwResult = FieldAt(m_nWord, nEnd, nBits);
         // Without a branch on whether the field ends in the next word: the
         // answer is a coin toss for the processor's predictor.
         m_nWord += nEnd >> 5;
         m_nBitOffset = nEnd & 31;
         return m_nWord * 4 > m_nLoaded ? 0 : dwResult;
+    }
+    // Where the cursor stands: bits from the payload's first.
+    uint32_t BitPosition() const { return m_nWord * 32 + m_nBitOffset; }
+    // The nBits (1..32) bits that GetBits would give with the cursor at bit
+    // nBit of the payload; the cursor stays where it is.
+    uint32_t PeekBitsAt(uint32_t nBit, int nBits) const {
+        const uint32_t nEnd = (nBit & 31) + static_cast<uint32_t>(nBits);
+        const uint32_t nWord = nBit >> 5;
+        return (nWord + (nEnd >> 5)) * 4 > m_nLoaded ? 0 : FieldAt(nWord, nEnd, nBits);
+    }
+    // Puts the cursor at bit nBit of the payload.
+    void MoveToBit(uint32_t nBit) {
+        m_nWord = nBit >> 5;
+        m_nBitOffset = nBit & 31;
     }
     // Puts the cursor back on the first bit of the payload in the buffer.
     void RewindPayload() {
@@ -120,6 +129,14 @@ class CBitStream {
     // Copies the next nBytes into pTarget; false when fewer are left.
     bool ReadBytes(uint8_t* pTarget, std::size_t nBytes);
     void Warn(const std::string& strText) const { ReportWarning(m_fnReport, strText); }
+    // The nBits bits that end nEnd bits after the start of word nWord: the
+    // field lies within that word and the one after it, which the buffer
+    // always has (see m_dwBuffer) for a word no further than the payload's.
+    uint32_t FieldAt(uint32_t nWord, uint32_t nEnd, int nBits) const {
+        const uint64_t qwWindow =
+            (static_cast<uint64_t>(m_dwBuffer[nWord]) << 32) | m_dwBuffer[nWord + 1];
+        return static_cast<uint32_t>((qwWindow >> (64 - nEnd)) & ((uint64_t{1} << nBits) - 1));
+    }
 
     std::unique_ptr<CByteSource> m_pSource;
     std::string m_strName;

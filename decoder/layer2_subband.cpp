@@ -1,6 +1,5 @@
-// Layer II requantisation: grouped codes through the degrouping tables,
-// ungrouped codes as s'' = code * step - 1 and s''' = C * (s'' + D), then
-// times the scalefactor of the granule's third of the frame.
+// Layer II subbands: allocations, scalefactor selection and scalefactors,
+// and the list of each frame's sample codes.
 #include "decoder/layer2_subband.h"
 
 #include "decoder/bit_stream.h"
@@ -39,45 +38,10 @@ void ReadScalefactorSet(CBitStream& stream, int nScfsi, float (&fScalefactor)[3]
     }
 }
 
-// Reads the granule's codes as three requantised samples and stores those
-// times the scalefactor of the granule's third of the frame: grouped codes
-// through the degrouping table, the others as s''' = C * (s'' + D) with
-// s'' = code * step - 1. The values stay in named registers: a small array
-// here is stored piecewise and read back whole, which stalls the processor.
-// A joint subband also gives the second channel's scalefactors and output.
-void ReadGranule(CLayer2Channel& channel, CBitStream& stream, int nPart,
-                 const float* pScalefactor1 = nullptr, float* pOutput1 = nullptr) {
-    if (channel.nAllocation == 0) {
-        return;
-    }
-    const CQuantClass& quant = channel.quant;
-    float f0;
-    float f1;
-    float f2;
-    if (quant.pGroups != nullptr) {
-        const float* pGroup = quant.pGroups[stream.GetBits(quant.nCodeWidth)];
-        f0 = pGroup[0];
-        f1 = pGroup[1];
-        f2 = pGroup[2];
-    } else {
-        auto Requantised = [&stream, &quant]() {
-            const float fFraction =
-                static_cast<float>(stream.GetBits(quant.nCodeWidth)) * quant.fStep - 1.0f;
-            return (fFraction + quant.fD) * quant.fC;
-        };
-        f0 = Requantised();
-        f1 = Requantised();
-        f2 = Requantised();
-    }
-    const float fScalefactor = channel.fScalefactor[nPart];
-    channel.fOutput[0] = fScalefactor * f0;
-    channel.fOutput[1] = fScalefactor * f1;
-    channel.fOutput[2] = fScalefactor * f2;
-    if (pScalefactor1 != nullptr) {
-        const float fScalefactor1 = pScalefactor1[nPart];
-        pOutput1[0] = fScalefactor1 * f0;
-        pOutput1[1] = fScalefactor1 * f1;
-        pOutput1[2] = fScalefactor1 * f2;
+void AddCodeOf(CLayer2SampleReader& reader, const CLayer2Channel& channel, int nChannel,
+               int nSubband) {
+    if (channel.nAllocation != 0) {
+        reader.AddCode(channel.quant, channel.fScalefactor, nChannel, nSubband, false);
     }
 }
 
@@ -113,8 +77,8 @@ void CLayer2Subband::ReadScalefactors(CBitStream& stream, const CFrameHeader& he
     }
 }
 
-void CLayer2Subband::ReadSamples(CBitStream& stream, int nPart) {
-    ReadGranule(m_Channel0, stream, nPart);
+void CLayer2Subband::AddCodes(CLayer2SampleReader& reader) const {
+    AddCodeOf(reader, m_Channel0, 0, m_nSubband);
 }
 
 void CLayer2JointSubband::ReadScfsi(CBitStream& stream, CCrc16* pCrc) {
@@ -137,8 +101,11 @@ void CLayer2JointSubband::ReadScalefactors(CBitStream& stream, const CFrameHeade
     }
 }
 
-void CLayer2JointSubband::ReadSamples(CBitStream& stream, int nPart) {
-    ReadGranule(m_Channel0, stream, nPart, m_fScalefactor1, m_fOutput1);
+void CLayer2JointSubband::AddCodes(CLayer2SampleReader& reader) const {
+    if (m_Channel0.nAllocation != 0) {
+        AddCodeOf(reader, m_Channel0, 0, m_nSubband);
+        reader.AddCode(m_Channel0.quant, m_fScalefactor1, 1, m_nSubband, true);
+    }
 }
 
 void CLayer2StereoSubband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
@@ -167,7 +134,7 @@ void CLayer2StereoSubband::ReadScalefactors(CBitStream& stream, const CFrameHead
     }
 }
 
-void CLayer2StereoSubband::ReadSamples(CBitStream& stream, int nPart) {
-    ReadGranule(m_Channel0, stream, nPart);
-    ReadGranule(m_Channel1, stream, nPart);
+void CLayer2StereoSubband::AddCodes(CLayer2SampleReader& reader) const {
+    AddCodeOf(reader, m_Channel0, 0, m_nSubband);
+    AddCodeOf(reader, m_Channel1, 1, m_nSubband);
 }

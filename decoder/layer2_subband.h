@@ -3,9 +3,9 @@
 // scalefactor sets).
 #pragma once
 
+#include "decoder/layer2_sample_reader.h"
 #include "decoder/layer2_tables.h"
 #include "decoder/subband_decoder.h"
-#include "synth/synthesis_filter.h"
 
 // What one channel of a subband carries in the current frame.
 struct CLayer2Channel {
@@ -13,27 +13,17 @@ struct CLayer2Channel {
     int nScfsi = 0;
     float fScalefactor[3] = {};
     CQuantClass quant = {};
-    // The granule's samples requantised and scaled, ready for the filter.
-    float fOutput[3] = {};
 };
 
-// ReadSamples requantises and scales the whole granule, so that OutputSample,
-// which runs once per time slot, only hands over the next value.
 class CLayer2Subband : public CSubbandDecoder {
   public:
     explicit CLayer2Subband(int nSubband = 0) : m_nSubband(nSubband) {}
 
     void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
-    // Reads the next granule (a frame has twelve) of scalefactor set nPart.
-    void ReadSamples(CBitStream& stream, int nPart);
-    // Stores sample nSample (0..2) of the granule into entry sb of the
-    // filters' input.
-    void OutputSample(int nSample, int, CSynthesisFilter* pFilter0, CSynthesisFilter*) {
-        if (m_Channel0.nAllocation != 0) {
-            pFilter0->m_fInput[m_nSubband] = m_Channel0.fOutput[nSample];
-        }
-    }
+    // Lists this subband's sample codes of the frame with the reader, in
+    // the order of the payload: channel 0's only.
+    void AddCodes(CLayer2SampleReader& reader) const;
     virtual void ReadScfsi(CBitStream& stream, CCrc16* pCrc);
 
   protected:
@@ -50,23 +40,13 @@ class CLayer2JointSubband : public CLayer2Subband {
     using CLayer2Subband::CLayer2Subband;
 
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
-    void ReadSamples(CBitStream& stream, int nPart);
-    void OutputSample(int nSample, int nChannels, CSynthesisFilter* pFilter0,
-                      CSynthesisFilter* pFilter1) {
-        if (m_Channel0.nAllocation != 0) {
-            pFilter0->m_fInput[m_nSubband] = m_Channel0.fOutput[nSample];
-            if (nChannels == 0) {
-                pFilter1->m_fInput[m_nSubband] = m_fOutput1[nSample];
-            }
-        }
-    }
+    // One code for both channels, each scaled by its own scalefactors.
+    void AddCodes(CLayer2SampleReader& reader) const;
     void ReadScfsi(CBitStream& stream, CCrc16* pCrc) override;
 
   private:
     int m_nScfsi1 = 0;
     float m_fScalefactor1[3] = {};
-    // The shared samples scaled by the second channel's scalefactors.
-    float m_fOutput1[3] = {};
 };
 
 class CLayer2StereoSubband : public CLayer2Subband {
@@ -75,16 +55,8 @@ class CLayer2StereoSubband : public CLayer2Subband {
 
     void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
     void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
-    void ReadSamples(CBitStream& stream, int nPart);
-    void OutputSample(int nSample, int nChannels, CSynthesisFilter* pFilter0,
-                      CSynthesisFilter* pFilter1) {
-        if (m_Channel0.nAllocation != 0) {
-            pFilter0->m_fInput[m_nSubband] = m_Channel0.fOutput[nSample];
-        }
-        if (m_Channel1.nAllocation != 0 && nChannels == 0) {
-            pFilter1->m_fInput[m_nSubband] = m_Channel1.fOutput[nSample];
-        }
-    }
+    // A code per channel.
+    void AddCodes(CLayer2SampleReader& reader) const;
     void ReadScfsi(CBitStream& stream, CCrc16* pCrc) override;
 
   private:

@@ -23,4 +23,6 @@ struct CSubbandSet {
     CLayer2Subband layer2[32];
     CLayer2StereoSubband layer2Stereo[32];
     CLayer2JointSubband layer2Joint[32];
+    CLayer2SampleReader layer2Reader;
+    CLayer2Granule layer2Granule;
 };

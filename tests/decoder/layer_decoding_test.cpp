@@ -30,6 +30,14 @@ class LayerDecodingTest : public ::testing::Test {
 
     void SetUp() override { m_header.SetCaller({}, m_presenter.Reporter()); }
     void SetHeader(const CFrameSpec& shape) { m_header.ParseWord(HeaderWord(shape)); }
+    // The sample codes of one Layer II subband, from the stream's cursor.
+    template <class TSubband>
+    static CLayer2SampleReader CodesOf(const TSubband& subband, const CBitStream& stream) {
+        CLayer2SampleReader reader;
+        reader.Start(stream);
+        subband.AddCodes(reader);
+        return reader;
+    }
 
     CRecordingPresenter m_presenter;
     CFrameHeader m_header;
@@ -134,12 +142,13 @@ TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst)
     const float fThird = 2.0f / 3;
     const float fExpected[5][3] = {
         {fThird, 0, -fThird}, {0, 0, 0}, {fThird, fThird, fThird}, {0, 0, 0}, {0, 0, 0}};
+    CLayer2Granule granule;
+    const CLayer2SampleReader reader = CodesOf(subband, *pStream);
     for (int nGranule = 0; nGranule < 5; ++nGranule) {
         const auto& fGranule = fExpected[nGranule];
-        subband.ReadSamples(*pStream, nGranule / 4);
+        reader.ReadGranule(*pStream, nGranule, granule);
         for (int i = 0; i < 3; ++i) {
-            subband.OutputSample(i, 1, &m_filter0, nullptr);
-            EXPECT_NEAR(m_filter0.m_fInput[0], fGranule[i], 1e-6);
+            EXPECT_NEAR(granule.fSample[0][i][0], fGranule[i], 1e-6);
         }
     }
 }
@@ -162,15 +171,15 @@ TEST_F(LayerDecodingTest, LayerTwoNineLevelCodesOutOfRangeAreSilent) {
     subband.ReadAllocation(*pStream, m_header, nullptr);
     subband.ReadScfsi(*pStream, nullptr);
     subband.ReadScalefactors(*pStream, m_header);
-    subband.ReadSamples(*pStream, 0);
+    CLayer2Granule granule;
+    const CLayer2SampleReader reader = CodesOf(subband, *pStream);
+    reader.ReadGranule(*pStream, 0, granule);
     for (int i = 0; i < 3; ++i) {
-        subband.OutputSample(i, 1, &m_filter0, nullptr);
-        EXPECT_NEAR(m_filter0.m_fInput[5], 8.0f / 9, 1e-6);
+        EXPECT_NEAR(granule.fSample[0][i][5], 8.0f / 9, 1e-6);
     }
-    subband.ReadSamples(*pStream, 0);
+    reader.ReadGranule(*pStream, 1, granule);
     for (int i = 0; i < 3; ++i) {
-        subband.OutputSample(i, 1, &m_filter0, nullptr);
-        EXPECT_EQ(m_filter0.m_fInput[5], 0.0f);
+        EXPECT_EQ(granule.fSample[0][i][5], 0.0f);
     }
 }
 
@@ -196,15 +205,18 @@ TEST_F(LayerDecodingTest, LayerTwoUngroupedCodesAndScalefactorSelection) {
     subband.ReadAllocation(*pStream, m_header, nullptr);
     subband.ReadScfsi(*pStream, nullptr);
     subband.ReadScalefactors(*pStream, m_header);
+    CLayer2Granule granule;
+    const CLayer2SampleReader reader = CodesOf(subband, *pStream);
     for (int nGranule = 0; nGranule < 12; ++nGranule) {
-        subband.ReadSamples(*pStream, nGranule / 4);
+        reader.ReadGranule(*pStream, nGranule, granule);
         for (int i = 0; i < 3; ++i) {
-            m_filter1.m_fInput[0] = 0.0f;
-            subband.OutputSample(i, 0, &m_filter0, &m_filter1);
-            EXPECT_NEAR(m_filter0.m_fInput[0], nGranule < 8 ? -0.93333333f : 0.0f, 1e-6);
-            EXPECT_EQ(m_filter1.m_fInput[0], 0.0f);
+            EXPECT_NEAR(granule.fSample[0][i][0], nGranule < 8 ? -0.93333333f : 0.0f, 1e-6);
+            EXPECT_EQ(granule.fSample[1][i][0], 0.0f);
         }
     }
+    // The cursor ends after the twelve granules' codes.
+    reader.Finish(*pStream);
+    EXPECT_EQ(pStream->BitPosition(), 4u + 4 + 2 + 6 + 6 + 12 * 3 * 4);
 }
 
 TEST_F(LayerDecodingTest, LayerTwoJointSubbandSharesSamplesAndFeedsTheCrcInOrder) {
@@ -232,14 +244,10 @@ TEST_F(LayerDecodingTest, LayerTwoJointSubbandSharesSamplesAndFeedsTheCrcInOrder
     expected.Update(0, 2);
     EXPECT_EQ(crc.Value(), expected.Value());
     subband.ReadScalefactors(*pStream, m_header);
-    subband.ReadSamples(*pStream, 0);
-    subband.OutputSample(0, 0, &m_filter0, &m_filter1);
-    EXPECT_NEAR(m_filter0.m_fInput[0], 2.0f / 3, 1e-6);
-    EXPECT_NEAR(m_filter1.m_fInput[0], 4.0f / 3, 1e-6);
-    // With the selector at 1 only the first filter is written.
-    m_filter1.m_fInput[0] = 0.0f;
-    subband.OutputSample(1, 1, &m_filter0, nullptr);
-    EXPECT_EQ(m_filter1.m_fInput[0], 0.0f);
+    CLayer2Granule granule;
+    CodesOf(subband, *pStream).ReadGranule(*pStream, 0, granule);
+    EXPECT_NEAR(granule.fSample[0][0][0], 2.0f / 3, 1e-6);
+    EXPECT_NEAR(granule.fSample[1][0][0], 4.0f / 3, 1e-6);
 }
 
 }  // namespace
