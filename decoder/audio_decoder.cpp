@@ -19,7 +19,6 @@ constexpr float kOutputScale = 32768.0f;
 // sample each in Layer I, three (a granule) in Layer II, whose scalefactor
 // set changes every four granules.
 constexpr int kGroupsPerFrame = 12;
-constexpr int kGranuleSamples = 3;
 constexpr int kSlotSamples = 32;
 
 // Hands a slot of channel 0 to both channels of the sink: a single-channel
@@ -274,26 +273,21 @@ void CAudioDecoder::DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSbli
     for (int sb = nBound; sb < nSblimit; ++sb) {
         pHigh[sb].THigh::AddCodes(reader);
     }
+    CLayer2Frame& frame = m_pSubbandSet->layer2Frame;
+    reader.ReadFrame(m_Stream, frame);
     CSynthesisFilter* pFilter0 = m_pFilter0.get();
     CSynthesisFilter* pFilter1 = m_pFilter1.get();
     const bool bSecond = SynthesizesPair();
-    // Subbands that carry nothing in this frame stay silent in every
-    // granule; the filters clear their input after each slot, so those
-    // above the limit are never copied.
-    CLayer2Granule& granule = m_pSubbandSet->layer2Granule;
-    granule = CLayer2Granule{};
+    // The filters clear their input after each slot: the subbands above the
+    // limit are never copied.
     const std::size_t nInputBytes = sizeof(float) * static_cast<std::size_t>(nSblimit);
-    for (int nGranule = 0; nGranule < kGroupsPerFrame; ++nGranule) {
-        reader.ReadGranule(m_Stream, nGranule, granule);
-        for (int nSample = 0; nSample < kGranuleSamples; ++nSample) {
-            std::memcpy(pFilter0->m_fInput, granule.fSample[0][nSample], nInputBytes);
-            if (bSecond) {
-                std::memcpy(pFilter1->m_fInput, granule.fSample[1][nSample], nInputBytes);
-            }
-            Synthesize(bSecond);
+    for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; ++nSlot) {
+        std::memcpy(pFilter0->m_fInput, frame.fSample[0][nSlot], nInputBytes);
+        if (bSecond) {
+            std::memcpy(pFilter1->m_fInput, frame.fSample[1][nSlot], nInputBytes);
         }
+        Synthesize(bSecond);
     }
-    reader.Finish(m_Stream);
 }
 
 int CAudioDecoder::SeekPercent(int nPercent) {

@@ -77,12 +77,20 @@ class CBitStream {
     // Where the cursor stands: bits from the payload's first.
     uint32_t BitPosition() const { return m_nWord * 32 + m_nBitOffset; }
     // The nBits (1..32) bits that GetBits would give with the cursor at bit
-    // nBit of the payload; the cursor stays where it is.
+    // nBit of the payload; the cursor stays where it is. Unchecked, the
+    // caller has made sure with HoldsBits that the field ends in time.
+    template <bool bChecked = true>
     uint32_t PeekBitsAt(uint32_t nBit, int nBits) const {
         const uint32_t nEnd = (nBit & 31) + static_cast<uint32_t>(nBits);
         const uint32_t nWord = nBit >> 5;
-        return (nWord + (nEnd >> 5)) * 4 > m_nLoaded ? 0 : FieldAt(nWord, nEnd, nBits);
+        if (bChecked && (nWord + (nEnd >> 5)) * 4 > m_nLoaded) {
+            return 0;
+        }
+        return FieldAt(nWord, nEnd, nBits);
     }
+    // Whether every field that ends by bit nEndBit of the payload is read
+    // as it stands (and not as 0).
+    bool HoldsBits(uint32_t nEndBit) const { return (nEndBit >> 5) * 4 <= m_nLoaded; }
     // Puts the cursor at bit nBit of the payload.
     void MoveToBit(uint32_t nBit) {
         m_nWord = nBit >> 5;

@@ -7,8 +7,9 @@
 
 namespace {
 
+constexpr int kParts = 3;
 constexpr int kGranulesPerPart = 4;
-constexpr int kGranulesPerFrame = 12;
+constexpr int kGranulesPerFrame = kParts * kGranulesPerPart;
 constexpr int kSlotEntries = 32;
 
 }  // namespace
@@ -35,44 +36,65 @@ void CLayer2SampleReader::AddCode(const CQuantClass& quant, const float* pScalef
     code.nOffset = m_nGranuleBits - static_cast<uint32_t>(nBits);
     code.nWidth = quant.nCodeWidth;
     code.pScalefactor = pScalefactor;
-    code.nEntry = nChannel * 3 * kSlotEntries + nSubband;
+    code.nEntry = (nChannel * CLayer2Frame::kSlots) * kSlotEntries + nSubband;
     code.fStep = quant.fStep;
     code.fC = quant.fC;
     code.fD = quant.fD;
     code.pGroups = quant.pGroups;
 }
 
-void CLayer2SampleReader::ReadGranule(const CBitStream& stream, int nGranule,
-                                      CLayer2Granule& granule) const {
-    const uint32_t nBase = m_nStartBit + static_cast<uint32_t>(nGranule) * m_nGranuleBits;
-    const int nPart = nGranule / kGranulesPerPart;
-    float* pOut = &granule.fSample[0][0][0];
+template <bool bChecked>
+void CLayer2SampleReader::ReadCodes(const CBitStream& stream, CLayer2Frame& frame) const {
+    float* pFrame = &frame.fSample[0][0][0];
     for (int i = 0; i < m_nGrouped; ++i) {
         const CCode& code = m_grouped[i];
-        const float* pGroup = code.pGroups[stream.PeekBitsAt(nBase + code.nOffset, code.nWidth)];
-        const float fScalefactor = code.pScalefactor[nPart];
-        float* pEntry = pOut + code.nEntry;
-        pEntry[0] = fScalefactor * pGroup[0];
-        pEntry[kSlotEntries] = fScalefactor * pGroup[1];
-        pEntry[2 * kSlotEntries] = fScalefactor * pGroup[2];
+        uint32_t nBit = m_nStartBit + code.nOffset;
+        float* pEntry = pFrame + code.nEntry;
+        for (int nPart = 0; nPart < kParts; ++nPart) {
+            const float fScalefactor = code.pScalefactor[nPart];
+            for (int n = 0; n < kGranulesPerPart; ++n) {
+                const float* pGroup =
+                    code.pGroups[stream.template PeekBitsAt<bChecked>(nBit, code.nWidth)];
+                pEntry[0] = fScalefactor * pGroup[0];
+                pEntry[kSlotEntries] = fScalefactor * pGroup[1];
+                pEntry[2 * kSlotEntries] = fScalefactor * pGroup[2];
+                nBit += m_nGranuleBits;
+                pEntry += 3 * kSlotEntries;
+            }
+        }
     }
     for (int i = 0; i < m_nUngrouped; ++i) {
         const CCode& code = m_ungrouped[i];
         const int nWidth = code.nWidth;
-        const uint32_t nBit = nBase + code.nOffset;
-        const uint32_t dwFirstTwo = stream.PeekBitsAt(nBit, 2 * nWidth);
-        const uint32_t dwCodes[3] = {
-            dwFirstTwo >> nWidth, dwFirstTwo & ((1u << nWidth) - 1),
-            stream.PeekBitsAt(nBit + 2 * static_cast<uint32_t>(nWidth), nWidth)};
-        const float fScalefactor = code.pScalefactor[nPart];
-        float* pEntry = pOut + code.nEntry;
-        for (int n = 0; n < 3; ++n) {
-            const float fFraction = static_cast<float>(dwCodes[n]) * code.fStep - 1.0f;
-            pEntry[n * kSlotEntries] = fScalefactor * ((fFraction + code.fD) * code.fC);
+        const uint32_t dwMask = (1u << nWidth) - 1;
+        uint32_t nBit = m_nStartBit + code.nOffset;
+        float* pEntry = pFrame + code.nEntry;
+        for (int nPart = 0; nPart < kParts; ++nPart) {
+            const float fScalefactor = code.pScalefactor[nPart];
+            for (int n = 0; n < kGranulesPerPart; ++n) {
+                const uint32_t dwFirstTwo = stream.template PeekBitsAt<bChecked>(nBit, 2 * nWidth);
+                const uint32_t dwCodes[3] = {dwFirstTwo >> nWidth, dwFirstTwo & dwMask,
+                                             stream.template PeekBitsAt<bChecked>(
+                                                 nBit + 2 * static_cast<uint32_t>(nWidth), nWidth)};
+                for (int k = 0; k < 3; ++k) {
+                    const float fFraction = static_cast<float>(dwCodes[k]) * code.fStep - 1.0f;
+                    pEntry[k * kSlotEntries] = fScalefactor * ((fFraction + code.fD) * code.fC);
+                }
+                nBit += m_nGranuleBits;
+                pEntry += 3 * kSlotEntries;
+            }
         }
     }
 }
 
-void CLayer2SampleReader::Finish(CBitStream& stream) const {
-    stream.MoveToBit(m_nStartBit + kGranulesPerFrame * m_nGranuleBits);
+void CLayer2SampleReader::ReadFrame(CBitStream& stream, CLayer2Frame& frame) const {
+    frame = CLayer2Frame{};
+    const uint32_t nEndBit = m_nStartBit + kGranulesPerFrame * m_nGranuleBits;
+    // A frame too short for its codes reads those past its end as 0.
+    if (stream.HoldsBits(nEndBit)) {
+        ReadCodes<false>(stream, frame);
+    } else {
+        ReadCodes<true>(stream, frame);
+    }
+    stream.MoveToBit(nEndBit);
 }

@@ -1,7 +1,7 @@
 // The sample codes of a Layer II frame. Once its allocations are read, the
 // place of every code in the payload is known, so the frame's codes are
-// listed once, and each granule is then read from those places, grouped and
-// ungrouped codes in separate runs, with no branch per subband.
+// listed once and then read code by code through all twelve granules,
+// grouped and ungrouped codes in separate runs, with no branch per subband.
 #pragma once
 
 #include <cstdint>
@@ -10,10 +10,11 @@
 
 class CBitStream;
 
-// The three time slots of one granule, requantised and scaled, as the
-// filters take them: channel, slot, subband.
-struct CLayer2Granule {
-    alignas(64) float fSample[2][3][32] = {};
+// The 36 time slots of one frame, requantised and scaled, as the filters
+// take them: channel, slot, subband.
+struct CLayer2Frame {
+    static constexpr int kSlots = 36;
+    alignas(64) float fSample[2][kSlots][32];
 };
 
 class CLayer2SampleReader {
@@ -27,24 +28,26 @@ class CLayer2SampleReader {
     // stereo).
     void AddCode(const CQuantClass& quant, const float* pScalefactor, int nChannel, int nSubband,
                  bool bShared);
-    // Requantises granule nGranule (0..11) of the listed codes into its
-    // entries of granule; entries of no listed code are left as they are.
-    void ReadGranule(const CBitStream& stream, int nGranule, CLayer2Granule& granule) const;
-    // Puts the stream's cursor after the frame's samples.
-    void Finish(CBitStream& stream) const;
+    // Requantises the listed codes of all twelve granules into frame, 0.0
+    // for the subbands and channels of no code, and puts the stream's cursor
+    // after the frame's samples.
+    void ReadFrame(CBitStream& stream, CLayer2Frame& frame) const;
 
   private:
     struct CCode {
         uint32_t nOffset;  // bits from the start of a granule
         int nWidth;
         const float* pScalefactor;
-        int nEntry;  // of the granule's flat array, in its first slot
+        int nEntry;  // of the frame's flat array, in its first slot
         float fStep;
         float fC;
         float fD;
         const float (*pGroups)[3];
     };
     static constexpr int kMostCodes = 64;
+
+    template <bool bChecked>
+    void ReadCodes(const CBitStream& stream, CLayer2Frame& frame) const;
 
     uint32_t m_nStartBit = 0;
     uint32_t m_nGranuleBits = 0;

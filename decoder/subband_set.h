@@ -24,5 +24,5 @@ struct CSubbandSet {
     CLayer2StereoSubband layer2Stereo[32];
     CLayer2JointSubband layer2Joint[32];
     CLayer2SampleReader layer2Reader;
-    CLayer2Granule layer2Granule;
+    CLayer2Frame layer2Frame;
 };

@@ -30,19 +30,21 @@ class LayerDecodingTest : public ::testing::Test {
 
     void SetUp() override { m_header.SetCaller({}, m_presenter.Reporter()); }
     void SetHeader(const CFrameSpec& shape) { m_header.ParseWord(HeaderWord(shape)); }
-    // The sample codes of one Layer II subband, from the stream's cursor.
+    // The frame's samples of one Layer II subband, read from the cursor.
     template <class TSubband>
-    static CLayer2SampleReader CodesOf(const TSubband& subband, const CBitStream& stream) {
+    const CLayer2Frame& FrameOf(const TSubband& subband, CBitStream& stream) {
         CLayer2SampleReader reader;
         reader.Start(stream);
         subband.AddCodes(reader);
-        return reader;
+        reader.ReadFrame(stream, m_frame);
+        return m_frame;
     }
 
     CRecordingPresenter m_presenter;
     CFrameHeader m_header;
     CSynthesisFilter m_filter0{0, 32768.0f};
     CSynthesisFilter m_filter1{1, 32768.0f};
+    CLayer2Frame m_frame;
 };
 
 TEST_F(LayerDecodingTest, LayerOneTwoBitCodesGiveThirds) {
@@ -142,13 +144,10 @@ TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst)
     const float fThird = 2.0f / 3;
     const float fExpected[5][3] = {
         {fThird, 0, -fThird}, {0, 0, 0}, {fThird, fThird, fThird}, {0, 0, 0}, {0, 0, 0}};
-    CLayer2Granule granule;
-    const CLayer2SampleReader reader = CodesOf(subband, *pStream);
+    const CLayer2Frame& frame = FrameOf(subband, *pStream);
     for (int nGranule = 0; nGranule < 5; ++nGranule) {
-        const auto& fGranule = fExpected[nGranule];
-        reader.ReadGranule(*pStream, nGranule, granule);
         for (int i = 0; i < 3; ++i) {
-            EXPECT_NEAR(granule.fSample[0][i][0], fGranule[i], 1e-6);
+            EXPECT_NEAR(frame.fSample[0][3 * nGranule + i][0], fExpected[nGranule][i], 1e-6);
         }
     }
 }
@@ -171,15 +170,10 @@ TEST_F(LayerDecodingTest, LayerTwoNineLevelCodesOutOfRangeAreSilent) {
     subband.ReadAllocation(*pStream, m_header, nullptr);
     subband.ReadScfsi(*pStream, nullptr);
     subband.ReadScalefactors(*pStream, m_header);
-    CLayer2Granule granule;
-    const CLayer2SampleReader reader = CodesOf(subband, *pStream);
-    reader.ReadGranule(*pStream, 0, granule);
+    const CLayer2Frame& frame = FrameOf(subband, *pStream);
     for (int i = 0; i < 3; ++i) {
-        EXPECT_NEAR(granule.fSample[0][i][5], 8.0f / 9, 1e-6);
-    }
-    reader.ReadGranule(*pStream, 1, granule);
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(granule.fSample[0][i][5], 0.0f);
+        EXPECT_NEAR(frame.fSample[0][i][5], 8.0f / 9, 1e-6);
+        EXPECT_EQ(frame.fSample[0][3 + i][5], 0.0f);
     }
 }
 
@@ -205,17 +199,12 @@ TEST_F(LayerDecodingTest, LayerTwoUngroupedCodesAndScalefactorSelection) {
     subband.ReadAllocation(*pStream, m_header, nullptr);
     subband.ReadScfsi(*pStream, nullptr);
     subband.ReadScalefactors(*pStream, m_header);
-    CLayer2Granule granule;
-    const CLayer2SampleReader reader = CodesOf(subband, *pStream);
-    for (int nGranule = 0; nGranule < 12; ++nGranule) {
-        reader.ReadGranule(*pStream, nGranule, granule);
-        for (int i = 0; i < 3; ++i) {
-            EXPECT_NEAR(granule.fSample[0][i][0], nGranule < 8 ? -0.93333333f : 0.0f, 1e-6);
-            EXPECT_EQ(granule.fSample[1][i][0], 0.0f);
-        }
+    const CLayer2Frame& frame = FrameOf(subband, *pStream);
+    for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; ++nSlot) {
+        EXPECT_NEAR(frame.fSample[0][nSlot][0], nSlot < 24 ? -0.93333333f : 0.0f, 1e-6);
+        EXPECT_EQ(frame.fSample[1][nSlot][0], 0.0f);
     }
     // The cursor ends after the twelve granules' codes.
-    reader.Finish(*pStream);
     EXPECT_EQ(pStream->BitPosition(), 4u + 4 + 2 + 6 + 6 + 12 * 3 * 4);
 }
 
@@ -244,10 +233,9 @@ TEST_F(LayerDecodingTest, LayerTwoJointSubbandSharesSamplesAndFeedsTheCrcInOrder
     expected.Update(0, 2);
     EXPECT_EQ(crc.Value(), expected.Value());
     subband.ReadScalefactors(*pStream, m_header);
-    CLayer2Granule granule;
-    CodesOf(subband, *pStream).ReadGranule(*pStream, 0, granule);
-    EXPECT_NEAR(granule.fSample[0][0][0], 2.0f / 3, 1e-6);
-    EXPECT_NEAR(granule.fSample[1][0][0], 4.0f / 3, 1e-6);
+    const CLayer2Frame& frame = FrameOf(subband, *pStream);
+    EXPECT_NEAR(frame.fSample[0][0][0], 2.0f / 3, 1e-6);
+    EXPECT_NEAR(frame.fSample[1][0][0], 4.0f / 3, 1e-6);
 }
 
 }  // namespace
