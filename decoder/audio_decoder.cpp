@@ -275,18 +275,21 @@ void CAudioDecoder::DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSbli
     }
     CLayer2Frame& frame = m_pSubbandSet->layer2Frame;
     reader.ReadFrame(m_Stream, frame);
-    CSynthesisFilter* pFilter0 = m_pFilter0.get();
-    CSynthesisFilter* pFilter1 = m_pFilter1.get();
-    const bool bSecond = SynthesizesPair();
-    // The filters clear their input after each slot: the subbands above the
-    // limit are never copied.
-    const std::size_t nInputBytes = sizeof(float) * static_cast<std::size_t>(nSblimit);
-    for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; ++nSlot) {
-        std::memcpy(pFilter0->m_fInput, frame.fSample[0][nSlot], nInputBytes);
-        if (bSecond) {
-            std::memcpy(pFilter1->m_fInput, frame.fSample[1][nSlot], nInputBytes);
+    // The slots' transforms run two at a time: the two channels' of a slot,
+    // or two slots of the one channel.
+    if (SynthesizesPair()) {
+        for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; ++nSlot) {
+            CSynthesisFilter::SynthesizePair(*m_pFilter0, frame.fSample[0][nSlot], *m_pFilter1,
+                                             frame.fSample[1][nSlot], *m_pSink);
         }
-        Synthesize(bSecond);
+        return;
+    }
+    CBothChannelsSink both(*m_pSink);
+    CAudioSink& sink = m_pFilter1 != nullptr && m_Header.IsSingleChannel()
+                           ? static_cast<CAudioSink&>(both)
+                           : *m_pSink;
+    for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; nSlot += 2) {
+        m_pFilter0->SynthesizeTwoSlots(frame.fSample[0][nSlot], frame.fSample[0][nSlot + 1], sink);
     }
 }
 

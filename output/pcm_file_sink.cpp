@@ -2,6 +2,8 @@
 #include "output/pcm_file_sink.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -69,6 +71,11 @@ int32_t CPcmFileSink::EndFrame() {
         }
     }
 #endif
+    // One channel on a little-endian machine is already in the file's order.
+    if (std::endian::native == std::endian::little && m_nChannels == 1) {
+        std::memcpy(m_bPending.data() + nStart, m_nFrame[0].data(), 2 * nSamples);
+        nDone = nSamples;
+    }
     for (int c = 0; c < m_nChannels; ++c) {
         const int16_t* pFrom = m_nFrame[c].data();
         uint8_t* pTo =

@@ -30,31 +30,55 @@ void CSynthesisFilter::Synthesize(CAudioSink& sink) {
 
 void CSynthesisFilter::SynthesizePair(CSynthesisFilter& first, CSynthesisFilter& second,
                                       CAudioSink& sink) {
-    if (first.m_fScale != second.m_fScale) {
-        first.Synthesize(sink);
-        second.Synthesize(sink);
-        return;
-    }
+    SynthesizePair(first, first.m_fInput, second, second.m_fInput, sink);
+    std::memset(first.m_fInput, 0, sizeof first.m_fInput);
+    std::memset(second.m_fInput, 0, sizeof second.m_fInput);
+}
+
+void CSynthesisFilter::SynthesizePair(CSynthesisFilter& first, const float* pIn0,
+                                      CSynthesisFilter& second, const float* pIn1,
+                                      CAudioSink& sink) {
     alignas(16) float fX0[32];
     alignas(16) float fX1[32];
-    first.m_pfnDct32Pair(first.m_fInput, second.m_fInput, fX0, fX1);
+    first.m_pfnDct32Pair(pIn0, pIn1, fX0, fX1);
     first.StoreVector(fX0);
     second.StoreVector(fX1);
-    int16_t nFirst[32];
-    int16_t nSecond[32];
-    first.m_pfnWindowSumsPair(first.m_pBank, first.m_nSlot, second.m_pBank, second.m_nSlot,
-                              first.m_fScale, nFirst, nSecond);
-    sink.WriteSamples(static_cast<int16_t>(first.m_nChannel), nFirst, 32);
-    sink.WriteSamples(static_cast<int16_t>(second.m_nChannel), nSecond, 32);
-    first.Advance();
-    second.Advance();
+    if (first.m_fScale != second.m_fScale) {
+        first.Windowing(sink);
+        second.Windowing(sink);
+    } else {
+        int16_t nFirst[32];
+        int16_t nSecond[32];
+        first.m_pfnWindowSumsPair(first.m_pBank, first.m_nSlot, second.m_pBank, second.m_nSlot,
+                                  first.m_fScale, nFirst, nSecond);
+        sink.WriteSamples(static_cast<int16_t>(first.m_nChannel), nFirst, 32);
+        sink.WriteSamples(static_cast<int16_t>(second.m_nChannel), nSecond, 32);
+    }
+    first.NextSlot();
+    second.NextSlot();
+}
+
+void CSynthesisFilter::SynthesizeTwoSlots(const float* pIn0, const float* pIn1, CAudioSink& sink) {
+    alignas(16) float fX0[32];
+    alignas(16) float fX1[32];
+    m_pfnDct32Pair(pIn0, pIn1, fX0, fX1);
+    StoreVector(fX0);
+    Windowing(sink);
+    NextSlot();
+    StoreVector(fX1);
+    Windowing(sink);
+    NextSlot();
 }
 
 void CSynthesisFilter::Advance() {
+    NextSlot();
+    std::memset(m_fInput, 0, sizeof m_fInput);
+}
+
+void CSynthesisFilter::NextSlot() {
     ++m_nSlotsRun;
     m_nSlot = (m_nSlot + 1) & 15;
     m_pBank = m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0];
-    std::memset(m_fInput, 0, sizeof m_fInput);
 }
 
 // V[0..31] goes into the current bank and V[32..63] into the other, both at

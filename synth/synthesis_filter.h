@@ -20,6 +20,13 @@ class CSynthesisFilter {
     // first.Synthesize(sink) and then second.Synthesize(sink), with the window
     // read once for both: the two channels of a stream.
     static void SynthesizePair(CSynthesisFilter& first, CSynthesisFilter& second, CAudioSink& sink);
+    // The same for subband samples that stand elsewhere: pIn0 for first,
+    // pIn1 for second; m_fInput is left as it is.
+    static void SynthesizePair(CSynthesisFilter& first, const float* pIn0, CSynthesisFilter& second,
+                               const float* pIn1, CAudioSink& sink);
+    // Two slots in turn, pIn0's and then pIn1's, with the transforms of both
+    // run at once; m_fInput is left as it is.
+    void SynthesizeTwoSlots(const float* pIn0, const float* pIn1, CAudioSink& sink);
     // Slots run since the filter was made. Every output depends on the last
     // sixteen slots only, so two filters that have both run the same sixteen
     // slots (or more) are in the same state.
@@ -33,6 +40,8 @@ class CSynthesisFilter {
     void Windowing(CAudioSink& sink);
     // Moves to the next ring column and bank and clears the input.
     void Advance();
+    // Moves to the next ring column and bank.
+    void NextSlot();
 
     // Two banks of 16 ring columns by 32 rows; row r of column c is at
     // 32 c + r, so that a column is written and read as one run. The values
