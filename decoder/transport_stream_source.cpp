@@ -15,6 +15,9 @@ constexpr uint8_t kPatTable = 0;
 constexpr uint8_t kPmtTable = 2;
 constexpr uint8_t kMpeg1Audio = 0x03;
 constexpr uint8_t kMpeg2Audio = 0x04;
+// Private data: ffmpeg's Blu-ray mode (192-byte packets) marks MPEG audio so.
+constexpr uint8_t kPrivateData = 0x06;
+constexpr std::size_t kMostPrivatePids = 8;
 // A section is at most 1021 bytes after its three-byte head.
 constexpr std::size_t kMostSectionBytes = 1024;
 constexpr std::size_t kSectionCrcBytes = 4;
@@ -108,6 +111,9 @@ bool CTransportStreamSource::ReadPayload(std::vector<uint8_t>& payload, int64_t&
     }
     const uint8_t* pData = pPacket + nAt;
     const std::size_t nBytes = kPacketBytes - nAt;
+    if (m_nAudioPid < 0 && bStart && IsPrivateAudio(nPid, pData, nBytes)) {
+        m_nAudioPid = nPid;
+    }
     if (nPid == m_nAudioPid) {
         bool bResume = false;
         TakeAudio(pPacket, pData, nBytes, payload, bResume);
@@ -202,6 +208,7 @@ void CTransportStreamSource::ParseSection(int nPid, const uint8_t* pSection, std
         }
     } else if (nPid == m_nPmtPid && pSection[0] == kPmtTable && nEnd >= 12) {
         std::size_t i = 12 + (((pSection[10] & 0x0F) << 8) | pSection[11]);
+        m_privatePids.clear();
         while (i + 5 <= nEnd) {
             const uint8_t bType = pSection[i];
             const int nStreamPid = ((pSection[i + 1] & 0x1F) << 8) | pSection[i + 2];
@@ -209,7 +216,12 @@ void CTransportStreamSource::ParseSection(int nPid, const uint8_t* pSection, std
             if ((bType == kMpeg1Audio || bType == kMpeg2Audio) && IsUsablePid(nStreamPid) &&
                 nStreamPid != m_nPmtPid) {
                 m_nAudioPid = nStreamPid;
+                m_privatePids.clear();
                 return;
+            }
+            if (bType == kPrivateData && IsUsablePid(nStreamPid) && nStreamPid != m_nPmtPid &&
+                m_privatePids.size() < kMostPrivatePids) {
+                m_privatePids.push_back(nStreamPid);
             }
             i += 5 + (((pSection[i + 3] & 0x0F) << 8) | pSection[i + 4]);
         }
@@ -225,5 +237,15 @@ void CTransportStreamSource::Restart(bool bFromStart) {
     if (bFromStart) {
         m_nPmtPid = -1;
         m_nAudioPid = -1;
+        m_privatePids.clear();
     }
+}
+
+// A private-data stream of the map whose PES packet, starting here, has an
+// MPEG audio stream id.
+bool CTransportStreamSource::IsPrivateAudio(int nPid, const uint8_t* pData,
+                                            std::size_t nBytes) const {
+    return std::find(m_privatePids.begin(), m_privatePids.end(), nPid) != m_privatePids.end() &&
+           nBytes >= 4 && pData[0] == 0 && pData[1] == 0 && pData[2] == 1 &&
+           IsAudioStreamId(pData[3]);
 }

@@ -1,7 +1,8 @@
 // MPEG transport streams (DVB recordings) of 188-byte packets, or 192 with a
 // time code before each, or 204 with check bytes after: the program map of
 // the first program names the audio stream (the first of MPEG-1 or MPEG-2
-// audio), whose PES packets are put together again. A packet marked broken
+// audio, else the first private-data stream whose PES packets carry an MPEG
+// audio stream id), whose PES packets are put together again. A packet marked broken
 // is left out, one sent twice is taken once, and after bytes lost or cut the
 // packet starts are found again.
 #pragma once
@@ -28,11 +29,14 @@ class CTransportStreamSource : public CDemuxSource {
                    std::vector<uint8_t>& payload, bool& bResume);
     // Moves to the next place where packets start again; false at the end.
     bool Resync();
+    bool IsPrivateAudio(int nPid, const uint8_t* pData, std::size_t nBytes) const;
 
     int m_nPacketBytes;
     int m_nSyncAt;
     int m_nPmtPid = -1;
     int m_nAudioPid = -1;
+    // Where the map names no MPEG audio: its private-data streams.
+    std::vector<int> m_privatePids;
     int m_nLastCounter = -1;
     bool m_bDropping = true;
     // Payload bytes of the current PES packet still to come; -1: unbounded.

@@ -27,7 +27,8 @@ TEST(ContainerStreamsTest, DecodeWithinOneStepOfMpg123OnTheCarriedStream) {
     ASSERT_FALSE(expected.empty());
     for (const char* pszName :
          {"ffmpeg-stereo-48k.mpg", "ffmpeg-stereo-48k-vcd.mpg", "ffmpeg-stereo-48k.vob",
-          "ffmpeg-stereo-48k.ts", "ffmpeg-stereo-48k.wav", "ffmpeg-stereo-48k-bext.wav"}) {
+          "ffmpeg-stereo-48k.ts", "ffmpeg-stereo-48k.m2ts", "ffmpeg-stereo-48k.wav",
+          "ffmpeg-stereo-48k-bext.wav"}) {
         SCOPED_TRACE(pszName);
         const CChildResult result =
             RunChild({CORVINA_BINARY, "--raw", "-", (kStreams / pszName).string()});

@@ -77,7 +77,8 @@ std::vector<CNamedFile> Containers() {
     std::vector<CNamedFile> files;
     for (const char* pszName :
          {"ffmpeg-stereo-48k.mpg", "ffmpeg-stereo-48k-vcd.mpg", "ffmpeg-stereo-48k.vob",
-          "ffmpeg-stereo-48k.ts", "ffmpeg-stereo-48k.wav", "ffmpeg-stereo-48k-bext.wav"}) {
+          "ffmpeg-stereo-48k.ts", "ffmpeg-stereo-48k.m2ts", "ffmpeg-stereo-48k.wav",
+          "ffmpeg-stereo-48k-bext.wav"}) {
         files.push_back({pszName, Streamed(pszName)});
     }
     files.push_back({"cdxa", CdxaOf(Streamed("ffmpeg-stereo-48k-vcd.mpg"))});
