@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <typeinfo>
 
 namespace {
 
@@ -118,7 +119,7 @@ bool CDemuxSource::NextPayload() {
     return !m_payload.empty();
 }
 
-bool CDemuxSource::BuildIndex() {
+bool CDemuxSource::BuildIndex(int64_t nBudget) {
     if (!m_pInner->CanSeek()) {
         return false;
     }
@@ -127,7 +128,8 @@ bool CDemuxSource::BuildIndex() {
     bool bStopped = false;
     std::vector<uint8_t> payload;
     for (int nCount = 1;; ++nCount) {
-        if (nCount % kStopCheckPayloads == 0 && IsStopRequested(m_fnStop)) {
+        if ((nCount % kStopCheckPayloads == 0 && IsStopRequested(m_fnStop)) ||
+            (nBudget >= 0 && InOffset() - m_nStart > nBudget)) {
             bStopped = true;
             break;
         }
@@ -150,7 +152,33 @@ bool CDemuxSource::BuildIndex() {
     Restart(true);
     m_bIndexed = !bStopped;
     m_nTotal = nAudio;
+    if (bStopped) {
+        m_index.clear();
+    }
     return m_bIndexed;
+}
+
+bool CDemuxSource::AdoptIndex(CDemuxSource& walked) {
+    if (typeid(*this) != typeid(walked) || !walked.m_bIndexed || m_nStart != walked.m_nStart) {
+        return false;
+    }
+    auto* pInner = dynamic_cast<CDemuxSource*>(m_pInner.get());
+    auto* pWalkedInner = dynamic_cast<CDemuxSource*>(walked.m_pInner.get());
+    if ((pInner == nullptr) != (pWalkedInner == nullptr)) {
+        return false;
+    }
+    // Below first: this index's container offsets are moves in the inner one.
+    if (pInner != nullptr && !pInner->m_bIndexed && !pInner->AdoptIndex(*pWalkedInner)) {
+        return false;
+    }
+    if (!m_pInner->CanSeek()) {
+        return false;
+    }
+    m_index = std::move(walked.m_index);
+    m_nTotal = walked.m_nTotal;
+    m_bIndexed = true;
+    walked.m_bIndexed = false;
+    return true;
 }
 
 std::unique_ptr<CByteSource> CDemuxSource::ReleaseInner() {
