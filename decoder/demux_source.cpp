@@ -28,6 +28,11 @@ bool CDemuxSource::FillIn(std::size_t nWanted) {
     m_in.erase(m_in.begin(), m_in.begin() + static_cast<std::ptrdiff_t>(m_nInPos));
     m_nInPos = 0;
     const std::size_t nTarget = std::max(nWanted, kInputBytes);
+    // A search through a long stretch without packets gives up here, as at
+    // the end, on a stop or at the walk's budget.
+    if (m_nInOffset > m_nWalkLimit || IsStopRequested(m_fnStop)) {
+        return false;
+    }
     while (m_in.size() < nWanted) {
         const std::size_t nHave = m_in.size();
         m_in.resize(nTarget);
@@ -127,9 +132,11 @@ bool CDemuxSource::BuildIndex(int64_t nBudget) {
     int64_t nAudio = 0;
     bool bStopped = false;
     std::vector<uint8_t> payload;
+    if (nBudget >= 0) {
+        m_nWalkLimit = m_nStart + nBudget;
+    }
     for (int nCount = 1;; ++nCount) {
-        if ((nCount % kStopCheckPayloads == 0 && IsStopRequested(m_fnStop)) ||
-            (nBudget >= 0 && InOffset() - m_nStart > nBudget)) {
+        if (nCount % kStopCheckPayloads == 0 && IsStopRequested(m_fnStop)) {
             bStopped = true;
             break;
         }
@@ -142,9 +149,11 @@ bool CDemuxSource::BuildIndex(int64_t nBudget) {
         }
         nAudio += static_cast<int64_t>(payload.size());
         if (!bMore) {
+            bStopped = InOffset() > m_nWalkLimit || IsStopRequested(m_fnStop);
             break;
         }
     }
+    m_nWalkLimit = INT64_MAX;
     if (!SeekIn(m_nStart)) {
         m_bEnded = true;
         return false;

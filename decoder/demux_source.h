@@ -78,6 +78,8 @@ class CDemuxSource : public CByteSource {
 
     std::unique_ptr<CByteSource> m_pInner;
     StopRequest m_fnStop;
+    // Container offset past which the walk reads no further.
+    int64_t m_nWalkLimit = INT64_MAX;
     std::vector<uint8_t> m_in;
     std::size_t m_nInPos = 0;
     int64_t m_nInOffset = 0;

@@ -25,8 +25,10 @@ bool CFrameIndex::Build(CBitStream& stream, const StopRequest& fnStop, int64_t n
         return false;
     }
     const int64_t nStart = stream.Position();
+    const auto IsOverBudget = [&] { return nBudget >= 0 && stream.Position() - nStart > nBudget; };
     CFrameHeader header;
-    header.SetCaller(fnStop, {});
+    // The budget cuts a search through junk short too.
+    header.SetCaller([&] { return IsOverBudget() || IsStopRequested(fnStop); }, {});
     uint32_t dwFirst = 0;
     bool bStopped = false;
     for (;;) {
@@ -34,13 +36,11 @@ bool CFrameIndex::Build(CBitStream& stream, const StopRequest& fnStop, int64_t n
             bStopped = true;
             break;
         }
-        if (nBudget >= 0 && stream.Position() - nStart > nBudget) {
-            m_bCutShort = bStopped = true;
-            break;
-        }
         uint32_t dwHeader = 0;
-        const int nLength = header.PassFrame(stream, dwHeader);
+        const int nLength = IsOverBudget() ? 0 : header.PassFrame(stream, dwHeader);
         if (nLength <= 0) {
+            m_bCutShort = IsOverBudget();
+            bStopped = m_bCutShort || IsStopRequested(fnStop);
             break;
         }
         if (m_nFrames == 0) {
