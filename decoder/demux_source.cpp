@@ -48,7 +48,10 @@ bool CDemuxSource::FillIn(std::size_t nWanted) {
 std::size_t CDemuxSource::PeekIn(uint8_t* pTarget, std::size_t nBytes) {
     FillIn(nBytes);
     const std::size_t nCount = std::min(nBytes, m_in.size() - m_nInPos);
-    std::memcpy(pTarget, m_in.data() + m_nInPos, nCount);
+    // A walk stopped before its first read has no buffer yet.
+    if (nCount > 0) {
+        std::memcpy(pTarget, m_in.data() + m_nInPos, nCount);
+    }
     return nCount;
 }
 
