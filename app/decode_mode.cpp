@@ -65,17 +65,23 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         }
         return EXIT_UNUSABLE;
     }
+    const int nThreads =
+        commandLine.nThreads > 0
+            ? commandLine.nThreads
+            : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u,
+                                          static_cast<unsigned>(CSegmentDecoder::kMaxThreads)));
+    // A start point goes by the walk over the whole stream, so that every run
+    // starts on the same frame; so does the split of a container, which
+    // cannot seek before its walk is in.
+    if (commandLine.start.dValue > 0.0 || (nThreads > 1 && !decoder.Stream().CanSeek())) {
+        decoder.AwaitWalk();
+    }
     if (decoder.MoveToStart(commandLine.start) == 0 && !decoder.HasEnded()) {
         g_MessageStream << "the playing time of " << commandLine.strFile
                         << " is not known, so --start cannot take a percentage of it; "
                            "decoding from the beginning";
         ShowMessage(MSG_WARNING);
     }
-    const int nThreads =
-        commandLine.nThreads > 0
-            ? commandLine.nThreads
-            : static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u,
-                                          static_cast<unsigned>(CSegmentDecoder::kMaxThreads)));
     const bool bSegmented = nThreads > 1 && CSegmentDecoder::CanSplit(decoder, commandLine.strFile);
     if (bSegmented) {
         // The workers read the file for themselves; this decoder keeps the

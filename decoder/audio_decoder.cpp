@@ -6,9 +6,12 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <system_error>
 
 #include "decoder/crc16.h"
+#include "decoder/demux_source.h"
 #include "decoder/file_source.h"
+#include "decoder/header_walker.h"
 #include "decoder/subband_set.h"
 #include "synth/synthesis_filter.h"
 
@@ -42,25 +45,29 @@ class CBothChannelsSink : public CAudioSink {
 
 }  // namespace
 
-CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks)
+CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks, int64_t nWalkBudget)
     : m_strFileName(pszFileName != nullptr ? pszFileName : ""),
       m_Hooks(std::move(hooks)),
+      m_nWalkBudget(nWalkBudget),
       m_Stream(
           OpenStreamSource(m_strFileName.c_str(), m_Hooks.fnStopRequested, m_Hooks.fnReportWarning),
-          m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested) {
+          m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested, nWalkBudget) {
     m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
 CAudioDecoder::CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string strName,
-                             CHooks hooks)
+                             CHooks hooks, int64_t nWalkBudget)
     : m_strFileName(std::move(strName)),
       m_Hooks(std::move(hooks)),
-      m_Stream(std::move(pSource), m_strFileName, m_Hooks.fnReportWarning,
-               m_Hooks.fnStopRequested) {
+      m_nWalkBudget(nWalkBudget),
+      m_Stream(std::move(pSource), m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested,
+               nWalkBudget) {
     m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
 CAudioDecoder::~CAudioDecoder() {
+    // A walk still under way is worth nothing now.
+    m_pWalker.reset();
     // The sink plays out what it holds before the filters and the stream go.
     m_pSink.reset();
 }
@@ -71,8 +78,14 @@ int CAudioDecoder::Initialize() {
         return 0;
     }
     // The walk sees the frames that decoding will find, from the same place.
-    m_bTimed = m_Stream.CanSeek() && m_Index.Build(m_Stream, m_Hooks.fnStopRequested) &&
-               !m_Index.IsConstantBitrate() && m_Index.SampleRate() > 0;
+    const int64_t nStart = m_Stream.Position();
+    if (m_Stream.CanSeek()) {
+        m_Index.Build(m_Stream, m_Hooks.fnStopRequested, m_nWalkBudget);
+    }
+    if (m_Index.WasCutShort() || !m_Stream.CanSeek()) {
+        StartWalk(nStart);
+    }
+    m_bTimed = m_Index.IsBuilt() && !m_Index.IsConstantBitrate() && m_Index.SampleRate() > 0;
     if (m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
         return 0;
     }
@@ -101,17 +114,83 @@ int CAudioDecoder::Initialize() {
     if (m_pSink == nullptr) {
         return 0;
     }
-    const int nBitrate = m_Header.Bitrate();
-    if (m_bTimed) {
-        m_fPlayingTime.store(
-            static_cast<float>(static_cast<double>(m_Index.Samples()) / m_Index.SampleRate()),
-            std::memory_order_relaxed);
-    } else if (nBitrate > 0) {
-        m_fPlayingTime.store(static_cast<float>(static_cast<double>(m_Stream.AudioBytes()) /
-                                                static_cast<double>(nBitrate) * 8.0),
-                             std::memory_order_relaxed);
-    }
+    m_nInitialBitrate = m_Header.Bitrate();
+    m_fPlayingTime.store(MeasurePlayingTime(), std::memory_order_relaxed);
     return 1;
+}
+
+float CAudioDecoder::MeasurePlayingTime() const {
+    if (m_bTimed) {
+        return static_cast<float>(static_cast<double>(m_Index.Samples()) / m_Index.SampleRate());
+    }
+    if (m_nInitialBitrate > 0) {
+        return static_cast<float>(static_cast<double>(m_Stream.AudioBytes()) /
+                                  static_cast<double>(m_nInitialBitrate) * 8.0);
+    }
+    return 0.0f;
+}
+
+void CAudioDecoder::StartWalk(int64_t nStart) {
+    std::unique_ptr<CByteSource> pFile =
+        m_Stream.Source() != nullptr ? m_Stream.Source()->ReopenFile() : nullptr;
+    if (pFile != nullptr) {
+        try {
+            m_pWalker = std::make_unique<CHeaderWalker>(std::move(pFile), m_strFileName, nStart);
+            return;
+        } catch (const std::system_error&) {
+            // No thread to be had: the walk ends here instead.
+        }
+    }
+    if (m_Index.WasCutShort()) {
+        m_Index.Build(m_Stream, m_Hooks.fnStopRequested);
+    }
+}
+
+void CAudioDecoder::AdoptWalk() {
+    if (m_pWalker == nullptr || !m_pWalker->IsDone()) {
+        return;
+    }
+    const std::unique_ptr<CHeaderWalker> pWalker = std::move(m_pWalker);
+    CBitStream* pWalked = pWalker->Stream();
+    if (pWalked == nullptr) {
+        return;
+    }
+    // A container unmeasured so far takes the index of the same container
+    // walked over there, and this stream can seek from now on.
+    if (!m_Stream.CanSeek()) {
+        auto* pMine = dynamic_cast<CDemuxSource*>(m_Stream.Source());
+        auto* pWalkedDemux = dynamic_cast<CDemuxSource*>(pWalked->Source());
+        if (pMine == nullptr || pWalkedDemux == nullptr || !pMine->AdoptIndex(*pWalkedDemux)) {
+            return;
+        }
+        m_Stream.UpdateLength();
+    }
+    if (pWalker->Index().IsBuilt()) {
+        m_Index = pWalker->Index();
+        m_bTimed = !m_Index.IsConstantBitrate() && m_Index.SampleRate() > 0;
+        if (m_bTimed && !m_bSampleCounted) {
+            m_nNextSample = m_Index.SampleNear(m_Stream.Position());
+        }
+        m_bSampleCounted = true;
+    }
+    const float fPlayingTime = MeasurePlayingTime();
+    if (fPlayingTime != m_fPlayingTime.load(std::memory_order_relaxed)) {
+        m_fPlayingTime.store(fPlayingTime, std::memory_order_relaxed);
+        if (m_Hooks.fnPlayingTimeChanged) {
+            m_Hooks.fnPlayingTimeChanged(fPlayingTime);
+        }
+    }
+}
+
+bool CAudioDecoder::AwaitWalk() {
+    if (m_pWalker == nullptr) {
+        return true;
+    }
+    if (!m_pWalker->Await(m_Hooks.fnStopRequested)) {
+        return false;
+    }
+    AdoptWalk();
+    return true;
 }
 
 void CAudioDecoder::SelectSubbands() {
@@ -147,6 +226,9 @@ void CAudioDecoder::SelectSubbands() {
 int CAudioDecoder::DecodeFrame() {
     if (m_pSink == nullptr) {
         return 0;
+    }
+    if (m_pWalker != nullptr) {
+        AdoptWalk();
     }
     m_nLayer = m_Header.Layer();
     if ((m_nInitialMode == MODE_SINGLE_CHANNEL) != m_Header.IsSingleChannel()) {
@@ -294,12 +376,14 @@ void CAudioDecoder::DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSbli
 }
 
 int CAudioDecoder::SeekPercent(int nPercent) {
+    AdoptWalk();
     if (m_bTimed) {
         return SeekSample(m_Index.Samples() * std::clamp(nPercent, 0, 100) / 100);
     }
     const int nMoved = m_Stream.SeekPercent(nPercent);
     if (nMoved != 0) {
         m_Header.DropReadAhead();
+        m_bSampleCounted = false;
     }
     // The frame in hand is decoded from its audio data, after its CRC word.
     m_Stream.RewindPayload();
@@ -338,6 +422,7 @@ int CAudioDecoder::MoveToStart(const CStartPoint& start) {
     if (start.dValue <= 0.0) {
         return 1;
     }
+    AdoptWalk();
     if (m_bTimed) {
         const double dSample = start.bPercent
                                    ? start.dValue / 100.0 * static_cast<double>(m_Index.Samples())
@@ -351,6 +436,7 @@ int CAudioDecoder::MoveToStart(const CStartPoint& start) {
             start.bPercent ? start.dValue / 100.0 : start.dValue / dPlayingTime;
         if (m_Stream.SeekFraction(std::clamp(dFraction, 0.0, 1.0)) != 0) {
             m_Header.DropReadAhead();
+            m_bSampleCounted = false;
         }
         return SkipFrame();
     }
@@ -370,6 +456,9 @@ int CAudioDecoder::MoveToStart(const CStartPoint& start) {
 int CAudioDecoder::SkipFrame() {
     if (m_pSink == nullptr) {
         return 0;
+    }
+    if (m_pWalker != nullptr) {
+        AdoptWalk();
     }
     if (m_Header.ReadFrame(m_Stream, &m_pCrc) != 0) {
         m_nNextSample += m_Header.SamplesPerFrame();

@@ -18,6 +18,7 @@
 #include "synth/audio_sink.h"
 
 class CCrc16;
+class CHeaderWalker;
 class CSubbandDecoder;
 class CSynthesisFilter;
 struct CSubbandSet;
@@ -37,25 +38,45 @@ class CAudioDecoder {
 
     // What the caller gives: the frame search gives up once fnStopRequested
     // says so, warnings go to fnReportWarning, and fnMakeSink makes the sink.
+    // fnPlayingTimeChanged hears, on the decoder's thread, that the walk over
+    // a long stream has come in from the background and changed the playing
+    // time; the stream can seek from then on.
     struct CHooks {
         StopRequest fnStopRequested;
         WarningReporter fnReportWarning;
         SinkFactory fnMakeSink;
+        std::function<void(float fPlayingTime)> fnPlayingTimeChanged = {};
     };
+
+    // Bytes of the file that the walks over the container and the frame
+    // headers read before the first frame; the rest is walked on a thread of
+    // its own. 16 MiB take a few milliseconds from the cache and a fraction
+    // of a second from a cold disk, and hold over ten minutes of Layer II at
+    // 192 kbit/s: whole songs are walked before they start, as ever, and a
+    // film or a recording starts at once.
+    static constexpr int64_t kWalkBudget = int64_t{16} << 20;
 
     // Reads the file at pszFileName, opened at once; a file that cannot be
     // opened is told as a warning and makes Initialize fail.
-    CAudioDecoder(const char* pszFileName, CHooks hooks);
+    CAudioDecoder(const char* pszFileName, CHooks hooks, int64_t nWalkBudget = kWalkBudget);
     // Reads pSource; strName names the stream in warnings and the information
     // text.
-    CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string strName, CHooks hooks);
+    CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string strName, CHooks hooks,
+                  int64_t nWalkBudget = kWalkBudget);
     ~CAudioDecoder();
     CAudioDecoder(const CAudioDecoder&) = delete;
     CAudioDecoder& operator=(const CAudioDecoder&) = delete;
 
     // Finds the first frame and builds the filters and the sink; 0 when the
-    // file holds no stream that can be decoded.
+    // file holds no stream that can be decoded. A stream longer than the
+    // walk budget is measured in the background from here on: until that
+    // walk comes in, the playing time and the moves go by the first frame's
+    // bitrate, and a container that is not yet measured cannot seek.
     int Initialize();
+    // Waits for the walk still under way in the background, if any, and
+    // takes its result: a start point then lands on the same frame on every
+    // run. False when the stop request cut the wait short.
+    bool AwaitWalk();
     // Decodes the frame in hand and reads the next; 0 once the stream ended.
     int DecodeFrame();
     // Moves to nPercent of the playing time between two frames: the frame in
@@ -95,6 +116,15 @@ class CAudioDecoder {
     std::string FormatStreamInfo() const;
 
   private:
+    // Walks the rest of the stream from nStart on a thread of its own, or
+    // here where the file cannot be read a second time.
+    void StartWalk(int64_t nStart);
+    // Takes the background walk's result once it is there: the container's
+    // index, the frame count and the playing time.
+    void AdoptWalk();
+    // Seconds by the counted frames, else by the audio bytes at the first
+    // frame's bitrate; 0 where neither is known.
+    float MeasurePlayingTime() const;
     // Moves by the frame index to the first frame at or after nSample, to be
     // read after the frame in hand.
     int SeekSample(int64_t nSample);
@@ -121,10 +151,12 @@ class CAudioDecoder {
     int m_nLayer = 0;
     int m_nInitialMode = 0;
     int m_nInitialSampleRate = 0;
+    int m_nInitialBitrate = 0;
     std::atomic<float> m_fPlayingTime{0.0f};
     int m_nChannelSelector = 0;
     std::string m_strFileName;
     CHooks m_Hooks;
+    int64_t m_nWalkBudget;
     CBitStream m_Stream;
     CFrameHeader m_Header;
     // Where the bitrate varies, time comes from the counted frames:
@@ -132,6 +164,11 @@ class CAudioDecoder {
     CFrameIndex m_Index;
     bool m_bTimed = false;
     int64_t m_nNextSample = 0;
+    // Whether m_nNextSample was counted from the start: a move by the bytes
+    // while the walk ran leaves it to be found from the index.
+    bool m_bSampleCounted = true;
+    // The walk under way in the background; null once taken or where none.
+    std::unique_ptr<CHeaderWalker> m_pWalker;
     CCrc16* m_pCrc = nullptr;
     std::unique_ptr<CSubbandSet> m_pSubbandSet;
     CSubbandDecoder* m_pSubbands[32] = {};

@@ -17,8 +17,8 @@ uint32_t FromBigEndian(const uint8_t* pBytes) {
 }  // namespace
 
 CBitStream::CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
-                       WarningReporter fnReport, const StopRequest& fnStop)
-    : m_pSource(OpenContainedAudio(std::move(pSource), strName, fnReport, fnStop)),
+                       WarningReporter fnReport, const StopRequest& fnStop, int64_t nWalkBudget)
+    : m_pSource(OpenContainedAudio(std::move(pSource), strName, fnReport, fnStop, nWalkBudget)),
       m_strName(std::move(strName)),
       m_fnReport(std::move(fnReport)),
       m_bIn(new uint8_t[kInputBytes]) {
@@ -45,6 +45,17 @@ void CBitStream::LookAtStart() {
     FindTags();
     if (m_nAudioStart > 0 && SeekTo(m_nAudioStart) == 0) {
         m_nAudioEnd = m_nAudioStart;
+    }
+}
+
+void CBitStream::UpdateLength() {
+    if (m_nLength > 0 || !CanSeek()) {
+        return;
+    }
+    m_nLength = std::max<int64_t>(m_pSource->Size(), 0);
+    // A stream read to its end keeps the end it found.
+    if (m_nAudioEnd == INT64_MAX) {
+        m_nAudioEnd = m_nLength;
     }
 }
 

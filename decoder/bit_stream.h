@@ -19,10 +19,12 @@ class CBitStream {
     // Reads the Layer I/II audio that the source carries (opening a
     // container it may be) and looks at its start; strName names the stream
     // in warnings, and a long walk over a container gives up once fnStop says
-    // so. A null source (one that could not be opened) leaves an object whose
-    // reads all fail.
+    // so, or after nWalkBudget bytes where not negative (see
+    // OpenContainedAudio). A null source (one that could not be opened)
+    // leaves an object whose reads all fail.
     CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
-               WarningReporter fnReport = {}, const StopRequest& fnStop = {});
+               WarningReporter fnReport = {}, const StopRequest& fnStop = {},
+               int64_t nWalkBudget = -1);
     // Opens the file at pszFileName; a failure is told as a warning.
     explicit CBitStream(const char* pszFileName, WarningReporter fnReport = {});
     ~CBitStream();
@@ -125,6 +127,11 @@ class CBitStream {
     // Whole percent of the stream's bytes read, truncated; 0 for an empty or
     // unknown length.
     int PositionPercent() const;
+    // The source read (a demultiplexer, a file, ...); null when none opened.
+    CByteSource* Source() const { return m_pSource.get(); }
+    // Takes the length of a source that has come to seek since the stream
+    // was opened (a container whose index has come in).
+    void UpdateLength();
 
   private:
     void LookAtStart();

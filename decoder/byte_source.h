@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 class CByteSource {
   public:
@@ -22,4 +23,9 @@ class CByteSource {
     // Moves to nOffset (0 .. Size()); false when the source cannot seek or the
     // move failed, the position then being unchanged.
     virtual bool Seek(int64_t /*nOffset*/) { return false; }
+    // A second source, independent of this one, over the file (or memory)
+    // that this source reads, under any demultiplexer in between, standing
+    // where this one started: what a walk on another thread reads. Null
+    // where there is none, as for pipes and standard input.
+    virtual std::unique_ptr<CByteSource> ReopenFile() const { return nullptr; }
 };

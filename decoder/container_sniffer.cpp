@@ -49,8 +49,8 @@ EContainer Classify(const std::vector<uint8_t>& bytes) {
 // bytes back, as a stream that only starts like one.
 std::unique_ptr<CByteSource> Demultiplex(std::unique_ptr<CDemuxSource> pDemux,
                                          const std::string& strWarning,
-                                         const WarningReporter& fnReport) {
-    if (!pDemux->BuildIndex()) {
+                                         const WarningReporter& fnReport, int64_t nBudget) {
+    if (!pDemux->BuildIndex(nBudget)) {
         if (!strWarning.empty()) {
             pDemux->SetNoAudioWarning(strWarning, fnReport);
         }
@@ -68,7 +68,7 @@ std::unique_ptr<CByteSource> Demultiplex(std::unique_ptr<CDemuxSource> pDemux,
 std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSource,
                                                 const std::string& strName,
                                                 const WarningReporter& fnReport,
-                                                const StopRequest& fnStop) {
+                                                const StopRequest& fnStop, int64_t nWalkBudget) {
     if (pSource == nullptr) {
         return nullptr;
     }
@@ -87,6 +87,11 @@ std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSo
     if (!pSource->CanSeek() || !pSource->Seek(nStart)) {
         pSource = std::make_unique<CReplaySource>(start, std::move(pSource));
     }
+    // A container in a file that cannot be read a second time is walked
+    // whole here.
+    if (nWalkBudget >= 0 && eKind != EContainer::None && pSource->ReopenFile() == nullptr) {
+        nWalkBudget = -1;
+    }
     const std::string strSystem = strName + " is an MPEG system stream, which is beyond me!";
     switch (eKind) {
         case EContainer::Wave: {
@@ -98,9 +103,9 @@ std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSo
         }
         case EContainer::Cdxa: {
             auto pSectors = std::make_unique<CCdxaSource>(std::move(pSource), fnStop);
-            pSectors->BuildIndex();
+            pSectors->BuildIndex(nWalkBudget);
             auto pSystem = std::make_unique<CProgramStreamSource>(std::move(pSectors), fnStop);
-            auto pAudio = Demultiplex(std::move(pSystem), strSystem, fnReport);
+            auto pAudio = Demultiplex(std::move(pSystem), strSystem, fnReport, nWalkBudget);
             if (auto* pBack = dynamic_cast<CCdxaSource*>(pAudio.get())) {
                 return pBack->ReleaseInner();
             }
@@ -108,13 +113,13 @@ std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSo
         }
         case EContainer::System:
             return Demultiplex(std::make_unique<CProgramStreamSource>(std::move(pSource), fnStop),
-                               strSystem, fnReport);
+                               strSystem, fnReport, nWalkBudget);
         case EContainer::Transport:
             return Demultiplex(
                 std::make_unique<CTransportStreamSource>(
                     std::move(pSource), fnStop,
                     CTransportStreamSource::DetectPacketBytes(start.data(), start.size())),
-                {}, fnReport);
+                {}, fnReport, nWalkBudget);
         case EContainer::Video:
             ReportWarning(fnReport, strName + " is an MPEG video stream, which is beyond me!");
             return pSource;

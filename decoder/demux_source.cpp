@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <typeinfo>
 
 namespace {
 
@@ -27,6 +28,11 @@ bool CDemuxSource::FillIn(std::size_t nWanted) {
     m_in.erase(m_in.begin(), m_in.begin() + static_cast<std::ptrdiff_t>(m_nInPos));
     m_nInPos = 0;
     const std::size_t nTarget = std::max(nWanted, kInputBytes);
+    // A search through a long stretch without packets gives up here, as at
+    // the end, on a stop or at the walk's budget.
+    if (m_nInOffset > m_nWalkLimit || IsStopRequested(m_fnStop)) {
+        return false;
+    }
     while (m_in.size() < nWanted) {
         const std::size_t nHave = m_in.size();
         m_in.resize(nTarget);
@@ -42,7 +48,10 @@ bool CDemuxSource::FillIn(std::size_t nWanted) {
 std::size_t CDemuxSource::PeekIn(uint8_t* pTarget, std::size_t nBytes) {
     FillIn(nBytes);
     const std::size_t nCount = std::min(nBytes, m_in.size() - m_nInPos);
-    std::memcpy(pTarget, m_in.data() + m_nInPos, nCount);
+    // A walk stopped before its first read has no buffer yet.
+    if (nCount > 0) {
+        std::memcpy(pTarget, m_in.data() + m_nInPos, nCount);
+    }
     return nCount;
 }
 
@@ -118,7 +127,7 @@ bool CDemuxSource::NextPayload() {
     return !m_payload.empty();
 }
 
-bool CDemuxSource::BuildIndex() {
+bool CDemuxSource::BuildIndex(int64_t nBudget) {
     if (!m_pInner->CanSeek()) {
         return false;
     }
@@ -126,6 +135,9 @@ bool CDemuxSource::BuildIndex() {
     int64_t nAudio = 0;
     bool bStopped = false;
     std::vector<uint8_t> payload;
+    if (nBudget >= 0) {
+        m_nWalkLimit = m_nStart + nBudget;
+    }
     for (int nCount = 1;; ++nCount) {
         if (nCount % kStopCheckPayloads == 0 && IsStopRequested(m_fnStop)) {
             bStopped = true;
@@ -140,9 +152,11 @@ bool CDemuxSource::BuildIndex() {
         }
         nAudio += static_cast<int64_t>(payload.size());
         if (!bMore) {
+            bStopped = InOffset() > m_nWalkLimit || IsStopRequested(m_fnStop);
             break;
         }
     }
+    m_nWalkLimit = INT64_MAX;
     if (!SeekIn(m_nStart)) {
         m_bEnded = true;
         return false;
@@ -150,7 +164,33 @@ bool CDemuxSource::BuildIndex() {
     Restart(true);
     m_bIndexed = !bStopped;
     m_nTotal = nAudio;
+    if (bStopped) {
+        m_index.clear();
+    }
     return m_bIndexed;
+}
+
+bool CDemuxSource::AdoptIndex(CDemuxSource& walked) {
+    if (typeid(*this) != typeid(walked) || !walked.m_bIndexed || m_nStart != walked.m_nStart) {
+        return false;
+    }
+    auto* pInner = dynamic_cast<CDemuxSource*>(m_pInner.get());
+    auto* pWalkedInner = dynamic_cast<CDemuxSource*>(walked.m_pInner.get());
+    if ((pInner == nullptr) != (pWalkedInner == nullptr)) {
+        return false;
+    }
+    // Below first: this index's container offsets are moves in the inner one.
+    if (pInner != nullptr && !pInner->m_bIndexed && !pInner->AdoptIndex(*pWalkedInner)) {
+        return false;
+    }
+    if (!m_pInner->CanSeek()) {
+        return false;
+    }
+    m_index = std::move(walked.m_index);
+    m_nTotal = walked.m_nTotal;
+    m_bIndexed = true;
+    walked.m_bIndexed = false;
+    return true;
 }
 
 std::unique_ptr<CByteSource> CDemuxSource::ReleaseInner() {

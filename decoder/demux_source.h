@@ -18,9 +18,15 @@ class CDemuxSource : public CByteSource {
     CDemuxSource(std::unique_ptr<CByteSource> pInner, StopRequest fnStop);
 
     // Walks the whole container once where it can seek, to measure and index
-    // its audio; false when it cannot seek or a stop cut the walk short (the
-    // source is then read once from its start, as a pipe).
-    bool BuildIndex();
+    // its audio; false when it cannot seek, or a stop or nBudget container
+    // bytes (where not negative) cut the walk short: the source is then read
+    // once from its start, as a pipe, until an index is adopted.
+    bool BuildIndex(int64_t nBudget = -1);
+    // Takes the index that walked built over the same container (and the
+    // ones of the demultiplexers below, layer by layer), so that this source,
+    // read on as before, can seek from now on; false, leaving it as it is,
+    // where the two are not alike or walked has no index.
+    bool AdoptIndex(CDemuxSource& walked);
     // Audio bytes the walk found; -1 without a walk.
     int64_t AudioBytes() const { return m_bIndexed ? m_nTotal : -1; }
 
@@ -39,6 +45,7 @@ class CDemuxSource : public CByteSource {
     int64_t Size() const override { return m_bIndexed ? m_nTotal : -1; }
     int64_t Position() const override { return m_nPosition; }
     bool Seek(int64_t nOffset) override;
+    std::unique_ptr<CByteSource> ReopenFile() const override { return m_pInner->ReopenFile(); }
 
   protected:
     // Puts the next run of audio bytes into payload (which may stay empty);
@@ -71,6 +78,8 @@ class CDemuxSource : public CByteSource {
 
     std::unique_ptr<CByteSource> m_pInner;
     StopRequest m_fnStop;
+    // Container offset past which the walk reads no further.
+    int64_t m_nWalkLimit = INT64_MAX;
     std::vector<uint8_t> m_in;
     std::size_t m_nInPos = 0;
     int64_t m_nInOffset = 0;

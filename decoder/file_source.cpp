@@ -1,12 +1,14 @@
 // Reading a file descriptor as a byte source.
 #include "decoder/file_source.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include "platform/file_access.h"
 
@@ -54,7 +56,7 @@ void CFileSource::Adopt(int fd, bool bOwned) {
     m_bCanSeek = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && nStart >= 0;
     if (m_bCanSeek) {
         m_nSize = static_cast<int64_t>(info.st_size);
-        m_nPosition = static_cast<int64_t>(nStart);
+        m_nPosition = m_nStart = static_cast<int64_t>(nStart);
     }
 }
 
@@ -90,6 +92,28 @@ bool CFileSource::Seek(int64_t nOffset) {
     m_nPosition = nOffset;
     m_bEnded = false;
     return true;
+}
+
+std::unique_ptr<CByteSource> CFileSource::ReopenFile() const {
+    if (m_fd < 0 || !m_bCanSeek) {
+        return nullptr;
+    }
+    const std::string strPath = "/proc/self/fd/" + std::to_string(m_fd);
+    const int fd = open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat mine {};
+    struct stat other {};
+    auto pFile = std::make_unique<CFileSource>();
+    pFile->Adopt(fd, true);
+    // Anything but the same regular file (a descriptor that the link does
+    // not lead back to) is no second reading of it.
+    if (fstat(m_fd, &mine) != 0 || fstat(fd, &other) != 0 || mine.st_dev != other.st_dev ||
+        mine.st_ino != other.st_ino || !pFile->m_bCanSeek || !pFile->Seek(m_nStart)) {
+        return nullptr;
+    }
+    return pFile;
 }
 
 std::unique_ptr<CByteSource> OpenStreamSource(const char* pszPath, const StopRequest& fnStop,

@@ -30,6 +30,9 @@ class CFileSource : public CByteSource {
     int64_t Size() const override { return m_nSize; }
     int64_t Position() const override { return m_nPosition; }
     bool Seek(int64_t nOffset) override;
+    // Opens the file again through /proc/self/fd, so that a file named by
+    // standard input or since renamed or deleted still is the same file.
+    std::unique_ptr<CByteSource> ReopenFile() const override;
 
   private:
     // Takes over fd (closed with the source unless bOwned is false).
@@ -44,6 +47,8 @@ class CFileSource : public CByteSource {
     bool m_bEnded = false;
     int64_t m_nSize = -1;
     int64_t m_nPosition = 0;
+    // Where the descriptor stood when it was taken over.
+    int64_t m_nStart = 0;
 };
 
 // The source that a path names: "-" is standard input, anything else a file

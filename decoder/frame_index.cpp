@@ -19,14 +19,16 @@ int SamplesOf(uint32_t dwHeader) {
 
 }  // namespace
 
-bool CFrameIndex::Build(CBitStream& stream, const StopRequest& fnStop) {
+bool CFrameIndex::Build(CBitStream& stream, const StopRequest& fnStop, int64_t nBudget) {
     *this = CFrameIndex();
     if (!stream.CanSeek()) {
         return false;
     }
     const int64_t nStart = stream.Position();
+    const auto IsOverBudget = [&] { return nBudget >= 0 && stream.Position() - nStart > nBudget; };
     CFrameHeader header;
-    header.SetCaller(fnStop, {});
+    // The budget cuts a search through junk short too.
+    header.SetCaller([&] { return IsOverBudget() || IsStopRequested(fnStop); }, {});
     uint32_t dwFirst = 0;
     bool bStopped = false;
     for (;;) {
@@ -35,8 +37,10 @@ bool CFrameIndex::Build(CBitStream& stream, const StopRequest& fnStop) {
             break;
         }
         uint32_t dwHeader = 0;
-        const int nLength = header.PassFrame(stream, dwHeader);
+        const int nLength = IsOverBudget() ? 0 : header.PassFrame(stream, dwHeader);
         if (nLength <= 0) {
+            m_bCutShort = IsOverBudget();
+            bStopped = m_bCutShort || IsStopRequested(fnStop);
             break;
         }
         if (m_nFrames == 0) {
@@ -52,6 +56,7 @@ bool CFrameIndex::Build(CBitStream& stream, const StopRequest& fnStop) {
         }
         ++m_nFrames;
         m_nSamples += SamplesOf(dwHeader);
+        m_nEndOffset = stream.Position();
     }
     m_bBuilt = stream.SeekOffset(nStart) != 0 && !bStopped;
     return m_bBuilt;
@@ -80,4 +85,27 @@ bool CFrameIndex::MoveTo(CBitStream& stream, int64_t nSample, int64_t& nStartSam
         nStartSample += SamplesOf(dwHeader);
     }
     return true;
+}
+
+int64_t CFrameIndex::SampleNear(int64_t nOffset) const {
+    if (!m_bBuilt || m_offsets.empty()) {
+        return 0;
+    }
+    const auto it = std::upper_bound(m_offsets.begin(), m_offsets.end(), nOffset);
+    const auto nEntry =
+        static_cast<std::size_t>(std::max<std::ptrdiff_t>(it - m_offsets.begin() - 1, 0));
+    const bool bLast = nEntry + 1 == m_offsets.size();
+    const int64_t nFrom = m_offsets[nEntry];
+    const int64_t nTo = bLast ? m_nEndOffset : m_offsets[nEntry + 1];
+    const int64_t nFirst = m_firstSamples[nEntry];
+    const int64_t nSamples = (bLast ? m_nSamples : m_firstSamples[nEntry + 1]) - nFirst;
+    const int64_t nFrames =
+        bLast ? m_nFrames - static_cast<int64_t>(nEntry) * kFramesPerEntry : kFramesPerEntry;
+    if (nTo <= nFrom || nFrames <= 0) {
+        return nFirst;
+    }
+    // The frame whose start lies nearest, the frames of the entry taken alike.
+    const int64_t nInto = std::clamp<int64_t>(nOffset - nFrom, 0, nTo - nFrom);
+    const int64_t nFrame = (nInto * nFrames + (nTo - nFrom) / 2) / (nTo - nFrom);
+    return nFirst + nFrame * nSamples / nFrames;
 }

@@ -13,10 +13,13 @@ class CBitStream;
 class CFrameIndex {
   public:
     // Walks from the stream's position to its end and moves it back; false
-    // when the stream cannot seek or fnStop cut the walk short.
-    bool Build(CBitStream& stream, const StopRequest& fnStop);
+    // when the stream cannot seek, or fnStop or more than nBudget bytes
+    // (where not negative) cut the walk short.
+    bool Build(CBitStream& stream, const StopRequest& fnStop, int64_t nBudget = -1);
 
     bool IsBuilt() const { return m_bBuilt; }
+    // Whether the last Build stopped at its budget, the stream going on.
+    bool WasCutShort() const { return m_bCutShort; }
     // Whether every frame has the first one's bitrate (and layer and rate).
     bool IsConstantBitrate() const { return m_bConstant; }
     int64_t Frames() const { return m_nFrames; }
@@ -30,11 +33,16 @@ class CFrameIndex {
     // False when the stream could not be moved.
     bool MoveTo(CBitStream& stream, int64_t nSample, int64_t& nStartSample,
                 const StopRequest& fnStop) const;
+    // The first sample of the frame that starts nearest to byte nOffset, as
+    // far as the entries tell without reading the stream: within a frame
+    // where the frames of an entry are alike in length.
+    int64_t SampleNear(int64_t nOffset) const;
 
   private:
     static constexpr int64_t kFramesPerEntry = 16;
 
     bool m_bBuilt = false;
+    bool m_bCutShort = false;
     bool m_bConstant = true;
     int64_t m_nFrames = 0;
     int64_t m_nSamples = 0;
@@ -42,4 +50,6 @@ class CFrameIndex {
     // Byte offset and first sample of frames 0, 16, 32 and so on.
     std::vector<int64_t> m_offsets;
     std::vector<int64_t> m_firstSamples;
+    // Where the last frame ends.
+    int64_t m_nEndOffset = 0;
 };

@@ -5,18 +5,25 @@
 #include <cstring>
 
 std::size_t CMemorySource::Read(uint8_t* pBuffer, std::size_t nBytes) {
-    const std::size_t nCount = std::min(nBytes, m_bytes.size() - m_nPosition);
+    const std::size_t nCount = std::min(nBytes, m_pBytes->size() - m_nPosition);
     if (nCount > 0) {
-        std::memcpy(pBuffer, m_bytes.data() + m_nPosition, nCount);
+        std::memcpy(pBuffer, m_pBytes->data() + m_nPosition, nCount);
     }
     m_nPosition += nCount;
     return nCount;
 }
 
 bool CMemorySource::Seek(int64_t nOffset) {
-    if (!m_bCanSeek || nOffset < 0 || static_cast<uint64_t>(nOffset) > m_bytes.size()) {
+    if (!m_bCanSeek || nOffset < 0 || static_cast<uint64_t>(nOffset) > m_pBytes->size()) {
         return false;
     }
     m_nPosition = static_cast<std::size_t>(nOffset);
     return true;
+}
+
+std::unique_ptr<CByteSource> CMemorySource::ReopenFile() const {
+    if (!m_bCanSeek) {
+        return nullptr;
+    }
+    return std::unique_ptr<CByteSource>(new CMemorySource(m_pBytes, true));
 }

@@ -196,6 +196,11 @@ class CWorker {
             segment.strReason = m_strPath + " could not be read again";
             return false;
         }
+        // The start lands where the one-thread decode's did, by the whole walk.
+        if (m_start.dValue > 0.0 && !m_pDecoder->AwaitWalk()) {
+            segment.bLast = true;
+            return false;
+        }
         m_pDecoder->MoveToStart(m_start);
         return true;
     }

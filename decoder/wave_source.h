@@ -23,6 +23,7 @@ class CWaveSource : public CByteSource {
     int64_t Size() const override { return CanSeek() ? m_nDataEnd - m_nDataStart : -1; }
     int64_t Position() const override { return m_nPosition; }
     bool Seek(int64_t nOffset) override;
+    std::unique_ptr<CByteSource> ReopenFile() const override { return m_pInner->ReopenFile(); }
 
   private:
     // Reads the chunk headers up to the data chunk.

@@ -5,6 +5,7 @@
 
 #include "output/wave_output.h"
 #include "player/control_block.h"
+#include "player/engine_events.h"
 #include "player/message_stream.h"
 #include "player/playback_control.h"
 
@@ -21,6 +22,12 @@ CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle) {
     CAudioDecoder::CHooks hooks;
     hooks.fnStopRequested = IsPlaybackStopping;
     hooks.fnReportWarning = ShowWarningText;
+    // The walk over a long file has come in: the front ends take the new
+    // length as they took the first, and moves go by it.
+    hooks.fnPlayingTimeChanged = [](float fPlayingTime) {
+        g_bSeekable = 1;
+        NotifyDecoderChanged(true, fPlayingTime);
+    };
     CWaveOutputLinks links;
     links.strTitle = strTitle;
     // A seek waiting for the worker makes what is queued worthless.

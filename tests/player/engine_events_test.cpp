@@ -5,15 +5,20 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
+#include <thread>
 #include <vector>
 
+#include "decoder/audio_decoder.h"
 #include "platform/wave_device.h"
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
+#include "player/playback_control.h"
 #include "resources/resource_ids.h"
 #include "tests/player/player_test_support.h"
 #include "tests/support/recording_presenter.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -131,6 +136,42 @@ TEST_F(EngineEventsTest, AStreamThatIsNoAudioIsToldInvalidWithoutADecoderComing)
     EXPECT_EQ(listener.Values('s'), (std::vector<int>{PLAY_STARTED, PLAY_INVALID}));
     EXPECT_EQ(listener.Values('d'), std::vector<int>{0});
     EXPECT_EQ(m_presenter.Count("Invalid Audio Stream"), 1);
+}
+
+TEST_F(EngineEventsTest, AWalkEndingInTheBackgroundTellsTheDecoderAgainWithItsTime) {
+    // A variable-bitrate stream, then zeros past the walk's budget: it starts
+    // on the first bitrate over the whole file, and the walk's count follows.
+    const std::vector<uint8_t> bytes =
+        ReadFileBytes(std::string(CORVINA_SOURCE_DIR) + "/tests/streams/twolame-48k-vbr.mp2");
+    const std::string strPath = m_dir.File("long.mp2");
+    if (!WriteSparseFile(strPath, 2 * CAudioDecoder::kWalkBudget, {{0, bytes}})) {
+        GTEST_SKIP() << "the file system cannot hold a sparse file here";
+    }
+    const double dLength = DecodeBytes(bytes).nFrames * 1152.0 / 48000.0;
+    CCorvinaDoc document;
+    ASSERT_TRUE(document.OpenDocument(strPath));
+    CRecordingListener listener;
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_PLAYBACK));
+    const auto Told = [&] {
+        std::vector<float> times;
+        for (const auto& event : listener.Events()) {
+            if (event.cKind == 'd' && event.nValue == 1) {
+                times.push_back(event.fPlayingTime);
+            }
+        }
+        return times;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (Told().size() < 2 && IsWorkerRunning() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(g_bSeekable.load(), 1);
+    ASSERT_TRUE(document.ExecuteCommand(ID_PLAY_STOP));
+    ASSERT_TRUE(WaitForWorkerEnd());
+    const std::vector<float> times = Told();
+    ASSERT_EQ(times.size(), 2u);
+    EXPECT_GT(times[0], 10 * dLength);
+    EXPECT_NEAR(times[1], dLength, 1152.0 / 48000.0);
 }
 
 }  // namespace
