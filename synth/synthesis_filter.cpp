@@ -5,10 +5,6 @@
 
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "synth/dct32.h"
 
 CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
@@ -18,6 +14,7 @@ CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
       m_pfnWindowSums(BestWindowSums()),
       m_pfnWindowSumsPair(BestWindowSumsPair()),
       m_pfnDct32Pair(BestDct32Pair()),
+      m_pfnStoreVector(BestStoreVector()),
       m_fInput{},
       m_nChannel(nChannel),
       m_fScale(fScale) {}
@@ -90,44 +87,8 @@ void CSynthesisFilter::Matrixing() {
 }
 
 void CSynthesisFilter::StoreVector(const float* pX) {
-    double* pFirst = m_pBank + 32 * m_nSlot;
-    double* pSecond = (m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0]) + 32 * m_nSlot;
-#if defined(__SSE2__)
-    // Four rows at a time: X in order, or reversed, negated or not.
-    const __m128 fSign = _mm_set1_ps(-0.0f);
-    auto Store = [](double* pTo, __m128 f) {
-        _mm_storeu_pd(pTo, _mm_cvtps_pd(f));
-        _mm_storeu_pd(pTo + 2, _mm_cvtps_pd(_mm_movehl_ps(f, f)));
-    };
-    auto Reversed = [](__m128 f) { return _mm_shuffle_ps(f, f, _MM_SHUFFLE(0, 1, 2, 3)); };
-    for (int r = 0; r < 16; r += 4) {
-        Store(pFirst + r, _mm_loadu_ps(pX + 16 + r));
-    }
-    for (int r = 17; r < 29; r += 4) {
-        Store(pFirst + r, _mm_xor_ps(Reversed(_mm_loadu_ps(pX + 45 - r)), fSign));
-    }
-    for (int r = 0; r < 16; r += 4) {
-        Store(pSecond + r, _mm_xor_ps(Reversed(_mm_loadu_ps(pX + 13 - r)), fSign));
-    }
-    for (int r = 17; r < 29; r += 4) {
-        Store(pSecond + r, _mm_xor_ps(_mm_loadu_ps(pX + r - 16), fSign));
-    }
-    const int nTail = 29;
-    pSecond[16] = -pX[0];
-#else
-    const int nTail = 17;
-    for (int r = 0; r < 16; ++r) {
-        pFirst[r] = pX[16 + r];
-    }
-    for (int r = 0; r <= 16; ++r) {
-        pSecond[r] = -pX[16 - r];
-    }
-#endif
-    pFirst[16] = 0.0;
-    for (int r = nTail; r < 32; ++r) {
-        pFirst[r] = -pX[48 - r];
-        pSecond[r] = -pX[r - 16];
-    }
+    double* pOther = m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0];
+    m_pfnStoreVector(pX, m_pBank + 32 * m_nSlot, pOther + 32 * m_nSlot);
 }
 
 void CSynthesisFilter::Windowing(CAudioSink& sink) {

@@ -6,6 +6,7 @@
 
 #include "synth/audio_sink.h"
 #include "synth/dct32.h"
+#include "synth/vector_store.h"
 #include "synth/window_sums.h"
 
 class CSynthesisFilter {
@@ -53,6 +54,7 @@ class CSynthesisFilter {
     WindowSumsFunction m_pfnWindowSums;
     WindowSumsPairFunction m_pfnWindowSumsPair;
     Dct32PairFunction m_pfnDct32Pair;
+    StoreVectorFunction m_pfnStoreVector;
 
   public:
     // The subband samples of the coming slot, written by the layer decoders.

@@ -16,6 +16,7 @@
 
 #include "synth/dct32.h"
 #include "synth/synthesis_window.h"
+#include "synth/vector_store.h"
 #include "synth/window_sums.h"
 #include "tests/support/recording_sink.h"
 
@@ -264,6 +265,27 @@ TEST(WindowSumsTest, EveryVersionGivesTheBitsOfThePortableOne) {
                 ASSERT_EQ(nPair1[j], nPortable1[j]) << "version " << v << " case " << nCase;
             }
         }
+    }
+}
+
+TEST(StoreVectorTest, TheAvxVersionWritesTheRowsOfThePortableOne) {
+    const StoreVectorFunction pfnAvx = StoreVectorAvx();
+    if (pfnAvx == nullptr) {
+        GTEST_SKIP() << "this processor runs the portable version only";
+    }
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> value(-2.0f, 2.0f);
+    for (int nCase = 0; nCase < 20; ++nCase) {
+        float fX[32];
+        for (float& f : fX) {
+            f = value(random);
+        }
+        double dPortable[2][32];
+        double dAvx[2][32];
+        std::fill(&dAvx[0][0], &dAvx[0][0] + 64, 99.0);
+        StoreVectorPortable(fX, dPortable[0], dPortable[1]);
+        pfnAvx(fX, dAvx[0], dAvx[1]);
+        ASSERT_EQ(std::memcmp(dPortable, dAvx, sizeof dAvx), 0) << "case " << nCase;
     }
 }
 
