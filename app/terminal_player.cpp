@@ -318,8 +318,10 @@ std::string CTerminalPlayer::StatusText() {
                   m_files.size());
     std::string strText = szHead;
     strText += BaseName(m_files[static_cast<std::size_t>(m_nIndex)]);
+    // A playing time of 0 is one not known (a pipe, a container not yet
+    // measured).
     strText += "  " + FormatTime(dHeard) + " / " +
-               (fPlayingTime >= 0 ? FormatTime(fPlayingTime) : std::string("-:--.-"));
+               (fPlayingTime > 0 ? FormatTime(fPlayingTime) : std::string("-:--.-"));
     if (m_bLoop) {
         strText += "  loop";
     }
