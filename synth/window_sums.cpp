@@ -52,27 +52,34 @@ int16_t ToSample(double dSum, float fScale) {
 
 #ifdef CORVINA_HAVE_AVX2_WINDOW
 
-// The sixteen samples of four vectors of sums: as ToSample, lane by lane.
+// The sixteen samples of four vectors of sums: as ToSample, lane by lane,
+// eight lanes of single precision at a time. Adding the half in single
+// precision is exact below 2^23, and anything above saturates all the same;
+// the sign of the sum is the sign of its single-precision value, or that
+// value is 0 and the sample 0 either way.
 __attribute__((target("avx2,fma"))) inline void StoreSamplesAvx2(const __m256d (&dSum)[4],
                                                                  float fScale, int16_t* pOut) {
-    const __m128 fScaleV = _mm_set1_ps(fScale);
-    const __m256d dZero = _mm256_setzero_pd();
-    const __m256d dUp = _mm256_set1_pd(0.5);
-    const __m256d dDown = _mm256_set1_pd(-0.5);
-    const __m256d dLowest = _mm256_set1_pd(-32768.0);
-    const __m256d dHighest = _mm256_set1_pd(32767.0);
-    __m128i nQuad[4];
-    for (int v = 0; v < 4; ++v) {
-        const __m128 fScaled = _mm_mul_ps(fScaleV, _mm256_cvtpd_ps(dSum[v]));
-        const __m256d dHalf =
-            _mm256_blendv_pd(dDown, dUp, _mm256_cmp_pd(dSum[v], dZero, _CMP_GT_OQ));
-        __m256d dRounded = _mm256_add_pd(_mm256_cvtps_pd(fScaled), dHalf);
+    const __m256 fScaleV = _mm256_set1_ps(fScale);
+    const __m256 fZero = _mm256_setzero_ps();
+    const __m256 fUp = _mm256_set1_ps(0.5f);
+    const __m256 fDown = _mm256_set1_ps(-0.5f);
+    const __m256 fLowest = _mm256_set1_ps(-32768.0f);
+    const __m256 fHighest = _mm256_set1_ps(32767.0f);
+    __m256i nEight[2];
+    for (int h = 0; h < 2; ++h) {
+        const __m256 fSum =
+            _mm256_insertf128_ps(_mm256_castps128_ps256(_mm256_cvtpd_ps(dSum[2 * h])),
+                                 _mm256_cvtpd_ps(dSum[2 * h + 1]), 1);
+        const __m256 fHalf = _mm256_blendv_ps(fDown, fUp, _mm256_cmp_ps(fSum, fZero, _CMP_GT_OQ));
+        __m256 fRounded = _mm256_add_ps(_mm256_mul_ps(fScaleV, fSum), fHalf);
         // max takes its second operand for a NaN, as the scalar version does.
-        dRounded = _mm256_min_pd(_mm256_max_pd(dRounded, dLowest), dHighest);
-        nQuad[v] = _mm256_cvttpd_epi32(dRounded);
+        fRounded = _mm256_min_ps(_mm256_max_ps(fRounded, fLowest), fHighest);
+        nEight[h] = _mm256_cvttps_epi32(fRounded);
     }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut), _mm_packs_epi32(nQuad[0], nQuad[1]));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + 8), _mm_packs_epi32(nQuad[2], nQuad[3]));
+    // The pack works within halves: low half first, then the high one.
+    const __m256i nPacked = _mm256_packs_epi32(nEight[0], nEight[1]);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut),
+                        _mm256_permute4x64_epi64(nPacked, _MM_SHUFFLE(3, 1, 2, 0)));
 }
 
 __attribute__((target("avx2,fma"))) void WindowSumsAvx2Fma(const double* pBank, int nSlot,

@@ -298,10 +298,16 @@ TEST(WindowSumsTest, RoundingIsHalfAwayFromZeroAndSaturationIsSilent) {
         int16_t nExpected;
     };
     const CCase cases[] = {
-        {1.6 / 32768, 2},         {-1.6 / 32768, -2},
-        {1.4 / 32768, 1},         {-1.4 / 32768, -1},
-        {40000.0 / 32768, 32767}, {-40000.0 / 32768, -32768},
-        {32767.2 / 32768, 32767}, {0.0, 0},
+        {1.6 / 32768, 2},
+        {-1.6 / 32768, -2},
+        {1.4 / 32768, 1},
+        {-1.4 / 32768, -1},
+        {40000.0 / 32768, 32767},
+        {-40000.0 / 32768, -32768},
+        {32767.2 / 32768, 32767},
+        {0.0, 0},
+        {1e30, 32767},
+        {std::numeric_limits<double>::quiet_NaN(), -32768},
     };
     for (const WindowSumsFunction pfnVersion :
          {WindowSumsPortable, WindowSumsAvx2(), WindowSumsAvx512()}) {
