@@ -205,27 +205,19 @@ class CWorker {
         return true;
     }
 
-    // Brings the decoder to frame nFrame without decoding; false once the
+    // Brings the decoder to frame nEnd, decoding the frames on the way into
+    // what the sink is set to or passing them unheard; false once the
     // stream has ended before it.
-    bool SkipTo(int64_t nFrame) {
-        while (m_nFrame < nFrame) {
-            if (m_pDecoder->HasEnded() || m_shared.bStop) {
-                return false;
-            }
-            m_pDecoder->SkipFrame();
-            ++m_nFrame;
-        }
-        return !m_pDecoder->HasEnded();
-    }
-
-    // Decodes the frames nFrame .. nEnd - 1 into what the sink is set to;
-    // false once the stream has ended.
-    bool DecodeTo(int64_t nEnd) {
+    bool MoveTo(int64_t nEnd, bool bDecode) {
         while (m_nFrame < nEnd) {
             if (m_pDecoder->HasEnded() || m_shared.bStop) {
                 return false;
             }
-            m_pDecoder->DecodeFrame();
+            if (bDecode) {
+                m_pDecoder->DecodeFrame();
+            } else {
+                m_pDecoder->SkipFrame();
+            }
             ++m_nFrame;
         }
         return !m_pDecoder->HasEnded();
@@ -241,14 +233,14 @@ class CWorker {
                     return;
                 }
             }
-            if (!SkipTo(nFrom)) {
+            if (!MoveTo(nFrom, false)) {
                 segment.bLast = true;
                 return;
             }
             const int64_t nSlotsBefore[2] = {m_pDecoder->FilterSlotsRun(0),
                                              m_pDecoder->FilterSlotsRun(1)};
             SetTarget(nullptr);
-            if (!DecodeTo(nFirst)) {
+            if (!MoveTo(nFirst, true)) {
                 segment.bLast = true;
                 return;
             }
@@ -256,7 +248,7 @@ class CWorker {
                                                m_pDecoder->FilterSlotsRun(1)};
             SetTarget(&segment);
             m_pKeptWarnings = &segment.warnings;
-            segment.bLast = !DecodeTo(nEnd);
+            segment.bLast = !MoveTo(nEnd, true);
             m_pKeptWarnings = nullptr;
             SetTarget(nullptr);
             // A filter that ran too few slots before the segment and then
