@@ -18,8 +18,8 @@ constexpr int kFrames = 500;
 
 // Allocations that fill a frame the way an encoder does: more bits for the
 // low subbands, none for the top ones.
-CFrameSpec MusicLikeFrame(int nLayer, int nMode) {
-    CFrameSpec shape;
+CFrameShape MusicLikeFrame(int nLayer, int nMode) {
+    CFrameShape shape;
     shape.nLayer = nLayer;
     shape.nMode = nMode;
     shape.nBitrateIndex = nLayer == 1 ? 12 : nMode == 3 ? 8 : 11;  // 384, 128 or 192 kbit/s
@@ -49,7 +49,7 @@ std::unique_ptr<CAudioDecoder> StartDecoder(const std::vector<uint8_t>& bytes) {
 
 // range(0): layer; range(1): mode (0 stereo, 3 single channel).
 void BM_DecodeFrame(benchmark::State& state) {
-    const CFrameSpec shape =
+    const CFrameShape shape =
         MusicLikeFrame(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     const std::vector<uint8_t> bytes = BuildStream(shape, kFrames);
     std::unique_ptr<CAudioDecoder> pDecoder = StartDecoder(bytes);

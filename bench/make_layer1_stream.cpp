@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int nFrames = std::atoi(argv[2]) * kSampleRate / 384;
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.nLayer = 1;
     shape.nBitrateIndex = 12;
     shape.nFrequencyIndex = 0;

@@ -22,9 +22,9 @@ void WriteFile(const std::filesystem::path& path, const CBytes& bytes) {
                static_cast<std::streamsize>(bytes.size()));
 }
 
-CFrameSpec FrameOf(int nLayer, int nBitrate, int nRate, int nMode, int nExtension = 0,
-                   bool bProtected = false) {
-    CFrameSpec shape;
+CFrameShape FrameOf(int nLayer, int nBitrate, int nRate, int nMode, int nExtension = 0,
+                    bool bProtected = false) {
+    CFrameShape shape;
     shape.nLayer = nLayer;
     shape.nBitrateIndex = nBitrate;
     shape.nFrequencyIndex = nRate;
@@ -66,7 +66,7 @@ std::vector<CStream> Streams(const CBytes& sample) {
     Add("l2-dual-32k", BuildStream(FrameOf(2, 6, 2, 2), 2));
     Add("l2-joint-44k-crc", BuildStream(FrameOf(2, 9, 0, 1, 0, true), 2));
 
-    CFrameSpec wrongCrc = FrameOf(2, 4, 0, 0, 0, true);
+    CFrameShape wrongCrc = FrameOf(2, 4, 0, 0, 0, true);
     wrongCrc.bWrongCrc = true;
     Add("l2-wrong-crc", BuildStream(wrongCrc, 3));
 
@@ -87,13 +87,13 @@ std::vector<CStream> Streams(const CBytes& sample) {
     Append(junk, BuildStream(FrameOf(1, 1, 0, 0), 2));
     Add("junk-and-false-sync", junk);
 
-    CFrameSpec layer3 = FrameOf(2, 8, 0, 0);
+    CFrameShape layer3 = FrameOf(2, 8, 0, 0);
     layer3.nLayer = 3;
     CBytes l3 = BuildFrame(layer3);
     l3.resize(300, 0);
     Add("layer3-first", l3);
 
-    CFrameSpec free = FrameOf(2, 8, 0, 0);
+    CFrameShape free = FrameOf(2, 8, 0, 0);
     free.nBitrateIndex = 0;
     CBytes freeBytes = BuildStream(FrameOf(1, 1, 0, 0), 1);
     Append(freeBytes, BuildFrame(free));
@@ -103,10 +103,10 @@ std::vector<CStream> Streams(const CBytes& sample) {
     // The header kinds beyond the standard's table: the low sampling rates,
     // a free-format stream, unlisted bitrate and mode pairs, padding at
     // 48 kHz.
-    CFrameSpec lowLayer1 = FrameOf(1, 6, 1, 0);
+    CFrameShape lowLayer1 = FrameOf(1, 6, 1, 0);
     lowLayer1.nIdBit = 0;
     Add("l1-low-rate-24k", BuildStream(lowLayer1, 3));
-    CFrameSpec lowLayer2 = FrameOf(2, 8, 0, 1, 2, true);
+    CFrameShape lowLayer2 = FrameOf(2, 8, 0, 1, 2, true);
     lowLayer2.nIdBit = 0;
     Add("l2-low-rate-22k-crc", BuildStream(lowLayer2, 3));
     CBytes freeStream = BuildStream(FrameOf(2, 8, 0, 0), 3);
@@ -116,7 +116,7 @@ std::vector<CStream> Streams(const CBytes& sample) {
     Add("free-format-stream", freeStream);
     CBytes unlisted = BuildStream(FrameOf(2, 2, 0, 0), 2);
     Append(unlisted, BuildStream(FrameOf(2, 14, 0, 3), 2));
-    CFrameSpec padded = FrameOf(2, 8, 1, 0);
+    CFrameShape padded = FrameOf(2, 8, 1, 0);
     padded.nPadding = 1;
     Append(unlisted, BuildStream(padded, 2));
     Add("unlisted-pairs-padded-48k", unlisted);
@@ -168,10 +168,10 @@ std::vector<CStream> Streams(const CBytes& sample) {
     Add("all-ff", CBytes(64, 0xFF));
     Add("tiny", {0xFF, 0xFB, 0x90});
 
-    CFrameSpec edge = FrameOf(1, 14, 1, 1, 3, true);
+    CFrameShape edge = FrameOf(1, 14, 1, 1, 3, true);
     edge.SetAll(15, 63, 0x7FFF);
     Add("l1-allocation-15", BuildStream(edge, 2));
-    CFrameSpec grouped = FrameOf(2, 14, 2, 0);
+    CFrameShape grouped = FrameOf(2, 14, 2, 0);
     grouped.SetAll(3, 63, 0x7FF);
     Add("l2-grouped-out-of-range", BuildStream(grouped, 2));
 

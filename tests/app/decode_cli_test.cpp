@@ -114,7 +114,7 @@ class DecodeCliTest : public ::testing::Test {
 };
 
 TEST_F(DecodeCliTest, InfoPrintsTheFourLinesOfTheFirstFrame) {
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.nMode = 1;
     shape.nBitrateIndex = 8;
     const std::string strSong = m_dir.Write("song.mp2", BuildStream(shape, 4));
@@ -129,7 +129,7 @@ TEST_F(DecodeCliTest, InfoPrintsTheFourLinesOfTheFirstFrame) {
 }
 
 TEST_F(DecodeCliTest, WavAndRawHoldExactlyTheDecodedSamples) {
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.nLayer = 1;
     shape.nBitrateIndex = 12;
     shape.nFrequencyIndex = 1;
@@ -153,7 +153,7 @@ TEST_F(DecodeCliTest, WavAndRawHoldExactlyTheDecodedSamples) {
     EXPECT_EQ(Le32(wav, 40), raw.size());  // data bytes
     EXPECT_EQ(std::vector<uint8_t>(wav.begin() + 44, wav.end()), raw);
 
-    CFrameSpec mono = shape;
+    CFrameShape mono = shape;
     mono.nMode = 3;
     const std::string strMono = m_dir.Write("mono.mp1", BuildStream(mono, 5));
     ASSERT_EQ(Corvina({"--raw", strRaw, strMono}).nExitStatus, 0);
@@ -163,7 +163,7 @@ TEST_F(DecodeCliTest, WavAndRawHoldExactlyTheDecodedSamples) {
 TEST_F(DecodeCliTest, TheCommandLineModesNeverLoadTheWindowLibraries) {
     // Qt's libraries alone would take some 15 MiB and tens of milliseconds at
     // every start; the window is a program of its own.
-    CFrameSpec shape;
+    CFrameShape shape;
     const std::string strSong = m_dir.Write("song.mp2", BuildStream(shape, 2));
     setenv("LD_DEBUG", "libs", 1);
     const CChildResult result = Corvina({"--info", strSong});
@@ -174,7 +174,7 @@ TEST_F(DecodeCliTest, TheCommandLineModesNeverLoadTheWindowLibraries) {
 }
 
 TEST_F(DecodeCliTest, AStreamCutInAFrameDecodesItsWholeFrames) {
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.SetAll(2, 12, 1, 10);
     std::vector<uint8_t> bytes = BuildStream(shape, 5);
     bytes.resize(bytes.size() - 200);
@@ -218,7 +218,7 @@ TEST_F(DecodeCliTest, BadInputsAreToldAndLeaveNoOutput) {
 }
 
 TEST_F(DecodeCliTest, OutputsThatCannotBeWrittenAreRefused) {
-    CFrameSpec shape;
+    CFrameShape shape;
     const std::string strIn = m_dir.Write("in.mp2", BuildStream(shape, 3));
     CChildResult result = Corvina({"--wav", m_dir.File("no/such/dir/out.wav"), strIn});
     EXPECT_EQ(result.nExitStatus, 1);

@@ -31,8 +31,8 @@ bool IsLegalLayer2(int nBitrateIndex, int nMode) {
 }
 
 // A frame whose first subbands carry a quiet tone-like pattern.
-CFrameSpec Sounding(int nLayer, int nBitrateIndex, int nFrequencyIndex, int nMode) {
-    CFrameSpec shape;
+CFrameShape Sounding(int nLayer, int nBitrateIndex, int nFrequencyIndex, int nMode) {
+    CFrameShape shape;
     shape.nLayer = nLayer;
     shape.nBitrateIndex = nBitrateIndex;
     shape.nFrequencyIndex = nFrequencyIndex;
@@ -61,7 +61,7 @@ TEST_F(AudioDecoderTest, EveryRateBitrateModeAndProtectionDecodesToWholeFrames) 
                     }
                     for (int nExtension = 0; nExtension < (nMode == 1 ? 4 : 1); ++nExtension) {
                         for (bool bProtected : {false, true}) {
-                            CFrameSpec shape = Sounding(nLayer, nBitrate, nRate, nMode);
+                            CFrameShape shape = Sounding(nLayer, nBitrate, nRate, nMode);
                             shape.nModeExtension = nExtension;
                             shape.bProtected = bProtected;
                             shape.nPadding = nBitrate % 2;
@@ -103,9 +103,9 @@ TEST_F(AudioDecoderTest, CodedSubbandsMakeSoundAndBothChannelsAgreeWhenCodedAlik
 }
 
 TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsSilenceWithoutAWord) {
-    CFrameSpec good = Sounding(2, 10, 0, 0);
+    CFrameShape good = Sounding(2, 10, 0, 0);
     good.bProtected = true;
-    CFrameSpec bad = good;
+    CFrameShape bad = good;
     bad.bWrongCrc = true;
     std::vector<uint8_t> bytes = BuildFrame(good);
     Append(bytes, BuildFrame(bad));
@@ -119,7 +119,7 @@ TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsSilenceWithoutAWord) {
                             [](int16_t n) { return n == 0; }));
     EXPECT_TRUE(m_presenter.Messages().empty());
 
-    CFrameSpec layer1 = Sounding(1, 12, 0, 1);
+    CFrameShape layer1 = Sounding(1, 12, 0, 1);
     layer1.bProtected = true;
     layer1.bWrongCrc = true;
     const CDecodeResult damaged = Decode(BuildStream(layer1, 4));
@@ -128,7 +128,7 @@ TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsSilenceWithoutAWord) {
 }
 
 TEST_F(AudioDecoderTest, DamagedStreamsWarnOncePerRun) {
-    CFrameSpec illegal = Sounding(1, 12, 0, 0);
+    CFrameShape illegal = Sounding(1, 12, 0, 0);
     illegal.nAllocation[1][7] = 15;
     CDecodeResult result = Decode(BuildStream(illegal, 20));
     EXPECT_EQ(result.nFrames, 20);
@@ -168,11 +168,11 @@ TEST_F(AudioDecoderTest, LayersMayChangeWithoutAWord) {
 }
 
 TEST_F(AudioDecoderTest, UnusableFirstFramesFailInitialisation) {
-    CFrameSpec layer3 = Sounding(3, 8, 0, 0);
+    CFrameShape layer3 = Sounding(3, 8, 0, 0);
     std::vector<uint8_t> bytes = BuildFrame(layer3);
     bytes.resize(2000, 0);
     EXPECT_EQ(Decode(bytes).nInitialized, 0);
-    CFrameSpec free = Sounding(2, 0, 0, 0);
+    CFrameShape free = Sounding(2, 0, 0, 0);
     bytes = BuildFrame(free);
     bytes.resize(2000, 0);
     EXPECT_EQ(Decode(bytes).nInitialized, 0);
@@ -182,7 +182,7 @@ TEST_F(AudioDecoderTest, UnusableFirstFramesFailInitialisation) {
 }
 
 TEST_F(AudioDecoderTest, PlayingTimeIsTheLengthAtTheFirstBitrate) {
-    CFrameSpec shape = Sounding(2, 8, 0, 0);
+    CFrameShape shape = Sounding(2, 8, 0, 0);
     std::vector<uint8_t> bytes = BuildStream(shape, 10);
     bytes.resize(4000000, 0);
     CRecording recording;
@@ -215,7 +215,7 @@ class SeekTest : public AudioDecoderTest {
 
 TEST_F(SeekTest, TheFrameInHandIsKeptAndTheNextIsTheFirstAfterTheOffset) {
     for (int nLayer : {1, 2}) {
-        CFrameSpec shape = Sounding(nLayer, 10, 0, 0);
+        CFrameShape shape = Sounding(nLayer, 10, 0, 0);
         shape.bProtected = true;
         const std::vector<uint8_t> frame = BuildFrame(shape);
         const int nFrames = 40;
@@ -234,7 +234,7 @@ TEST_F(SeekTest, TheFrameInHandIsKeptAndTheNextIsTheFirstAfterTheOffset) {
 TEST_F(SeekTest, NoSoundIsMadeOfBytesThatAreNotFrames) {
     // Frames separated by long runs of junk that holds a false sync followed
     // by non-frame bytes: a seek into the junk must not decode it.
-    CFrameSpec shape = Sounding(2, 10, 0, 0);
+    CFrameShape shape = Sounding(2, 10, 0, 0);
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 10; ++i) {
         Append(bytes, BuildFrame(shape));

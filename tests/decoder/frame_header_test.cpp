@@ -21,14 +21,14 @@ struct CParsed {
     int nBound;
 };
 
-CParsed Parse(const CFrameSpec& shape) {
+CParsed Parse(const CFrameShape& shape) {
     CFrameHeader header;
     header.ParseWord(HeaderWord(shape));
     return {header.FrameBytes(), header.Sblimit(), header.Bound()};
 }
 
-CFrameSpec Layer2(int nBitrateIndex, int nFrequencyIndex, int nMode) {
-    CFrameSpec shape;
+CFrameShape Layer2(int nBitrateIndex, int nFrequencyIndex, int nMode) {
+    CFrameShape shape;
     shape.nBitrateIndex = nBitrateIndex;
     shape.nFrequencyIndex = nFrequencyIndex;
     shape.nMode = nMode;
@@ -36,7 +36,7 @@ CFrameSpec Layer2(int nBitrateIndex, int nFrequencyIndex, int nMode) {
 }
 
 TEST(FrameHeaderParseTest, FrameLengthsFollowBitrateRateAndPadding) {
-    CFrameSpec shape = Layer2(8, 0, 0);
+    CFrameShape shape = Layer2(8, 0, 0);
     EXPECT_EQ(Parse(shape).nFrameBytes, 413);
     shape.nPadding = 1;
     EXPECT_EQ(Parse(shape).nFrameBytes, 414);
@@ -45,7 +45,7 @@ TEST(FrameHeaderParseTest, FrameLengthsFollowBitrateRateAndPadding) {
     shape.nPadding = 0;
     EXPECT_EQ(Parse(shape).nFrameBytes, 380);
 
-    CFrameSpec layer1;
+    CFrameShape layer1;
     layer1.nLayer = 1;
     layer1.nBitrateIndex = 1;
     EXPECT_EQ(Parse(layer1).nFrameBytes, 28);
@@ -60,7 +60,7 @@ TEST(FrameHeaderParseTest, FrameLengthsFollowBitrateRateAndPadding) {
 }
 
 TEST(FrameHeaderParseTest, SubbandLimitsAndBoundsFollowTheBitratePerChannel) {
-    CFrameSpec joint = Layer2(4, 1, 1);  // 64 kbit/s, 48 kHz: 32 per channel
+    CFrameShape joint = Layer2(4, 1, 1);  // 64 kbit/s, 48 kHz: 32 per channel
     for (int nExtension = 0; nExtension < 4; ++nExtension) {
         joint.nModeExtension = nExtension;
         EXPECT_EQ(Parse(joint).nSblimit, 8);
@@ -74,13 +74,13 @@ TEST(FrameHeaderParseTest, SubbandLimitsAndBoundsFollowTheBitratePerChannel) {
     EXPECT_EQ(Parse(Layer2(7, 0, 0)).nSblimit, 27);  // 56 per channel
     EXPECT_EQ(Parse(Layer2(10, 0, 0)).nSblimit, 30);
     EXPECT_EQ(Parse(Layer2(10, 0, 0)).nBound, 0);
-    CFrameSpec layer1;
+    CFrameShape layer1;
     layer1.nLayer = 1;
     layer1.nMode = 1;
     layer1.nModeExtension = 3;
     EXPECT_EQ(Parse(layer1).nSblimit, 32);
     EXPECT_EQ(Parse(layer1).nBound, 16);
-    CFrameSpec noId = Layer2(2, 2, 3);
+    CFrameShape noId = Layer2(2, 2, 3);
     noId.nIdBit = 0;
     EXPECT_EQ(Parse(noId).nSblimit, 30);
 }
@@ -106,7 +106,7 @@ class FrameSearchTest : public ::testing::Test {
 };
 
 std::vector<uint8_t> Frame(int nBitrateIndex) {
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.nBitrateIndex = nBitrateIndex;
     return BuildFrame(shape);
 }
@@ -153,9 +153,9 @@ TEST_F(FrameSearchTest, ForbiddenAndReservedHeadersAreSkipped) {
     Append(bytes, Frame(9));
     EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9}));
 
-    CFrameSpec mono224 = Layer2(11, 0, 3);
-    CFrameSpec stereo56 = Layer2(3, 0, 0);
-    CFrameSpec reserved = Layer2(8, 3, 0);
+    CFrameShape mono224 = Layer2(11, 0, 3);
+    CFrameShape stereo56 = Layer2(3, 0, 0);
+    CFrameShape reserved = Layer2(8, 3, 0);
     std::vector<uint8_t> skipped = BuildFrame(mono224);
     Append(skipped, BuildFrame(stereo56));
     Append(skipped, BuildFrame(reserved));
@@ -167,14 +167,14 @@ TEST_F(FrameSearchTest, ForbiddenAndReservedHeadersAreSkipped) {
 TEST_F(FrameSearchTest, LayerThreeEndsTheStreamOnlyWhereItsFramesConfirmIt) {
     // A lone Layer III header, and a free-format one whose length cannot be
     // found, are junk that the search passes over.
-    CFrameSpec layer3;
+    CFrameShape layer3;
     layer3.nLayer = 3;
     std::vector<uint8_t> bytes = BuildFrame(layer3);
     bytes.resize(400, 0);
     Append(bytes, Frame(8));
     EXPECT_EQ(Frames(bytes), (std::vector<int>{8}));
 
-    CFrameSpec free = Layer2(0, 0, 0);
+    CFrameShape free = Layer2(0, 0, 0);
     std::vector<uint8_t> freeBytes = BuildFrame(free);
     freeBytes.resize(400, 0);
     EXPECT_TRUE(Frames(freeBytes).empty());
@@ -213,7 +213,7 @@ TEST_F(FrameSearchTest, HostileBytesEndWithoutHanging) {
 }
 
 TEST_F(FrameSearchTest, AProtectedFrameHandsTheRegisterFedWithTheHeader) {
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.bProtected = true;
     std::vector<uint8_t> bytes = BuildStream(shape, 2);
     CBitStream stream = Stream(bytes);
@@ -226,7 +226,7 @@ TEST_F(FrameSearchTest, AProtectedFrameHandsTheRegisterFedWithTheHeader) {
     EXPECT_EQ(pCrc->Value(), expected.Value());
     EXPECT_EQ(header.CrcWord(), (bytes[4] << 8) | bytes[5]);
 
-    CFrameSpec open;
+    CFrameShape open;
     CBitStream plain = Stream(BuildStream(open, 2));
     CFrameHeader plainHeader;
     CCrc16* pNone = reinterpret_cast<CCrc16*>(&plainHeader);

@@ -38,9 +38,9 @@ std::vector<int16_t> Decode(const std::vector<uint8_t>& bytes, const CStartPoint
 }
 
 std::vector<uint8_t> Stream() {
-    CFrameSpec spec;
-    spec.SetAll(3, 20, 5);
-    return BuildStream(spec, 40);
+    CFrameShape shape;
+    shape.SetAll(3, 20, 5);
+    return BuildStream(shape, 40);
 }
 
 TEST(FrameSyncTest, JunkBeforeAndBetweenFramesCostsNoFrame) {

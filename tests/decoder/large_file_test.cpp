@@ -25,7 +25,7 @@ constexpr int kFrameBytes = 417;  // Layer II, 128 kbit/s, 44.1 kHz, no padding
 
 // Frame n of a group sounds different from every other frame used here.
 std::vector<uint8_t> Frame(int nTag) {
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.SetAll(1 + nTag % 3, 10 + nTag, static_cast<uint32_t>(nTag % 3), 4 + nTag % 5);
     return BuildFrame(shape);
 }

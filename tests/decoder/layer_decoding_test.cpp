@@ -29,7 +29,7 @@ class LayerDecodingTest : public ::testing::Test {
     }
 
     void SetUp() override { m_header.SetCaller({}, m_presenter.Reporter()); }
-    void SetHeader(const CFrameSpec& shape) { m_header.ParseWord(HeaderWord(shape)); }
+    void SetHeader(const CFrameShape& shape) { m_header.ParseWord(HeaderWord(shape)); }
     // The frame's samples of one Layer II subband, read from the cursor.
     template <class TSubband>
     const CLayer2Frame& FrameOf(const TSubband& subband, CBitStream& stream) {
@@ -124,7 +124,7 @@ TEST_F(LayerDecodingTest, LayerOneJointSubbandScalesOneSampleForEachChannel) {
 TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst) {
     // Single channel, 32 kHz, 48 kbit/s: the low-rate table, 4-bit
     // allocations in subbands 0-1. Allocation 1 is 3 levels, 5-bit groups.
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.nBitrateIndex = 2;
     shape.nFrequencyIndex = 2;
     shape.nMode = 3;
@@ -154,7 +154,7 @@ TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst)
 
 TEST_F(LayerDecodingTest, LayerTwoNineLevelCodesOutOfRangeAreSilent) {
     // Row E, allocation 3 in subband 5 is 9 levels: 10-bit groups; nbal 3.
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.nBitrateIndex = 2;
     shape.nFrequencyIndex = 2;
     shape.nMode = 3;
@@ -180,7 +180,7 @@ TEST_F(LayerDecodingTest, LayerTwoNineLevelCodesOutOfRangeAreSilent) {
 TEST_F(LayerDecodingTest, LayerTwoUngroupedCodesAndScalefactorSelection) {
     // Stereo 44.1 kHz 192 kbit/s: rows A-D. Subband 0, allocation 3 in row A
     // is 15 levels (4-bit codes): code 0 gives 1.0666667 * (-1 + 0.125).
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.nBitrateIndex = 10;
     SetHeader(shape);
     CBitWriter bits;
@@ -209,7 +209,7 @@ TEST_F(LayerDecodingTest, LayerTwoUngroupedCodesAndScalefactorSelection) {
 }
 
 TEST_F(LayerDecodingTest, LayerTwoJointSubbandSharesSamplesAndFeedsTheCrcInOrder) {
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.nBitrateIndex = 10;
     shape.nMode = 1;
     SetHeader(shape);

@@ -76,7 +76,7 @@ TEST(SegmentDecoderTest, RealStreamsDecodeAsOneDecoderDoesThem) {
 // the filters as one decoder has them.
 TEST(SegmentDecoderTest, FiltersThatStandStillAndDamagedFramesAreRestored) {
     auto Frame = [](int nLayer, int nMode, int nIndex) {
-        CFrameSpec shape;
+        CFrameShape shape;
         shape.nLayer = nLayer;
         shape.nMode = nMode;
         shape.nBitrateIndex = nLayer == 1 ? 12 : 10;

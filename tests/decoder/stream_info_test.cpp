@@ -12,7 +12,7 @@ namespace {
 
 class StreamInfoTest : public ::testing::Test {
   protected:
-    std::string InfoOf(const CFrameSpec& shape, const std::string& strName = "song.mp2") {
+    std::string InfoOf(const CFrameShape& shape, const std::string& strName = "song.mp2") {
         CRecording recording;
         CAudioDecoder decoder(std::make_unique<CMemorySource>(BuildStream(shape, 3)), strName,
                               {{}, {}, RecordingSinkFactory(recording)});
@@ -22,7 +22,7 @@ class StreamInfoTest : public ::testing::Test {
 };
 
 TEST_F(StreamInfoTest, DescribesAJointStereoLayerTwoStream) {
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.nMode = 1;
     shape.nBitrateIndex = 8;
     EXPECT_EQ(InfoOf(shape),
@@ -33,7 +33,7 @@ TEST_F(StreamInfoTest, DescribesAJointStereoLayerTwoStream) {
 }
 
 TEST_F(StreamInfoTest, NamesEveryFieldAsTheHeaderSays) {
-    CFrameSpec shape;
+    CFrameShape shape;
     shape.nLayer = 1;
     shape.nBitrateIndex = 2;
     shape.nFrequencyIndex = 2;
@@ -48,18 +48,18 @@ TEST_F(StreamInfoTest, NamesEveryFieldAsTheHeaderSays) {
               "It is a copy and is copyright protected.\n");
     shape.nBitrateIndex = 1;
     EXPECT_NE(InfoOf(shape).find("at a bitrate of 32 kbis/s."), std::string::npos);
-    CFrameSpec mono;
+    CFrameShape mono;
     mono.nBitrateIndex = 2;
     mono.nMode = 3;
     mono.nFrequencyIndex = 1;
     EXPECT_NE(InfoOf(mono).find("48 kHz at a bitrate of 48 kbit/s."), std::string::npos);
-    CFrameSpec dual;
+    CFrameShape dual;
     dual.nMode = 2;
     EXPECT_NE(InfoOf(dual).find("layer II dual channel\n"), std::string::npos);
 }
 
 TEST_F(StreamInfoTest, ShowsOnlyTheNameAfterTheLastSlash) {
-    CFrameSpec shape;
+    CFrameShape shape;
     EXPECT_EQ(InfoOf(shape, "a\\b.mp2").rfind("a\\b.mp2 is a layer II stereo\n", 0), 0u);
     EXPECT_EQ(InfoOf(shape, "/music/x.mp2").rfind("x.mp2 is a layer II stereo\n", 0), 0u);
 }

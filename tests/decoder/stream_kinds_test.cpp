@@ -32,15 +32,15 @@ CDecoded Decode(const std::vector<uint8_t>& bytes) {
     return decoded;
 }
 
-CFrameSpec Loud(CFrameSpec spec) {
-    spec.SetAll(spec.nLayer == 1 ? 5 : 3, 10, 5);
-    return spec;
+CFrameShape Loud(CFrameShape shape) {
+    shape.SetAll(shape.nLayer == 1 ? 5 : 3, 10, 5);
+    return shape;
 }
 
 TEST(StreamKindsTest, EveryFrameOfEveryKindIsDecoded) {
     struct CCase {
         const char* pszName;
-        CFrameSpec spec;
+        CFrameShape shape;
         int nSampleRate;
     };
     const int kLowRates[] = {22050, 24000, 16000};
@@ -48,18 +48,18 @@ TEST(StreamKindsTest, EveryFrameOfEveryKindIsDecoded) {
     std::vector<CCase> cases;
     for (int nLayer : {1, 2}) {
         for (int nFrequency : {0, 1, 2}) {
-            CFrameSpec spec;
-            spec.nLayer = nLayer;
-            spec.nIdBit = 0;
-            spec.nFrequencyIndex = nFrequency;
-            spec.nBitrateIndex = 8;
-            cases.push_back({"low sampling rate", spec, kLowRates[nFrequency]});
-            spec.nIdBit = 1;
-            spec.nPadding = 1;
-            cases.push_back({"padded", spec, kRates[nFrequency]});
+            CFrameShape shape;
+            shape.nLayer = nLayer;
+            shape.nIdBit = 0;
+            shape.nFrequencyIndex = nFrequency;
+            shape.nBitrateIndex = 8;
+            cases.push_back({"low sampling rate", shape, kLowRates[nFrequency]});
+            shape.nIdBit = 1;
+            shape.nPadding = 1;
+            cases.push_back({"padded", shape, kRates[nFrequency]});
         }
     }
-    CFrameSpec pair;
+    CFrameShape pair;
     pair.nBitrateIndex = 2;  // 48 kbit/s in stereo, left out of the standard's table
     cases.push_back({"stereo at 48 kbit/s", pair, 44100});
     pair.nBitrateIndex = 14;
@@ -67,20 +67,20 @@ TEST(StreamKindsTest, EveryFrameOfEveryKindIsDecoded) {
     cases.push_back({"single channel at 384 kbit/s", pair, 44100});
 
     for (const CCase& test : cases) {
-        SCOPED_TRACE(std::string(test.pszName) + ", layer " + std::to_string(test.spec.nLayer) +
+        SCOPED_TRACE(std::string(test.pszName) + ", layer " + std::to_string(test.shape.nLayer) +
                      ", " + std::to_string(test.nSampleRate) + " Hz");
-        const CDecoded decoded = Decode(BuildStream(Loud(test.spec), 20));
+        const CDecoded decoded = Decode(BuildStream(Loud(test.shape), 20));
         ASSERT_TRUE(decoded.bInitialized);
         EXPECT_EQ(decoded.format.nSampleRate, test.nSampleRate);
         EXPECT_EQ(decoded.nFrames, 20);
-        EXPECT_EQ(decoded.nSamples[0].size(), 20u * SamplesPerFrame(test.spec.nLayer));
+        EXPECT_EQ(decoded.nSamples[0].size(), 20u * SamplesPerFrame(test.shape.nLayer));
     }
 }
 
 TEST(StreamKindsTest, DamagedAndSingleChannelFramesKeepTimeAndBothChannels) {
-    CFrameSpec stereo = Loud(CFrameSpec{});
+    CFrameShape stereo = Loud(CFrameShape{});
     stereo.bProtected = true;
-    CFrameSpec damaged = stereo;
+    CFrameShape damaged = stereo;
     damaged.bWrongCrc = true;
     std::vector<uint8_t> bytes;
     for (int i = 0; i < 100; ++i) {
@@ -94,9 +94,9 @@ TEST(StreamKindsTest, DamagedAndSingleChannelFramesKeepTimeAndBothChannels) {
         ASSERT_EQ(decoded.nSamples[0][i], 0) << i;
     }
 
-    CFrameSpec mono = Loud(CFrameSpec{});
+    CFrameShape mono = Loud(CFrameShape{});
     mono.nMode = 3;
-    bytes = BuildStream(Loud(CFrameSpec{}), 5);
+    bytes = BuildStream(Loud(CFrameShape{}), 5);
     Append(bytes, BuildStream(mono, 5));
     decoded = Decode(bytes);
     ASSERT_EQ(decoded.nChannels, 2);

@@ -50,7 +50,7 @@ class DeviceFaultTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ResetControlBlock();
-        CFrameSpec shape;
+        CFrameShape shape;
         shape.SetAll(2, 20, 1, 8);
         m_strFile = m_dir.Write("song.mp2", BuildStream(shape, kFrames));
         ASSERT_TRUE(m_document.OpenDocument(m_strFile));

@@ -116,7 +116,7 @@ std::string SampleCut(const CTempDir& dir, std::size_t nBytes, const std::string
 std::vector<uint8_t> VariedLayer1MonoStream(int nFrames) {
     std::vector<uint8_t> bytes;
     for (int i = 0; i < nFrames; ++i) {
-        CFrameSpec frame;
+        CFrameShape frame;
         frame.nLayer = 1;
         frame.nMode = 3;
         frame.nBitrateIndex = 10;

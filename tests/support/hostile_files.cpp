@@ -19,8 +19,8 @@ const char kModeSwitch[] = "illegal switch from single channel to stereo or vice
 const char kRateSwitch[] =
     "sorry, can't switch the sample frequency in the middle of the stream!\n";
 
-CFrameSpec FrameOf(int nLayer, int nMode, int nFrequency = 0, bool bProtected = false) {
-    CFrameSpec shape;
+CFrameShape FrameOf(int nLayer, int nMode, int nFrequency = 0, bool bProtected = false) {
+    CFrameShape shape;
     shape.nLayer = nLayer;
     shape.nBitrateIndex = nLayer == 1 ? 4 : 8;
     shape.nMode = nMode;
@@ -113,10 +113,10 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
     cutFirst.resize(cutFirst.size() / 2);
     Invalid("first-frame-truncated", cutFirst);
 
-    CFrameSpec layer3 = FrameOf(2, 0);
+    CFrameShape layer3 = FrameOf(2, 0);
     layer3.nLayer = 3;
     Invalid("layer-iii-first", Padded(BuildFrame(layer3), 3000, 0));
-    CFrameSpec freeFormat = FrameOf(2, 0);
+    CFrameShape freeFormat = FrameOf(2, 0);
     freeFormat.nBitrateIndex = 0;
     // A lone free-format header: no second one tells its length.
     Invalid("free-format-first", Padded(BuildFrame(freeFormat), 3000, 0));
@@ -145,7 +145,7 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
     }
     Decodes("rate-and-mode-switch", switching, 8, 8 * 384, 2, {kModeSwitch, kRateSwitch});
 
-    CFrameSpec wrongCrc = FrameOf(2, 0, 0, true);
+    CFrameShape wrongCrc = FrameOf(2, 0, 0, true);
     wrongCrc.bWrongCrc = true;
     // Damaged frames keep their time as silence.
     Decodes("wrong-crc-everywhere", BuildStream(wrongCrc, 6), 6, 6 * 1152, 2);
@@ -153,7 +153,7 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
     // The header kinds encoders write beyond the standard's table: the low
     // sampling rates, free format (with a length the search must find),
     // unlisted bitrate and mode pairs, and padding at 48 kHz.
-    CFrameSpec low = FrameOf(2, 0, 1);
+    CFrameShape low = FrameOf(2, 0, 1);
     low.nIdBit = 0;
     Decodes("low-sampling-rate", BuildStream(low, 5), 5, 5 * 1152, 2);
     CBytes freeStream = BuildStream(FrameOf(2, 0), 5);
@@ -161,9 +161,9 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
         freeStream[nAt + 2] &= 0x0F;
     }
     Decodes("free-format", freeStream, 5, 5 * 1152, 2);
-    CFrameSpec unlisted = FrameOf(2, 3);
+    CFrameShape unlisted = FrameOf(2, 3);
     unlisted.nBitrateIndex = 14;
-    CFrameSpec padded = FrameOf(2, 0, 1);
+    CFrameShape padded = FrameOf(2, 0, 1);
     padded.nPadding = 1;
     CBytes kinds = BuildStream(unlisted, 3);
     Append(kinds, BuildStream(padded, 3));

@@ -19,7 +19,7 @@ void CBitWriter::Put(uint32_t dwValue, int nBits) {
     }
 }
 
-void CFrameSpec::SetAll(int nAlloc, int nScalefactorIndex, uint32_t dwCode, int nSubbands) {
+void CFrameShape::SetAll(int nAlloc, int nScalefactorIndex, uint32_t dwCode, int nSubbands) {
     for (int ch = 0; ch < 2; ++ch) {
         for (int sb = 0; sb < nSubbands; ++sb) {
             nAllocation[ch][sb] = nAlloc;
@@ -31,7 +31,7 @@ void CFrameSpec::SetAll(int nAlloc, int nScalefactorIndex, uint32_t dwCode, int 
     }
 }
 
-uint32_t HeaderWord(const CFrameSpec& shape) {
+uint32_t HeaderWord(const CFrameShape& shape) {
     uint32_t dwWord = 0xFFF00000u;
     dwWord |= static_cast<uint32_t>(shape.nIdBit & 1) << 19;
     dwWord |= static_cast<uint32_t>((4 - shape.nLayer) & 3) << 17;
@@ -72,11 +72,11 @@ int ScaledChannels(const CLayout& layout, int) {
     return layout.nCoded;
 }
 
-int Allocation(const CFrameSpec& shape, const CLayout& layout, int ch, int sb) {
+int Allocation(const CFrameShape& shape, const CLayout& layout, int ch, int sb) {
     return sb < layout.nBound ? shape.nAllocation[ch][sb] : shape.nAllocation[0][sb];
 }
 
-void WriteLayer1(const CFrameSpec& shape, const CLayout& layout, CBitWriter& bits,
+void WriteLayer1(const CFrameShape& shape, const CLayout& layout, CBitWriter& bits,
                  std::size_t& nProtectedEnd) {
     for (int sb = 0; sb < 32; ++sb) {
         for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
@@ -103,7 +103,7 @@ void WriteLayer1(const CFrameSpec& shape, const CLayout& layout, CBitWriter& bit
     }
 }
 
-void WriteLayer2(const CFrameSpec& shape, const CFrameHeader& header, const CLayout& layout,
+void WriteLayer2(const CFrameShape& shape, const CFrameHeader& header, const CLayout& layout,
                  CBitWriter& bits, std::size_t& nProtectedEnd) {
     const CLayer2Table& table = header.Layer2Table();
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
@@ -150,7 +150,7 @@ void WriteLayer2(const CFrameSpec& shape, const CFrameHeader& header, const CLay
 
 }  // namespace
 
-std::vector<uint8_t> BuildFrame(const CFrameSpec& shape) {
+std::vector<uint8_t> BuildFrame(const CFrameShape& shape) {
     const uint32_t dwHeader = HeaderWord(shape);
     CFrameHeader header;
     header.ParseWord(dwHeader);
@@ -188,7 +188,7 @@ std::vector<uint8_t> BuildFrame(const CFrameSpec& shape) {
     return bytes;
 }
 
-std::vector<uint8_t> BuildStream(const CFrameSpec& shape, int nFrames) {
+std::vector<uint8_t> BuildStream(const CFrameShape& shape, int nFrames) {
     const std::vector<uint8_t> frame = BuildFrame(shape);
     std::vector<uint8_t> bytes;
     for (int i = 0; i < nFrames; ++i) {

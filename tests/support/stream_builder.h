@@ -22,7 +22,7 @@ class CBitWriter {
     std::size_t m_nBits = 0;
 };
 
-struct CFrameSpec {
+struct CFrameShape {
     int nLayer = 2;           // 1 or 2 (3 writes a Layer III header and no audio)
     int nBitrateIndex = 8;    // 0 free format .. 15 forbidden
     int nFrequencyIndex = 0;  // 0 44.1 kHz, 1 48 kHz, 2 32 kHz, 3 reserved
@@ -50,12 +50,12 @@ struct CFrameSpec {
 };
 
 // The header word of a shape.
-uint32_t HeaderWord(const CFrameSpec& shape);
+uint32_t HeaderWord(const CFrameShape& shape);
 // One whole frame: header, CRC word, audio data, zero padding to the frame's
 // length. Audio that does not fit is cut at the frame's end.
-std::vector<uint8_t> BuildFrame(const CFrameSpec& shape);
+std::vector<uint8_t> BuildFrame(const CFrameShape& shape);
 // nFrames copies of the frame, back to back.
-std::vector<uint8_t> BuildStream(const CFrameSpec& shape, int nFrames);
+std::vector<uint8_t> BuildStream(const CFrameShape& shape, int nFrames);
 void Append(std::vector<uint8_t>& bytes, const std::vector<uint8_t>& more);
 
 // Samples per channel of one frame of the layer.

@@ -181,9 +181,9 @@ TEST_F(MprisTest, TheDesktopsMediaControlsDriveThePlayer) {
 
 TEST_F(MprisTest, OpenUriPlaysTheFileAndQuitEndsTheProgram) {
     // 400 frames of 128 kbit/s at 48 kHz: 9.6 s, every frame the rate's size.
-    CFrameSpec spec;
-    spec.nFrequencyIndex = 1;
-    const std::string strOther = m_dir.Write("other piece.mp2", BuildStream(spec, 400));
+    CFrameShape shape;
+    shape.nFrequencyIndex = 1;
+    const std::string strOther = m_dir.Write("other piece.mp2", BuildStream(shape, 400));
     Call("OpenUri", {QUrl::fromLocalFile(QString::fromStdString(strOther)).toString()});
     EXPECT_TRUE(WaitFor([] {
         return Metadata().value("xesam:title").toString() == QStringLiteral("other piece.mp2") &&
