@@ -302,12 +302,14 @@ bool CAudioDecoder::SynthesizesPair() const {
 void CAudioDecoder::Synthesize(bool bSecond) {
     if (bSecond) {
         CSynthesisFilter::SynthesizePair(*m_pFilter0, *m_pFilter1, *m_pSink);
-    } else if (m_pFilter1 != nullptr && m_Header.IsSingleChannel()) {
-        CBothChannelsSink both(*m_pSink);
-        m_pFilter0->Synthesize(both);
-    } else {
-        m_pFilter0->Synthesize(*m_pSink);
+        return;
     }
+    CBothChannelsSink both(*m_pSink);
+    m_pFilter0->Synthesize(ChannelZeroSink(both));
+}
+
+CAudioSink& CAudioDecoder::ChannelZeroSink(CAudioSink& both) const {
+    return m_pFilter1 != nullptr && m_Header.IsSingleChannel() ? both : *m_pSink;
 }
 
 void CAudioDecoder::OutputSilence() {
@@ -367,9 +369,7 @@ void CAudioDecoder::DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSbli
         return;
     }
     CBothChannelsSink both(*m_pSink);
-    CAudioSink& sink = m_pFilter1 != nullptr && m_Header.IsSingleChannel()
-                           ? static_cast<CAudioSink&>(both)
-                           : *m_pSink;
+    CAudioSink& sink = ChannelZeroSink(both);
     for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; nSlot += 2) {
         m_pFilter0->SynthesizeTwoSlots(frame.fSample[0][nSlot], frame.fSample[0][nSlot + 1], sink);
     }

@@ -145,6 +145,10 @@ class CAudioDecoder {
     bool SynthesizesPair() const;
     // Runs the filters over the slot just stored and hands it to the sink.
     void Synthesize(bool bSecond);
+    // Where channel 0's slots go when it is run alone: both, a sink that
+    // copies them to both channels, for a single-channel frame of a
+    // two-channel output; else the decoder's sink.
+    CAudioSink& ChannelZeroSink(CAudioSink& both) const;
     // A frame's worth of silence on every output channel.
     void OutputSilence();
 
