@@ -36,11 +36,13 @@ class CTerminalSession {
             RunShell(anPid[1]);
         }
         close(anPid[1]);
-        if (m_shell > 0 && read(anPid[0], &m_player, sizeof m_player) != sizeof m_player) {
+        // The modes come from the shell before the player exists: read here
+        // afterwards, they could already be the player's own.
+        if (m_shell > 0 && (read(anPid[0], &m_modes, sizeof m_modes) != sizeof m_modes ||
+                            read(anPid[0], &m_player, sizeof m_player) != sizeof m_player)) {
             m_player = -1;
         }
         close(anPid[0]);
-        tcgetattr(m_nMaster, &m_modes);
     }
     ~CTerminalSession() {
         if (m_shell > 0 && !m_bExited) {
@@ -125,6 +127,9 @@ class CTerminalSession {
     // group of its own in the terminal's foreground, so that Ctrl+Z stops it
     // as it would under a real shell, and passes its end on.
     [[noreturn]] static void RunShell(int nPidFd) {
+        termios modes{};
+        tcgetattr(STDIN_FILENO, &modes);
+        [[maybe_unused]] const ssize_t nModes = write(nPidFd, &modes, sizeof modes);
         const pid_t player = fork();
         if (player == 0) {
             setpgid(0, 0);
