@@ -3,9 +3,7 @@
 
 #include <algorithm>
 
-#include "decoder/crc16.h"
-#include "decoder/frame_header.h"
-#include "decoder/layer2_tables.h"
+#include "tests/support/frame_tables.h"
 
 void CBitWriter::Put(uint32_t dwValue, int nBits) {
     for (int nBit = nBits - 1; nBit >= 0; --nBit) {
@@ -49,16 +47,71 @@ uint32_t HeaderWord(const CFrameShape& shape) {
 
 namespace {
 
+namespace ft = frame_tables;
+
+int VersionOf(const CFrameShape& shape) {
+    return shape.nIdBit & 1;
+}
+
+// Bytes of the whole frame; 0 where the header gives no length (free
+// format, a forbidden or reserved field, Layer III).
+int FrameLength(const CFrameShape& shape) {
+    if (shape.nLayer != 1 && shape.nLayer != 2) {
+        return 0;
+    }
+    const int nLayer = shape.nLayer - 1;
+    const int nKbps = ft::kBitrateKbps[VersionOf(shape)][nLayer][shape.nBitrateIndex & 15];
+    const int nHz = ft::kSamplingHz[VersionOf(shape)][shape.nFrequencyIndex & 3];
+    if (nKbps == 0 || nHz == 0) {
+        return 0;
+    }
+    const int nSlots = ft::kSlotsPerFrame[nLayer] * nKbps * 1000 / nHz + (shape.nPadding & 1);
+    return nSlots * ft::kSlotBytes[nLayer];
+}
+
+const ft::CAllocationTable& AllocationTableOf(const CFrameShape& shape, int nChannels) {
+    if (VersionOf(shape) == 0) {
+        return ft::kTableLow;
+    }
+    const int nKbps = ft::kBitrateKbps[1][1][shape.nBitrateIndex & 15] / nChannels;
+    const int nColumn = nKbps == 0 ? 2 : nKbps <= 48 ? 0 : nKbps <= 80 ? 1 : 2;
+    // The reserved rate has no table; its frames are junk written as 44.1 kHz.
+    const int nRate = (shape.nFrequencyIndex & 3) == 3 ? 0 : shape.nFrequencyIndex & 3;
+    return *ft::kTableByRate[nRate][nColumn];
+}
+
+const ft::CSubbandRun& RunOf(const ft::CAllocationTable& table, int sb) {
+    int nRun = 0;
+    while (nRun + 1 < table.nRuns && sb >= table.runs[nRun].nEnd) {
+        ++nRun;
+    }
+    return table.runs[nRun];
+}
+
+const ft::CQuantisation& QuantisationOf(int nSteps) {
+    for (const ft::CQuantisation& quant : ft::kQuantisations) {
+        if (quant.nSteps == nSteps) {
+            return quant;
+        }
+    }
+    return ft::kQuantisations[0];
+}
+
 struct CLayout {
     int nSblimit;
     int nBound;  // subbands below it carry two channels apart
     int nCoded;  // channels coded below the bound: 1 or 2
+    const ft::CAllocationTable* pTable;
 };
 
-CLayout LayoutOf(const CFrameHeader& header) {
-    const bool bSingle = header.Mode() == 3;
-    const int nBound = bSingle ? 0 : header.Mode() == 1 ? header.Bound() : header.Sblimit();
-    return {header.Sblimit(), nBound, bSingle ? 1 : 2};
+CLayout LayoutOf(const CFrameShape& shape) {
+    const bool bSingle = (shape.nMode & 3) == 3;
+    const ft::CAllocationTable& table = AllocationTableOf(shape, bSingle ? 1 : 2);
+    const int nSblimit = shape.nLayer == 1 ? 32 : table.runs[table.nRuns - 1].nEnd;
+    const int nBound = bSingle                  ? 0
+                       : (shape.nMode & 3) == 1 ? ft::kJointBound[shape.nModeExtension & 3]
+                                                : nSblimit;
+    return {nSblimit, std::min(nBound, nSblimit), bSingle ? 1 : 2, &table};
 }
 
 // Channels whose allocation is written for subband sb; in joint stereo above
@@ -103,12 +156,12 @@ void WriteLayer1(const CFrameShape& shape, const CLayout& layout, CBitWriter& bi
     }
 }
 
-void WriteLayer2(const CFrameShape& shape, const CFrameHeader& header, const CLayout& layout,
-                 CBitWriter& bits, std::size_t& nProtectedEnd) {
-    const CLayer2Table& table = header.Layer2Table();
+void WriteLayer2(const CFrameShape& shape, const CLayout& layout, CBitWriter& bits,
+                 std::size_t& nProtectedEnd) {
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
         for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-            bits.Put(static_cast<uint32_t>(shape.nAllocation[ch][sb]), table.nAllocationBits[sb]);
+            bits.Put(static_cast<uint32_t>(shape.nAllocation[ch][sb]),
+                     RunOf(*layout.pTable, sb).nAllocationBits);
         }
     }
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
@@ -133,27 +186,45 @@ void WriteLayer2(const CFrameShape& shape, const CFrameHeader& header, const CLa
     }
     for (int nGranule = 0; nGranule < 12; ++nGranule) {
         for (int sb = 0; sb < layout.nSblimit; ++sb) {
+            const ft::CSubbandRun& run = RunOf(*layout.pTable, sb);
             for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-                const int nAlloc = shape.nAllocation[ch][sb];
+                // The code as written, cut to the width of the field.
+                const int nAlloc = shape.nAllocation[ch][sb] & ((1 << run.nAllocationBits) - 1);
                 if (nAlloc == 0) {
                     continue;
                 }
-                const CQuantClass& quant = table.pRows[sb][nAlloc];
-                const int nCodes = quant.pGroups != nullptr ? 1 : 3;
-                for (int i = 0; i < nCodes; ++i) {
-                    bits.Put(shape.dwSampleCode[ch][sb], quant.nCodeWidth);
+                const ft::CQuantisation& quant = QuantisationOf(run.nSteps[nAlloc]);
+                for (int i = 0; i < (quant.bGrouped ? 1 : 3); ++i) {
+                    bits.Put(shape.dwSampleCode[ch][sb], quant.nCodeBits);
                 }
             }
         }
     }
 }
 
+// The check word over the header's last 16 bits and the protected bits.
+uint16_t CheckWord(uint32_t dwHeader, const CBitWriter& bits, std::size_t nFrom, std::size_t nTo) {
+    unsigned nRegister = ft::kCrcInitial;
+    const auto feed = [&nRegister](unsigned nBit) {
+        const unsigned nTop = (nRegister >> 15) & 1;
+        nRegister = (nRegister << 1) & 0xFFFF;
+        if (nTop != nBit) {
+            nRegister ^= ft::kCrcPolynomial;
+        }
+    };
+    for (int nBit = 15; nBit >= 0; --nBit) {
+        feed((dwHeader >> nBit) & 1);
+    }
+    for (std::size_t nBit = nFrom; nBit < nTo; ++nBit) {
+        feed(static_cast<unsigned>(bits.Bit(nBit)));
+    }
+    return static_cast<uint16_t>(nRegister);
+}
+
 }  // namespace
 
 std::vector<uint8_t> BuildFrame(const CFrameShape& shape) {
     const uint32_t dwHeader = HeaderWord(shape);
-    CFrameHeader header;
-    header.ParseWord(dwHeader);
     CBitWriter bits;
     bits.Put(dwHeader, 32);
     if (shape.bProtected) {
@@ -161,28 +232,23 @@ std::vector<uint8_t> BuildFrame(const CFrameShape& shape) {
     }
     const std::size_t nAudioStart = bits.BitCount();
     std::size_t nProtectedEnd = nAudioStart;
-    const CLayout layout = LayoutOf(header);
+    const CLayout layout = LayoutOf(shape);
     if (shape.nLayer == 1) {
         WriteLayer1(shape, layout, bits, nProtectedEnd);
     } else if (shape.nLayer == 2) {
-        WriteLayer2(shape, header, layout, bits, nProtectedEnd);
+        WriteLayer2(shape, layout, bits, nProtectedEnd);
     }
     std::vector<uint8_t> bytes = bits.Bytes();
     if (shape.bProtected) {
-        CCrc16 crc;
-        crc.Update(dwHeader & 0xFFFF, 16);
-        for (std::size_t nBit = nAudioStart; nBit < nProtectedEnd; ++nBit) {
-            crc.Update(static_cast<uint32_t>(bits.Bit(nBit)), 1);
-        }
-        uint16_t wCrc = crc.Value();
+        uint16_t wCrc = CheckWord(dwHeader, bits, nAudioStart, nProtectedEnd);
         if (shape.bWrongCrc) {
             wCrc ^= 0x0001;
         }
         bytes[4] = static_cast<uint8_t>(wCrc >> 8);
         bytes[5] = static_cast<uint8_t>(wCrc);
     }
-    const int nFrameBytes = header.FrameBytes() + 4;
-    if (nFrameBytes > 4 && (shape.nLayer == 1 || shape.nLayer == 2)) {
+    const int nFrameBytes = FrameLength(shape);
+    if (nFrameBytes > 0) {
         bytes.resize(static_cast<std::size_t>(nFrameBytes), 0);
     }
     return bytes;
