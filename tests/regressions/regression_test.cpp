@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,24 @@ TEST_P(FuzzReplayTest, EmptyAndTinyInputsRunClean) {
     for (std::size_t nSize = 0; nSize <= sizeof bBytes; ++nSize) {
         EXPECT_EQ(target.fnHarness(bBytes, nSize), 0);
     }
+}
+
+// A target that the fuzzers run but this test does not would leave the inputs
+// filed for it unchecked.
+TEST(FuzzTargetsTest, EveryFuzzTargetIsReplayed) {
+    std::ifstream list(std::string(CORVINA_SOURCE_DIR) + "/fuzz/targets.txt");
+    ASSERT_TRUE(list.is_open());
+    int nTargets = 0;
+    for (std::string strLine; std::getline(list, strLine);) {
+        if (strLine.empty() || strLine[0] == '#') {
+            continue;
+        }
+        ++nTargets;
+        EXPECT_TRUE(std::any_of(std::begin(kTargets), std::end(kTargets),
+                                [&](const CTarget& target) { return strLine == target.pszName; }))
+            << strLine;
+    }
+    EXPECT_EQ(nTargets, static_cast<int>(std::size(kTargets)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzReplayTest, testing::ValuesIn(kTargets),
