@@ -1,4 +1,4 @@
-// The about box: the program icon, "corvina Version 1.0" and OK.
+// The about box: the program icon, "corvina Version" and the version, and OK.
 #pragma once
 
 #include <QDialog>

@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/run_modes.h"
 #include "platform/wave_device.h"
+#include "resources/version.h"
 
 int main(int argc, char** argv) {
     CCommandLine commandLine;
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
             std::fputs(UsageText().c_str(), stdout);
             return EXIT_DECODED;
         case ERunMode::Version:
-            std::printf("corvina %s\n", CORVINA_VERSION);
+            std::printf("corvina %s\n", CORVINA_PROGRAM_VERSION);
             return EXIT_DECODED;
         case ERunMode::Wav:
         case ERunMode::Raw:

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "resources/resource_ids.h"
+#include "resources/version.h"
 
 struct CCommandInfo {
     int nID;
@@ -60,4 +61,4 @@ inline constexpr const char* kSliderPrompt =
     "Shows and moves the playing position, in percent of the file: drag the thumb, or click "
     "beside it to step back 10 or forward 5";
 inline constexpr const char* kAboutCaption = "About corvina";
-inline constexpr const char* kAboutText = "corvina Version 1.0";
+inline constexpr const char* kAboutText = "corvina Version " CORVINA_PROGRAM_VERSION;

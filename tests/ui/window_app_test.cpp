@@ -20,6 +20,7 @@
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
 #include "resources/command_table.h"
+#include "resources/version.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/ui_test_support.h"
 #include "ui/corvina_view.h"
@@ -91,7 +92,7 @@ TEST_F(WindowAppTest, AFileThatCannotBeOpenedIsToldAndEndsTheStart) {
 TEST_F(WindowAppTest, AboutBoxShowsTheIconTheVersionAndOk) {
     CAboutDlg dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About corvina"));
-    EXPECT_EQ(dialog.GetTextLabel()->text(), QStringLiteral("corvina Version 1.0"));
+    EXPECT_EQ(dialog.GetTextLabel()->text(), QStringLiteral("corvina Version " CORVINA_PROGRAM_VERSION));
     EXPECT_EQ(dialog.GetTextLabel()->textFormat(), Qt::PlainText);
     EXPECT_FALSE(dialog.GetIconLabel()->pixmap().isNull());
     EXPECT_EQ(dialog.GetOkButton()->text(), QStringLiteral("OK"));
