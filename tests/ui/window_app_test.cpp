@@ -92,7 +92,8 @@ TEST_F(WindowAppTest, AFileThatCannotBeOpenedIsToldAndEndsTheStart) {
 TEST_F(WindowAppTest, AboutBoxShowsTheIconTheVersionAndOk) {
     CAboutDlg dialog;
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About corvina"));
-    EXPECT_EQ(dialog.GetTextLabel()->text(), QStringLiteral("corvina Version " CORVINA_PROGRAM_VERSION));
+    EXPECT_EQ(dialog.GetTextLabel()->text(),
+              QStringLiteral("corvina Version " CORVINA_PROGRAM_VERSION));
     EXPECT_EQ(dialog.GetTextLabel()->textFormat(), Qt::PlainText);
     EXPECT_FALSE(dialog.GetIconLabel()->pixmap().isNull());
     EXPECT_EQ(dialog.GetOkButton()->text(), QStringLiteral("OK"));
