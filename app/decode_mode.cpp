@@ -60,7 +60,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
             std::fprintf(stderr, "corvina: cannot write %s: %s\n", strOutput.c_str(),
                          strReason.c_str());
         } else {
-            g_MessageStream << "Invalid Audio Stream";
+            g_MessageStream << kInvalidStreamText;
             ShowMessage(MSG_WARNING);
         }
         return EXIT_UNUSABLE;

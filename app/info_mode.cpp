@@ -18,7 +18,7 @@ bool DescribeStream(const std::string& strFile) {
     };
     CAudioDecoder decoder(strFile.c_str(), std::move(hooks));
     if (decoder.Initialize() == 0) {
-        g_MessageStream << "Invalid Audio Stream";
+        g_MessageStream << kInvalidStreamText;
         ShowMessage(MSG_WARNING);
         return false;
     }

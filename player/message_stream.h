@@ -36,6 +36,10 @@ class CMessageStream {
     bool m_bTruncated = false;
 };
 
+// The warning for a file that holds nothing to play or decode, wherever the
+// file was opened.
+inline constexpr const char* kInvalidStreamText = "Invalid Audio Stream";
+
 // Each thread composes its own message, so a warning written by the worker
 // never mixes with the information text composed on the interface thread.
 extern thread_local CMessageStream g_MessageStream;

@@ -228,7 +228,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
         if (IsAwaited(pHandshake)) {
             pHandshake->ready.Set();
         }
-        g_MessageStream << "Invalid Audio Stream";
+        g_MessageStream << kInvalidStreamText;
         ShowMessage(MSG_WARNING);
         return false;
     }
