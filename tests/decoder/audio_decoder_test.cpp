@@ -53,15 +53,17 @@ class AudioDecoderTest : public ::testing::Test {
 TEST_F(AudioDecoderTest, EveryRateBitrateModeAndProtectionDecodesToWholeFrames) {
     int nStreams = 0;
     for (int nLayer = 1; nLayer <= 2; ++nLayer) {
-        for (int nRate = 0; nRate < 3; ++nRate) {
+        // 0 to 2 the rates of MPEG-1, 3 to 5 the low sampling rates.
+        for (int nRate = 0; nRate < 6; ++nRate) {
             for (int nBitrate = 1; nBitrate <= kLayer1Bitrates; ++nBitrate) {
                 for (int nMode = 0; nMode < 4; ++nMode) {
-                    if (nLayer == 2 && !IsLegalLayer2(nBitrate, nMode)) {
+                    if (nLayer == 2 && nRate < 3 && !IsLegalLayer2(nBitrate, nMode)) {
                         continue;
                     }
                     for (int nExtension = 0; nExtension < (nMode == 1 ? 4 : 1); ++nExtension) {
                         for (bool bProtected : {false, true}) {
-                            CFrameShape shape = Sounding(nLayer, nBitrate, nRate, nMode);
+                            CFrameShape shape = Sounding(nLayer, nBitrate, nRate % 3, nMode);
+                            shape.nIdBit = nRate < 3 ? 1 : 0;
                             shape.nModeExtension = nExtension;
                             shape.bProtected = bProtected;
                             shape.nPadding = nBitrate % 2;
@@ -100,6 +102,46 @@ TEST_F(AudioDecoderTest, CodedSubbandsMakeSoundAndBothChannelsAgreeWhenCodedAlik
         }
         EXPECT_GT(nLoudest, 100) << nLayer;
     }
+}
+
+// The middle code of a class is silence: read with the wrong class or field
+// width for any code of any subband of any allocation table, the frames that
+// follow it are misread and make sound or warnings.
+TEST_F(AudioDecoderTest, TheMiddleCodeOfEveryLayerTwoClassIsSilence) {
+    struct CTableHeader {
+        int nIdBit, nBitrateIndex, nFrequencyIndex;
+    };
+    // 27, 30, 8 and 12 subbands, and the low sampling rates' table.
+    for (const CTableHeader& table :
+         {CTableHeader{1, 7, 0}, {1, 10, 0}, {1, 4, 1}, {1, 4, 2}, {0, 8, 1}}) {
+        for (int nAlloc = 1; nAlloc < 16; ++nAlloc) {
+            SCOPED_TRACE(testing::Message() << "bitrate " << table.nBitrateIndex << " rate "
+                                            << table.nFrequencyIndex << " code " << nAlloc);
+            // Frame sb codes subband sb alone, in both channels.
+            std::vector<uint8_t> silent;
+            std::vector<uint8_t> loud;
+            for (int sb = 0; sb < 30; ++sb) {
+                CFrameShape shape = Sounding(2, table.nBitrateIndex, table.nFrequencyIndex, 0);
+                shape.nIdBit = table.nIdBit;
+                shape.SetAll(0, 0, 0);
+                for (int ch = 0; ch < 2; ++ch) {
+                    shape.nAllocation[ch][sb] = nAlloc;
+                    shape.nScalefactor[ch][sb][0] = shape.nScalefactor[ch][sb][1] =
+                        shape.nScalefactor[ch][sb][2] = 10;
+                    shape.dwSampleCode[ch][sb] = SilenceCode(shape, sb, nAlloc);
+                }
+                Append(silent, BuildFrame(shape));
+                shape.dwSampleCode[0][sb] = shape.dwSampleCode[1][sb] = 0;  // the lowest step
+                Append(loud, BuildFrame(shape));
+            }
+            const CDecodeResult result = Decode(silent);
+            EXPECT_EQ(result.nFrames, 30);
+            EXPECT_EQ(result.nSamples[0], std::vector<int16_t>(30 * 1152, 0));
+            EXPECT_EQ(result.nSamples[1], std::vector<int16_t>(30 * 1152, 0));
+            EXPECT_NE(Decode(loud).nSamples[0], std::vector<int16_t>(30 * 1152, 0));
+        }
+    }
+    EXPECT_TRUE(m_presenter.Messages().empty());
 }
 
 TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsSilenceWithoutAWord) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 
 #include "tests/support/pcm_samples.h"
@@ -26,6 +27,11 @@ constexpr CComplianceStream kStreams[] = {
     {"l2-fl10", 2, 56448}, {"l2-fl11", 2, 56448}, {"l2-fl12", 2, 56448}, {"l2-fl13", 1, 56448},
     {"l2-fl14", 2, 18432}, {"l2-fl15", 2, 18432}, {"l2-fl16", 2, 72576},
 };
+
+// The stream's name in test names and failures.
+void PrintTo(const CComplianceStream& stream, std::ostream* pOut) {
+    *pOut << stream.pszName;
+}
 
 class ComplianceTest : public ::testing::TestWithParam<CComplianceStream> {};
 

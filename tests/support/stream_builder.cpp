@@ -125,15 +125,22 @@ int ScaledChannels(const CLayout& layout, int) {
     return layout.nCoded;
 }
 
+int AllocationBits(const CFrameShape& shape, const CLayout& layout, int sb) {
+    return shape.nLayer == 1 ? 4 : RunOf(*layout.pTable, sb).nAllocationBits;
+}
+
+// The allocation code of channel ch as written: cut to the width of its
+// field, and channel 0's in joint stereo at and above the bound.
 int Allocation(const CFrameShape& shape, const CLayout& layout, int ch, int sb) {
-    return sb < layout.nBound ? shape.nAllocation[ch][sb] : shape.nAllocation[0][sb];
+    const int nCode = sb < layout.nBound ? shape.nAllocation[ch][sb] : shape.nAllocation[0][sb];
+    return nCode & ((1 << AllocationBits(shape, layout, sb)) - 1);
 }
 
 void WriteLayer1(const CFrameShape& shape, const CLayout& layout, CBitWriter& bits,
                  std::size_t& nProtectedEnd) {
     for (int sb = 0; sb < 32; ++sb) {
         for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-            bits.Put(static_cast<uint32_t>(shape.nAllocation[ch][sb]), 4);
+            bits.Put(static_cast<uint32_t>(Allocation(shape, layout, ch, sb)), 4);
         }
     }
     nProtectedEnd = bits.BitCount();
@@ -147,7 +154,7 @@ void WriteLayer1(const CFrameShape& shape, const CLayout& layout, CBitWriter& bi
     for (int nSlot = 0; nSlot < 12; ++nSlot) {
         for (int sb = 0; sb < 32; ++sb) {
             for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-                const int nAlloc = shape.nAllocation[ch][sb];
+                const int nAlloc = Allocation(shape, layout, ch, sb);
                 if (nAlloc != 0) {
                     bits.Put(shape.dwSampleCode[ch][sb], nAlloc + 1);
                 }
@@ -160,8 +167,8 @@ void WriteLayer2(const CFrameShape& shape, const CLayout& layout, CBitWriter& bi
                  std::size_t& nProtectedEnd) {
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
         for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-            bits.Put(static_cast<uint32_t>(shape.nAllocation[ch][sb]),
-                     RunOf(*layout.pTable, sb).nAllocationBits);
+            bits.Put(static_cast<uint32_t>(Allocation(shape, layout, ch, sb)),
+                     AllocationBits(shape, layout, sb));
         }
     }
     for (int sb = 0; sb < layout.nSblimit; ++sb) {
@@ -188,8 +195,7 @@ void WriteLayer2(const CFrameShape& shape, const CLayout& layout, CBitWriter& bi
         for (int sb = 0; sb < layout.nSblimit; ++sb) {
             const ft::CSubbandRun& run = RunOf(*layout.pTable, sb);
             for (int ch = 0; ch < WrittenChannels(layout, sb); ++ch) {
-                // The code as written, cut to the width of the field.
-                const int nAlloc = shape.nAllocation[ch][sb] & ((1 << run.nAllocationBits) - 1);
+                const int nAlloc = Allocation(shape, layout, ch, sb);
                 if (nAlloc == 0) {
                     continue;
                 }
@@ -222,6 +228,21 @@ uint16_t CheckWord(uint32_t dwHeader, const CBitWriter& bits, std::size_t nFrom,
 }
 
 }  // namespace
+
+uint32_t SilenceCode(const CFrameShape& shape, int sb, int nAlloc) {
+    if (shape.nLayer == 1) {
+        return (1u << (nAlloc & 15)) - 1;
+    }
+    const ft::CSubbandRun& run = RunOf(*LayoutOf(shape).pTable, sb);
+    const ft::CQuantisation& quant =
+        QuantisationOf(run.nSteps[nAlloc & ((1 << run.nAllocationBits) - 1)]);
+    const auto nMiddle = static_cast<uint32_t>(quant.nSteps / 2);
+    if (quant.bGrouped) {
+        const auto nSteps = static_cast<uint32_t>(quant.nSteps);
+        return nMiddle + nMiddle * nSteps + nMiddle * nSteps * nSteps;
+    }
+    return nMiddle;
+}
 
 std::vector<uint8_t> BuildFrame(const CFrameShape& shape) {
     const uint32_t dwHeader = HeaderWord(shape);

@@ -49,6 +49,9 @@ struct CFrameShape {
     void SetAll(int nAlloc, int nScalefactorIndex, uint32_t dwCode, int nSubbands = 32);
 };
 
+// The sample code that stands for 0 (the middle step) in the class that
+// allocation code nAlloc gives subband sb of the shape's frames.
+uint32_t SilenceCode(const CFrameShape& shape, int sb, int nAlloc);
 // The header word of a shape.
 uint32_t HeaderWord(const CFrameShape& shape);
 // One whole frame: header, CRC word, audio data, zero padding to the frame's
