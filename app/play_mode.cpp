@@ -196,8 +196,10 @@ int RunPlayMode(const CCommandLine& commandLine) {
         std::signal(nSignal, OnSignal);
     }
 
-    // Keys come from a terminal only when the stream does not.
-    const bool bStdinStream = std::find(files.begin(), files.end(), "-") != files.end();
+    // Keys come from a terminal only when no stream or list does.
+    const bool bStdinStream = std::find(files.begin(), files.end(), "-") != files.end() ||
+                              std::find(commandLine.files.begin(), commandLine.files.end(), "-") !=
+                                  commandLine.files.end();
     std::optional<CTerminalSide> terminal;
     if (IsInteractiveTerminal() && !bStdinStream) {
         terminal.emplace();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 
 namespace {
@@ -282,19 +283,35 @@ CPlaylist ParsePlaylist(std::string_view text, EPlaylistKind kind, const std::st
 bool ReadPlaylistFile(const std::string& strPath, EPlaylistKind kind, CPlaylist& playlist,
                       std::string& strReason) {
     std::error_code error;
-    const std::filesystem::path path = std::filesystem::absolute(strPath, error);
-    const std::uintmax_t nSize = std::filesystem::file_size(path, error);
-    if (error) {
-        strReason = error.message();
-        return false;
+    // "-" is a list on standard input, its entries relative to here.
+    const bool bStdin = strPath == "-";
+    const std::filesystem::path path = bStdin ? std::filesystem::current_path(error) / "-"
+                                              : std::filesystem::absolute(strPath, error);
+    std::ifstream file;
+    if (!bStdin) {
+        // Only a regular file: a device or a pipe named like a list could
+        // give without end.
+        if (!std::filesystem::is_regular_file(path, error)) {
+            strReason = error ? error.message() : "not a regular file";
+            return false;
+        }
+        file.open(path, std::ios::binary);
+        if (!file) {
+            strReason = "it cannot be read";
+            return false;
+        }
     }
-    if (nSize > kMaxFileBytes) {
-        strReason = "too large for a playlist";
-        return false;
+    std::istream& in = bStdin ? std::cin : file;
+    std::string strText;
+    char buffer[65536];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+        strText.append(buffer, static_cast<std::size_t>(in.gcount()));
+        if (strText.size() > kMaxFileBytes) {
+            strReason = "too large for a playlist";
+            return false;
+        }
     }
-    std::ifstream in(path, std::ios::binary);
-    std::string strText(static_cast<std::size_t>(nSize), '\0');
-    if (!in || !in.read(strText.data(), static_cast<std::streamsize>(strText.size()))) {
+    if (in.bad()) {
         strReason = "it cannot be read";
         return false;
     }

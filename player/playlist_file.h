@@ -27,7 +27,8 @@ struct CPlaylist {
 
 // Entries are resolved against strFolder, the playlist's own folder.
 CPlaylist ParsePlaylist(std::string_view text, EPlaylistKind kind, const std::string& strFolder);
-// Reads and parses the file (a kind of None is taken as M3U: one path a
-// line); false with the reason when it cannot be read or is too large.
+// Reads and parses the file ("-" for standard input; a kind of None is taken
+// as M3U: one path a line); false with the reason when it is no regular
+// file, cannot be read or is too large.
 bool ReadPlaylistFile(const std::string& strPath, EPlaylistKind kind, CPlaylist& playlist,
                       std::string& strReason);

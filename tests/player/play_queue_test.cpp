@@ -209,7 +209,9 @@ TEST_F(PlayQueueTest, TheEndOfAnEntryPlaysTheNextAndSkipsTheUnplayable) {
     ASSERT_TRUE(Run(document, ID_PLAY_PLAYBACK));
     ASSERT_TRUE(PlayOnToNext());
     EXPECT_EQ(document.GetPathName(), strFirst);
-    ASSERT_TRUE(Run(document, ID_PLAY_STOP));
+    // (Unpaced, the entry may have ended already; Stop still holds the
+    // queue where it is.)
+    document.OnCommand(ID_PLAY_STOP);
     ASSERT_TRUE(WaitForWorkerEnd());
     EXPECT_FALSE(document.ContinueQueue());
     EXPECT_EQ(document.GetPathName(), strFirst);
