@@ -78,6 +78,8 @@ bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
     if (!CDocument::OnOpenDocument(strPath)) {
         return false;
     }
+    // Whatever ends now was ended by this open, not by its stream.
+    m_bRunWatched = false;
     // A worker between two runs of loop play holds no decoder but still
     // plays, so the test is whether a worker runs at all.
     // The stop's own wait is short; a worker still ending (slow to close its
@@ -92,7 +94,6 @@ bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
     // Loop Play asked for the file before (one that may have proved invalid)
     // is not carried over to this one.
     g_bLoopPlay = 0;
-    m_bRunWatched = false;
     ShowPosition(0);
     SetPlayState(PLAY_IDLE);
     // Opened other than through the queue, the file is a queue of its own.
