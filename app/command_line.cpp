@@ -61,7 +61,7 @@ namespace {
 // The options that take a value, given as "--option VALUE" or "--option=VALUE".
 bool TakesValue(std::string_view option) {
     return option == "--wav" || option == "--raw" || option == "--output" || option == "--start" ||
-           option == "--threads";
+           option == "--threads" || option == "--list" || option == "-@";
 }
 
 }  // namespace
@@ -74,6 +74,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     bool bOptionsEnded = false;
     bool bStartGiven = false;
     bool bThreadsGiven = false;
+    bool bListGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg(argv[i]);
         if (bOptionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -152,6 +153,15 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
                 return false;
             }
             bThreadsGiven = true;
+        } else if (arg == "--list" || arg == "-@") {
+            // As mpg123 takes them: a playlist of any name, to play.
+            if (!bHasValue || strValue.empty()) {
+                strError = std::string(arg) + " needs a playlist file";
+                return false;
+            }
+            commandLine.listed.push_back(files.size());
+            files.push_back(strValue);
+            bListGiven = true;
         } else if (arg == "--loop") {
             commandLine.bLoop = true;
         } else if (arg == "--smooth") {
@@ -162,9 +172,16 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
         }
     }
 
+    if (bListGiven && !bModeSet) {
+        commandLine.mode = ERunMode::Play;
+    }
     const ERunMode mode = commandLine.mode;
     if (mode == ERunMode::Help || mode == ERunMode::Version) {
         return true;
+    }
+    if (bListGiven && mode != ERunMode::Play) {
+        strError = "-@ and --list go with --play";
+        return false;
     }
     if ((commandLine.bLoop || commandLine.bSmooth) && mode != ERunMode::Play) {
         strError = "--loop and --smooth go with --play";
@@ -182,10 +199,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
         strError = "--output goes with --play or the player window";
         return false;
     }
-    if (files.size() > 1 && mode != ERunMode::Play && mode != ERunMode::Info) {
-        strError = mode == ERunMode::Window
-                       ? "the player window opens one file; --play plays several"
-                       : "only one file may be decoded at a time";
+    if (files.size() > 1 && mode != ERunMode::Play && mode != ERunMode::Info &&
+        mode != ERunMode::Window) {
+        strError = "only one file may be decoded at a time";
         return false;
     }
     if (files.empty() && mode != ERunMode::Window) {
@@ -203,8 +219,10 @@ std::string UsageText() {
                "Usage: corvina [OPTIONS] [FILE...]\n"
                "Plays MPEG-1 audio files, Layers I and II.\n"
                "\n"
-               "  corvina [FILE]           open FILE in the player window (it does not play)\n"
+               "  corvina [FILE...]        open FILE in the player window (it does not play);\n"
+               "                           Next goes on through its folder, or the FILEs\n"
                "  corvina --play FILE...   play the files in order without a window\n"
+               "  -@ LIST, --list LIST     play the playlist LIST, whatever its name\n"
                "      --loop               start the list again at its end\n"
                "      --smooth             play at half the sample rate\n"
                "  corvina --info FILE...   describe the stream of each FILE\n"
@@ -220,6 +238,7 @@ std::string UsageText() {
                "                           alsa[:PCM] (else the default), null, or wav:PATH;\n"
                "                           else the CORVINA_OUTPUT environment variable\n"
                "  FILE -                   standard input\n"
+               "  FILE.m3u, .m3u8, .pls    a playlist: its entries in order\n"
                "  --help, --version        this text; the version\n"
                "Options take their value as --option VALUE or --option=VALUE.\n"
                "\n"

@@ -7,7 +7,7 @@
 #include "decoder/audio_decoder.h"
 
 enum class ERunMode {
-    Window,   // corvina [FILE]
+    Window,   // corvina [FILE...]
     Play,     // --play FILE...
     Wav,      // --wav OUT FILE
     Raw,      // --raw OUT FILE
@@ -20,8 +20,11 @@ struct CCommandLine {
     ERunMode mode = ERunMode::Window;
     std::string strFile;             // the first of files, or empty
     std::vector<std::string> files;  // the streams to open, play, decode or describe
-    std::string strOutput;           // --wav or --raw: the file to write, "-" for standard output
-    std::string strDevice;           // --output: empty when not given
+    // Indexes into files of those given with -@ or --list: playlists,
+    // whatever their names.
+    std::vector<std::size_t> listed;
+    std::string strOutput;  // --wav or --raw: the file to write, "-" for standard output
+    std::string strDevice;  // --output: empty when not given
     bool bLoop = false;
     bool bSmooth = false;
     CStartPoint start;  // --start: where --wav, --raw and the first file of --play begin

@@ -47,12 +47,15 @@ bool CCorvinaApp::InitInstance(const CCommandLine& commandLine, const std::strin
     RefreshDesktopEntry(strExecutable);
     new CMprisService(*m_pMainFrame, *m_pDocument, m_pMainFrame.get());
     m_pInstanceServer = std::make_unique<CInstanceServer>(
-        [this](const std::string& strFile) { OnHandOver(strFile); });
+        [this](const std::vector<std::string>& files) { OnHandOver(files); });
     m_pInstanceServer->Listen();
 
-    const bool bStarted = commandLine.strFile.empty()
-                              ? m_pMainFrame->NewDocument()
-                              : m_pMainFrame->OpenDocumentFile(commandLine.strFile);
+    std::vector<std::string> files = commandLine.files;
+    if (files.empty() && !commandLine.strFile.empty()) {
+        files.push_back(commandLine.strFile);
+    }
+    const bool bStarted =
+        files.empty() ? m_pMainFrame->NewDocument() : m_pMainFrame->OpenDocumentFiles(files);
     if (!bStarted) {
         return false;
     }
@@ -66,9 +69,9 @@ void CCorvinaApp::OnAppAbout() {
     dialog.exec();
 }
 
-void CCorvinaApp::OnHandOver(const std::string& strFile) {
+void CCorvinaApp::OnHandOver(const std::vector<std::string>& files) {
     m_pMainFrame->ActivateFrame();
-    if (!strFile.empty()) {
-        m_pMainFrame->OpenDocumentFile(strFile);
+    if (!files.empty()) {
+        m_pMainFrame->OpenDocumentFiles(files);
     }
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/command_line.h"
 
@@ -24,7 +25,8 @@ class CCorvinaApp {
     // The start-up steps: the recent files, the document with its window,
     // the desktop entry and the hand-over, then the command line (a file
     // opened, not played, or the empty document). False when the command
-    // line could not be carried out; the program then ends.
+    // line could not be carried out; the program then ends. Several files
+    // fill the queue.
     bool InitInstance(const CCommandLine& commandLine, const std::string& strExecutable);
     // Shows the about box, modal.
     void OnAppAbout();
@@ -34,7 +36,7 @@ class CCorvinaApp {
     CInstanceServer* GetInstanceServer() const { return m_pInstanceServer.get(); }
 
   private:
-    void OnHandOver(const std::string& strFile);
+    void OnHandOver(const std::vector<std::string>& files);
 
     std::unique_ptr<CQtMessagePresenter> m_pPresenter;
     std::unique_ptr<CCorvinaDoc> m_pDocument;

@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/run_modes.h"
 #include "app/status_line.h"
@@ -21,6 +22,7 @@
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
 #include "player/playback_control.h"
+#include "player/playlist_file.h"
 #include "resources/resource_ids.h"
 
 namespace {
@@ -144,9 +146,46 @@ class CTerminalSide {
 
 constexpr int kRedrawMs = 200;
 
+// The files to play, each playlist's entries in its place. What a playlist
+// leaves out is warned of and, like a file that cannot be opened, makes the
+// exit status 1; a playlist that cannot be read stays in the list, so the
+// player tells why as for any file.
+std::vector<std::string> ExpandPlaylists(const CCommandLine& commandLine, bool& bLeftOut) {
+    std::vector<std::string> files;
+    for (std::size_t i = 0; i < commandLine.files.size(); ++i) {
+        const std::string& strFile = commandLine.files[i];
+        EPlaylistKind kind = GetPlaylistKind(strFile);
+        const bool bListed = std::find(commandLine.listed.begin(), commandLine.listed.end(), i) !=
+                             commandLine.listed.end();
+        if (bListed && kind == EPlaylistKind::None) {
+            kind = EPlaylistKind::M3u;
+        }
+        CPlaylist playlist;
+        std::string strReason;
+        if (kind == EPlaylistKind::None || !ReadPlaylistFile(strFile, kind, playlist, strReason)) {
+            files.push_back(strFile);
+            continue;
+        }
+        for (const std::string& strWarning : playlist.warnings) {
+            std::fprintf(stderr, "Warning: %s: %s\n", strFile.c_str(), strWarning.c_str());
+            bLeftOut = true;
+        }
+        for (CQueueEntry& entry : playlist.entries) {
+            files.push_back(std::move(entry.strPath));
+        }
+    }
+    return files;
+}
+
 }  // namespace
 
 int RunPlayMode(const CCommandLine& commandLine) {
+    bool bLeftOut = false;
+    const std::vector<std::string> files = ExpandPlaylists(commandLine, bLeftOut);
+    if (files.empty()) {
+        std::fputs("corvina: the playlists hold nothing to play\n", stderr);
+        return EXIT_UNUSABLE;
+    }
     CCorvinaDoc document;
     if (commandLine.bSmooth) {
         document.ExecuteCommand(ID_AUDIO_SMOOTH);
@@ -157,15 +196,16 @@ int RunPlayMode(const CCommandLine& commandLine) {
         std::signal(nSignal, OnSignal);
     }
 
-    // Keys come from a terminal only when the stream does not.
-    const bool bStdinStream = std::find(commandLine.files.begin(), commandLine.files.end(), "-") !=
-                              commandLine.files.end();
+    // Keys come from a terminal only when no stream or list does.
+    const bool bStdinStream = std::find(files.begin(), files.end(), "-") != files.end() ||
+                              std::find(commandLine.files.begin(), commandLine.files.end(), "-") !=
+                                  commandLine.files.end();
     std::optional<CTerminalSide> terminal;
     if (IsInteractiveTerminal() && !bStdinStream) {
         terminal.emplace();
     }
     CTerminalPlayer player(
-        document, commandLine.files, commandLine.bLoop, [&wakePipe] { wakePipe.Wake(); },
+        document, files, commandLine.bLoop, [&wakePipe] { wakePipe.Wake(); },
         terminal ? &terminal->Status() : nullptr);
     player.Start(commandLine.start);
 
@@ -216,5 +256,5 @@ int RunPlayMode(const CCommandLine& commandLine) {
                      GetWaveDeviceName().c_str());
         return EXIT_UNUSABLE;
     }
-    return player.ExitStatus();
+    return bLeftOut ? EXIT_UNUSABLE : player.ExitStatus();
 }

@@ -2,6 +2,8 @@
 #include <QApplication>
 #include <QFile>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "app/corvina_app.h"
 #include "app/run_modes.h"
@@ -17,8 +19,12 @@ int RunWindowMode(int argc, char** argv, const CCommandLine& commandLine) {
     QApplication::setDesktopFileName(QStringLiteral("corvina"));
     QApplication::setWindowIcon(GetProgramIcon());
 
-    // A window that runs already takes the file and comes to the front.
-    if (HandOverToRunningInstance(MakeAbsolutePath(commandLine.strFile))) {
+    // A window that runs already takes the files and comes to the front.
+    std::vector<std::string> files;
+    for (const std::string& strFile : commandLine.files) {
+        files.push_back(MakeAbsolutePath(strFile));
+    }
+    if (HandOverToRunningInstance(files)) {
         return EXIT_DECODED;
     }
     // Started by corvina for the window, the desktop entry names corvina.

@@ -2,8 +2,13 @@
 #include "player/corvina_doc.h"
 
 #include "output/sound_control.h"
+#include "platform/file_access.h"
+#include "platform/message_presenter.h"
 #include "player/control_block.h"
+#include "player/engine_events.h"
+#include "player/folder_listing.h"
 #include "player/playback_control.h"
+#include "player/playlist_file.h"
 #include "player/running_stream.h"
 #include "resources/resource_ids.h"
 
@@ -31,6 +36,20 @@ void UpdatePlayCommand(CCmdUI& cmdUI, bool bHasFile, int bLoopWanted) {
 }
 
 constexpr uint32_t kChannelMax = 0xFFFF;
+// Previous this far into an entry starts it over instead.
+constexpr double kRestartSeconds = 3.0;
+// A box tells at most this many of the problems of an open.
+constexpr std::size_t kMaxProblemsShown = 5;
+
+bool IsPlaying(int nState) {
+    return nState == PLAY_STARTED || nState == PLAY_RESUMED;
+}
+
+// What the queue passes over is told on standard error: a box for each would
+// stop the music at every one.
+void WarnOnConsole(const std::string& strText) {
+    CConsolePresenter().Present(MSG_WARNING, strText);
+}
 
 uint32_t Channel(uint32_t dwVolume, int nChannel) {
     return (dwVolume >> (16 * nChannel)) & 0xFFFF;
@@ -48,13 +67,19 @@ CCorvinaDoc::~CCorvinaDoc() {
 }
 
 bool CCorvinaDoc::OnNewDocument() {
-    return CDocument::OnNewDocument();
+    if (!CDocument::OnNewDocument()) {
+        return false;
+    }
+    m_queue.Clear();
+    return true;
 }
 
 bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
     if (!CDocument::OnOpenDocument(strPath)) {
         return false;
     }
+    // Whatever ends now was ended by this open, not by its stream.
+    m_bRunWatched = false;
     // A worker between two runs of loop play holds no decoder but still
     // plays, so the test is whether a worker runs at all.
     // The stop's own wait is short; a worker still ending (slow to close its
@@ -71,7 +96,173 @@ bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
     g_bLoopPlay = 0;
     ShowPosition(0);
     SetPlayState(PLAY_IDLE);
+    // Opened other than through the queue, the file is a queue of its own.
+    if (m_queue.GetCurrent().strPath != strPath) {
+        m_queue.Assign({CQueueEntry{strPath, {}, {}}});
+    }
     return true;
+}
+
+std::vector<CQueueEntry> CCorvinaDoc::CollectEntries(const std::vector<std::string>& paths,
+                                                     std::vector<std::string>& problems) {
+    std::vector<CQueueEntry> entries;
+    for (const std::string& strPath : paths) {
+        const EPlaylistKind kind = GetPlaylistKind(strPath);
+        if (kind == EPlaylistKind::None) {
+            entries.push_back(CQueueEntry{strPath, {}, {}});
+            continue;
+        }
+        CPlaylist playlist;
+        std::string strReason;
+        if (!ReadPlaylistFile(strPath, kind, playlist, strReason)) {
+            problems.push_back("Cannot open \"" + strPath + "\": " + strReason + ".");
+            continue;
+        }
+        for (const std::string& strWarning : playlist.warnings) {
+            problems.push_back(strPath + ": " + strWarning);
+        }
+        if (playlist.entries.empty()) {
+            problems.push_back(strPath + ": no entry to play");
+        }
+        for (CQueueEntry& entry : playlist.entries) {
+            entry.strPlaylist = strPath;
+            entries.push_back(std::move(entry));
+        }
+    }
+    return entries;
+}
+
+bool CCorvinaDoc::OpenFile(const std::string& strPath) {
+    if (GetPlaylistKind(strPath) != EPlaylistKind::None) {
+        return OpenFiles({strPath});
+    }
+    if (!OpenDocument(strPath)) {
+        return false;
+    }
+    if (strPath != "-") {
+        std::vector<CQueueEntry> entries;
+        std::size_t nIndex = 0;
+        for (std::string& strEntry : ListFolderAround(strPath)) {
+            if (strEntry == strPath) {
+                nIndex = entries.size();
+            }
+            entries.push_back(CQueueEntry{std::move(strEntry), {}, {}});
+        }
+        m_queue.Assign(std::move(entries), nIndex);
+    }
+    return true;
+}
+
+bool CCorvinaDoc::OpenFiles(const std::vector<std::string>& paths) {
+    std::vector<std::string> problems;
+    std::vector<CQueueEntry> entries = CollectEntries(paths, problems);
+    const CPlayQueue previous = m_queue;
+    m_queue.Assign(std::move(entries));
+    if (!m_queue.IsEmpty() && OpenEntryFrom(0, +1, false)) {
+        for (const std::string& strProblem : problems) {
+            WarnOnConsole(strProblem);
+        }
+        return true;
+    }
+    m_queue = previous;
+    // Nothing opened: the user hears of it once, in the message presenter.
+    std::string strText = "Nothing could be opened to play.";
+    for (std::size_t i = 0; i < problems.size() && i < kMaxProblemsShown; ++i) {
+        strText += "\n" + problems[i];
+    }
+    GetMessagePresenter().Present(MSG_WARNING, strText);
+    return false;
+}
+
+bool CCorvinaDoc::OpenEntryFrom(std::size_t nIndex, int nStep, bool bPlay) {
+    const std::size_t nOld = m_queue.GetIndex();
+    const int bLoopPlay = g_bLoopPlay;
+    for (std::size_t nTried = 0; nTried < m_queue.GetCount(); ++nTried) {
+        const std::string strPath = m_queue.GetEntries()[nIndex].strPath;
+        std::string strReason;
+        if (!CanReadStream(strPath.c_str(), strReason)) {
+            WarnOnConsole("Cannot open \"" + strPath + "\": " + strReason + ", skipped");
+        } else {
+            m_queue.SetIndex(nIndex);
+            if (OpenDocument(strPath)) {
+                if (bPlay) {
+                    // Loop Play goes on with the next entry.
+                    g_bLoopPlay = bLoopPlay;
+                    Play(true);
+                }
+                return true;
+            }
+            m_queue.SetIndex(nOld);
+            // A worker that would not stop keeps every entry out alike.
+            if (IsWorkerRunning()) {
+                return false;
+            }
+        }
+        if (!m_queue.FindStep(nIndex, nStep, nIndex)) {
+            break;
+        }
+    }
+    return false;
+}
+
+void CCorvinaDoc::Play(bool bQuiet) {
+    m_bRunQuiet = bQuiet;
+    m_bRunWatched = StartPlayback(*this, CStartPoint{},
+                                  bQuiet ? EInvalidNotice::Console : EInvalidNotice::Presenter);
+}
+
+bool CCorvinaDoc::ContinueQueue() {
+    const int nState = g_nPlayState;
+    if (!m_bRunWatched || (nState != PLAY_ENDED && nState != PLAY_INVALID)) {
+        return false;
+    }
+    m_bRunWatched = false;
+    // A device that failed would fail every entry alike.
+    if (HasPlaybackFailed()) {
+        return false;
+    }
+    int nStep = 1;
+    if (nState == PLAY_INVALID) {
+        // The user's own start was told in a box and stays where it is.
+        if (!m_bRunQuiet || ++m_nSkipped >= m_queue.GetCount()) {
+            return false;
+        }
+        nStep = m_nLastStep;
+    } else {
+        m_nSkipped = 0;
+    }
+    std::size_t nNext = 0;
+    if (!m_queue.FindStep(m_queue.GetIndex(), nStep, nNext)) {
+        return false;
+    }
+    return OpenEntryFrom(nNext, nStep, true);
+}
+
+void CCorvinaDoc::OnPlayNextFile() {
+    std::size_t nNext = 0;
+    if (m_queue.FindStep(m_queue.GetIndex(), +1, nNext)) {
+        m_nLastStep = 1;
+        m_nSkipped = 0;
+        OpenEntryFrom(nNext, +1, IsPlaying(g_nPlayState));
+    }
+}
+
+void CCorvinaDoc::OnPlayPreviousFile() {
+    const int nState = g_nPlayState;
+    const bool bCanRestart =
+        (IsPlaying(nState) || nState == PLAY_PAUSED) && IsRunningStreamSeekable();
+    std::size_t nPrevious = 0;
+    const bool bHasPrevious = m_queue.FindStep(m_queue.GetIndex(), -1, nPrevious);
+    if (bCanRestart &&
+        (!bHasPrevious || GetHeardTime().At(CHeardTime::CClock::now()) >= kRestartSeconds)) {
+        MoveToTime(0.0);
+        return;
+    }
+    if (bHasPrevious) {
+        m_nLastStep = -1;
+        m_nSkipped = 0;
+        OpenEntryFrom(nPrevious, -1, IsPlaying(nState));
+    }
 }
 
 void CCorvinaDoc::OnUpdateCommand(CCmdUI& cmdUI) {
@@ -112,6 +303,20 @@ void CCorvinaDoc::OnUpdateCommand(CCmdUI& cmdUI) {
         case ID_FILE_CLOSE:
             cmdUI.Enable(GetPathName().size() > 1);
             break;
+        case ID_PLAY_NEXT_FILE:
+            cmdUI.Enable(HasFile() && m_queue.HasNext());
+            break;
+        case ID_PLAY_PREVIOUS_FILE:
+            // With no entry before, Previous still starts this one over.
+            cmdUI.Enable(HasFile() &&
+                         (m_queue.HasPrevious() ||
+                          (IsOneOf(nState, {PLAY_STARTED, PLAY_RESUMED, PLAY_PAUSED}) &&
+                           IsRunningStreamSeekable())));
+            break;
+        case ID_PLAY_TOGGLE_LOOP:
+            cmdUI.Enable(true);
+            cmdUI.SetCheck(m_queue.IsLooping());
+            break;
         default:
             break;
     }
@@ -136,7 +341,17 @@ bool CCorvinaDoc::OnCommand(int nID) {
             PausePlayback();
             return true;
         case ID_PLAY_STOP:
+            m_bRunWatched = false;
             StopPlayback();
+            return true;
+        case ID_PLAY_NEXT_FILE:
+            OnPlayNextFile();
+            return true;
+        case ID_PLAY_PREVIOUS_FILE:
+            OnPlayPreviousFile();
+            return true;
+        case ID_PLAY_TOGGLE_LOOP:
+            m_queue.SetLooping(!m_queue.IsLooping());
             return true;
         case ID_AUDIO_VOLUME_UP:
             OnAudioVolumeUp();
@@ -161,7 +376,8 @@ bool CCorvinaDoc::OnCommand(int nID) {
 void CCorvinaDoc::OnPlayPlayback() {
     const int nState = g_nPlayState;
     if (nState == PLAY_IDLE || nState == PLAY_STOPPING || nState == PLAY_ENDED) {
-        StartPlayback(*this);
+        m_nSkipped = 0;
+        Play(false);
     } else if (nState == PLAY_PAUSED) {
         ResumePlayback();
     }
@@ -218,6 +434,7 @@ void CCorvinaDoc::OnAudioVolumeDown() {
 
 void CCorvinaDoc::OnFileClose() {
     if (g_pDecoder.load() != nullptr) {
+        m_bRunWatched = false;
         StopPlayback();
     }
 }

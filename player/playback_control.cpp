@@ -200,7 +200,8 @@ CAudioDecoder::CHooks MakeHooksNoting(CWaveOutput*& pOutput, const std::string& 
 
 // One run through the file; false when the worker must end without a loop
 // restart because the file is invalid or no decoder could be had.
-bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CStartPoint& start) {
+bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CStartPoint& start,
+              EInvalidNotice notice) {
     CWaveOutput* pOutput = nullptr;
     auto* pDecoder = new (std::nothrow)
         CAudioDecoder(strPath.c_str(), MakeHooksNoting(pOutput, StreamTitle(strPath)));
@@ -227,6 +228,11 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
         // The interface thread goes first, so the box does not keep it waiting.
         if (IsAwaited(pHandshake)) {
             pHandshake->ready.Set();
+        }
+        if (notice == EInvalidNotice::Console) {
+            CConsolePresenter().Present(MSG_WARNING,
+                                        "\"" + strPath + "\": " + kInvalidStreamText + ", skipped");
+            return false;
         }
         g_MessageStream << kInvalidStreamText;
         ShowMessage(MSG_WARNING);
@@ -320,8 +326,8 @@ bool RetireWorker(int nTimeoutMs) {
 }
 
 unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake,
-                        CStartPoint start) {
-    while (PlayOnce(strPath, pHandshake.get(), start)) {
+                        CStartPoint start, EInvalidNotice notice) {
+    while (PlayOnce(strPath, pHandshake.get(), start, notice)) {
         // Stop clears the loop flag after it sets the state, so both are
         // looked at.
         if (g_bLoopPlay == 0 || g_nPlayState == PLAY_STOPPING || g_bDeviceFailed != 0) {
@@ -347,11 +353,11 @@ bool IsWorkerRunning() {
     return g_pWorker != nullptr && !g_pWorker->HasEnded();
 }
 
-void StartPlayback(CDocument& document, const CStartPoint& start) {
+bool StartPlayback(CDocument& document, const CStartPoint& start, EInvalidNotice notice) {
     // Two workers would overwrite each other's decoder: the previous one,
     // already told to stop, gets as long as a start may take to end.
     if (!RetireWorker(kWorkerEndMs)) {
-        return;
+        return false;
     }
     g_bDeviceFailed = 0;
     // Until the worker tells where the start lies.
@@ -359,9 +365,9 @@ void StartPlayback(CDocument& document, const CStartPoint& start) {
     SetPlayState(PLAY_STARTED);
     auto pHandshake = std::make_shared<CStartHandshake>();
     g_hReadyEvent = &pHandshake->ready;
-    g_pWorker =
-        std::make_unique<CWorkerThread>([strPath = document.GetPathName(), pHandshake, start] {
-            PlayThreadProc(strPath, pHandshake, start);
+    g_pWorker = std::make_unique<CWorkerThread>(
+        [strPath = document.GetPathName(), pHandshake, start, notice] {
+            PlayThreadProc(strPath, pHandshake, start, notice);
         });
     g_pPlayThread = g_pWorker.get();
 
@@ -372,6 +378,7 @@ void StartPlayback(CDocument& document, const CStartPoint& start) {
         pHandshake->go.Set();
     }
     g_hReadyEvent = nullptr;
+    return true;
 }
 
 void PausePlayback() {

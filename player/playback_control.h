@@ -9,11 +9,18 @@
 
 class CDocument;
 
+// How a start tells that its file proved to be no audio stream: through the
+// message presenter, as for a file the user chose to play, or as a warning
+// line on standard error, for an entry that the queue went on to.
+enum class EInvalidNotice { Presenter, Console };
+
 // States 0, 3 and 5: starts a worker for the document's file and waits at
 // most 2000 ms for it to come up. A worker still running from an earlier
 // start is waited for first, so two workers never overlap. A start point
-// given begins the first run there instead of at the position.
-void StartPlayback(CDocument& document, const CStartPoint& start = {});
+// given begins the first run there instead of at the position. False when
+// no worker could be started.
+bool StartPlayback(CDocument& document, const CStartPoint& start = {},
+                   EInvalidNotice notice = EInvalidNotice::Presenter);
 // States 1 and 2: holds the worker and the sound at once, state 4, loop
 // play off.
 void PausePlayback();
@@ -53,4 +60,4 @@ struct CStartHandshake;
 // with loop play it starts the file again at its end. The handshake is null
 // when nobody waits for the worker.
 unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake,
-                        CStartPoint start = {});
+                        CStartPoint start = {}, EInvalidNotice notice = EInvalidNotice::Presenter);

@@ -27,6 +27,14 @@ constexpr CCommandInfo g_aCommands[] = {
                  "media-playback-pause", "pause.png"},
     CCommandInfo{ID_PLAY_STOP, "ID_PLAY_STOP", "&Stop\tCtrl+S", "Stop playback\nStop",
                  "media-playback-stop", "stop.png"},
+    // The queue's: the window's Play menu and toolbar, and the terminal
+    // player's keys, whose key list shows the prompt's first half.
+    CCommandInfo{ID_PLAY_NEXT_FILE, "ID_PLAY_NEXT_FILE", "&Next\tCtrl+Right",
+                 "Play the next file\nNext", "media-skip-forward", "next.png"},
+    CCommandInfo{ID_PLAY_PREVIOUS_FILE, "ID_PLAY_PREVIOUS_FILE", "Pre&vious\tCtrl+Left",
+                 "Play the previous file\nPrevious", "media-skip-backward", "previous.png"},
+    CCommandInfo{ID_PLAY_TOGGLE_LOOP, "ID_PLAY_TOGGLE_LOOP", "Loop the Lis&t",
+                 "Turn looping of the file list on/off", nullptr, nullptr},
     // Playback or Pause, whichever the state allows: Space, the media keys
     // and the desktop's media controls.
     CCommandInfo{ID_PLAY_PLAY_PAUSE, "ID_PLAY_PLAY_PAUSE", nullptr,
@@ -55,10 +63,6 @@ constexpr CCommandInfo g_aCommands[] = {
     // shows.
     CCommandInfo{ID_PLAY_TOGGLE_PAUSE, "ID_PLAY_TOGGLE_PAUSE", nullptr, "Pause or resume playback",
                  nullptr, nullptr},
-    CCommandInfo{ID_PLAY_NEXT_FILE, "ID_PLAY_NEXT_FILE", nullptr, "Play the next file", nullptr,
-                 nullptr},
-    CCommandInfo{ID_PLAY_PREVIOUS_FILE, "ID_PLAY_PREVIOUS_FILE", nullptr, "Play the previous file",
-                 nullptr, nullptr},
     CCommandInfo{ID_PLAY_SEEK_FORWARD, "ID_PLAY_SEEK_FORWARD", nullptr,
                  "Move a few seconds forward", nullptr, nullptr},
     CCommandInfo{ID_PLAY_SEEK_BACK, "ID_PLAY_SEEK_BACK", nullptr, "Move a few seconds back",
@@ -69,8 +73,6 @@ constexpr CCommandInfo g_aCommands[] = {
                  nullptr},
     CCommandInfo{ID_PLAY_TO_START, "ID_PLAY_TO_START", nullptr, "Go back to the beginning", nullptr,
                  nullptr},
-    CCommandInfo{ID_PLAY_TOGGLE_LOOP, "ID_PLAY_TOGGLE_LOOP", nullptr,
-                 "Turn looping of the file list on/off", nullptr, nullptr},
     CCommandInfo{ID_AUDIO_MUTE, "ID_AUDIO_MUTE", nullptr, "Mute or unmute", nullptr, nullptr},
     CCommandInfo{ID_VIEW_KEYS, "ID_VIEW_KEYS", nullptr, "List the keys", nullptr, nullptr},
     CCommandInfo{ID_NEXT_PANE, "ID_NEXT_PANE", nullptr, nullptr, nullptr, nullptr},
@@ -79,9 +81,10 @@ constexpr CCommandInfo g_aCommands[] = {
 
 constexpr int g_aFileMenu[] = {ID_FILE_OPEN,      0, ID_FILE_CLOSE, 0,
                                ID_FILE_MRU_FILE1, 0, ID_APP_EXIT};
-constexpr int g_aPlayMenu[] = {ID_PLAY_PLAYBACK,     ID_PLAY_LOOP,   0,
-                               ID_PLAY_FAST_FORWARD, ID_PLAY_REWIND, 0,
-                               ID_PLAY_PAUSE,        ID_PLAY_STOP};
+constexpr int g_aPlayMenu[] = {ID_PLAY_PLAYBACK,      ID_PLAY_LOOP,      0,
+                               ID_PLAY_FAST_FORWARD,  ID_PLAY_REWIND,    0,
+                               ID_PLAY_PAUSE,         ID_PLAY_STOP,      0,
+                               ID_PLAY_PREVIOUS_FILE, ID_PLAY_NEXT_FILE, ID_PLAY_TOGGLE_LOOP};
 constexpr int g_aAudioMenu[] = {ID_AUDIO_VOLUME_UP, ID_AUDIO_VOLUME_DOWN, 0, ID_AUDIO_SMOOTH};
 constexpr int g_aViewMenu[] = {ID_VIEW_BITSTREAM_INFO, 0, ID_VIEW_STATUS_BAR};
 constexpr int g_aHelpMenu[] = {ID_HELP_FINDER, 0, ID_APP_ABOUT};
@@ -93,9 +96,9 @@ const CMenuInfo g_aMenus[] = {
 };
 
 constexpr int g_aToolbar[] = {
-    ID_FILE_OPEN,         0, ID_PLAY_PLAYBACK, ID_PLAY_STOP,         0, ID_PLAY_PAUSE,
-    ID_PLAY_LOOP,         0, ID_PLAY_REWIND,   ID_PLAY_FAST_FORWARD, 0, ID_AUDIO_VOLUME_UP,
-    ID_AUDIO_VOLUME_DOWN, 0, ID_CONTEXT_HELP,
+    ID_FILE_OPEN,      0, ID_PLAY_PLAYBACK,   ID_PLAY_STOP,         0, ID_PLAY_PAUSE,
+    ID_PLAY_LOOP,      0, ID_PLAY_REWIND,     ID_PLAY_FAST_FORWARD, 0, ID_PLAY_PREVIOUS_FILE,
+    ID_PLAY_NEXT_FILE, 0, ID_AUDIO_VOLUME_UP, ID_AUDIO_VOLUME_DOWN, 0, ID_CONTEXT_HELP,
 };
 
 // Ctrl+L pauses like Ctrl+U; Loop Play has no key of its own although its
@@ -109,6 +112,8 @@ constexpr CAccelerator g_aAccelerators[] = {
     CAccelerator{"Ctrl+R", ID_PLAY_REWIND},
     CAccelerator{"Ctrl+S", ID_PLAY_STOP},
     CAccelerator{"Ctrl+U", ID_PLAY_PAUSE},
+    CAccelerator{"Ctrl+Right", ID_PLAY_NEXT_FILE},
+    CAccelerator{"Ctrl+Left", ID_PLAY_PREVIOUS_FILE},
     CAccelerator{"F1", ID_HELP},
     CAccelerator{"Shift+F1", ID_CONTEXT_HELP},
     CAccelerator{"F6", ID_NEXT_PANE},
@@ -121,6 +126,8 @@ constexpr CAccelerator g_aAccelerators[] = {
     CAccelerator{"Media Pause", ID_PLAY_PAUSE},
     CAccelerator{"Toggle Media Play/Pause", ID_PLAY_PLAY_PAUSE},
     CAccelerator{"Media Stop", ID_PLAY_STOP},
+    CAccelerator{"Media Next", ID_PLAY_NEXT_FILE},
+    CAccelerator{"Media Previous", ID_PLAY_PREVIOUS_FILE},
 };
 
 constexpr int g_aIndicators[] = {ID_INDICATOR_CAP, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};

@@ -37,7 +37,7 @@ std::string_view StatusPrompt(const CCommandInfo& command);
 std::string_view TooltipText(const CCommandInfo& command);
 
 std::span<const CMenuInfo> GetMenus();
-// The toolbar's 15 entries, left to right; 0 is a separator.
+// The toolbar's entries, left to right; 0 is a separator.
 std::span<const int> GetToolbar();
 std::span<const CAccelerator> GetAccelerators();
 // The status bar's panes after the message pane.
@@ -51,6 +51,7 @@ inline constexpr const char* kMainTitle = "Kyx MPEG Audio Player";
 inline constexpr const char* kAppTitle = "corvina";
 inline constexpr const char* kIdleMessage = "For Help, press F1";
 inline constexpr const char* kOpenFilterName = "Mpeg Audio (*.mp*)";
+inline constexpr const char* kPlaylistFilterName = "Playlists (*.m3u *.m3u8 *.pls)";
 inline constexpr const char* kAllFilesFilterName = "All Files (*)";
 inline constexpr const char* kHelpCaption = "corvina Help";
 // The captions of the message boxes, by kind (information, warning).

@@ -15,7 +15,7 @@ enum : int {
     ID_PLAY_FAST_FORWARD = 32779,
     ID_PLAY_REWIND = 32780,
     ID_AUDIO_SMOOTH = 32781,
-    // The terminal player's own commands, which the window has no use for.
+    // The terminal player's commands; the window has the queue's three too.
     ID_PLAY_TOGGLE_PAUSE = 32790,
     ID_PLAY_NEXT_FILE = 32791,
     ID_PLAY_PREVIOUS_FILE = 32792,

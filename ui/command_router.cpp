@@ -16,7 +16,7 @@ namespace {
 
 bool IsCheckable(int nID) {
     return nID == ID_PLAY_PLAYBACK || nID == ID_PLAY_LOOP || nID == ID_AUDIO_SMOOTH ||
-           nID == ID_VIEW_STATUS_BAR;
+           nID == ID_VIEW_STATUS_BAR || nID == ID_PLAY_TOGGLE_LOOP;
 }
 
 }  // namespace

@@ -66,7 +66,7 @@ void CCorvinaView::ShowProgress(const CPlayProgress& progress) {
     const double dLength = progress.GetLength();
     ShowTimeScale(dLength > 0.0, static_cast<float>(dLength));
 
-    const QString strName = FromFileName(progress.GetFileName());
+    const QString strName = FromFileName(progress.GetTitle());
     if (strName != m_strFileName) {
         m_strFileName = strName;
         m_pNameLabel->setToolTip(strName);

@@ -15,6 +15,11 @@ CFrameStatusBar::CFrameStatusBar(QStatusBar* pStatusBar)
     pStatusBar->setSizeGripEnabled(false);
     m_pMessagePane = new QLabel(QString::fromUtf8(kIdleMessage), pStatusBar);
     pStatusBar->addWidget(m_pMessagePane, 1);
+    m_pQueuePane = new QLabel(pStatusBar);
+    m_pQueuePane->setAlignment(Qt::AlignCenter);
+    m_pQueuePane->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_pQueuePane->hide();
+    pStatusBar->addPermanentWidget(m_pQueuePane);
     for (int nID : GetIndicators()) {
         auto* pPane = new QLabel(pStatusBar);
         pPane->setAlignment(Qt::AlignCenter);
@@ -28,6 +33,16 @@ CFrameStatusBar::CFrameStatusBar(QStatusBar* pStatusBar)
     if (m_bReadLockKeys) {
         qApp->installEventFilter(this);
     }
+}
+
+void CFrameStatusBar::ShowQueuePosition(std::size_t nIndex, std::size_t nCount) {
+    if (nCount < 2) {
+        m_pQueuePane->hide();
+        m_pQueuePane->clear();
+        return;
+    }
+    m_pQueuePane->setText(QStringLiteral("%1 / %2").arg(nIndex + 1).arg(nCount));
+    m_pQueuePane->show();
 }
 
 QLabel* CFrameStatusBar::GetIndicatorPane(int nID) const {

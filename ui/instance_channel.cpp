@@ -1,5 +1,6 @@
-// The single-instance hand-over. A request is the path's bytes and a zero;
-// the window answers with one byte before it opens the file.
+// The single-instance hand-over. A request is each path's bytes and a zero,
+// and one zero more at its end; the window answers with one byte before it
+// opens the files.
 #include "ui/instance_channel.h"
 
 #include <QLocalServer>
@@ -12,8 +13,19 @@
 namespace {
 
 constexpr char kAnswer = '\x06';
-// A path can be long, but not endless: a request beyond this is dropped.
-constexpr qint64 kMaxRequest = 64 * 1024;
+// Paths can be long and many, but not endless: a request beyond this is
+// dropped.
+constexpr qint64 kMaxRequest = 4 * 1024 * 1024;
+
+// The end of a whole request: the zero after the last path's zero, or a
+// request's first byte for none. -1 while it is not complete.
+qsizetype FindRequestEnd(const QByteArray& request) {
+    if (request.startsWith('\0')) {
+        return 0;
+    }
+    const qsizetype nEnd = request.indexOf(QByteArray("\0\0", 2));
+    return nEnd < 0 ? -1 : nEnd + 1;
+}
 
 }  // namespace
 
@@ -22,7 +34,7 @@ std::string GetInstanceSocketPath() {
     return strFolder.empty() ? std::string() : strFolder + "/corvina-instance";
 }
 
-bool HandOverToRunningInstance(const std::string& strFile, int nTimeoutMs) {
+bool HandOverToRunningInstance(const std::vector<std::string>& files, int nTimeoutMs) {
     const std::string strSocket = GetInstanceSocketPath();
     if (strSocket.empty()) {
         return false;
@@ -32,7 +44,14 @@ bool HandOverToRunningInstance(const std::string& strFile, int nTimeoutMs) {
     if (!socket.waitForConnected(nTimeoutMs)) {
         return false;
     }
-    QByteArray request(strFile.data(), static_cast<qsizetype>(strFile.size()));
+    QByteArray request;
+    for (const std::string& strFile : files) {
+        // An empty path would end the request early.
+        if (!strFile.empty()) {
+            request.append(strFile.data(), static_cast<qsizetype>(strFile.size()));
+            request.append('\0');
+        }
+    }
     request.append('\0');
     socket.write(request);
     if (!socket.waitForBytesWritten(nTimeoutMs)) {
@@ -97,7 +116,7 @@ void CInstanceServer::OnNewConnection() {
 void CInstanceServer::OnReadyRead(QLocalSocket* pSocket) {
     QByteArray request = pSocket->property("request").toByteArray();
     request.append(pSocket->readAll());
-    const qsizetype nEnd = request.indexOf('\0');
+    const qsizetype nEnd = FindRequestEnd(request);
     if (nEnd < 0) {
         if (request.size() > kMaxRequest) {
             pSocket->abort();
@@ -111,6 +130,11 @@ void CInstanceServer::OnReadyRead(QLocalSocket* pSocket) {
     pSocket->flush();
     pSocket->disconnectFromServer();
     // Opened once the sender has its answer: the open may show a box.
-    const std::string strFile(request.constData(), static_cast<std::size_t>(nEnd));
-    QTimer::singleShot(0, this, [this, strFile] { m_onOpen(strFile); });
+    std::vector<std::string> files;
+    for (const QByteArray& path : request.left(nEnd).split('\0')) {
+        if (!path.isEmpty()) {
+            files.emplace_back(path.constData(), static_cast<std::size_t>(path.size()));
+        }
+    }
+    QTimer::singleShot(0, this, [this, files] { m_onOpen(files); });
 }

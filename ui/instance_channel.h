@@ -1,4 +1,4 @@
-// The single-instance hand-over: a second start passes its file to the
+// The single-instance hand-over: a second start passes its files to the
 // window that runs already, through a local socket in the user's runtime
 // folder.
 #pragma once
@@ -6,6 +6,7 @@
 #include <QObject>
 #include <functional>
 #include <string>
+#include <vector>
 
 class QLocalServer;
 class QLocalSocket;
@@ -13,18 +14,18 @@ class QLocalSocket;
 // corvina-instance in the user's runtime folder; empty when there is none.
 std::string GetInstanceSocketPath();
 
-// Hands the file (an absolute path, or empty to bring the window to the
-// front) to a running window; true when one took it.
-bool HandOverToRunningInstance(const std::string& strFile, int nTimeoutMs = 3000);
+// Hands the files (absolute paths, or none to bring the window to the
+// front) to a running window; true when one took them.
+bool HandOverToRunningInstance(const std::vector<std::string>& files, int nTimeoutMs = 3000);
 
 class CInstanceServer : public QObject {
     Q_OBJECT
 
   public:
-    using OpenHandler = std::function<void(const std::string& strFile)>;
+    using OpenHandler = std::function<void(const std::vector<std::string>& files)>;
 
-    // The handler runs on the interface thread for each file handed over,
-    // after the sender has been answered.
+    // The handler runs on the interface thread for each hand-over, after
+    // the sender has been answered.
     explicit CInstanceServer(OpenHandler onOpen, QObject* pParent = nullptr);
     ~CInstanceServer() override;
 

@@ -39,7 +39,7 @@ bool IsRecentFileCommand(int nID) {
 
 }  // namespace
 
-CMainFrame::CMainFrame(CDocument& document, const std::string& strIniPath, QWidget* pParent)
+CMainFrame::CMainFrame(CCorvinaDoc& document, const std::string& strIniPath, QWidget* pParent)
     : QMainWindow(pParent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                                Qt::WindowCloseButtonHint),
@@ -73,7 +73,14 @@ CMainFrame::CMainFrame(CDocument& document, const std::string& strIniPath, QWidg
             m_pView->ShowProgress(*m_pProgress);
         }
     });
-    m_pProgress->SetFile(m_document.GetPathName());
+    // Next and Previous move the queue by command, from any way in.
+    connect(m_pRouter, &CCommandRouter::CommandRun, this, [this] {
+        const CPlayQueue& queue = m_document.GetQueue();
+        if (m_document.GetPathName() != m_strShownPath || queue.GetIndex() != m_nShownIndex) {
+            ShowDocument();
+        }
+    });
+    ShowDocument();
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -88,6 +95,10 @@ QAction* CMainFrame::GetRecentFilePlaceholder() const {
 
 QLabel* CMainFrame::GetMessagePane() const {
     return m_pStatusBar->GetMessagePane();
+}
+
+QLabel* CMainFrame::GetQueuePane() const {
+    return m_pStatusBar->GetQueuePane();
 }
 
 QLabel* CMainFrame::GetIndicatorPane(int nID) const {
@@ -171,7 +182,11 @@ void CMainFrame::OnFileOpen() {
     if (pDialog->exec() != QDialog::Accepted || pDialog->selectedFiles().isEmpty()) {
         return;
     }
-    OpenDocumentFile(ToFileName(pDialog->selectedFiles().constFirst()));
+    std::vector<std::string> paths;
+    for (const QString& strFile : pDialog->selectedFiles()) {
+        paths.push_back(ToFileName(strFile));
+    }
+    OpenDocumentFiles(paths);
 }
 
 void CMainFrame::OnOpenRecentFile(int nIndex) {
@@ -206,26 +221,62 @@ void CMainFrame::OnHelp() {
 
 bool CMainFrame::OpenDocumentFile(const std::string& strPath) {
     const std::string strFullPath = MakeAbsolutePath(strPath);
-    if (strFullPath.empty() || !m_document.OpenDocument(strFullPath)) {
+    if (strFullPath.empty() || !m_document.OpenFile(strFullPath)) {
         UpdateCommandStates();
         return false;
     }
-    m_recentFiles.Add(strFullPath);
-    m_pMenus->ShowRecentFiles(m_recentFiles.GetFiles());
-    m_pProgress->SetFile(m_document.GetPathName());
-    UpdateTitle();
+    AddRecentFile(strFullPath);
+    ShowDocument();
     InitialUpdate();
     m_document.UpdateAllViews();
     UpdateCommandStates();
     return true;
 }
 
+bool CMainFrame::OpenDocumentFiles(const std::vector<std::string>& paths) {
+    if (paths.size() == 1) {
+        return OpenDocumentFile(paths.front());
+    }
+    std::vector<std::string> fullPaths;
+    for (const std::string& strPath : paths) {
+        const std::string strFullPath = MakeAbsolutePath(strPath);
+        if (!strFullPath.empty()) {
+            fullPaths.push_back(strFullPath);
+        }
+    }
+    if (fullPaths.empty() || !m_document.OpenFiles(fullPaths)) {
+        UpdateCommandStates();
+        return false;
+    }
+    // The entry in hand is what was opened, or the playlist that listed it.
+    const CQueueEntry& entry = m_document.GetQueue().GetCurrent();
+    AddRecentFile(entry.strPlaylist.empty() ? entry.strPath : entry.strPlaylist);
+    ShowDocument();
+    InitialUpdate();
+    m_document.UpdateAllViews();
+    UpdateCommandStates();
+    return true;
+}
+
+void CMainFrame::AddRecentFile(const std::string& strPath) {
+    m_recentFiles.Add(strPath);
+    m_pMenus->ShowRecentFiles(m_recentFiles.GetFiles());
+}
+
+void CMainFrame::ShowDocument() {
+    const CPlayQueue& queue = m_document.GetQueue();
+    m_strShownPath = m_document.GetPathName();
+    m_nShownIndex = queue.GetIndex();
+    m_pProgress->SetFile(m_strShownPath, queue.GetCurrent().strTitle);
+    m_pStatusBar->ShowQueuePosition(queue.GetIndex(), queue.GetCount());
+    UpdateTitle();
+}
+
 bool CMainFrame::NewDocument() {
     if (!m_document.NewDocument()) {
         return false;
     }
-    m_pProgress->SetFile(m_document.GetPathName());
-    UpdateTitle();
+    ShowDocument();
     InitialUpdate();
     m_document.UpdateAllViews();
     UpdateCommandStates();
@@ -263,9 +314,15 @@ void CMainFrame::InitialUpdate() {
 }
 
 void CMainFrame::OnPlayStateChanged() {
-    if (!m_bClosed) {
-        UpdateCommandStates();
+    if (m_bClosed) {
+        return;
     }
+    // The end of an entry brings on the next.
+    if (m_document.ContinueQueue()) {
+        ShowDocument();
+        m_document.UpdateAllViews();
+    }
+    UpdateCommandStates();
 }
 
 void CMainFrame::OnDecoderChanged() {
@@ -300,19 +357,21 @@ void CMainFrame::dragEnterEvent(QDragEnterEvent* pEvent) {
 }
 
 void CMainFrame::dropEvent(QDropEvent* pEvent) {
+    std::vector<std::string> paths;
     for (const QUrl& url : pEvent->mimeData()->urls()) {
-        if (!url.isLocalFile()) {
-            continue;
+        if (url.isLocalFile()) {
+            paths.push_back(ToFileName(url.toLocalFile()));
         }
-        pEvent->acceptProposedAction();
-        const std::string strPath = ToFileName(url.toLocalFile());
-        // Opened after the drop has finished: the open may show a box.
-        QTimer::singleShot(0, this, [this, strPath] {
-            ActivateFrame();
-            OpenDocumentFile(strPath);
-        });
+    }
+    if (paths.empty()) {
         return;
     }
+    pEvent->acceptProposedAction();
+    // Opened after the drop has finished: the open may show a box.
+    QTimer::singleShot(0, this, [this, paths] {
+        ActivateFrame();
+        OpenDocumentFiles(paths);
+    });
 }
 
 bool CMainFrame::event(QEvent* pEvent) {

@@ -9,8 +9,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "platform/document.h"
+#include "player/corvina_doc.h"
 #include "ui/command_router.h"
 #include "ui/help_window.h"
 #include "ui/recent_file_list.h"
@@ -30,14 +31,17 @@ class CMainFrame : public QMainWindow, public CFrameCommandTarget {
 
   public:
     // The recent-file list lives in strIniPath.
-    explicit CMainFrame(CDocument& document, const std::string& strIniPath = GetDefaultIniPath(),
+    explicit CMainFrame(CCorvinaDoc& document, const std::string& strIniPath = GetDefaultIniPath(),
                         QWidget* pParent = nullptr);
     ~CMainFrame() override;
 
     // The open path of every way in: the File menu, the recent files, the
-    // command line, the hand-over and dropped files. False when the
-    // document refused (its own message has been shown).
+    // command line, the hand-over and dropped files. One file brings the
+    // rest of its folder into the queue, a playlist its entries. False when
+    // the document refused (its own message has been shown).
     bool OpenDocumentFile(const std::string& strPath);
+    // Several files at once fill the queue in their order.
+    bool OpenDocumentFiles(const std::vector<std::string>& paths);
     // The empty document "Untitled".
     bool NewDocument();
 
@@ -56,7 +60,7 @@ class CMainFrame : public QMainWindow, public CFrameCommandTarget {
         m_fnShowAbout = std::move(fnShowAbout);
     }
 
-    CDocument& GetDocument() const { return m_document; }
+    CCorvinaDoc& GetDocument() const { return m_document; }
     CCommandRouter& GetRouter() const { return *m_pRouter; }
     // The open file's name, playing time, position and state, as shown.
     CPlayProgress& GetProgress() const { return *m_pProgress; }
@@ -68,6 +72,8 @@ class CMainFrame : public QMainWindow, public CFrameCommandTarget {
     QAction* GetRecentFilePlaceholder() const;
     const CRecentFileList& GetRecentFiles() const { return m_recentFiles; }
     QLabel* GetMessagePane() const;
+    // "2 / 7": the entry in hand and the queue's length; hidden for one.
+    QLabel* GetQueuePane() const;
     QLabel* GetIndicatorPane(int nID) const;
     CHelpWindow* GetHelpWindow() const { return m_pHelpWindow; }
 
@@ -86,13 +92,17 @@ class CMainFrame : public QMainWindow, public CFrameCommandTarget {
     void OnOpenRecentFile(int nIndex);
     void OnHelp();
     void UpdateTitle();
+    // Shows the document's entry: its name, title and place in the queue.
+    void ShowDocument();
+    // The recent files take what the user opened.
+    void AddRecentFile(const std::string& strPath);
     // The window's size, set once: 352 wide, the view 110 high.
     void InitialUpdate();
     // The engine's events, on this thread.
     void OnPlayStateChanged();
     void OnDecoderChanged();
 
-    CDocument& m_document;
+    CCorvinaDoc& m_document;
     CCorvinaView* m_pView;
     CCommandRouter* m_pRouter;
     std::unique_ptr<CFrameMenus> m_pMenus;
@@ -104,6 +114,9 @@ class CMainFrame : public QMainWindow, public CFrameCommandTarget {
     QPointer<CHelpWindow> m_pHelpWindow;
     CQtMessagePresenter* m_pPresenter = nullptr;
     std::function<void()> m_fnShowAbout;
+    // The entry shown, so a command that moved the queue is seen.
+    std::string m_strShownPath;
+    std::size_t m_nShownIndex = 0;
     bool m_bSized = false;
     bool m_bClosed = false;
 };

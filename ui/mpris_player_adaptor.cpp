@@ -31,6 +31,14 @@ qlonglong CMprisPlayerAdaptor::Position() const {
     return m_service.GetPosition();
 }
 
+bool CMprisPlayerAdaptor::CanGoNext() const {
+    return m_service.GetPlayerProperties().value(QStringLiteral("CanGoNext")).toBool();
+}
+
+bool CMprisPlayerAdaptor::CanGoPrevious() const {
+    return m_service.GetPlayerProperties().value(QStringLiteral("CanGoPrevious")).toBool();
+}
+
 bool CMprisPlayerAdaptor::CanPlay() const {
     return m_service.GetPlayerProperties().value(QStringLiteral("CanPlay")).toBool();
 }
@@ -41,6 +49,14 @@ bool CMprisPlayerAdaptor::CanPause() const {
 
 bool CMprisPlayerAdaptor::CanSeek() const {
     return m_service.GetPlayerProperties().value(QStringLiteral("CanSeek")).toBool();
+}
+
+void CMprisPlayerAdaptor::Next() {
+    m_service.RunCommand(ID_PLAY_NEXT_FILE);
+}
+
+void CMprisPlayerAdaptor::Previous() {
+    m_service.RunCommand(ID_PLAY_PREVIOUS_FILE);
 }
 
 void CMprisPlayerAdaptor::Play() {

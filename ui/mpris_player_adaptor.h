@@ -20,7 +20,7 @@ class CMprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(double Volume READ Volume WRITE SetVolume)
     Q_PROPERTY(qlonglong Position READ Position)
     Q_PROPERTY(bool CanGoNext READ CanGoNext)
-    Q_PROPERTY(bool CanGoPrevious READ CanGoNext)
+    Q_PROPERTY(bool CanGoPrevious READ CanGoPrevious)
     Q_PROPERTY(bool CanPlay READ CanPlay)
     Q_PROPERTY(bool CanPause READ CanPause)
     Q_PROPERTY(bool CanSeek READ CanSeek)
@@ -36,15 +36,16 @@ class CMprisPlayerAdaptor : public QDBusAbstractAdaptor {
     double Volume() const;
     void SetVolume(double dVolume);
     qlonglong Position() const;
-    bool CanGoNext() const { return false; }
+    bool CanGoNext() const;
+    bool CanGoPrevious() const;
     bool CanPlay() const;
     bool CanPause() const;
     bool CanSeek() const;
     bool CanControl() const { return true; }
 
   public slots:
-    void Next() {}
-    void Previous() {}
+    void Next();
+    void Previous();
     void Play();
     void Pause();
     void PlayPause();

@@ -110,19 +110,23 @@ QVariantMap CMprisService::GetPlayerProperties() const {
         }
         metadata.insert(QStringLiteral("xesam:url"),
                         QUrl::fromLocalFile(FromFileName(progress.GetPath())).toString());
-        metadata.insert(QStringLiteral("xesam:title"), FromFileName(progress.GetFileName()));
+        metadata.insert(QStringLiteral("xesam:title"), FromFileName(progress.GetTitle()));
     }
     const bool bHasFile = !progress.GetPath().empty();
     CCommandRouter& router = m_frame.GetRouter();
     return {
         {QStringLiteral("PlaybackStatus"), PlaybackStatusOf(progress.GetState())},
-        {QStringLiteral("LoopStatus"),
-         g_bLoopPlay.load() != 0 ? QStringLiteral("Track") : QStringLiteral("None")},
+        {QStringLiteral("LoopStatus"), g_bLoopPlay.load() != 0 ? QStringLiteral("Track")
+                                       : m_document.GetQueue().IsLooping()
+                                           ? QStringLiteral("Playlist")
+                                           : QStringLiteral("None")},
         {QStringLiteral("Metadata"), metadata},
         {QStringLiteral("Volume"), GetVolume()},
         {QStringLiteral("CanPlay"), bHasFile},
         {QStringLiteral("CanPause"), bHasFile},
         {QStringLiteral("CanSeek"), router.IsEnabled(ID_PLAY_FAST_FORWARD)},
+        {QStringLiteral("CanGoNext"), router.IsEnabled(ID_PLAY_NEXT_FILE)},
+        {QStringLiteral("CanGoPrevious"), router.IsEnabled(ID_PLAY_PREVIOUS_FILE)},
     };
 }
 

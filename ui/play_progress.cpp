@@ -20,8 +20,9 @@ CPlayProgress::CPlayProgress(CEngineEventRelay& relay, QObject* pParent)
     m_sinceAnchor.start();
 }
 
-void CPlayProgress::SetFile(const std::string& strPath) {
+void CPlayProgress::SetFile(const std::string& strPath, const std::string& strTitle) {
     m_strPath = strPath;
+    m_strTitle = strTitle;
     m_dLength = 0.0;
     m_nPercent = std::clamp(g_nPosition.load(), 0, 100);
     m_dAnchor = 0.0;
@@ -31,6 +32,10 @@ void CPlayProgress::SetFile(const std::string& strPath) {
 
 std::string CPlayProgress::GetFileName() const {
     return std::filesystem::path(m_strPath).filename().string();
+}
+
+std::string CPlayProgress::GetTitle() const {
+    return m_strTitle.empty() ? GetFileName() : m_strTitle;
 }
 
 bool CPlayProgress::IsPlaying() const {

@@ -17,12 +17,16 @@ class CPlayProgress : public QObject {
     // Follows the engine's events as the relay delivers them.
     explicit CPlayProgress(CEngineEventRelay& relay, QObject* pParent = nullptr);
 
-    // Another document: nothing is known of its playing time yet.
-    void SetFile(const std::string& strPath);
+    // Another document: nothing is known of its playing time yet. The title
+    // is what a playlist called it, or empty.
+    void SetFile(const std::string& strPath, const std::string& strTitle = {});
 
     const std::string& GetPath() const { return m_strPath; }
     // The file's name without its folder; empty without a file.
     std::string GetFileName() const;
+    // What the window and the desktop call it: the playlist's title, else
+    // the file's name.
+    std::string GetTitle() const;
     // Seconds; 0 while unknown (before the first play, or for a pipe).
     double GetLength() const { return m_dLength; }
     // Seconds of the sound heard. Between two reports of a playing stream
@@ -51,6 +55,7 @@ class CPlayProgress : public QObject {
     void ShowReportedPosition(bool bMoved);
 
     std::string m_strPath;
+    std::string m_strTitle;
     double m_dLength = 0.0;
     int m_nState = 0;
     int m_nPercent = 0;

@@ -58,7 +58,8 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
         {"--wav", "out.wav"},                  // no input
         {"--info"},                            // no input
         {"--wav", "o.wav", "a.mp2", "b.mp2"},  // two files to decode
-        {"a.mp2", "b.mp2"},                    // two files for the window
+        {"--info", "-@", "list.txt"},          // a list to describe
+        {"--play", "--list"},                  // no list
         {"--play", "a.mp2", "--loop=yes"},     // a value for a switch
         {"--play", "a.mp2", "--start="},
         {"--play", "a.mp2", "--output"},  // no device
@@ -97,6 +98,20 @@ TEST(CommandLine, ListsOfFilesAndValuesAfterAnEqualsSign) {
     parsed = Parse({"--info", "a.mp2", "b.mp2"});
     ASSERT_TRUE(parsed.bOk) << parsed.strError;
     EXPECT_EQ(parsed.commandLine.files.size(), 2u);
+
+    // The window's queue; mpg123's lists, read as playlists whatever their
+    // names, where they stand among the files, and played.
+    parsed = Parse({"a.mp2", "b.mp2"});
+    ASSERT_TRUE(parsed.bOk) << parsed.strError;
+    EXPECT_EQ(parsed.commandLine.mode, ERunMode::Window);
+    EXPECT_EQ(parsed.commandLine.files.size(), 2u);
+    parsed = Parse({"a.mp2", "-@", "songs.txt", "--list=more", "b.mp2"});
+    ASSERT_TRUE(parsed.bOk) << parsed.strError;
+    EXPECT_EQ(parsed.commandLine.mode, ERunMode::Play);
+    EXPECT_EQ(parsed.commandLine.files,
+              (std::vector<std::string>{"a.mp2", "songs.txt", "more", "b.mp2"}));
+    EXPECT_EQ(parsed.commandLine.listed, (std::vector<std::size_t>{1, 2}));
+    EXPECT_TRUE(Parse({"--play", "--list", "songs.txt"}).bOk);
 
     parsed = Parse({"--wav=out.wav", "in.mp2"});
     ASSERT_TRUE(parsed.bOk) << parsed.strError;

@@ -15,7 +15,7 @@ TEST(CommandTable, EveryMenuAndToolbarEntryIsACommandOfTheTable) {
             EXPECT_TRUE(nID == 0 || ids.count(nID)) << menu.pszTitle << " " << nID;
         }
     }
-    ASSERT_EQ(GetToolbar().size(), 15u);
+    ASSERT_EQ(GetToolbar().size(), 18u);
     for (int nID : GetToolbar()) {
         EXPECT_TRUE(nID == 0 || ids.count(nID)) << nID;
     }

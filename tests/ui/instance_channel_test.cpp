@@ -41,7 +41,8 @@ TEST(InstanceChannel, SecondStartHandsItsFileToTheRunningWindowAndEnds) {
     const std::string strFile = dir.Write("handed over.mp2", {0xFF, 0xFD});
     CCorvinaDoc document;
     CMainFrame frame(document, dir.File("corvina.ini"));
-    CInstanceServer server([&](const std::string& strPath) { frame.OpenDocumentFile(strPath); });
+    CInstanceServer server(
+        [&](const std::vector<std::string>& files) { frame.OpenDocumentFiles(files); });
     ASSERT_TRUE(server.Listen());
 
     // The real program, started with a path relative to its own folder.
@@ -61,34 +62,37 @@ TEST(InstanceChannel, StaleSocketOfACrashedWindowIsReplaced) {
     ASSERT_FALSE(strSocket.empty());
     LeaveStaleSocket(strSocket);
     // Nobody answers there.
-    EXPECT_FALSE(HandOverToRunningInstance("/x.mp2", 500));
+    EXPECT_FALSE(HandOverToRunningInstance({"/x.mp2"}, 500));
 
-    std::vector<std::string> received;
-    CInstanceServer server([&](const std::string& strPath) { received.push_back(strPath); });
+    std::vector<std::vector<std::string>> received;
+    CInstanceServer server(
+        [&](const std::vector<std::string>& files) { received.push_back(files); });
     ASSERT_TRUE(server.Listen());
     bool bHandedOver = false;
-    std::thread client([&] { bHandedOver = HandOverToRunningInstance("/music/a b.mp2"); });
+    const std::vector<std::string> files{"/music/a b.mp2", "/music/2.mp2", "/music/10.mp2"};
+    std::thread client([&] { bHandedOver = HandOverToRunningInstance(files); });
     ASSERT_TRUE(WaitUntil([&] { return received.size() == 1; }));
     client.join();
     EXPECT_TRUE(bHandedOver);
-    EXPECT_EQ(received[0], "/music/a b.mp2");
+    EXPECT_EQ(received[0], files);
 
     // A second window does not take the socket from the first.
-    CInstanceServer second([](const std::string&) {});
+    CInstanceServer second([](const std::vector<std::string>&) {});
     EXPECT_FALSE(second.Listen());
     EXPECT_TRUE(server.IsListening());
 }
 
 TEST(InstanceChannel, EmptyRequestOnlyBringsTheWindowForward) {
-    std::vector<std::string> received;
-    CInstanceServer server([&](const std::string& strPath) { received.push_back(strPath); });
+    std::vector<std::vector<std::string>> received;
+    CInstanceServer server(
+        [&](const std::vector<std::string>& files) { received.push_back(files); });
     ASSERT_TRUE(server.Listen());
     bool bHandedOver = false;
-    std::thread client([&] { bHandedOver = HandOverToRunningInstance(""); });
+    std::thread client([&] { bHandedOver = HandOverToRunningInstance({}); });
     ASSERT_TRUE(WaitUntil([&] { return received.size() == 1; }));
     client.join();
     EXPECT_TRUE(bHandedOver);
-    EXPECT_EQ(received[0], "");
+    EXPECT_TRUE(received[0].empty());
 }
 
 TEST(InstanceChannel, RuntimeFolderFallsBackToAPrivateFolderInTmp) {

@@ -359,7 +359,7 @@ TEST_F(MainFrameTest, AFileThatCannotBeOpenedLeavesTheDocumentAsItWas) {
     EXPECT_EQ(frame.GetRecentFiles().GetFiles().size(), 1u);
 }
 
-TEST_F(MainFrameTest, ToolbarHasItsFifteenEntriesWithTooltipsAndImages) {
+TEST_F(MainFrameTest, ToolbarHasItsEntriesWithTooltipsAndImages) {
     CMainFrame frame(m_document, IniPath());
     const QList<QAction*> actions = frame.GetToolBar()->actions();
     ASSERT_EQ(static_cast<std::size_t>(actions.size()), GetToolbar().size());
@@ -517,6 +517,60 @@ TEST_F(MainFrameTest, DroppedFileOpensThroughTheOpenPath) {
     EXPECT_EQ(frame.GetRecentFiles().GetFiles().front(), strFile);
 }
 
+// One file opened alone brings its folder's playable files in natural order;
+// the keys, the toolbar and the media keys go through them, the status bar
+// tells where, and the recent files keep what was opened.
+TEST_F(MainFrameTest, TheQueueOfAFolderAndOfSeveralDroppedFiles) {
+    for (const char* pszName : {"1.mp2", "2.mp2", "10.mp2", "a.txt", "b.mp1"}) {
+        File(pszName);
+    }
+    CCorvinaDoc document;
+    CMainFrame frame(document, IniPath());
+    frame.show();
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    ASSERT_TRUE(frame.OpenDocumentFile(m_dir.File("1.mp2")));
+    EXPECT_EQ(frame.GetQueuePane()->text(), QStringLiteral("1 / 4"));
+    EXPECT_FALSE(frame.GetQueuePane()->isHidden());
+    EXPECT_FALSE(frame.GetAction(ID_PLAY_PREVIOUS_FILE)->isEnabled());
+
+    std::vector<QString> names;
+    QTest::keyClick(&frame, Qt::Key_Right, Qt::ControlModifier);
+    names.push_back(frame.GetView()->GetNameLabel()->text());
+    frame.GetAction(ID_PLAY_NEXT_FILE)->trigger();
+    names.push_back(frame.GetView()->GetNameLabel()->text());
+    QTest::keyClick(&frame, Qt::Key_MediaNext);
+    names.push_back(frame.GetView()->GetNameLabel()->text());
+    EXPECT_EQ(names, (std::vector<QString>{"2.mp2", "10.mp2", "b.mp1"}));
+    EXPECT_EQ(frame.GetQueuePane()->text(), QStringLiteral("4 / 4"));
+    EXPECT_EQ(frame.windowTitle(), QStringLiteral("Kyx MPEG Audio Player - b.mp1"));
+    EXPECT_FALSE(frame.GetAction(ID_PLAY_NEXT_FILE)->isEnabled());
+    QTest::keyClick(&frame, Qt::Key_Left, Qt::ControlModifier);
+    EXPECT_EQ(document.GetPathName(), m_dir.File("10.mp2"));
+    EXPECT_EQ(frame.GetRecentFiles().GetFiles(), std::vector<std::string>{m_dir.File("1.mp2")});
+
+    // Loop the list is a mark of its own in the Play menu.
+    frame.GetAction(ID_PLAY_TOGGLE_LOOP)->trigger();
+    EXPECT_TRUE(frame.GetAction(ID_PLAY_TOGGLE_LOOP)->isChecked());
+    EXPECT_TRUE(frame.GetAction(ID_PLAY_NEXT_FILE)->isEnabled());
+
+    // Several dropped files are the queue, in their order; a playlist
+    // dropped among them stands for its entries.
+    std::ofstream(m_dir.File("two.m3u")) << "#EXTINF:1,The Second\n2.mp2\n";
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(m_dir.File("b.mp1"))),
+                  QUrl::fromLocalFile(QString::fromStdString(m_dir.File("two.m3u")))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &enter);
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&frame, &drop);
+    ASSERT_TRUE(WaitUntil([&] { return frame.GetQueuePane()->text() == "1 / 2"; }))
+        << frame.GetQueuePane()->text().toStdString() << m_presenter.Messages().size();
+    EXPECT_EQ(document.GetPathName(), m_dir.File("b.mp1"));
+    frame.RunCommand(ID_PLAY_NEXT_FILE);
+    EXPECT_EQ(frame.GetView()->GetNameLabel()->text(), QStringLiteral("The Second"));
+}
+
 TEST_F(MainFrameTest, RecentFilesTakeThePlaceholdersPlaceMostRecentFirst) {
     CMainFrame frame(m_document, IniPath());
     std::vector<std::string> files;
@@ -566,15 +620,16 @@ TEST_F(MainFrameTest, RecentFileNamesShowTheirAmpersands) {
 }
 
 TEST_F(MainFrameTest, OpenDialogFiltersMpegAudioInAnyCase) {
-    EXPECT_EQ(GetOpenDialogFilters(),
-              (QStringList{QStringLiteral("Mpeg Audio (*.mp*)"), QStringLiteral("All Files (*)")}));
+    EXPECT_EQ(GetOpenDialogFilters(), (QStringList{QStringLiteral("Mpeg Audio (*.mp*)"),
+                                                   QStringLiteral("Playlists (*.m3u *.m3u8 *.pls)"),
+                                                   QStringLiteral("All Files (*)")}));
     for (const char* pszName : {"a.mp2", "B.MP2", "c.Mp3", "d.wav", "e.txt"}) {
         File(pszName);
     }
     const QString strFolder = QString::fromStdString(m_dir.Path().string());
     std::unique_ptr<QFileDialog> pDialog = CreateOpenDialog(nullptr, strFolder);
     EXPECT_FALSE(pDialog->filter() & QDir::CaseSensitive);
-    EXPECT_EQ(pDialog->fileMode(), QFileDialog::ExistingFile);
+    EXPECT_EQ(pDialog->fileMode(), QFileDialog::ExistingFiles);
     auto* pModel = pDialog->findChild<QFileSystemModel*>();
     ASSERT_NE(pModel, nullptr);
     pDialog->show();
@@ -591,7 +646,7 @@ TEST_F(MainFrameTest, OpenDialogFiltersMpegAudioInAnyCase) {
                                QStringLiteral("c.Mp3")};
     EXPECT_TRUE(WaitUntil([&] { return Listed() == expected; }))
         << Listed().join(' ').toStdString();
-    pDialog->selectNameFilter(GetOpenDialogFilters()[1]);
+    pDialog->selectNameFilter(GetOpenDialogFilters().back());
     EXPECT_TRUE(WaitUntil([&] { return Listed().size() == 5; }))
         << Listed().join(' ').toStdString();
 }

@@ -70,11 +70,14 @@ class MprisTest : public testing::Test {
                                      std::filesystem::perms::owner_all);
         m_program.setProcessEnvironment(environment);
         m_program.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_program.start(QStringLiteral(CORVINA_EXECUTABLE), {QString::fromUtf8(kSample)});
+        m_program.start(QStringLiteral(CORVINA_EXECUTABLE), Arguments());
         ASSERT_TRUE(WaitFor([] {
             return QDBusConnection::sessionBus().interface()->isServiceRegistered(kService).value();
         })) << "the player never took its name";
     }
+
+    // The files the player is started with.
+    virtual QStringList Arguments() { return {QString::fromUtf8(kSample)}; }
 
     void TearDown() override {
         if (m_program.state() != QProcess::NotRunning) {
@@ -91,6 +94,7 @@ class MprisTest : public testing::Test {
         return reply.isValid() ? reply.value().variant() : QVariant();
     }
     static QString Status() { return Get(kPlayer, "PlaybackStatus").toString(); }
+    static QString Title() { return Metadata().value("xesam:title").toString(); }
     static double Seconds() { return Get(kPlayer, "Position").toLongLong() / 1e6; }
     static QVariantMap Metadata() {
         return qdbus_cast<QVariantMap>(Get(kPlayer, "Metadata").value<QDBusArgument>());
@@ -196,6 +200,82 @@ TEST_F(MprisTest, OpenUriPlaysTheFileAndQuitEndsTheProgram) {
     EXPECT_TRUE(m_program.waitForFinished(10000));
     EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_program.exitCode(), 0);
+}
+
+namespace {
+
+// Three files of 7.2 s on the command line, in an order their names do not
+// have: the queue keeps the command line's.
+class MprisQueueTest : public MprisTest {
+  protected:
+    QStringList Arguments() override {
+        CFrameShape shape;
+        shape.nFrequencyIndex = 1;
+        QStringList files;
+        for (const char* pszName : {"c.mp2", "a.mp2", "b.mp2"}) {
+            files << QString::fromStdString(m_dir.Write(pszName, BuildStream(shape, 300)));
+        }
+        return files;
+    }
+    // The condition holds, and still does half a second later: a move
+    // between entries passes through a stop.
+    static bool WaitForSteady(const std::function<bool()>& fnCondition) {
+        return WaitFor([&] {
+            return fnCondition() && (WaitFor([] { return false; }, 500), true) && fnCondition();
+        });
+    }
+    static void SeekNearTheEnd() {
+        const QVariantMap metadata = Metadata();
+        Call("SetPosition",
+             {QVariant::fromValue(qvariant_cast<QDBusObjectPath>(metadata.value("mpris:trackid"))),
+              metadata.value("mpris:length").toLongLong() - 500000});
+    }
+};
+
+}  // namespace
+
+TEST_F(MprisQueueTest, NextPreviousAndTheEndGoThroughTheFilesOfTheCommandLine) {
+    EXPECT_EQ(Title(), QStringLiteral("c.mp2"));
+    EXPECT_TRUE(Get(kPlayer, "CanGoNext").toBool());
+    EXPECT_FALSE(Get(kPlayer, "CanGoPrevious").toBool());
+    CSignalRecorder recorder;
+    ASSERT_TRUE(QDBusConnection::sessionBus().connect(
+        kService, kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"), &recorder,
+        SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList))));
+
+    // Stopped, Next opens the next file without playing it.
+    Call("Next");
+    Call("Next");
+    ASSERT_TRUE(WaitFor([] { return Title() == QStringLiteral("b.mp2"); }))
+        << Title().toStdString();
+    EXPECT_EQ(Status(), QStringLiteral("Stopped"));
+    EXPECT_FALSE(Get(kPlayer, "CanGoNext").toBool());
+    EXPECT_TRUE(WaitFor([&] { return recorder.m_changed.contains("CanGoNext"); }));
+
+    // Five seconds in, Previous starts the entry over; within three seconds
+    // it goes to the one before, playing on.
+    Call("Play");
+    ASSERT_TRUE(WaitFor([] { return Seconds() >= 5.0; }, 15000)) << Seconds();
+    Call("Previous");
+    ASSERT_TRUE(WaitFor([] { return Seconds() < 2.0; })) << Seconds();
+    EXPECT_EQ(Title(), QStringLiteral("b.mp2"));
+    EXPECT_EQ(Status(), QStringLiteral("Playing"));
+    Call("Previous");
+    ASSERT_TRUE(WaitFor([] { return Title() == QStringLiteral("a.mp2"); }))
+        << Title().toStdString();
+    EXPECT_TRUE(WaitForSteady([] { return Status() == QStringLiteral("Playing"); }));
+
+    // The end of an entry plays the next; the end of the last stops.
+    SeekNearTheEnd();
+    ASSERT_TRUE(WaitForSteady([] {
+        return Title() == QStringLiteral("b.mp2") && Status() == QStringLiteral("Playing");
+    }));
+    SeekNearTheEnd();
+    EXPECT_TRUE(WaitForSteady([] {
+        return Title() == QStringLiteral("b.mp2") && Status() == QStringLiteral("Stopped");
+    }));
+    EXPECT_EQ(Get(kPlayer, "LoopStatus").toString(), QStringLiteral("None"));
 }
 
 int main(int argc, char** argv) {
