@@ -7,7 +7,6 @@
 #include "platform/message_presenter.h"
 #include "player/corvina_doc.h"
 #include "player/playback_control.h"
-#include "ui/desktop_entry.h"
 #include "ui/instance_channel.h"
 #include "ui/main_frame.h"
 #include "ui/mpris_service.h"
@@ -28,7 +27,7 @@ CCorvinaApp::~CCorvinaApp() {
     m_pPresenter.reset();
 }
 
-bool CCorvinaApp::InitInstance(const CCommandLine& commandLine, const std::string& strExecutable) {
+bool CCorvinaApp::InitInstance(const CCommandLine& commandLine) {
     m_pPresenter = std::make_unique<CQtMessagePresenter>();
     SetMessagePresenter(m_pPresenter.get());
 
@@ -42,9 +41,8 @@ bool CCorvinaApp::InitInstance(const CCommandLine& commandLine, const std::strin
         ShutdownPlayback();
     });
 
-    // The desktop learns that corvina opens MPEG audio files, its media
-    // controls reach the window, and a later start hands its file to it.
-    RefreshDesktopEntry(strExecutable);
+    // The desktop's media controls reach the window, and a later start hands
+    // its file to it.
     new CMprisService(*m_pMainFrame, *m_pDocument, m_pMainFrame.get());
     m_pInstanceServer = std::make_unique<CInstanceServer>(
         [this](const std::vector<std::string>& files) { OnHandOver(files); });

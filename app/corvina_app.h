@@ -23,11 +23,11 @@ class CCorvinaApp {
     CCorvinaApp& operator=(const CCorvinaApp&) = delete;
 
     // The start-up steps: the recent files, the document with its window,
-    // the desktop entry and the hand-over, then the command line (a file
+    // the media controls and the hand-over, then the command line (a file
     // opened, not played, or the empty document). False when the command
     // line could not be carried out; the program then ends. Several files
     // fill the queue.
-    bool InitInstance(const CCommandLine& commandLine, const std::string& strExecutable);
+    bool InitInstance(const CCommandLine& commandLine);
     // Shows the about box, modal.
     void OnAppAbout();
 

@@ -1,7 +1,7 @@
 // The player window mode of the command-line program. The window is a program
-// of its own beside this one, so that decoding and headless playback never
-// load the Qt libraries (their relocations alone cost some 15 MiB of resident
-// memory and tens of milliseconds at every start).
+// of its own, so that decoding and headless playback never load the Qt
+// libraries (their relocations alone cost some 15 MiB of resident memory and
+// tens of milliseconds at every start).
 #include <unistd.h>
 
 #include <cerrno>
@@ -40,11 +40,17 @@ int RunWindowMode(int, char** argv, const CCommandLine&) {
         return EXIT_UNUSABLE;
     }
     szSelf[nLength] = '\0';
-    std::string strWindow(szSelf);
-    strWindow.erase(strWindow.rfind('/') + 1);
-    strWindow += "corvina-window";
-    // The window names this program, not itself, in the desktop entry.
-    setenv("CORVINA_LAUNCHER", szSelf, 1);
+    std::string strFolder(szSelf);
+    strFolder.erase(strFolder.rfind('/') + 1);
+    // Installed, the window lives with the programs that are not run by name;
+    // in the build tree it sits beside this one. Both are found from this
+    // program's own place, so a prefix can move as a whole.
+    const std::string strInstalled = strFolder + CORVINA_WINDOW_FROM_BINDIR "/corvina-window";
+    const std::string strBeside = strFolder + "corvina-window";
+    const std::string& strWindow =
+        access(strInstalled.c_str(), X_OK) != 0 && access(strBeside.c_str(), X_OK) == 0
+            ? strBeside
+            : strInstalled;
     execv(strWindow.c_str(), argv);
     std::fprintf(stderr, "corvina: cannot start %s: %s\n", strWindow.c_str(), std::strerror(errno));
     return EXIT_UNUSABLE;

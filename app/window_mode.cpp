@@ -1,7 +1,5 @@
 // The player window mode: corvina [FILE].
 #include <QApplication>
-#include <QFile>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,7 +14,7 @@ int RunWindowMode(int argc, char** argv, const CCommandLine& commandLine) {
     int nArgc = argc;
     QApplication application(nArgc, argv);
     QApplication::setApplicationName(QString::fromUtf8(kAppTitle));
-    QApplication::setDesktopFileName(QStringLiteral("corvina"));
+    QApplication::setDesktopFileName(QString::fromUtf8(kDesktopId));
     QApplication::setWindowIcon(GetProgramIcon());
 
     // A window that runs already takes the files and comes to the front.
@@ -27,13 +25,8 @@ int RunWindowMode(int argc, char** argv, const CCommandLine& commandLine) {
     if (HandOverToRunningInstance(files)) {
         return EXIT_DECODED;
     }
-    // Started by corvina for the window, the desktop entry names corvina.
-    const char* pszLauncher = std::getenv("CORVINA_LAUNCHER");
-    const QByteArray executable = pszLauncher != nullptr && *pszLauncher != '\0'
-                                      ? QByteArray(pszLauncher)
-                                      : QFile::encodeName(QCoreApplication::applicationFilePath());
     CCorvinaApp app;
-    if (!app.InitInstance(commandLine, executable.toStdString())) {
+    if (!app.InitInstance(commandLine)) {
         return EXIT_UNUSABLE;
     }
     return QApplication::exec();

@@ -49,6 +49,9 @@ const char* IndicatorText(int nID);
 // Fixed texts of the program.
 inline constexpr const char* kMainTitle = "Kyx MPEG Audio Player";
 inline constexpr const char* kAppTitle = "corvina";
+// The desktop's name for the program: its desktop entry, metainfo and icon
+// are installed under this name.
+inline constexpr const char* kDesktopId = "org.corvina.corvina";
 inline constexpr const char* kIdleMessage = "For Help, press F1";
 inline constexpr const char* kOpenFilterName = "Mpeg Audio (*.mp*)";
 inline constexpr const char* kPlaylistFilterName = "Playlists (*.m3u *.m3u8 *.pls)";

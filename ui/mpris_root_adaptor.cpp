@@ -1,6 +1,7 @@
 // The media player's root interface.
 #include "ui/mpris_root_adaptor.h"
 
+#include "resources/command_table.h"
 #include "resources/resource_ids.h"
 #include "ui/mpris_service.h"
 
@@ -12,7 +13,7 @@ QString CMprisRootAdaptor::Identity() const {
 }
 
 QString CMprisRootAdaptor::DesktopEntry() const {
-    return QStringLiteral("corvina");
+    return QString::fromUtf8(kDesktopId);
 }
 
 QStringList CMprisRootAdaptor::SupportedUriSchemes() const {

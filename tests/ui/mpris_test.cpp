@@ -59,8 +59,6 @@ class MprisTest : public testing::Test {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         environment.insert(QStringLiteral("CORVINA_OUTPUT"), QStringLiteral("null"));
-        // The desktop's database tools stay out of the test's folders.
-        environment.insert(QStringLiteral("PATH"), QString());
         for (const char* pszName : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR"}) {
             environment.insert(QString::fromUtf8(pszName),
                                QString::fromStdString(m_dir.File(pszName)));
@@ -126,7 +124,7 @@ class MprisTest : public testing::Test {
 
 TEST_F(MprisTest, TheDesktopsMediaControlsDriveThePlayer) {
     EXPECT_EQ(Get(kRoot, "Identity").toString(), QStringLiteral("Corvina"));
-    EXPECT_EQ(Get(kRoot, "DesktopEntry").toString(), QStringLiteral("corvina"));
+    EXPECT_EQ(Get(kRoot, "DesktopEntry").toString(), QStringLiteral("org.corvina.corvina"));
     EXPECT_EQ(Get(kRoot, "SupportedUriSchemes").toStringList(), QStringList{"file"});
     EXPECT_TRUE(Get(kRoot, "SupportedMimeTypes").toStringList().contains("audio/mp2"));
     EXPECT_FALSE(Get(kRoot, "SupportedMimeTypes").toStringList().contains("audio/mpeg"));

@@ -13,6 +13,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/about_dlg.h"
@@ -49,7 +50,7 @@ class WindowAppTest : public testing::Test {
 
 TEST_F(WindowAppTest, StartWithoutAFileShowsTheEmptyDocument) {
     CCorvinaApp app;
-    ASSERT_TRUE(app.InitInstance(WindowCommandLine(), "/usr/bin/corvina"));
+    ASSERT_TRUE(app.InitInstance(WindowCommandLine()));
     CMainFrame* pFrame = app.GetMainFrame();
     EXPECT_TRUE(pFrame->isVisible());
     EXPECT_EQ(pFrame->windowTitle(), QStringLiteral("Kyx MPEG Audio Player - Untitled"));
@@ -60,6 +61,12 @@ TEST_F(WindowAppTest, StartWithoutAFileShowsTheEmptyDocument) {
     }
     EXPECT_TRUE(pFrame->GetAction(ID_AUDIO_SMOOTH)->isEnabled());
     EXPECT_TRUE(pFrame->GetAction(ID_APP_ABOUT)->isEnabled());
+    // The package installs the desktop entry, the icons and the file types; a
+    // start writes none of them into the user's folders.
+    const std::filesystem::path data = std::getenv("XDG_DATA_HOME");
+    for (const char* pszFolder : {"applications", "icons", "mime"}) {
+        EXPECT_FALSE(std::filesystem::exists(data / pszFolder)) << pszFolder;
+    }
     // The window listens for later starts.
     ASSERT_NE(app.GetInstanceServer(), nullptr);
     EXPECT_TRUE(app.GetInstanceServer()->IsListening());
@@ -67,7 +74,7 @@ TEST_F(WindowAppTest, StartWithoutAFileShowsTheEmptyDocument) {
 
 TEST_F(WindowAppTest, StartWithAFileOpensItReadyToPlayButSilent) {
     CCorvinaApp app;
-    ASSERT_TRUE(app.InitInstance(WindowCommandLine(kSample), "/usr/bin/corvina"));
+    ASSERT_TRUE(app.InitInstance(WindowCommandLine(kSample)));
     CMainFrame* pFrame = app.GetMainFrame();
     EXPECT_EQ(pFrame->windowTitle(), QStringLiteral("Kyx MPEG Audio Player - corvina-sample.mp2"));
     EXPECT_EQ(app.GetDocument()->GetPathName(),
@@ -82,7 +89,7 @@ TEST_F(WindowAppTest, AFileThatCannotBeOpenedIsToldAndEndsTheStart) {
     CTempDir dir;
     CModalCloser closer;
     CCorvinaApp app;
-    EXPECT_FALSE(app.InitInstance(WindowCommandLine(dir.File("missing.mp2")), "/usr/bin/corvina"));
+    EXPECT_FALSE(app.InitInstance(WindowCommandLine(dir.File("missing.mp2"))));
     ASSERT_EQ(closer.GetClosed().size(), 1u);
     EXPECT_EQ(closer.GetClosed()[0].strCaption, QStringLiteral("Warning"));
     EXPECT_TRUE(closer.GetClosed()[0].strText.contains(QStringLiteral("missing.mp2")));
@@ -105,7 +112,7 @@ TEST_F(WindowAppTest, AboutBoxShowsTheIconTheVersionAndOk) {
     EXPECT_LE(dialog.GetOkButton()->geometry().right(), dialog.width());
 
     CCorvinaApp app;
-    ASSERT_TRUE(app.InitInstance(WindowCommandLine(), "/usr/bin/corvina"));
+    ASSERT_TRUE(app.InitInstance(WindowCommandLine()));
     CModalCloser closer;
     ASSERT_TRUE(app.GetMainFrame()->RunCommand(ID_APP_ABOUT));
     ASSERT_EQ(closer.GetClosed().size(), 1u);
@@ -114,7 +121,7 @@ TEST_F(WindowAppTest, AboutBoxShowsTheIconTheVersionAndOk) {
 
 TEST_F(WindowAppTest, ClosingTheWindowEndsPlaybackAndTheBoxesPromptly) {
     CCorvinaApp app;
-    ASSERT_TRUE(app.InitInstance(WindowCommandLine(kSample), "/usr/bin/corvina"));
+    ASSERT_TRUE(app.InitInstance(WindowCommandLine(kSample)));
     std::atomic<bool> bWorkerDone{false};
     QElapsedTimer timer;
     CModalCloser closer([&](QWidget*) {
@@ -134,7 +141,7 @@ TEST_F(WindowAppTest, ClosingTheWindowEndsPlaybackAndTheBoxesPromptly) {
 
 TEST_F(WindowAppTest, ScreenshotOfTheWindowWithAFileOpen) {
     CCorvinaApp app;
-    ASSERT_TRUE(app.InitInstance(WindowCommandLine(kSample), "/usr/bin/corvina"));
+    ASSERT_TRUE(app.InitInstance(WindowCommandLine(kSample)));
     CMainFrame* pFrame = app.GetMainFrame();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(pFrame));
     QDir().mkpath(QStringLiteral(CORVINA_SCREENSHOT_DIR));
