@@ -6,6 +6,8 @@
 #include "app/run_modes.h"
 #include "platform/wave_device.h"
 
+using namespace corvina;
+
 int main(int argc, char** argv) {
     CCommandLine commandLine;
     std::string strError;

@@ -23,6 +23,8 @@
 #include "player/playback_control.h"
 #include "resources/resource_ids.h"
 
+using namespace corvina;
+
 namespace {
 
 // Set by the handlers on whichever thread takes the signal and read by the

@@ -11,6 +11,8 @@
 
 #include "tests/support/stream_builder.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr int kSampleRate = 44100;

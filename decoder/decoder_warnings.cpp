@@ -1,6 +1,8 @@
 // Once-per-run decoder warnings.
 #include "decoder/decoder_warnings.h"
 
+namespace corvina {
+
 namespace {
 
 const char* const kWarningTexts[] = {
@@ -18,3 +20,5 @@ void CDecoderWarnings::Show(EDecoderWarning eWarning) {
     m_nShown |= 1u << eWarning;
     ReportWarning(m_fnReport, kWarningTexts[eWarning]);
 }
+
+}  // namespace corvina

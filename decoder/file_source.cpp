@@ -10,7 +10,9 @@
 #include <cstring>
 #include <string>
 
-#include "platform/file_access.h"
+#include "decoder/file_access.h"
+
+namespace corvina {
 
 CFileSource::~CFileSource() {
     if (m_fd >= 0 && m_bOwned) {
@@ -132,3 +134,5 @@ std::unique_ptr<CByteSource> OpenStreamSource(const char* pszPath, const StopReq
     }
     return pFile;
 }
+
+}  // namespace corvina

@@ -12,6 +12,8 @@
 
 #include "tests/support/stream_builder.h"
 
+using namespace corvina;
+
 namespace {
 
 using CBytes = std::vector<uint8_t>;

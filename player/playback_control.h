@@ -13,7 +13,7 @@ class CDocument;
 // most 2000 ms for it to come up. A worker still running from an earlier
 // start is waited for first, so two workers never overlap. A start point
 // given begins the first run there instead of at the position.
-void StartPlayback(CDocument& document, const CStartPoint& start = {});
+void StartPlayback(CDocument& document, const corvina::CStartPoint& start = {});
 // States 1 and 2: holds the worker and the sound at once, state 4, loop
 // play off.
 void PausePlayback();
@@ -53,4 +53,4 @@ struct CStartHandshake;
 // with loop play it starts the file again at its end. The handshake is null
 // when nobody waits for the worker.
 unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake,
-                        CStartPoint start = {});
+                        corvina::CStartPoint start = {});

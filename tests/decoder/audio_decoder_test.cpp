@@ -16,6 +16,8 @@
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr int kLayer1Bitrates = 14;

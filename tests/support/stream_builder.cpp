@@ -7,6 +7,8 @@
 #include "decoder/frame_header.h"
 #include "decoder/layer2_tables.h"
 
+using namespace corvina;
+
 void CBitWriter::Put(uint32_t dwValue, int nBits) {
     for (int nBit = nBits - 1; nBit >= 0; --nBit) {
         if (m_nBits % 8 == 0) {

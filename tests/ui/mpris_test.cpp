@@ -205,3 +205,4 @@ int main(int argc, char** argv) {
 }
 
 #include "mpris_test.moc"
+
