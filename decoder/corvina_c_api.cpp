@@ -1,12 +1,16 @@
 // The C interface over the frame decoder: the handle's input bytes, the
 // PCM of the frame in hand, and seeks by a walk over the frames.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "corvina/corvina.h"
 #include "corvina/frame_decoder.h"
+#include "decoder/file_access.h"
 
 namespace corvina {
 
@@ -110,8 +114,14 @@ corvina_handle* corvina_open_file(const char* path) {
     if (path == nullptr) {
         return nullptr;
     }
-    std::FILE* pFile = std::fopen(path, "rb");
+    // Without blocking on a pipe that has no writer.
+    std::string strReason;
+    const int fd = corvina::OpenDescriptorForReading(path, strReason);
+    std::FILE* pFile = fd >= 0 ? fdopen(fd, "rb") : nullptr;
     if (pFile == nullptr) {
+        if (fd >= 0) {
+            close(fd);
+        }
         return nullptr;
     }
     auto* pHandle = new (std::nothrow) corvina_handle;
