@@ -280,7 +280,7 @@ int CBitStream::ReadWord(uint32_t& dwWord) {
 
 int CBitStream::LoadFrame(uint32_t nBytes) {
     if (nBytes > kBufferBytes) {
-        Warn("Internal error: framelength > bufferlength?!\n");
+        Warn("Internal error: framelength > bufferlength?!");
         return 0;
     }
     if (!ReadBytes(m_Reader.Bytes(), nBytes)) {

@@ -6,9 +6,9 @@ namespace corvina {
 namespace {
 
 const char* const kWarningTexts[] = {
-    "WARNING: stream contains an illegal allocation!\n",
-    "illegal switch from single channel to stereo or vice versa!\n",
-    "sorry, can't switch the sample frequency in the middle of the stream!\n",
+    "stream contains an illegal allocation!",
+    "illegal switch from single channel to stereo or vice versa!",
+    "sorry, can't switch the sample frequency in the middle of the stream!",
 };
 
 }  // namespace

@@ -129,7 +129,7 @@ std::unique_ptr<CByteSource> OpenStreamSource(const char* pszPath, const StopReq
     std::string strReason;
     if (!pFile->Open(pszPath, strReason)) {
         ReportWarning(fnReport,
-                      std::string("couldn't open file \"") + pszPath + "\" for reading!\n");
+                      std::string("couldn't open file \"") + pszPath + "\" for reading!");
         return nullptr;
     }
     return pFile;

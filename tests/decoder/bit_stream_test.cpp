@@ -89,7 +89,7 @@ TEST_F(BitStreamTest, ReadsPastThePayloadGiveZeroAndStayInTheBuffer) {
 TEST_F(BitStreamTest, LoadFrameRefusesOversizeAndShortPayloads) {
     CBitStream stream = Stream(Filled(10000, 0x55));
     EXPECT_EQ(stream.LoadFrame(4093), 0);
-    EXPECT_EQ(m_presenter.Count("Internal error: framelength > bufferlength?!\n"), 1);
+    EXPECT_EQ(m_presenter.Count("Internal error: framelength > bufferlength?!"), 1);
     EXPECT_EQ(stream.LoadFrame(4092), 1);
     EXPECT_EQ(stream.LoadFrame(4092), 1);
     EXPECT_EQ(stream.LoadFrame(4092), 0);  // 1816 bytes left
@@ -121,7 +121,7 @@ TEST_F(BitStreamTest, TellsSystemAndVideoStreamsAndGoesOn) {
 TEST_F(BitStreamTest, MissingFilesAndDirectoriesFailEveryRead) {
     const std::string strMissing = m_dir.File("missing.mp2");
     CBitStream missing(strMissing.c_str(), m_presenter.Reporter());
-    EXPECT_EQ(m_presenter.Count("couldn't open file \"" + strMissing + "\" for reading!\n"), 1);
+    EXPECT_EQ(m_presenter.Count("couldn't open file \"" + strMissing + "\" for reading!"), 1);
     EXPECT_FALSE(missing.IsOpen());
     uint32_t dwWord = 0;
     EXPECT_EQ(missing.ReadWord(dwWord), 0);
