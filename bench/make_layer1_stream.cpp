@@ -11,8 +11,6 @@
 
 #include "tests/support/stream_builder.h"
 
-using namespace corvina;
-
 namespace {
 
 constexpr int kSampleRate = 44100;

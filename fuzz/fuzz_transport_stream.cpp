@@ -4,8 +4,6 @@
 
 #include "fuzz/fuzz_harness.h"
 
-using namespace corvina;
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     PrepareFuzzHarnesses();
     return 0;

@@ -12,8 +12,6 @@
 
 #include "tests/support/stream_builder.h"
 
-using namespace corvina;
-
 namespace {
 
 using CBytes = std::vector<uint8_t>;
