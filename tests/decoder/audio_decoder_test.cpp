@@ -23,8 +23,7 @@ namespace {
 constexpr int kLayer1Bitrates = 14;
 const char kIllegalAllocation[] = "stream contains an illegal allocation!";
 const char kModeSwitch[] = "illegal switch from single channel to stereo or vice versa!";
-const char kRateSwitch[] =
-    "sorry, can't switch the sample frequency in the middle of the stream!";
+const char kRateSwitch[] = "sorry, can't switch the sample frequency in the middle of the stream!";
 
 bool IsLegalLayer2(int nBitrateIndex, int nMode) {
     const bool bLow =

@@ -205,4 +205,3 @@ int main(int argc, char** argv) {
 }
 
 #include "mpris_test.moc"
-
