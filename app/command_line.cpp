@@ -10,6 +10,8 @@
 #include "decoder/segment_decoder.h"
 #include "platform/wave_device.h"
 
+using namespace corvina;
+
 namespace {
 
 bool SetMode(CCommandLine& commandLine, ERunMode mode, bool& bModeSet, std::string& strError) {

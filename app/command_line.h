@@ -27,8 +27,8 @@ struct CCommandLine {
     std::string strDevice;  // --output: empty when not given
     bool bLoop = false;
     bool bSmooth = false;
-    CStartPoint start;  // --start: where --wav, --raw and the first file of --play begin
-    int nThreads = 0;   // --threads: cores that --wav and --raw use; 0 for all
+    corvina::CStartPoint start;  // --start: where --wav, --raw and the first file of --play begin
+    int nThreads = 0;            // --threads: cores that --wav and --raw use; 0 for all
 };
 
 // Exit statuses.
@@ -44,7 +44,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
 
 // Reads a start time: seconds ("83.5"), minutes and seconds ("1:23.5") or a
 // percentage of the playing time ("40%"); false when TEXT is none of them.
-bool ParseStartPoint(const std::string& strText, CStartPoint& start);
+bool ParseStartPoint(const std::string& strText, corvina::CStartPoint& start);
 
 // The text of --help.
 std::string UsageText();

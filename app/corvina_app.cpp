@@ -12,6 +12,8 @@
 #include "ui/mpris_service.h"
 #include "ui/qt_message_presenter.h"
 
+using namespace corvina;
+
 CCorvinaApp::CCorvinaApp() = default;
 
 CCorvinaApp::~CCorvinaApp() {

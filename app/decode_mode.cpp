@@ -14,6 +14,8 @@
 #include "player/message_stream.h"
 #include "player/player_hooks.h"
 
+using namespace corvina;
+
 namespace {
 
 // Writing the output over the stream being read would destroy it.

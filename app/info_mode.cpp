@@ -8,6 +8,8 @@
 #include "player/message_stream.h"
 #include "player/player_hooks.h"
 
+using namespace corvina;
+
 namespace {
 
 bool DescribeStream(const std::string& strFile) {

@@ -7,6 +7,8 @@
 #include "platform/wave_device.h"
 #include "resources/version.h"
 
+using namespace corvina;
+
 int main(int argc, char** argv) {
     CCommandLine commandLine;
     std::string strError;

@@ -25,6 +25,8 @@
 #include "player/playlist_file.h"
 #include "resources/resource_ids.h"
 
+using namespace corvina;
+
 namespace {
 
 // Set by the handlers on whichever thread takes the signal and read by the

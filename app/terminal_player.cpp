@@ -11,6 +11,8 @@
 #include "player/playback_control.h"
 #include "resources/resource_ids.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr auto kVolumeShown = std::chrono::seconds(3);

@@ -29,7 +29,7 @@ class CTerminalPlayer : public CEngineListener {
     void OnHeardTimeChanged(const CHeardTime& heard) override;
 
     // Plays the first file that can be opened, from start.
-    void Start(const CStartPoint& start);
+    void Start(const corvina::CStartPoint& start);
     // Takes in what the engine did: a file that ended or failed moves the
     // list on. False once the list is done or the device failed.
     bool Update();
@@ -44,7 +44,7 @@ class CTerminalPlayer : public CEngineListener {
 
     // Plays file nIndex, or the first after it in direction nStep that can be
     // opened; false when the list ran out.
-    bool PlayFrom(int nIndex, int nStep, const CStartPoint& start);
+    bool PlayFrom(int nIndex, int nStep, const corvina::CStartPoint& start);
     bool Advance(int nStep);
     void Announce();
     void TogglePause();

@@ -13,6 +13,8 @@
 
 #include "app/run_modes.h"
 
+using namespace corvina;
+
 namespace {
 
 bool IsSet(const char* pszName) {

@@ -10,6 +10,8 @@
 #include "ui/program_icon.h"
 #include "ui/user_paths.h"
 
+using namespace corvina;
+
 int RunWindowMode(int argc, char** argv, const CCommandLine& commandLine) {
     int nArgc = argc;
     QApplication application(nArgc, argv);

@@ -12,6 +12,8 @@
 #include "output/discard_sink.h"
 #include "tests/support/stream_builder.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr int kFrames = 500;

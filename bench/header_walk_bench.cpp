@@ -11,6 +11,8 @@
 #include "decoder/bit_stream.h"
 #include "decoder/frame_index.h"
 
+using namespace corvina;
+
 namespace {
 
 class CDiscardingSink : public CAudioSink {

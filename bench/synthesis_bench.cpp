@@ -11,6 +11,8 @@
 #include "synth/synthesis_filter.h"
 #include "synth/window_sums.h"
 
+using namespace corvina;
+
 namespace {
 
 // Subband samples of the size that music gives: large in the low subbands.

@@ -12,38 +12,9 @@
 #include "decoder/demux_source.h"
 #include "decoder/file_source.h"
 #include "decoder/header_walker.h"
-#include "decoder/subband_set.h"
-#include "synth/synthesis_filter.h"
+#include "decoder/layer_decoder.h"
 
-namespace {
-
-constexpr float kOutputScale = 32768.0f;
-// A frame of either layer has twelve groups of samples per subband: one
-// sample each in Layer I, three (a granule) in Layer II, whose scalefactor
-// set changes every four granules.
-constexpr int kGroupsPerFrame = 12;
-constexpr int kSlotSamples = 32;
-
-// Hands a slot of channel 0 to both channels of the sink: a single-channel
-// frame in a two-channel stream is heard on both sides.
-class CBothChannelsSink : public CAudioSink {
-  public:
-    explicit CBothChannelsSink(CAudioSink& sink) : m_sink(sink) {}
-    void WriteSample(int16_t, int16_t nSample) override {
-        m_sink.WriteSample(0, nSample);
-        m_sink.WriteSample(1, nSample);
-    }
-    void WriteSamples(int16_t, const int16_t* pSamples, int nCount) override {
-        m_sink.WriteSamples(0, pSamples, nCount);
-        m_sink.WriteSamples(1, pSamples, nCount);
-    }
-    int32_t EndFrame() override { return m_sink.EndFrame(); }
-
-  private:
-    CAudioSink& m_sink;
-};
-
-}  // namespace
+namespace corvina {
 
 CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks, int64_t nWalkBudget)
     : m_strFileName(pszFileName != nullptr ? pszFileName : ""),
@@ -96,14 +67,9 @@ int CAudioDecoder::Initialize() {
     }
     m_nInitialSampleRate = m_Header.SampleFrequency();
     m_nLayer = m_Header.Layer();
-    m_pSubbandSet.reset(new (std::nothrow) CSubbandSet);
-    m_pFilter0.reset(new (std::nothrow) CSynthesisFilter(0, kOutputScale));
     const bool bTwoChannels = m_nInitialMode != MODE_SINGLE_CHANNEL && m_nChannelSelector == 0;
-    if (bTwoChannels) {
-        m_pFilter1.reset(new (std::nothrow) CSynthesisFilter(1, kOutputScale));
-    }
-    if (m_pSubbandSet == nullptr || m_pFilter0 == nullptr ||
-        (bTwoChannels && m_pFilter1 == nullptr)) {
+    m_pLayerDecoder = std::make_unique<CLayerDecoder>(bTwoChannels ? 2 : 1);
+    if (!m_pLayerDecoder->IsReady()) {
         return 0;
     }
     CStreamFormat format;
@@ -193,36 +159,6 @@ bool CAudioDecoder::AwaitWalk() {
     return true;
 }
 
-void CAudioDecoder::SelectSubbands() {
-    const int nSblimit = m_Header.Sblimit();
-    const int nMode = m_Header.Mode();
-    const bool bSingle = nMode == MODE_SINGLE_CHANNEL;
-    const int nBound = std::clamp(nMode == MODE_JOINT_STEREO ? m_Header.Bound()
-                                  : bSingle                  ? 0
-                                                             : 32,
-                                  0, nSblimit);
-    if (m_nSubbands == nSblimit && m_nSubbandLayer == m_nLayer && m_bSubbandSingle == bSingle &&
-        m_nSubbandBound == nBound) {
-        return;
-    }
-    CSubbandSet& set = *m_pSubbandSet;
-    for (int sb = 0; sb < nSblimit; ++sb) {
-        if (m_nLayer == 1) {
-            m_pSubbands[sb] = bSingle       ? static_cast<CSubbandDecoder*>(&set.layer1[sb])
-                              : sb < nBound ? static_cast<CSubbandDecoder*>(&set.layer1Stereo[sb])
-                                            : &set.layer1Joint[sb];
-        } else {
-            m_pSubbands[sb] = bSingle       ? static_cast<CSubbandDecoder*>(&set.layer2[sb])
-                              : sb < nBound ? static_cast<CSubbandDecoder*>(&set.layer2Stereo[sb])
-                                            : &set.layer2Joint[sb];
-        }
-    }
-    m_nSubbands = nSblimit;
-    m_nSubbandLayer = m_nLayer;
-    m_bSubbandSingle = bSingle;
-    m_nSubbandBound = nBound;
-}
-
 int CAudioDecoder::DecodeFrame() {
     if (m_pSink == nullptr) {
         return 0;
@@ -237,142 +173,13 @@ int CAudioDecoder::DecodeFrame() {
     if (m_Header.SampleFrequency() != m_nInitialSampleRate) {
         m_Header.Warnings().Show(WARN_RATE_SWITCH);
     }
-    SelectSubbands();
-    const int nSblimit = m_nSubbands;
-    for (int sb = 0; sb < nSblimit; ++sb) {
-        m_pSubbands[sb]->ReadAllocation(m_Stream, m_Header, m_pCrc);
-    }
-    if (m_nLayer == 2) {
-        for (int sb = 0; sb < nSblimit; ++sb) {
-            static_cast<CLayer2Subband*>(m_pSubbands[sb])->ReadScfsi(m_Stream, m_pCrc);
-        }
-    }
-    bool bIntact = true;
-    if (m_pCrc != nullptr) {
-        bIntact = m_pCrc->Value() == m_Header.CrcWord();
-        m_pCrc->Reset();
-    }
-    if (!bIntact) {
-        // A damaged frame keeps its place in time, as silence.
-        OutputSilence();
-        m_pSink->EndFrame();
-    } else if (nSblimit > 0) {
-        DecodeAudio();
-        m_pSink->EndFrame();
-    }
+    m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, *m_pSink);
     if (m_Header.ReadFrame(m_Stream, &m_pCrc) != 0) {
         m_nNextSample += m_Header.SamplesPerFrame();
         return 1;
     }
     m_pSink.reset();
     return 0;
-}
-
-void CAudioDecoder::DecodeAudio() {
-    const int nSblimit = m_nSubbands;
-    const int nBound = m_nSubbandBound;
-    CSubbandSet& set = *m_pSubbandSet;
-    if (m_nSubbandLayer == 1) {
-        if (m_bSubbandSingle) {
-            DecodeLayer1(set.layer1, set.layer1, nSblimit, nSblimit);
-        } else {
-            DecodeLayer1(set.layer1Stereo, set.layer1Joint, nBound, nSblimit);
-        }
-    } else if (m_bSubbandSingle) {
-        DecodeLayer2(set.layer2, set.layer2, nSblimit, nSblimit);
-    } else {
-        DecodeLayer2(set.layer2Stereo, set.layer2Joint, nBound, nSblimit);
-    }
-}
-
-template <class TLow, class THigh>
-void CAudioDecoder::ReadScalefactorsOf(TLow* pLow, THigh* pHigh, int nBound, int nSblimit) {
-    for (int sb = 0; sb < nBound; ++sb) {
-        pLow[sb].TLow::ReadScalefactors(m_Stream, m_Header);
-    }
-    for (int sb = nBound; sb < nSblimit; ++sb) {
-        pHigh[sb].THigh::ReadScalefactors(m_Stream, m_Header);
-    }
-}
-
-bool CAudioDecoder::SynthesizesPair() const {
-    return m_nChannelSelector == 0 && !m_Header.IsSingleChannel() && m_pFilter1 != nullptr;
-}
-
-void CAudioDecoder::Synthesize(bool bSecond) {
-    if (bSecond) {
-        CSynthesisFilter::SynthesizePair(*m_pFilter0, *m_pFilter1, *m_pSink);
-        return;
-    }
-    CBothChannelsSink both(*m_pSink);
-    m_pFilter0->Synthesize(ChannelZeroSink(both));
-}
-
-CAudioSink& CAudioDecoder::ChannelZeroSink(CAudioSink& both) const {
-    return m_pFilter1 != nullptr && m_Header.IsSingleChannel() ? both : *m_pSink;
-}
-
-void CAudioDecoder::OutputSilence() {
-    static constexpr int16_t kSilence[kSlotSamples] = {};
-    const int nChannels = Channels();
-    for (int nDone = 0; nDone < m_Header.SamplesPerFrame(); nDone += kSlotSamples) {
-        for (int16_t nChannel = 0; nChannel < nChannels; ++nChannel) {
-            m_pSink->WriteSamples(nChannel, kSilence, kSlotSamples);
-        }
-    }
-}
-
-template <class TLow, class THigh>
-void CAudioDecoder::DecodeLayer1(TLow* pLow, THigh* pHigh, int nBound, int nSblimit) {
-    ReadScalefactorsOf(pLow, pHigh, nBound, nSblimit);
-    CSynthesisFilter* pFilter0 = m_pFilter0.get();
-    CSynthesisFilter* pFilter1 = m_pFilter1.get();
-    const bool bSecond = SynthesizesPair();
-    const int nChannels = m_nChannelSelector;
-    for (int nSlot = 0; nSlot < kGroupsPerFrame; ++nSlot) {
-        for (int sb = 0; sb < nBound; ++sb) {
-            pLow[sb].TLow::ReadSamples(m_Stream);
-        }
-        for (int sb = nBound; sb < nSblimit; ++sb) {
-            pHigh[sb].THigh::ReadSamples(m_Stream);
-        }
-        for (int sb = 0; sb < nBound; ++sb) {
-            pLow[sb].TLow::OutputSample(nChannels, pFilter0, pFilter1);
-        }
-        for (int sb = nBound; sb < nSblimit; ++sb) {
-            pHigh[sb].THigh::OutputSample(nChannels, pFilter0, pFilter1);
-        }
-        Synthesize(bSecond);
-    }
-}
-
-template <class TLow, class THigh>
-void CAudioDecoder::DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSblimit) {
-    ReadScalefactorsOf(pLow, pHigh, nBound, nSblimit);
-    CLayer2SampleReader& reader = m_pSubbandSet->layer2Reader;
-    reader.Start(m_Stream);
-    for (int sb = 0; sb < nBound; ++sb) {
-        pLow[sb].TLow::AddCodes(reader);
-    }
-    for (int sb = nBound; sb < nSblimit; ++sb) {
-        pHigh[sb].THigh::AddCodes(reader);
-    }
-    CLayer2Frame& frame = m_pSubbandSet->layer2Frame;
-    reader.ReadFrame(m_Stream, frame);
-    // The slots' transforms run two at a time: the two channels' of a slot,
-    // or two slots of the one channel.
-    if (SynthesizesPair()) {
-        for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; ++nSlot) {
-            CSynthesisFilter::SynthesizePair(*m_pFilter0, frame.fSample[0][nSlot], *m_pFilter1,
-                                             frame.fSample[1][nSlot], *m_pSink);
-        }
-        return;
-    }
-    CBothChannelsSink both(*m_pSink);
-    CAudioSink& sink = ChannelZeroSink(both);
-    for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; nSlot += 2) {
-        m_pFilter0->SynthesizeTwoSlots(frame.fSample[0][nSlot], frame.fSample[0][nSlot + 1], sink);
-    }
 }
 
 int CAudioDecoder::SeekPercent(int nPercent) {
@@ -388,7 +195,7 @@ int CAudioDecoder::SeekPercent(int nPercent) {
     // The frame in hand is decoded from its audio data, after its CRC word.
     m_Stream.RewindPayload();
     if (m_pCrc != nullptr) {
-        m_Stream.GetBits(16);
+        m_Stream.Reader().GetBits(16);
     }
     return nMoved;
 }
@@ -405,7 +212,7 @@ int CAudioDecoder::SeekSample(int64_t nSample) {
     }
     m_Stream.RewindPayload();
     if (m_pCrc != nullptr) {
-        m_Stream.GetBits(16);
+        m_Stream.Reader().GetBits(16);
     }
     return bMoved ? 1 : 0;
 }
@@ -468,9 +275,12 @@ int CAudioDecoder::SkipFrame() {
     return 0;
 }
 
+int CAudioDecoder::Channels() const {
+    return m_pLayerDecoder != nullptr ? m_pLayerDecoder->Channels() : 1;
+}
+
 int64_t CAudioDecoder::FilterSlotsRun(int nChannel) const {
-    const CSynthesisFilter* pFilter = nChannel == 0 ? m_pFilter0.get() : m_pFilter1.get();
-    return pFilter != nullptr ? pFilter->SlotsRun() : -1;
+    return m_pLayerDecoder != nullptr ? m_pLayerDecoder->FilterSlotsRun(nChannel) : -1;
 }
 
 std::string CAudioDecoder::FormatStreamInfo() const {
@@ -503,3 +313,5 @@ std::string CAudioDecoder::FormatStreamInfo() const {
     strText += "copyright protected.\n";
     return strText;
 }
+
+}  // namespace corvina

@@ -14,14 +14,14 @@
 #include "decoder/bit_stream.h"
 #include "decoder/frame_header.h"
 #include "decoder/frame_index.h"
-#include "platform/caller_hooks.h"
 #include "synth/audio_sink.h"
+#include "synth/caller_hooks.h"
+
+namespace corvina {
 
 class CCrc16;
 class CHeaderWalker;
-class CSubbandDecoder;
-class CSynthesisFilter;
-struct CSubbandSet;
+class CLayerDecoder;
 
 // Where a decode starts: seconds into the stream, or a percentage of its
 // playing time.
@@ -102,7 +102,7 @@ class CAudioDecoder {
     const CBitStream& Stream() const { return m_Stream; }
     const CFrameHeader& Header() const { return m_Header; }
     // Output channels: 1 or 2 once initialised.
-    int Channels() const { return m_pFilter1 != nullptr ? 2 : 1; }
+    int Channels() const;
     // Slots the synthesis filter of output channel nChannel has run; -1
     // where there is no such filter.
     int64_t FilterSlotsRun(int nChannel) const;
@@ -128,30 +128,6 @@ class CAudioDecoder {
     // Moves by the frame index to the first frame at or after nSample, to be
     // read after the frame in hand.
     int SeekSample(int64_t nSample);
-    // Points m_pSubbands at the decoders of the frame's layer, mode and bound
-    // when those differ from the last frame's.
-    void SelectSubbands();
-    void DecodeAudio();
-    // The scalefactors and the sample loop of one frame whose subbands below
-    // nBound are pLow's and the rest pHigh's: every call of the sample loop
-    // names its class, so none needs a look-up in the virtual table.
-    template <class TLow, class THigh>
-    void DecodeLayer1(TLow* pLow, THigh* pHigh, int nBound, int nSblimit);
-    template <class TLow, class THigh>
-    void DecodeLayer2(TLow* pLow, THigh* pHigh, int nBound, int nSblimit);
-    template <class TLow, class THigh>
-    void ReadScalefactorsOf(TLow* pLow, THigh* pHigh, int nBound, int nSblimit);
-    // Whether the frame in hand fills both filters, run as a pair.
-    bool SynthesizesPair() const;
-    // Runs the filters over the slot just stored and hands it to the sink.
-    void Synthesize(bool bSecond);
-    // Where channel 0's slots go when it is run alone: both, a sink that
-    // copies them to both channels, for a single-channel frame of a
-    // two-channel output; else the decoder's sink.
-    CAudioSink& ChannelZeroSink(CAudioSink& both) const;
-    // A frame's worth of silence on every output channel.
-    void OutputSilence();
-
     int m_nLayer = 0;
     int m_nInitialMode = 0;
     int m_nInitialSampleRate = 0;
@@ -174,15 +150,8 @@ class CAudioDecoder {
     // The walk under way in the background; null once taken or where none.
     std::unique_ptr<CHeaderWalker> m_pWalker;
     CCrc16* m_pCrc = nullptr;
-    std::unique_ptr<CSubbandSet> m_pSubbandSet;
-    CSubbandDecoder* m_pSubbands[32] = {};
-    int m_nSubbands = 0;
-    // What SelectSubbands chose for: the layer, whether the frame is single
-    // channel, and the first subband of the joint class.
-    int m_nSubbandLayer = 0;
-    bool m_bSubbandSingle = false;
-    int m_nSubbandBound = -1;
-    std::unique_ptr<CSynthesisFilter> m_pFilter0;
-    std::unique_ptr<CSynthesisFilter> m_pFilter1;
+    std::unique_ptr<CLayerDecoder> m_pLayerDecoder;
     std::unique_ptr<CAudioSink> m_pSink;
 };
+
+}  // namespace corvina

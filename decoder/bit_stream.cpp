@@ -7,14 +7,7 @@
 #include "decoder/container_sniffer.h"
 #include "decoder/file_source.h"
 
-namespace {
-
-uint32_t FromBigEndian(const uint8_t* pBytes) {
-    return (static_cast<uint32_t>(pBytes[0]) << 24) | (static_cast<uint32_t>(pBytes[1]) << 16) |
-           (static_cast<uint32_t>(pBytes[2]) << 8) | static_cast<uint32_t>(pBytes[3]);
-}
-
-}  // namespace
+namespace corvina {
 
 CBitStream::CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
                        WarningReporter fnReport, const StopRequest& fnStop, int64_t nWalkBudget)
@@ -281,17 +274,16 @@ int CBitStream::ReadWord(uint32_t& dwWord) {
         }
         return 0;
     }
-    dwWord = FromBigEndian(bBytes);
+    dwWord = ReadBigEndian32(bBytes);
     return 1;
 }
 
 int CBitStream::LoadFrame(uint32_t nBytes) {
     if (nBytes > kBufferBytes) {
-        Warn("Internal error: framelength > bufferlength?!\n");
+        Warn("Internal error: framelength > bufferlength?!");
         return 0;
     }
-    auto* pBytes = reinterpret_cast<uint8_t*>(m_dwBuffer);
-    if (!ReadBytes(pBytes, nBytes)) {
+    if (!ReadBytes(m_Reader.Bytes(), nBytes)) {
         if (m_nLength > 0 || CanSeek()) {
             m_nPosition = m_nAudioEnd;
         } else {
@@ -299,16 +291,7 @@ int CBitStream::LoadFrame(uint32_t nBytes) {
         }
         return 0;
     }
-    // The bytes after the payload up to the spare word read as zeros, so a
-    // read into the last partial word gives the same bits on every run.
-    std::memset(pBytes + nBytes, 0, sizeof m_dwBuffer - nBytes);
-    const uint32_t nWords = (nBytes + 3) / 4;
-    for (uint32_t nWord = 0; nWord < nWords; ++nWord) {
-        m_dwBuffer[nWord] = FromBigEndian(pBytes + 4 * nWord);
-    }
-    m_nLoaded = nBytes;
-    m_nWord = 0;
-    m_nBitOffset = 0;
+    m_Reader.Take(nBytes);
     return 1;
 }
 
@@ -351,3 +334,5 @@ int CBitStream::PositionPercent() const {
     const int64_t nPosition = std::clamp<int64_t>(m_nPosition, 0, m_nLength);
     return static_cast<int>(nPosition * 100 / m_nLength);
 }
+
+}  // namespace corvina

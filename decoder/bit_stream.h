@@ -6,15 +6,15 @@
 #include <memory>
 #include <string>
 
+#include "decoder/bit_reader.h"
 #include "decoder/byte_source.h"
-#include "platform/caller_hooks.h"
+#include "synth/caller_hooks.h"
+
+namespace corvina {
 
 class CBitStream {
   public:
-    // The payload of the longest frame accepted: a free-format frame of 4 KiB
-    // less its header (the longest of a standard bitrate, Layer II at
-    // 384 kbit/s and 32 kHz, has 1724 bytes).
-    static constexpr uint32_t kBufferBytes = 4092;
+    static constexpr uint32_t kBufferBytes = CBitReader::kMaxBytes;
 
     // Reads the Layer I/II audio that the source carries (opening a
     // container it may be) and looks at its start; strName names the stream
@@ -62,47 +62,10 @@ class CBitStream {
     // Loads the next nBytes bytes as the frame payload and puts the cursor on
     // its first bit; 0 when they are not all there.
     int LoadFrame(uint32_t nBytes);
-    // The next nBits (0..32) bits of the payload, first bit most significant;
-    // 0 once the cursor has moved onto a word beyond the payload.
-    uint32_t GetBits(int nBits) {
-        if (nBits <= 0 || m_nWord * 4 > m_nLoaded) {
-            return 0;
-        }
-        const uint32_t nEnd = m_nBitOffset + static_cast<uint32_t>(nBits);
-        const uint32_t dwResult = FieldAt(m_nWord, nEnd, nBits);
-        // Without a branch on whether the field ends in the next word: the
-        // answer is a coin toss for the processor's predictor.
-        m_nWord += nEnd >> 5;
-        m_nBitOffset = nEnd & 31;
-        return m_nWord * 4 > m_nLoaded ? 0 : dwResult;
-    }
-    // Where the cursor stands: bits from the payload's first.
-    uint32_t BitPosition() const { return m_nWord * 32 + m_nBitOffset; }
-    // The nBits (1..32) bits that GetBits would give with the cursor at bit
-    // nBit of the payload; the cursor stays where it is. Unchecked, the
-    // caller has made sure with HoldsBits that the field ends in time.
-    template <bool bChecked = true>
-    uint32_t PeekBitsAt(uint32_t nBit, int nBits) const {
-        const uint32_t nEnd = (nBit & 31) + static_cast<uint32_t>(nBits);
-        const uint32_t nWord = nBit >> 5;
-        if (bChecked && (nWord + (nEnd >> 5)) * 4 > m_nLoaded) {
-            return 0;
-        }
-        return FieldAt(nWord, nEnd, nBits);
-    }
-    // Whether every field that ends by bit nEndBit of the payload is read
-    // as it stands (and not as 0).
-    bool HoldsBits(uint32_t nEndBit) const { return (nEndBit >> 5) * 4 <= m_nLoaded; }
-    // Puts the cursor at bit nBit of the payload.
-    void MoveToBit(uint32_t nBit) {
-        m_nWord = nBit >> 5;
-        m_nBitOffset = nBit & 31;
-    }
+    // The payload loaded last, read bit by bit.
+    CBitReader& Reader() { return m_Reader; }
     // Puts the cursor back on the first bit of the payload in the buffer.
-    void RewindPayload() {
-        m_nWord = 0;
-        m_nBitOffset = 0;
-    }
+    void RewindPayload() { m_Reader.Rewind(); }
 
     // Moves the stream to nPercent (0..100) of its length and puts the cursor
     // back on the payload's first bit; 0 (with a warning) when the move fails.
@@ -144,24 +107,10 @@ class CBitStream {
     // Copies the next nBytes into pTarget; false when fewer are left.
     bool ReadBytes(uint8_t* pTarget, std::size_t nBytes);
     void Warn(const std::string& strText) const { ReportWarning(m_fnReport, strText); }
-    // The nBits bits that end nEnd bits after the start of word nWord: the
-    // field lies within that word and the one after it, which the buffer
-    // always has (see m_dwBuffer) for a word no further than the payload's.
-    uint32_t FieldAt(uint32_t nWord, uint32_t nEnd, int nBits) const {
-        const uint64_t qwWindow =
-            (static_cast<uint64_t>(m_dwBuffer[nWord]) << 32) | m_dwBuffer[nWord + 1];
-        return static_cast<uint32_t>((qwWindow >> (64 - nEnd)) & ((uint64_t{1} << nBits) - 1));
-    }
-
     std::unique_ptr<CByteSource> m_pSource;
     std::string m_strName;
     WarningReporter m_fnReport;
-    // Two spare words after the payload: a cursor standing exactly at the end
-    // of a full buffer still reads inside it, and so does the word after it.
-    uint32_t m_dwBuffer[kBufferBytes / 4 + 2] = {};
-    uint32_t m_nLoaded = 0;
-    uint32_t m_nWord = 0;
-    uint32_t m_nBitOffset = 0;
+    CBitReader m_Reader;
     int64_t m_nLength = 0;
     int64_t m_nPosition = 0;
     int64_t m_nAudioStart = 0;
@@ -172,3 +121,5 @@ class CBitStream {
     std::size_t m_nInPos = 0;
     std::size_t m_nInEnd = 0;
 };
+
+}  // namespace corvina

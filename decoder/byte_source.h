@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace corvina {
+
 class CByteSource {
   public:
     virtual ~CByteSource() = default;
@@ -29,3 +31,5 @@ class CByteSource {
     // where there is none, as for pipes and standard input.
     virtual std::unique_ptr<CByteSource> ReopenFile() const { return nullptr; }
 };
+
+}  // namespace corvina

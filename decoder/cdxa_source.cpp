@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace corvina {
+
 namespace {
 
 constexpr int64_t kSectorBytes = 2352;
@@ -68,3 +70,5 @@ void CCdxaSource::Restart(bool bFromStart) {
         m_nDataStart = m_nDataEnd = -1;
     }
 }
+
+}  // namespace corvina

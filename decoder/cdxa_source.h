@@ -5,6 +5,8 @@
 
 #include "decoder/demux_source.h"
 
+namespace corvina {
+
 class CCdxaSource : public CDemuxSource {
   public:
     // pInner stands at the RIFF header.
@@ -20,3 +22,5 @@ class CCdxaSource : public CDemuxSource {
     int64_t m_nDataEnd = -1;
     bool m_bRiffRead = false;
 };
+
+}  // namespace corvina

@@ -10,6 +10,8 @@
 #include "decoder/transport_stream_source.h"
 #include "decoder/wave_source.h"
 
+namespace corvina {
+
 namespace {
 
 // Enough for three packets of the longest transport stream packets.
@@ -128,3 +130,5 @@ std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSo
     }
     return pSource;
 }
+
+}  // namespace corvina

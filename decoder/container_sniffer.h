@@ -7,7 +7,9 @@
 #include <string>
 
 #include "decoder/byte_source.h"
-#include "platform/caller_hooks.h"
+#include "synth/caller_hooks.h"
+
+namespace corvina {
 
 // The source of the Layer I/II bytes that pSource carries. A container with
 // no such audio (where this can be told beforehand) gives its own bytes, as
@@ -21,3 +23,5 @@ std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSo
                                                 const WarningReporter& fnReport,
                                                 const StopRequest& fnStop,
                                                 int64_t nWalkBudget = -1);
+
+}  // namespace corvina

@@ -1,6 +1,8 @@
 // The CRC-16 of MPEG audio: generator x^16 + x^15 + x^2 + 1, no reflection.
 #include "decoder/crc16.h"
 
+namespace corvina {
+
 void CCrc16::Update(uint32_t dwValue, int nBits) {
     uint32_t dwRegister = m_wRegister;
     for (int nBit = nBits - 1; nBit >= 0; --nBit) {
@@ -13,3 +15,5 @@ void CCrc16::Update(uint32_t dwValue, int nBits) {
     }
     m_wRegister = static_cast<uint16_t>(dwRegister);
 }
+
+}  // namespace corvina

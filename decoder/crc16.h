@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace corvina {
+
 class CCrc16 {
   public:
     CCrc16() = default;
@@ -15,3 +17,5 @@ class CCrc16 {
   private:
     uint16_t m_wRegister = 0xFFFF;
 };
+
+}  // namespace corvina

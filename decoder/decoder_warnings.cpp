@@ -1,12 +1,14 @@
 // Once-per-run decoder warnings.
 #include "decoder/decoder_warnings.h"
 
+namespace corvina {
+
 namespace {
 
 const char* const kWarningTexts[] = {
-    "WARNING: stream contains an illegal allocation!\n",
-    "illegal switch from single channel to stereo or vice versa!\n",
-    "sorry, can't switch the sample frequency in the middle of the stream!\n",
+    "stream contains an illegal allocation!",
+    "illegal switch from single channel to stereo or vice versa!",
+    "sorry, can't switch the sample frequency in the middle of the stream!",
 };
 
 }  // namespace
@@ -18,3 +20,5 @@ void CDecoderWarnings::Show(EDecoderWarning eWarning) {
     m_nShown |= 1u << eWarning;
     ReportWarning(m_fnReport, kWarningTexts[eWarning]);
 }
+
+}  // namespace corvina

@@ -2,7 +2,9 @@
 // run through a file so that a broken stream cannot flood the user.
 #pragma once
 
-#include "platform/caller_hooks.h"
+#include "synth/caller_hooks.h"
+
+namespace corvina {
 
 enum EDecoderWarning {
     WARN_ILLEGAL_ALLOCATION,
@@ -21,3 +23,5 @@ class CDecoderWarnings {
     unsigned m_nShown = 0;
     WarningReporter m_fnReport;
 };
+
+}  // namespace corvina

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <typeinfo>
 
+namespace corvina {
+
 namespace {
 
 constexpr std::size_t kInputBytes = 64 * 1024;
@@ -245,3 +247,5 @@ bool CDemuxSource::Seek(int64_t nOffset) {
     m_nPosition = nOffset - nLeft;
     return true;
 }
+
+}  // namespace corvina

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "decoder/byte_source.h"
-#include "platform/caller_hooks.h"
+#include "synth/caller_hooks.h"
+
+namespace corvina {
 
 class CDemuxSource : public CByteSource {
   public:
@@ -95,3 +97,5 @@ class CDemuxSource : public CByteSource {
     std::string m_strNoAudio;
     WarningReporter m_fnReport;
 };
+
+}  // namespace corvina

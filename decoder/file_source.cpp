@@ -10,7 +10,9 @@
 #include <cstring>
 #include <string>
 
-#include "platform/file_access.h"
+#include "decoder/file_access.h"
+
+namespace corvina {
 
 CFileSource::~CFileSource() {
     if (m_fd >= 0 && m_bOwned) {
@@ -126,9 +128,10 @@ std::unique_ptr<CByteSource> OpenStreamSource(const char* pszPath, const StopReq
     }
     std::string strReason;
     if (!pFile->Open(pszPath, strReason)) {
-        ReportWarning(fnReport,
-                      std::string("couldn't open file \"") + pszPath + "\" for reading!\n");
+        ReportWarning(fnReport, std::string("couldn't open file \"") + pszPath + "\" for reading!");
         return nullptr;
     }
     return pFile;
 }
+
+}  // namespace corvina

@@ -6,7 +6,9 @@
 #include <string>
 
 #include "decoder/byte_source.h"
-#include "platform/caller_hooks.h"
+#include "synth/caller_hooks.h"
+
+namespace corvina {
 
 class CFileSource : public CByteSource {
   public:
@@ -56,3 +58,5 @@ class CFileSource : public CByteSource {
 // gives null.
 std::unique_ptr<CByteSource> OpenStreamSource(const char* pszPath, const StopRequest& fnStop,
                                               const WarningReporter& fnReport);
+
+}  // namespace corvina

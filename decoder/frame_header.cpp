@@ -1,11 +1,14 @@
 // The frame search and the header parse.
 #include "decoder/frame_header.h"
 
+#include <algorithm>
 #include <new>
 
 #include "decoder/bit_stream.h"
 #include "decoder/crc16.h"
 #include "decoder/layer2_tables.h"
+
+namespace corvina {
 
 namespace {
 
@@ -171,7 +174,14 @@ int CFrameHeader::FrameBytes() const {
 int CFrameHeader::FindFreeFormatBytes(CBitStream& stream, std::size_t nOffset,
                                       uint32_t dwHeader) const {
     uint8_t bAhead[kMaxFreeFormatBytes + 4];
-    const int nAhead = static_cast<int>(stream.PeekAt(nOffset + 4, bAhead, sizeof bAhead));
+    const std::size_t nAhead = stream.PeekAt(nOffset + 4, bAhead, sizeof bAhead);
+    return FreeFormatBytesIn(std::span<const uint8_t>(bAhead, nAhead), dwHeader);
+}
+
+int CFrameHeader::FreeFormatBytesIn(std::span<const uint8_t> ahead, uint32_t dwHeader) {
+    const int nAhead =
+        static_cast<int>(std::min<std::size_t>(ahead.size(), kMaxFreeFormatBytes + 4));
+    const uint8_t* bAhead = ahead.data();
     const int nSlotBytes = SlotBytesOf(dwHeader);
     const int nPadding = ((dwHeader >> 9) & 1) != 0 ? nSlotBytes : 0;
     // k bytes after this header stands the next: the frame is k + 4 long,
@@ -186,6 +196,10 @@ int CFrameHeader::FindFreeFormatBytes(CBitStream& stream, std::size_t nOffset,
         }
     }
     return 0;
+}
+
+bool CFrameHeader::IsPlausibleWord(uint32_t dwWord) {
+    return IsPlausibleHeader(dwWord);
 }
 
 void CFrameHeader::DropReadAhead() {
@@ -326,13 +340,22 @@ int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
         return 0;
     }
     m_bSynced = true;
+    return StartFrame(stream.Reader(), ppCrc, dwHeader);
+}
+
+int CFrameHeader::StartFrame(uint32_t dwHeader, CBitReader& reader, CCrc16** ppCrc) {
+    m_dwHeader = dwHeader;
+    return StartFrame(reader, ppCrc, dwHeader);
+}
+
+int CFrameHeader::StartFrame(CBitReader& reader, CCrc16** ppCrc, uint32_t dwFrameWord) {
     if (m_pCrc != nullptr) {
         m_pCrc->Reset();
     }
     if (m_nProtectionBit != 0) {
         *ppCrc = nullptr;
     } else {
-        m_wCrcWord = static_cast<uint16_t>(stream.GetBits(16));
+        m_wCrcWord = static_cast<uint16_t>(reader.GetBits(16));
         if (m_pCrc == nullptr) {
             m_pCrc = new (std::nothrow) CCrc16;
             if (m_pCrc == nullptr) {
@@ -344,6 +367,8 @@ int CFrameHeader::ReadFrame(CBitStream& stream, CCrc16** ppCrc) {
         m_pCrc->Update(m_dwHeader & 0xFFFF, 16);
         *ppCrc = m_pCrc;
     }
-    m_dwFrameWord.store(dwHeader, std::memory_order_release);
+    m_dwFrameWord.store(dwFrameWord, std::memory_order_release);
     return 1;
 }
+
+}  // namespace corvina

@@ -4,10 +4,14 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "decoder/decoder_warnings.h"
-#include "platform/caller_hooks.h"
+#include "synth/caller_hooks.h"
 
+namespace corvina {
+
+class CBitReader;
 class CBitStream;
 class CCrc16;
 struct CLayer2Table;
@@ -43,6 +47,20 @@ class CFrameHeader {
     // not a header of the new place, so the next ReadFrame searches from the
     // new offset on.
     void DropReadAhead();
+
+    // Takes the frame of header word dwHeader (parsed already) whose payload
+    // reader holds: reads its CRC word and points *ppCrc at the register to
+    // check (null for an unprotected frame). 0 when memory ran out.
+    int StartFrame(uint32_t dwHeader, CBitReader& reader, CCrc16** ppCrc);
+    // Payload bytes of an unpadded frame of the free-format stream whose
+    // header is dwHeader, found by the next header in ahead (the bytes after
+    // this header); 0 where none stands there.
+    static int FreeFormatBytesIn(std::span<const uint8_t> ahead, uint32_t dwHeader);
+    // Sets the free-format length that FrameBytes and Bitrate go by.
+    void SetFreeFormatBytes(int nBytes) { m_nFreeFormatBytes = nBytes; }
+    // A sync whose layer, bitrate index and sampling frequency are not
+    // reserved.
+    static bool IsPlausibleWord(uint32_t dwWord);
 
     // Sets every field from a 32-bit header word (bit 31 is the frame's first
     // bit), without judging whether the frame can be decoded.
@@ -91,6 +109,7 @@ class CFrameHeader {
     CDecoderWarnings& Warnings() { return m_Warnings; }
 
   private:
+    int StartFrame(CBitReader& reader, CCrc16** ppCrc, uint32_t dwFrameWord);
     // Stops the stream at the next frame to take; its length, 0 at the end.
     int FindNextFrame(CBitStream& stream, uint32_t& dwHeader);
     bool FindConfirmedFrame(CBitStream& stream);
@@ -129,3 +148,5 @@ class CFrameHeader {
     int m_nFreeFormatBytes = 0;
     uint32_t m_dwFreeFormatHeader = 0;
 };
+
+}  // namespace corvina

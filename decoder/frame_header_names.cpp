@@ -1,6 +1,8 @@
 // The texts that name a header's layer, mode, sampling frequency and bitrate.
 #include "decoder/frame_header.h"
 
+namespace corvina {
+
 namespace {
 
 const char* const kLayerNames[] = {"I", "II", "III (not implemented!)"};
@@ -47,3 +49,5 @@ const char* CFrameHeader::BitrateName() const {
     const auto& names = IsLowSamplingRate() ? kLowRateBitrateNames : kBitrateNames;
     return Lookup(names[m_nLayer == 1 ? 0 : 1], m_nBitrateIndex);
 }
+
+}  // namespace corvina

@@ -6,6 +6,8 @@
 #include "decoder/bit_stream.h"
 #include "decoder/frame_header.h"
 
+namespace corvina {
+
 namespace {
 
 // Version, layer, bitrate index and sampling frequency.
@@ -109,3 +111,5 @@ int64_t CFrameIndex::SampleNear(int64_t nOffset) const {
     const int64_t nFrame = (nInto * nFrames + (nTo - nFrom) / 2) / (nTo - nFrom);
     return nFirst + nFrame * nSamples / nFrames;
 }
+
+}  // namespace corvina

@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/caller_hooks.h"
+#include "synth/caller_hooks.h"
+
+namespace corvina {
 
 class CBitStream;
 
@@ -53,3 +55,5 @@ class CFrameIndex {
     // Where the last frame ends.
     int64_t m_nEndOffset = 0;
 };
+
+}  // namespace corvina

@@ -4,6 +4,8 @@
 #include <chrono>
 #include <exception>
 
+namespace corvina {
+
 namespace {
 
 // How often a wait for the walk looks at its caller's stop request.
@@ -53,3 +55,5 @@ bool CHeaderWalker::Await(const StopRequest& fnStop) {
     }
     return true;
 }
+
+}  // namespace corvina

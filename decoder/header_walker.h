@@ -14,7 +14,9 @@
 
 #include "decoder/bit_stream.h"
 #include "decoder/frame_index.h"
-#include "platform/caller_hooks.h"
+#include "synth/caller_hooks.h"
+
+namespace corvina {
 
 class CHeaderWalker {
   public:
@@ -49,3 +51,5 @@ class CHeaderWalker {
     CFrameIndex m_index;
     std::thread m_thread;
 };
+
+}  // namespace corvina

@@ -4,10 +4,12 @@
 
 #include <array>
 
-#include "decoder/bit_stream.h"
+#include "decoder/bit_reader.h"
 #include "decoder/crc16.h"
 #include "decoder/frame_header.h"
 #include "decoder/scalefactor_table.h"
+
+namespace corvina {
 
 namespace {
 
@@ -33,8 +35,8 @@ constexpr std::array<float, 16> MakeOffsets() {
 constexpr std::array<float, 16> kFactors = MakeFactors();
 constexpr std::array<float, 16> kOffsets = MakeOffsets();
 
-float Scalefactor(CBitStream& stream) {
-    return g_fScalefactors[stream.GetBits(6)];
+float Scalefactor(CBitReader& reader) {
+    return g_fScalefactors[reader.GetBits(6)];
 }
 
 }  // namespace
@@ -48,8 +50,8 @@ void CLayer1Subband::SetAllocation(int nAllocation) {
     }
 }
 
-void CLayer1Subband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
-    const auto nAllocation = static_cast<int>(stream.GetBits(4));
+void CLayer1Subband::ReadAllocation(CBitReader& reader, CFrameHeader& header, CCrc16* pCrc) {
+    const auto nAllocation = static_cast<int>(reader.GetBits(4));
     if (nAllocation == kIllegalAllocation) {
         header.Warnings().Show(WARN_ILLEGAL_ALLOCATION);
     }
@@ -59,28 +61,28 @@ void CLayer1Subband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CC
     SetAllocation(nAllocation);
 }
 
-void CLayer1Subband::ReadScalefactors(CBitStream& stream, const CFrameHeader&) {
+void CLayer1Subband::ReadScalefactors(CBitReader& reader, const CFrameHeader&) {
     if (m_nAllocation != 0) {
-        m_fScalefactor = Scalefactor(stream);
+        m_fScalefactor = Scalefactor(reader);
     }
 }
 
-void CLayer1Subband::ReadSamples(CBitStream& stream) {
+void CLayer1Subband::ReadSamples(CBitReader& reader) {
     if (m_nAllocation != 0) {
-        m_fSample = static_cast<float>(stream.GetBits(m_nCodeWidth));
+        m_fSample = static_cast<float>(reader.GetBits(m_nCodeWidth));
     }
 }
 
-void CLayer1JointSubband::ReadScalefactors(CBitStream& stream, const CFrameHeader&) {
+void CLayer1JointSubband::ReadScalefactors(CBitReader& reader, const CFrameHeader&) {
     if (m_nAllocation != 0) {
-        m_fScalefactor = Scalefactor(stream);
-        m_fScalefactor1 = Scalefactor(stream);
+        m_fScalefactor = Scalefactor(reader);
+        m_fScalefactor1 = Scalefactor(reader);
     }
 }
 
-void CLayer1StereoSubband::ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) {
-    const auto nAllocation0 = static_cast<int>(stream.GetBits(4));
-    const auto nAllocation1 = static_cast<int>(stream.GetBits(4));
+void CLayer1StereoSubband::ReadAllocation(CBitReader& reader, CFrameHeader& header, CCrc16* pCrc) {
+    const auto nAllocation0 = static_cast<int>(reader.GetBits(4));
+    const auto nAllocation1 = static_cast<int>(reader.GetBits(4));
     if (pCrc != nullptr) {
         pCrc->Update(static_cast<uint32_t>(nAllocation0), 4);
         pCrc->Update(static_cast<uint32_t>(nAllocation1), 4);
@@ -97,16 +99,18 @@ void CLayer1StereoSubband::ReadAllocation(CBitStream& stream, CFrameHeader& head
     }
 }
 
-void CLayer1StereoSubband::ReadScalefactors(CBitStream& stream, const CFrameHeader& header) {
-    CLayer1Subband::ReadScalefactors(stream, header);
+void CLayer1StereoSubband::ReadScalefactors(CBitReader& reader, const CFrameHeader& header) {
+    CLayer1Subband::ReadScalefactors(reader, header);
     if (m_nAllocation1 != 0) {
-        m_fScalefactor1 = Scalefactor(stream);
+        m_fScalefactor1 = Scalefactor(reader);
     }
 }
 
-void CLayer1StereoSubband::ReadSamples(CBitStream& stream) {
-    CLayer1Subband::ReadSamples(stream);
+void CLayer1StereoSubband::ReadSamples(CBitReader& reader) {
+    CLayer1Subband::ReadSamples(reader);
     if (m_nAllocation1 != 0) {
-        m_fSample1 = static_cast<float>(stream.GetBits(m_nCodeWidth1));
+        m_fSample1 = static_cast<float>(reader.GetBits(m_nCodeWidth1));
     }
 }
+
+}  // namespace corvina

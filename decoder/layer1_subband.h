@@ -5,14 +5,16 @@
 #include "decoder/subband_decoder.h"
 #include "synth/synthesis_filter.h"
 
+namespace corvina {
+
 class CLayer1Subband : public CSubbandDecoder {
   public:
     explicit CLayer1Subband(int nSubband = 0) : m_nSubband(nSubband) {}
 
-    void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
-    void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
+    void ReadAllocation(CBitReader& reader, CFrameHeader& header, CCrc16* pCrc) override;
+    void ReadScalefactors(CBitReader& reader, const CFrameHeader& header) override;
     // Reads the sample of the next time slot (a frame has twelve).
-    void ReadSamples(CBitStream& stream);
+    void ReadSamples(CBitReader& reader);
     // Stores it into entry sb of the filters' input.
     void OutputSample(int, CSynthesisFilter* pFilter0, CSynthesisFilter*) {
         if (m_nAllocation != 0) {
@@ -37,7 +39,7 @@ class CLayer1JointSubband : public CLayer1Subband {
   public:
     using CLayer1Subband::CLayer1Subband;
 
-    void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
+    void ReadScalefactors(CBitReader& reader, const CFrameHeader& header) override;
     void OutputSample(int nChannels, CSynthesisFilter* pFilter0, CSynthesisFilter* pFilter1) {
         if (m_nAllocation != 0) {
             m_fSample = m_fSample * m_fFactor + m_fOffset;
@@ -56,9 +58,9 @@ class CLayer1StereoSubband : public CLayer1Subband {
   public:
     using CLayer1Subband::CLayer1Subband;
 
-    void ReadAllocation(CBitStream& stream, CFrameHeader& header, CCrc16* pCrc) override;
-    void ReadScalefactors(CBitStream& stream, const CFrameHeader& header) override;
-    void ReadSamples(CBitStream& stream);
+    void ReadAllocation(CBitReader& reader, CFrameHeader& header, CCrc16* pCrc) override;
+    void ReadScalefactors(CBitReader& reader, const CFrameHeader& header) override;
+    void ReadSamples(CBitReader& reader);
     void OutputSample(int nChannels, CSynthesisFilter* pFilter0, CSynthesisFilter* pFilter1) {
         CLayer1Subband::OutputSample(nChannels, pFilter0, pFilter1);
         if (m_nAllocation1 != 0 && nChannels == 0) {
@@ -75,3 +77,5 @@ class CLayer1StereoSubband : public CLayer1Subband {
     float m_fFactor1 = 0.0f;
     float m_fOffset1 = 0.0f;
 };
+
+}  // namespace corvina

@@ -3,7 +3,9 @@
 // scalefactor of the granule's third of the frame.
 #include "decoder/layer2_sample_reader.h"
 
-#include "decoder/bit_stream.h"
+#include "decoder/bit_reader.h"
+
+namespace corvina {
 
 namespace {
 
@@ -14,8 +16,8 @@ constexpr int kSlotEntries = 32;
 
 }  // namespace
 
-void CLayer2SampleReader::Start(const CBitStream& stream) {
-    m_nStartBit = stream.BitPosition();
+void CLayer2SampleReader::Start(const CBitReader& reader) {
+    m_nStartBit = reader.BitPosition();
     m_nGranuleBits = 0;
     m_nGrouped = 0;
     m_nUngrouped = 0;
@@ -44,7 +46,7 @@ void CLayer2SampleReader::AddCode(const CQuantClass& quant, const float* pScalef
 }
 
 template <bool bChecked>
-void CLayer2SampleReader::ReadCodes(const CBitStream& stream, CLayer2Frame& frame) const {
+void CLayer2SampleReader::ReadCodes(const CBitReader& reader, CLayer2Frame& frame) const {
     float* pFrame = &frame.fSample[0][0][0];
     for (int i = 0; i < m_nGrouped; ++i) {
         const CCode& code = m_grouped[i];
@@ -54,7 +56,7 @@ void CLayer2SampleReader::ReadCodes(const CBitStream& stream, CLayer2Frame& fram
             const float fScalefactor = code.pScalefactor[nPart];
             for (int n = 0; n < kGranulesPerPart; ++n) {
                 const float* pGroup =
-                    code.pGroups[stream.template PeekBitsAt<bChecked>(nBit, code.nWidth)];
+                    code.pGroups[reader.template PeekBitsAt<bChecked>(nBit, code.nWidth)];
                 pEntry[0] = fScalefactor * pGroup[0];
                 pEntry[kSlotEntries] = fScalefactor * pGroup[1];
                 pEntry[2 * kSlotEntries] = fScalefactor * pGroup[2];
@@ -72,9 +74,9 @@ void CLayer2SampleReader::ReadCodes(const CBitStream& stream, CLayer2Frame& fram
         for (int nPart = 0; nPart < kParts; ++nPart) {
             const float fScalefactor = code.pScalefactor[nPart];
             for (int n = 0; n < kGranulesPerPart; ++n) {
-                const uint32_t dwFirstTwo = stream.template PeekBitsAt<bChecked>(nBit, 2 * nWidth);
+                const uint32_t dwFirstTwo = reader.template PeekBitsAt<bChecked>(nBit, 2 * nWidth);
                 const uint32_t dwCodes[3] = {dwFirstTwo >> nWidth, dwFirstTwo & dwMask,
-                                             stream.template PeekBitsAt<bChecked>(
+                                             reader.template PeekBitsAt<bChecked>(
                                                  nBit + 2 * static_cast<uint32_t>(nWidth), nWidth)};
                 for (int k = 0; k < 3; ++k) {
                     const float fFraction = static_cast<float>(dwCodes[k]) * code.fStep - 1.0f;
@@ -87,14 +89,16 @@ void CLayer2SampleReader::ReadCodes(const CBitStream& stream, CLayer2Frame& fram
     }
 }
 
-void CLayer2SampleReader::ReadFrame(CBitStream& stream, CLayer2Frame& frame) const {
+void CLayer2SampleReader::ReadFrame(CBitReader& reader, CLayer2Frame& frame) const {
     frame = CLayer2Frame{};
     const uint32_t nEndBit = m_nStartBit + kGranulesPerFrame * m_nGranuleBits;
     // A frame too short for its codes reads those past its end as 0.
-    if (stream.HoldsBits(nEndBit)) {
-        ReadCodes<false>(stream, frame);
+    if (reader.HoldsBits(nEndBit)) {
+        ReadCodes<false>(reader, frame);
     } else {
-        ReadCodes<true>(stream, frame);
+        ReadCodes<true>(reader, frame);
     }
-    stream.MoveToBit(nEndBit);
+    reader.MoveToBit(nEndBit);
 }
+
+}  // namespace corvina

@@ -8,7 +8,9 @@
 
 #include "decoder/layer2_tables.h"
 
-class CBitStream;
+namespace corvina {
+
+class CBitReader;
 
 // The 36 time slots of one frame, requantised and scaled, as the filters
 // take them: channel, slot, subband.
@@ -20,8 +22,8 @@ struct CLayer2Frame {
 class CLayer2SampleReader {
   public:
     // Forgets the last frame's codes: this frame's samples start at the
-    // stream's cursor.
-    void Start(const CBitStream& stream);
+    // reader's cursor.
+    void Start(const CBitReader& reader);
     // Lists the code of channel nChannel of subband nSubband, in the order
     // of the payload; pScalefactor holds the channel's three. bShared: the
     // code is the one listed last, scaled for another channel (joint
@@ -29,9 +31,9 @@ class CLayer2SampleReader {
     void AddCode(const CQuantClass& quant, const float* pScalefactor, int nChannel, int nSubband,
                  bool bShared);
     // Requantises the listed codes of all twelve granules into frame, 0.0
-    // for the subbands and channels of no code, and puts the stream's cursor
+    // for the subbands and channels of no code, and puts the reader's cursor
     // after the frame's samples.
-    void ReadFrame(CBitStream& stream, CLayer2Frame& frame) const;
+    void ReadFrame(CBitReader& reader, CLayer2Frame& frame) const;
 
   private:
     struct CCode {
@@ -47,7 +49,7 @@ class CLayer2SampleReader {
     static constexpr int kMostCodes = 64;
 
     template <bool bChecked>
-    void ReadCodes(const CBitStream& stream, CLayer2Frame& frame) const;
+    void ReadCodes(const CBitReader& reader, CLayer2Frame& frame) const;
 
     uint32_t m_nStartBit = 0;
     uint32_t m_nGranuleBits = 0;
@@ -56,3 +58,5 @@ class CLayer2SampleReader {
     int m_nGrouped = 0;
     int m_nUngrouped = 0;
 };
+
+}  // namespace corvina

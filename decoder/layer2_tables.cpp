@@ -5,6 +5,8 @@
 
 #include "decoder/frame_header.h"
 
+namespace corvina {
+
 namespace {
 
 template <int N>
@@ -153,3 +155,5 @@ const CLayer2Table& Layer2TableOf(const CFrameHeader& header) {
     }
     return kTable30;
 }
+
+}  // namespace corvina

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace corvina {
+
 class CFrameHeader;
 
 struct CQuantClass {
@@ -32,3 +34,5 @@ struct CLayer2Table {
 // The table that the frame's version, sampling frequency and bitrate per
 // channel select. Any header gives a table, usable or not.
 const CLayer2Table& Layer2TableOf(const CFrameHeader& header);
+
+}  // namespace corvina

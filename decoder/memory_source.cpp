@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace corvina {
+
 std::size_t CMemorySource::Read(uint8_t* pBuffer, std::size_t nBytes) {
     const std::size_t nCount = std::min(nBytes, m_pBytes->size() - m_nPosition);
     if (nCount > 0) {
@@ -27,3 +29,5 @@ std::unique_ptr<CByteSource> CMemorySource::ReopenFile() const {
     }
     return std::unique_ptr<CByteSource>(new CMemorySource(m_pBytes, true));
 }
+
+}  // namespace corvina

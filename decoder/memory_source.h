@@ -6,6 +6,8 @@
 
 #include "decoder/byte_source.h"
 
+namespace corvina {
+
 class CMemorySource : public CByteSource {
   public:
     explicit CMemorySource(std::vector<uint8_t> bytes, bool bCanSeek = true)
@@ -32,3 +34,5 @@ class CMemorySource : public CByteSource {
     bool m_bCanSeek;
     std::size_t m_nPosition = 0;
 };
+
+}  // namespace corvina

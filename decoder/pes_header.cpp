@@ -1,6 +1,8 @@
 // Measuring the header fields of a PES packet.
 #include "decoder/pes_header.h"
 
+namespace corvina {
+
 int PesHeaderBytes(const uint8_t* pBytes, std::size_t nBytes) {
     if (nBytes == 0) {
         return -1;
@@ -26,3 +28,5 @@ int PesHeaderBytes(const uint8_t* pBytes, std::size_t nBytes) {
     nAt += bMarker == 0x20 ? 5 : bMarker == 0x30 ? 10 : pBytes[nAt] == 0x0F ? 1 : nBytes + 1;
     return nAt <= nBytes ? static_cast<int>(nAt) : -1;
 }
+
+}  // namespace corvina

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+namespace corvina {
+
 // Stream ids 0xC0 to 0xDF: MPEG audio.
 inline bool IsAudioStreamId(uint8_t bId) {
     return bId >= 0xC0 && bId <= 0xDF;
@@ -15,3 +17,5 @@ inline bool IsAudioStreamId(uint8_t bId) {
 // buffer size, time stamps) or the MPEG-2 form (flags and a header length).
 // -1 when they do not fit in nBytes or make no sense.
 int PesHeaderBytes(const uint8_t* pBytes, std::size_t nBytes);
+
+}  // namespace corvina

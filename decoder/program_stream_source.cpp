@@ -3,6 +3,8 @@
 
 #include "decoder/pes_header.h"
 
+namespace corvina {
+
 namespace {
 
 constexpr uint8_t kEndCode = 0xB9;
@@ -71,3 +73,5 @@ void CProgramStreamSource::Restart(bool bFromStart) {
         m_nStreamId = -1;
     }
 }
+
+}  // namespace corvina

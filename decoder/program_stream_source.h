@@ -5,6 +5,8 @@
 
 #include "decoder/demux_source.h"
 
+namespace corvina {
+
 class CProgramStreamSource : public CDemuxSource {
   public:
     using CDemuxSource::CDemuxSource;
@@ -21,3 +23,5 @@ class CProgramStreamSource : public CDemuxSource {
     int m_nStreamId = -1;
     std::vector<uint8_t> m_packet;
 };
+
+}  // namespace corvina

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace corvina {
+
 std::size_t CReplaySource::Read(uint8_t* pBuffer, std::size_t nBytes) {
     std::size_t nDone = std::min(nBytes, m_taken.size() - m_nTakenPos);
     if (nDone > 0) {
@@ -15,3 +17,5 @@ std::size_t CReplaySource::Read(uint8_t* pBuffer, std::size_t nBytes) {
     m_nPosition += static_cast<int64_t>(nDone);
     return nDone;
 }
+
+}  // namespace corvina

@@ -7,6 +7,8 @@
 
 #include "decoder/byte_source.h"
 
+namespace corvina {
+
 class CReplaySource : public CByteSource {
   public:
     CReplaySource(std::vector<uint8_t> taken, std::unique_ptr<CByteSource> pInner)
@@ -21,3 +23,5 @@ class CReplaySource : public CByteSource {
     std::unique_ptr<CByteSource> m_pInner;
     int64_t m_nPosition = 0;
 };
+
+}  // namespace corvina

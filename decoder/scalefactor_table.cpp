@@ -2,6 +2,8 @@
 // index 63 is not a scalefactor and silences its part.
 #include "decoder/scalefactor_table.h"
 
+namespace corvina {
+
 const float g_fScalefactors[64] = {2.0f,
                                    1.58740103f,
                                    1.25992107f,
@@ -66,3 +68,5 @@ const float g_fScalefactors[64] = {2.0f,
                                    1.51386359e-06f,
                                    1.20155437e-06f,
                                    0.0f};
+
+}  // namespace corvina

@@ -19,6 +19,8 @@
 
 #include "synth/synthesis_filter.h"
 
+namespace corvina {
+
 namespace {
 
 // Frames decoded unheard before a segment: two frames of either layer give
@@ -382,3 +384,5 @@ bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnS
     }
     return bOk;
 }
+
+}  // namespace corvina

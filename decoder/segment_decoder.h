@@ -12,8 +12,10 @@
 #include <string>
 
 #include "decoder/audio_decoder.h"
-#include "platform/caller_hooks.h"
 #include "synth/audio_sink.h"
+#include "synth/caller_hooks.h"
+
+namespace corvina {
 
 class CSegmentDecoder {
   public:
@@ -47,3 +49,5 @@ class CSegmentDecoder {
     CStartPoint m_start;
     WarningReporter m_fnReport;
 };
+
+}  // namespace corvina

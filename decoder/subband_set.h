@@ -5,6 +5,8 @@
 #include "decoder/layer1_subband.h"
 #include "decoder/layer2_subband.h"
 
+namespace corvina {
+
 struct CSubbandSet {
     CSubbandSet() {
         for (int sb = 0; sb < 32; ++sb) {
@@ -26,3 +28,5 @@ struct CSubbandSet {
     CLayer2SampleReader layer2Reader;
     CLayer2Frame layer2Frame;
 };
+
+}  // namespace corvina

@@ -5,6 +5,8 @@
 
 #include "decoder/pes_header.h"
 
+namespace corvina {
+
 namespace {
 
 constexpr int kPacketBytes = 188;
@@ -249,3 +251,5 @@ bool CTransportStreamSource::IsPrivateAudio(int nPid, const uint8_t* pData,
            nBytes >= 4 && pData[0] == 0 && pData[1] == 0 && pData[2] == 1 &&
            IsAudioStreamId(pData[3]);
 }
+
+}  // namespace corvina

@@ -9,6 +9,8 @@
 
 #include "decoder/demux_source.h"
 
+namespace corvina {
+
 class CTransportStreamSource : public CDemuxSource {
   public:
     CTransportStreamSource(std::unique_ptr<CByteSource> pInner, StopRequest fnStop,
@@ -44,3 +46,5 @@ class CTransportStreamSource : public CDemuxSource {
     int m_nSectionPid = -1;
     std::vector<uint8_t> m_section;
 };
+
+}  // namespace corvina

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+namespace corvina {
+
 namespace {
 
 constexpr uint32_t kUnknownSize = 0xFFFFFFFF;
@@ -130,3 +132,5 @@ bool CWaveSource::Seek(int64_t nOffset) {
     m_nPosition = nOffset;
     return true;
 }
+
+}  // namespace corvina

@@ -7,6 +7,8 @@
 
 #include "decoder/byte_source.h"
 
+namespace corvina {
+
 class CWaveSource : public CByteSource {
   public:
     // pInner stands at the RIFF header.
@@ -38,3 +40,5 @@ class CWaveSource : public CByteSource {
     int64_t m_nDataEnd = INT64_MAX;
     int64_t m_nPosition = 0;
 };
+
+}  // namespace corvina

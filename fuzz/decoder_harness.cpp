@@ -17,6 +17,8 @@
 #include "fuzz/fuzz_support.h"
 #include "synth/audio_sink.h"
 
+using namespace corvina;
+
 namespace {
 
 // Checks what a decoded frame hands over: samples only for the channels the

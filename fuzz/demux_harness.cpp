@@ -19,6 +19,8 @@
 #include "fuzz/fuzz_harness.h"
 #include "fuzz/fuzz_support.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr std::size_t kHeadBytes = 4;

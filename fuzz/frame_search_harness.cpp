@@ -12,6 +12,8 @@
 #include "fuzz/fuzz_harness.h"
 #include "fuzz/fuzz_support.h"
 
+using namespace corvina;
+
 namespace {
 
 bool IsKnownSblimit(int nSblimit) {
@@ -64,8 +66,8 @@ int FuzzFrameSearch(const uint8_t* pData, std::size_t nSize) {
         // Reads run past the payload: they must give 0 and stay in the buffer.
         uint32_t dwSum = 0;
         for (int nBits = 0; nBits < 8 * header.FrameBytes() + 64; nBits += 13) {
-            dwSum += stream.GetBits(13);
-            dwSum += stream.GetBits(3);
+            dwSum += stream.Reader().GetBits(13);
+            dwSum += stream.Reader().GetBits(3);
         }
         (void)dwSum;
         if (pCrc != nullptr) {

@@ -16,6 +16,8 @@
 #include "platform/wave_device.h"
 #include "tests/support/recording_wave_device.h"
 
+using namespace corvina;
+
 namespace {
 
 // Reads the input front to back; zeros once it runs out.

@@ -4,7 +4,7 @@
 
 #include "synth/audio_sink.h"
 
-class CDiscardSink : public CAudioSink {
+class CDiscardSink : public corvina::CAudioSink {
   public:
     void WriteSample(int16_t, int16_t) override {}
     void WriteSamples(int16_t, const int16_t*, int) override {}

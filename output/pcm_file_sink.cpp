@@ -71,6 +71,8 @@ int32_t CPcmFileSink::EndFrame() {
         }
     }
 #endif
+
+    using namespace corvina;
     // One channel on a little-endian machine is already in the file's order.
     if (std::endian::native == std::endian::little && m_nChannels == 1) {
         std::memcpy(m_bPending.data() + nStart, m_nFrame[0].data(), 2 * nSamples);

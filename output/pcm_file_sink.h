@@ -9,7 +9,7 @@
 #include "platform/wav_file_writer.h"
 #include "synth/audio_sink.h"
 
-class CPcmFileSink : public CAudioSink {
+class CPcmFileSink : public corvina::CAudioSink {
   public:
     CPcmFileSink() = default;
     ~CPcmFileSink() override;

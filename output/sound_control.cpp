@@ -5,6 +5,8 @@
 
 #include "output/wave_output.h"
 
+using namespace corvina;
+
 namespace {
 
 // Guards the attached output: it cannot leave while a call is in it.

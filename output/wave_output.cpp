@@ -9,6 +9,8 @@
 #include "output/sound_control.h"
 #include "platform/worker_thread.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr int kGaveUp = -1;   // a retry loop left because a stop was requested

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/caller_hooks.h"
 #include "platform/wave_device.h"
 #include "synth/audio_sink.h"
+#include "synth/caller_hooks.h"
 
 // One buffer of the ring: the header record that the device sees, with the
 // data block it owns.
@@ -27,19 +27,19 @@ struct CWaveOutputLinks {
     std::string strTitle = "Corvina";
     // True while the queued sound is to be dropped because the stream moves
     // elsewhere: every wait is given up and nothing queued is heard.
-    StopRequest fnDropRequested;
+    corvina::StopRequest fnDropRequested;
     // Called once when the device could not be opened or failed for good;
     // the warning has been reported by then.
     std::function<void()> fnDeviceFailed;
 };
 
-class CWaveOutput : public CAudioSink {
+class CWaveOutput : public corvina::CAudioSink {
   public:
     // Opens the default device for the stream's format; with bSmooth the
     // stream is played at half its rate from half-size buffers. Every wait is
     // given up once fnStop says so; warnings go to fnReport.
-    CWaveOutput(const CStreamFormat& format, bool bSmooth, StopRequest fnStop,
-                WarningReporter fnReport, CWaveOutputLinks links = {});
+    CWaveOutput(const corvina::CStreamFormat& format, bool bSmooth, corvina::StopRequest fnStop,
+                corvina::WarningReporter fnReport, CWaveOutputLinks links = {});
     // Plays out what was written (or cuts it off after a stop), closes, frees.
     ~CWaveOutput() override;
     CWaveOutput(const CWaveOutput&) = delete;
@@ -130,7 +130,7 @@ class CWaveOutput : public CAudioSink {
     // and close.
     bool m_bFailed = false;
     bool m_bAttached = false;
-    StopRequest m_fnStop;
-    WarningReporter m_fnReport;
+    corvina::StopRequest m_fnStop;
+    corvina::WarningReporter m_fnReport;
     CWaveOutputLinks m_links;
 };

@@ -4,6 +4,8 @@
 #include "platform/slider.h"
 #include "player/engine_events.h"
 
+using namespace corvina;
+
 std::atomic<int> g_nPlayState{PLAY_IDLE};
 std::atomic<CAudioDecoder*> g_pDecoder{nullptr};
 std::atomic<CWorkerThread*> g_pPlayThread{nullptr};

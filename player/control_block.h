@@ -5,7 +5,9 @@
 #include <atomic>
 #include <mutex>
 
+namespace corvina {
 class CAudioDecoder;
+}  // namespace corvina
 class CAutoResetEvent;
 class CSlider;
 class CWorkerThread;
@@ -21,7 +23,7 @@ enum : int {
 };
 
 extern std::atomic<int> g_nPlayState;
-extern std::atomic<CAudioDecoder*> g_pDecoder;
+extern std::atomic<corvina::CAudioDecoder*> g_pDecoder;
 extern std::atomic<CWorkerThread*> g_pPlayThread;
 // Whole percent of the file's bytes, 0..100. A seek request stores the
 // position, then the flag with release; the worker loads the flag with

@@ -12,6 +12,8 @@
 #include "player/running_stream.h"
 #include "resources/resource_ids.h"
 
+using namespace corvina;
+
 namespace {
 
 bool IsOneOf(int nState, std::initializer_list<int> states) {

@@ -7,6 +7,8 @@
 
 #include "player/control_block.h"
 
+using namespace corvina;
+
 namespace {
 
 struct CListeners {

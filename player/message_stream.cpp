@@ -9,6 +9,8 @@
 #include "platform/worker_thread.h"
 #include "player/control_block.h"
 
+using namespace corvina;
+
 thread_local CMessageStream g_MessageStream;
 
 CMessageStream& CMessageStream::operator<<(std::string_view text) {

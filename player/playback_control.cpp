@@ -21,6 +21,8 @@
 #include "player/player_hooks.h"
 #include "player/running_stream.h"
 
+using namespace corvina;
+
 struct CStartHandshake {
     CAutoResetEvent ready;
     CAutoResetEvent go;

@@ -19,7 +19,7 @@ enum class EInvalidNotice { Presenter, Console };
 // start is waited for first, so two workers never overlap. A start point
 // given begins the first run there instead of at the position. False when
 // no worker could be started.
-bool StartPlayback(CDocument& document, const CStartPoint& start = {},
+bool StartPlayback(CDocument& document, const corvina::CStartPoint& start = {},
                    EInvalidNotice notice = EInvalidNotice::Presenter);
 // States 1 and 2: holds the worker and the sound at once, state 4, loop
 // play off.
@@ -60,4 +60,5 @@ struct CStartHandshake;
 // with loop play it starts the file again at its end. The handshake is null
 // when nobody waits for the worker.
 unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake,
-                        CStartPoint start = {}, EInvalidNotice notice = EInvalidNotice::Presenter);
+                        corvina::CStartPoint start = {},
+                        EInvalidNotice notice = EInvalidNotice::Presenter);

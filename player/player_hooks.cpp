@@ -9,6 +9,8 @@
 #include "player/message_stream.h"
 #include "player/playback_control.h"
 
+using namespace corvina;
+
 void ShowWarningText(const std::string& strText) {
     g_MessageStream << strText;
     ShowMessage(MSG_WARNING);

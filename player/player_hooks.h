@@ -9,4 +9,4 @@ void ShowWarningText(const std::string& strText);
 // True while a stop is in progress.
 bool IsPlaybackStopping();
 // strTitle names the stream in the desktop's mixer.
-CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle);
+corvina::CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle);

@@ -9,6 +9,8 @@
 #include "player/engine_events.h"
 #include "player/message_stream.h"
 
+using namespace corvina;
+
 namespace {
 
 // The worker announces a decoder only once it has read the first frame, and

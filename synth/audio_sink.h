@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace corvina {
+
 // What a sink is made for: the stream as its first frame describes it.
 struct CStreamFormat {
     int nChannels = 2;            // 1 or 2
@@ -26,3 +28,5 @@ class CAudioSink {
     // Called once after every decoded frame; 0 when a wait was given up for a stop.
     virtual int32_t EndFrame() = 0;
 };
+
+}  // namespace corvina

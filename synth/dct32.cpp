@@ -13,6 +13,8 @@
 #define CORVINA_HAVE_SSE_DCT 1
 #endif
 
+namespace corvina {
+
 namespace {
 
 // c(k) = 1 / (2 cos(k pi / 64)) with pi rounded to single precision, as the
@@ -515,3 +517,5 @@ Dct32PairFunction BestDct32Pair() {
     }();
     return pfnBest;
 }
+
+}  // namespace corvina

@@ -1,6 +1,8 @@
 // The fast cosine transform of the synthesis filter's matrixing step.
 #pragma once
 
+namespace corvina {
+
 // pOut[i] = sum over k of pIn[k] * cos((2k + 1) i pi / 64), i, k = 0..31.
 // The vector version where the processor has one, else Dct32Portable; both
 // give the same bits.
@@ -15,3 +17,5 @@ void Dct32PairOneByOne(const float* pIn0, const float* pIn1, float* pOut0, float
 // Null where the processor or the build lacks AVX.
 Dct32PairFunction Dct32PairAvx();
 Dct32PairFunction BestDct32Pair();
+
+}  // namespace corvina

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace corvina {
+
 namespace {
 
 EInstructionSet ProcessorInstructionSet() {
@@ -51,3 +53,5 @@ EInstructionSet UsableInstructionSet() {
     }();
     return set;
 }
+
+}  // namespace corvina

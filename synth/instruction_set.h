@@ -3,6 +3,10 @@
 // narrower versions can be timed and heard on a processor that has more.
 #pragma once
 
+namespace corvina {
+
 enum class EInstructionSet { Portable, Avx, Avx2, Avx512 };
 
 EInstructionSet UsableInstructionSet();
+
+}  // namespace corvina

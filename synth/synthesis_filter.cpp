@@ -7,6 +7,8 @@
 
 #include "synth/dct32.h"
 
+namespace corvina {
+
 CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
     : m_dBank{},
       m_pBank(m_dBank[0]),
@@ -96,3 +98,5 @@ void CSynthesisFilter::Windowing(CAudioSink& sink) {
     m_pfnWindowSums(m_pBank, m_nSlot, m_fScale, nSamples);
     sink.WriteSamples(static_cast<int16_t>(m_nChannel), nSamples, 32);
 }
+
+}  // namespace corvina

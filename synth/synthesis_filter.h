@@ -9,6 +9,8 @@
 #include "synth/vector_store.h"
 #include "synth/window_sums.h"
 
+namespace corvina {
+
 class CSynthesisFilter {
   public:
     CSynthesisFilter(int nChannel, float fScale);
@@ -62,3 +64,5 @@ class CSynthesisFilter {
     int m_nChannel;
     float m_fScale;
 };
+
+}  // namespace corvina

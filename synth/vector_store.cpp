@@ -6,6 +6,8 @@
 #include <immintrin.h>
 #endif
 
+namespace corvina {
+
 void StoreVectorPortable(const float* pX, double* pFirst, double* pSecond) {
 #if defined(__SSE2__)
     // Four rows at a time: X in order, or reversed, negated or not.
@@ -104,3 +106,5 @@ StoreVectorFunction BestStoreVector() {
     }();
     return pfnBest;
 }
+
+}  // namespace corvina

@@ -4,6 +4,8 @@
 // processors with AVX.
 #pragma once
 
+namespace corvina {
+
 // pX holds the 32 values of X; pFirst and pSecond are the slot's columns of
 // the current and the other bank (32 rows each). V[0..31] goes to pFirst and
 // V[32..63] to pSecond.
@@ -14,3 +16,5 @@ void StoreVectorPortable(const float* pX, double* pFirst, double* pSecond);
 StoreVectorFunction StoreVectorAvx();
 // The fastest version that this processor runs.
 StoreVectorFunction BestStoreVector();
+
+}  // namespace corvina

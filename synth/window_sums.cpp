@@ -16,6 +16,8 @@
 #include <immintrin.h>
 #endif
 
+namespace corvina {
+
 namespace {
 
 // The window by age: entry 32 t + j is the coefficient of row j for the
@@ -319,3 +321,5 @@ WindowSumsPairFunction BestWindowSumsPair() {
     }();
     return pfnBest;
 }
+
+}  // namespace corvina

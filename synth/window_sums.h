@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace corvina {
+
 // pBank is the current bank of a filter: 16 ring columns of 32 rows, row j of
 // column c at 32 c + j, each value a single-precision result held as a double.
 // nSlot is the column written last. Writes the 32 samples of the slot to pOut.
@@ -28,3 +30,5 @@ void WindowSumsPairPortable(const double* pBank0, int nSlot0, const double* pBan
 WindowSumsPairFunction WindowSumsPairAvx2();
 WindowSumsPairFunction WindowSumsPairAvx512();
 WindowSumsPairFunction BestWindowSumsPair();
+
+}  // namespace corvina

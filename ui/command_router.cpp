@@ -12,6 +12,8 @@
 #include "resources/command_table.h"
 #include "ui/qt_strings.h"
 
+using namespace corvina;
+
 namespace {
 
 bool IsCheckable(int nID) {

@@ -10,6 +10,8 @@
 #include "ui/position_slider.h"
 #include "ui/qt_strings.h"
 
+using namespace corvina;
+
 namespace {
 
 // The line under the time scale: the name on the left, the times on the

@@ -31,6 +31,8 @@
 #include "ui/qt_strings.h"
 #include "ui/user_paths.h"
 
+using namespace corvina;
+
 namespace {
 
 bool IsRecentFileCommand(int nID) {

@@ -19,6 +19,8 @@
 #include "ui/play_progress.h"
 #include "ui/qt_strings.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr const char* kPlayerInterface = "org.mpris.MediaPlayer2.Player";

@@ -8,6 +8,8 @@
 #include "player/control_block.h"
 #include "ui/engine_event_relay.h"
 
+using namespace corvina;
+
 CPlayProgress::CPlayProgress(CEngineEventRelay& relay, QObject* pParent)
     : QObject(pParent), m_nState(g_nPlayState.load()) {
     connect(&relay, &CEngineEventRelay::PlayStateChanged, this, &CPlayProgress::OnPlayStateChanged);

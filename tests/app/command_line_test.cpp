@@ -5,6 +5,8 @@
 
 #include <vector>
 
+using namespace corvina;
+
 namespace {
 
 struct CParsed {

@@ -9,6 +9,8 @@
 #include "tests/support/child_process.h"
 #include "tests/support/pcm_samples.h"
 
+using namespace corvina;
+
 namespace {
 
 const std::filesystem::path kStreams = std::filesystem::path(CORVINA_SOURCE_DIR) / "tests/streams";

@@ -12,6 +12,8 @@
 #include "tests/support/pcm_samples.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 const std::filesystem::path kStreams = std::filesystem::path(CORVINA_SOURCE_DIR) / "tests/streams";

@@ -23,6 +23,8 @@
 #include "tests/support/recording_presenter.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 const std::string kCorvina = CORVINA_BINARY;

@@ -11,6 +11,8 @@
 #include "tests/support/pcm_samples.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 const std::string kCorvina = CORVINA_BINARY;

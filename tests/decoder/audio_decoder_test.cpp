@@ -16,13 +16,14 @@
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr int kLayer1Bitrates = 14;
-const char kIllegalAllocation[] = "WARNING: stream contains an illegal allocation!\n";
-const char kModeSwitch[] = "illegal switch from single channel to stereo or vice versa!\n";
-const char kRateSwitch[] =
-    "sorry, can't switch the sample frequency in the middle of the stream!\n";
+const char kIllegalAllocation[] = "stream contains an illegal allocation!";
+const char kModeSwitch[] = "illegal switch from single channel to stereo or vice versa!";
+const char kRateSwitch[] = "sorry, can't switch the sample frequency in the middle of the stream!";
 
 bool IsLegalLayer2(int nBitrateIndex, int nMode) {
     const bool bLow =

@@ -14,6 +14,8 @@
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 using CBytes = std::vector<uint8_t>;

@@ -9,6 +9,8 @@
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr double kFrameSeconds = 1152.0 / 48000.0;

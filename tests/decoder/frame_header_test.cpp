@@ -13,6 +13,8 @@
 #include "decoder/memory_source.h"
 #include "tests/support/stream_builder.h"
 
+using namespace corvina;
+
 namespace {
 
 // What a header word says, as the standard's tables give it. Frame lengths

@@ -15,6 +15,8 @@
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 // The samples of channel 0, as decoded from bytes after an optional start.

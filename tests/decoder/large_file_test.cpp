@@ -18,6 +18,8 @@
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr int64_t kFileBytes = (int64_t{4} << 30) + (int64_t{96} << 20) + 12345;

@@ -8,6 +8,8 @@
 #include "tests/support/recording_sink.h"
 #include "tests/support/stream_builder.h"
 
+using namespace corvina;
+
 namespace {
 
 class StreamInfoTest : public ::testing::Test {

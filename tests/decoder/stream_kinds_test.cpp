@@ -10,6 +10,8 @@
 #include "tests/support/recording_sink.h"
 #include "tests/support/stream_builder.h"
 
+using namespace corvina;
+
 namespace {
 
 struct CDecoded : CRecording {

@@ -8,6 +8,8 @@
 
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes, std::size_t nSkip) {

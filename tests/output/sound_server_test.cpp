@@ -32,6 +32,8 @@
 #include "tests/support/recording_presenter.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 extern char** environ;
 
 namespace {

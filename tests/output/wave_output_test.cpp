@@ -19,6 +19,8 @@
 #include "tests/support/recording_wave_device.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr int kLayer1 = 1;

@@ -8,6 +8,8 @@
 #include "tests/support/recording_presenter.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 class CTestDocument : public CDocument {

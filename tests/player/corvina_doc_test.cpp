@@ -11,6 +11,8 @@
 #include "tests/support/recording_presenter.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 class CorvinaDocTest : public testing::Test {

@@ -21,6 +21,8 @@
 #include "tests/support/recording_sink.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 // Keeps every event; listens for its lifetime.

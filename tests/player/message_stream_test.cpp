@@ -8,6 +8,8 @@
 
 #include "tests/support/recording_presenter.h"
 
+using namespace corvina;
+
 TEST(MessageStream, EachShowMessageStartsTheNextMessageAfresh) {
     CRecordingPresenter presenter;
     g_MessageStream << "first " << 12;

@@ -16,6 +16,8 @@
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr std::size_t kStereoFrame = 1152 * 2;  // interleaved samples of one Layer II frame

@@ -12,6 +12,8 @@
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 CTestSlider::CTestSlider() {
     AttachSlider(this);
 }

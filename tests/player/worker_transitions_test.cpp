@@ -23,6 +23,8 @@
 #include "tests/support/recording_presenter.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 // The worker creates its decoder with the non-throwing new; a test can make
 // the next such allocation of a decoder's size fail.
 namespace {

@@ -15,9 +15,8 @@ namespace {
 
 using CBytes = std::vector<uint8_t>;
 
-const char kModeSwitch[] = "illegal switch from single channel to stereo or vice versa!\n";
-const char kRateSwitch[] =
-    "sorry, can't switch the sample frequency in the middle of the stream!\n";
+const char kModeSwitch[] = "illegal switch from single channel to stereo or vice versa!";
+const char kRateSwitch[] = "sorry, can't switch the sample frequency in the middle of the stream!";
 
 CFrameShape FrameOf(int nLayer, int nMode, int nFrequency = 0, bool bProtected = false) {
     CFrameShape shape;

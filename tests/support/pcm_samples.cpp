@@ -5,6 +5,8 @@
 
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 uint32_t Le32(const std::vector<uint8_t>& bytes, std::size_t nAt) {

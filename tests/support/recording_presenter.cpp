@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+using namespace corvina;
+
 CRecordingPresenter::CRecordingPresenter() {
     SetMessagePresenter(this);
 }

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/caller_hooks.h"
 #include "platform/message_presenter.h"
+#include "synth/caller_hooks.h"
 
 struct CRecordedMessage {
     int nKind;
@@ -22,7 +22,7 @@ class CRecordingPresenter : public CMessagePresenter {
     void Present(int nKind, const std::string& strText) override;
     // Records each warning handed to it as a warning shown; the presenter
     // must outlive every copy.
-    WarningReporter Reporter();
+    corvina::WarningReporter Reporter();
 
     std::vector<CRecordedMessage> Messages() const;
     std::vector<std::string> Texts() const;

@@ -6,6 +6,8 @@
 
 #include "decoder/memory_source.h"
 
+using namespace corvina;
+
 namespace {
 
 // Takes the decoder's source arguments ahead of its hooks.

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "decoder/audio_decoder.h"
-#include "platform/caller_hooks.h"
 #include "synth/audio_sink.h"
+#include "synth/caller_hooks.h"
 
 struct CRecording {
     int nChannels = 0;
@@ -18,7 +18,7 @@ struct CRecording {
 
 // Records into a CRecording that outlives it (the decoder deletes its sink
 // at the end of the stream).
-class CRecordingSink : public CAudioSink {
+class CRecordingSink : public corvina::CAudioSink {
   public:
     explicit CRecordingSink(CRecording& recording) : m_recording(recording) {}
     void WriteSample(int16_t nChannel, int16_t nSample) override {
@@ -39,12 +39,12 @@ struct CDecodeResult : CRecording {
 };
 
 // Makes recording sinks into recording, telling it the channel count.
-CAudioDecoder::SinkFactory RecordingSinkFactory(CRecording& recording);
+corvina::CAudioDecoder::SinkFactory RecordingSinkFactory(CRecording& recording);
 
 // Decodes the bytes (read from memory) or the file to the end through
 // CAudioDecoder, warnings going to fnReport; nMaxFrames bounds the
 // DecodeFrame calls (a hang shows as a failed bound, not a stuck test).
-CDecodeResult DecodeBytes(std::vector<uint8_t> bytes, WarningReporter fnReport = {},
+CDecodeResult DecodeBytes(std::vector<uint8_t> bytes, corvina::WarningReporter fnReport = {},
                           int nMaxFrames = 1000000);
-CDecodeResult DecodeFile(const std::string& strPath, WarningReporter fnReport = {},
+CDecodeResult DecodeFile(const std::string& strPath, corvina::WarningReporter fnReport = {},
                          int nMaxFrames = 1000000);

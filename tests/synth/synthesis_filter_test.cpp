@@ -20,6 +20,8 @@
 #include "synth/window_sums.h"
 #include "tests/support/recording_sink.h"
 
+using namespace corvina;
+
 namespace {
 
 // Runs the filter once per slot with subband 0 set to the slot's value and

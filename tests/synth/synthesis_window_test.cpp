@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace corvina;
+
 namespace {
 
 // D[i] of the standard's window, from the table's row-by-age arrangement.

@@ -20,6 +20,8 @@
 #include "ui/play_progress.h"
 #include "ui/position_slider.h"
 
+using namespace corvina;
+
 namespace {
 
 // Resets the control block before the view attaches its slider to it.

@@ -18,6 +18,8 @@
 #include "ui/main_frame.h"
 #include "ui/user_paths.h"
 
+using namespace corvina;
+
 namespace {
 
 // A socket file with nobody behind it, as a crashed window leaves it.

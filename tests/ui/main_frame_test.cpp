@@ -32,6 +32,8 @@
 #include "ui/open_dialog.h"
 #include "ui/position_slider.h"
 
+using namespace corvina;
+
 namespace {
 
 QString Text(const char* pszText) {

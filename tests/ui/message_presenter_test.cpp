@@ -18,6 +18,8 @@
 #include "tests/ui/ui_test_support.h"
 #include "ui/main_frame.h"
 
+using namespace corvina;
+
 namespace {
 
 class MessagePresenterTest : public testing::Test {

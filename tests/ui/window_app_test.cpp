@@ -30,6 +30,8 @@
 #include "ui/play_progress.h"
 #include "ui/position_slider.h"
 
+using namespace corvina;
+
 namespace {
 
 constexpr const char* kSample = CORVINA_SAMPLES_DIR "/corvina-sample.mp2";

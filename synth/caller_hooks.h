@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+namespace corvina {
+
 // True once the caller wants the work given up; looked at between steps of a
 // long search or wait, never blocking. Empty: never.
 using StopRequest = std::function<bool()>;
@@ -20,3 +22,5 @@ inline void ReportWarning(const WarningReporter& fnReport, const std::string& st
         fnReport(strText);
     }
 }
+
+}  // namespace corvina

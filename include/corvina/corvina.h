@@ -1,0 +1,58 @@
+/* The decoder's C interface: an opaque handle that is fed MPEG audio Layer I
+ * or II bytes (or opened on a memory block or a file) and read as
+ * interleaved signed 16-bit PCM at the stream's own rate. */
+#ifndef CORVINA_CORVINA_H
+#define CORVINA_CORVINA_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct corvina_handle corvina_handle;
+
+/* Results; negative values are errors. */
+enum corvina_result {
+    CORVINA_OK = 0,         /* samples were read */
+    CORVINA_NEW_FORMAT = 1, /* the format is known or changed: ask corvina_format, read on */
+    CORVINA_NEED_MORE = 2,  /* a fed handle has used up its bytes: feed more */
+    CORVINA_DONE = 3,       /* the stream has ended */
+    CORVINA_ERR_ARGUMENT = -1,
+    CORVINA_ERR_MEMORY = -2,
+    CORVINA_ERR_OPEN = -3,     /* the file could not be opened or read */
+    CORVINA_ERR_SEEK = -4,     /* a fed handle cannot move */
+    CORVINA_ERR_NO_STREAM = -5 /* no Layer I/II frame was found */
+};
+
+/* A handle that is given its bytes by corvina_feed. */
+corvina_handle* corvina_new(void);
+/* A handle over a copy of the nBytes at data; it can seek and tell its length. */
+corvina_handle* corvina_open_memory(const void* data, size_t nBytes);
+/* A handle over the file at path (read whole); null when it cannot be read. */
+corvina_handle* corvina_open_file(const char* path);
+void corvina_close(corvina_handle* handle);
+
+/* Adds nBytes at data to a fed handle's input. */
+int corvina_feed(corvina_handle* handle, const void* data, size_t nBytes);
+/* Marks a fed handle's input complete: its last frame is decoded, then DONE. */
+int corvina_feed_end(corvina_handle* handle);
+/* Reads up to nMax interleaved samples into pcm; *pnRead tells how many. */
+int corvina_read(corvina_handle* handle, int16_t* pcm, size_t nMax, size_t* pnRead);
+/* Rate (Hz) and channels (1 or 2) of the samples read; an error before the
+ * first frame. */
+int corvina_format(corvina_handle* handle, long* pnRate, int* pnChannels);
+/* Samples per channel of the whole stream (a memory or file handle). */
+int64_t corvina_length(corvina_handle* handle);
+/* Moves to sample nSample per channel; the next read starts there, exactly as
+ * a continuous decode would give it. */
+int corvina_seek(corvina_handle* handle, int64_t nSample);
+/* The text of a result. */
+const char* corvina_strerror(int result);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,211 @@
+// The decoder's public interface: the compliance streams through the C API
+// and the example program, feeding, seeking, and the frame decoder on bytes
+// that hold junk or end early.
+#include <corvina/corvina.h>
+#include <corvina/frame_decoder.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "tests/support/child_process.h"
+#include "tests/support/hostile_files.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const std::filesystem::path kVectors = CORVINA_VECTORS_DIR;
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path& path) {
+    std::vector<uint8_t> bytes;
+    if (std::FILE* pFile = std::fopen(path.c_str(), "rb")) {
+        uint8_t b[4096];
+        for (std::size_t n; (n = std::fread(b, 1, sizeof b, pFile)) > 0;) {
+            bytes.insert(bytes.end(), b, b + n);
+        }
+        std::fclose(pFile);
+    }
+    return bytes;
+}
+
+std::vector<int16_t> LittleEndianSamples(const std::vector<uint8_t>& bytes, std::size_t nSkip = 0) {
+    std::vector<int16_t> samples;
+    for (std::size_t i = nSkip; i + 1 < bytes.size(); i += 2) {
+        samples.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    }
+    return samples;
+}
+
+// Every sample a handle gives until it ends (or needs more); its channels.
+std::vector<int16_t> ReadAll(corvina_handle* pHandle, int* pnChannels = nullptr) {
+    std::vector<int16_t> samples;
+    int16_t pcm[1000];
+    std::size_t nRead = 0;
+    int nResult = 0;
+    while ((nResult = corvina_read(pHandle, pcm, 1000, &nRead)) == CORVINA_OK ||
+           nResult == CORVINA_NEW_FORMAT) {
+        samples.insert(samples.end(), pcm, pcm + nRead);
+    }
+    EXPECT_TRUE(nResult == CORVINA_DONE || nResult == CORVINA_NEED_MORE)
+        << corvina_strerror(nResult);
+    if (pnChannels != nullptr) {
+        long nRate = 0;
+        EXPECT_EQ(corvina_format(pHandle, &nRate, pnChannels), CORVINA_OK);
+    }
+    return samples;
+}
+
+// The largest difference from the reference over the decoded samples.
+int WorstDifference(const std::vector<int16_t>& decoded, const std::vector<int16_t>& reference) {
+    EXPECT_LE(decoded.size(), reference.size());
+    int nWorst = 0;
+    for (std::size_t i = 0; i < decoded.size() && i < reference.size(); ++i) {
+        nWorst = std::max(nWorst, std::abs(decoded[i] - reference[i]));
+    }
+    return nWorst;
+}
+
+std::vector<std::filesystem::path> Streams() {
+    std::vector<std::filesystem::path> streams;
+    if (std::filesystem::exists(kVectors)) {
+        for (const auto& entry : std::filesystem::directory_iterator(kVectors)) {
+            if (entry.path().extension() == ".bit") {
+                streams.push_back(entry.path());
+            }
+        }
+    }
+    return streams;
+}
+
+TEST(LibraryTest, CompliancesStreamsThroughTheCApiAndTheExample) {
+    const std::vector<std::filesystem::path> streams = Streams();
+    if (streams.empty()) {
+        GTEST_SKIP() << "no compliance streams at " << kVectors;
+    }
+    CTempDir temp;
+    for (const auto& stream : streams) {
+        SCOPED_TRACE(stream.filename().string());
+        std::filesystem::path pcm = stream;
+        const std::vector<int16_t> reference =
+            LittleEndianSamples(ReadBytes(pcm.replace_extension(".pcm")));
+        corvina_handle* pHandle = corvina_open_file(stream.c_str());
+        ASSERT_NE(pHandle, nullptr);
+        int nChannels = 0;
+        const std::vector<int16_t> decoded = ReadAll(pHandle, &nChannels);
+        EXPECT_EQ(static_cast<int64_t>(decoded.size()), corvina_length(pHandle) * nChannels);
+        EXPECT_GT(decoded.size(), reference.size() / 2);
+        EXPECT_LE(WorstDifference(decoded, reference), 1);
+        corvina_close(pHandle);
+
+        const std::string strWav = temp.File(stream.stem().string() + ".wav");
+        const CChildResult result = RunChild({CORVINA_EXAMPLE, stream.string(), strWav});
+        ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
+        EXPECT_EQ(LittleEndianSamples(ReadBytes(strWav), 44), decoded);
+    }
+}
+
+TEST(LibraryTest, FedHandleGivesTheSamplesOfTheWholeStream) {
+    const std::filesystem::path stream = kVectors / "l2-fl16.bit";
+    if (!std::filesystem::exists(stream)) {
+        GTEST_SKIP() << "no compliance streams at " << kVectors;
+    }
+    const std::vector<uint8_t> bytes = ReadBytes(stream);
+    corvina_handle* pWhole = corvina_open_memory(bytes.data(), bytes.size());
+    const std::vector<int16_t> whole = ReadAll(pWhole);
+    corvina_close(pWhole);
+    for (std::size_t nChunk : {std::size_t{7}, std::size_t{4096}}) {
+        corvina_handle* pFed = corvina_new();
+        std::vector<int16_t> fed;
+        for (std::size_t nAt = 0; nAt < bytes.size(); nAt += nChunk) {
+            ASSERT_EQ(corvina_feed(pFed, bytes.data() + nAt, std::min(nChunk, bytes.size() - nAt)),
+                      CORVINA_OK);
+            const std::vector<int16_t> part = ReadAll(pFed);
+            fed.insert(fed.end(), part.begin(), part.end());
+        }
+        corvina_feed_end(pFed);
+        const std::vector<int16_t> rest = ReadAll(pFed);
+        fed.insert(fed.end(), rest.begin(), rest.end());
+        EXPECT_EQ(corvina_seek(pFed, 0), CORVINA_ERR_SEEK);
+        corvina_close(pFed);
+        EXPECT_EQ(fed, whole) << "chunks of " << nChunk;
+    }
+}
+
+TEST(LibraryTest, SeekGivesTheSamplesOfAContinuousDecode) {
+    for (const char* pszName : {"l1-fl1.bit", "l2-fl10.bit"}) {
+        const std::filesystem::path stream = kVectors / pszName;
+        if (!std::filesystem::exists(stream)) {
+            GTEST_SKIP() << "no compliance streams at " << kVectors;
+        }
+        SCOPED_TRACE(pszName);
+        corvina_handle* pHandle = corvina_open_file(stream.c_str());
+        int nChannels = 0;
+        const std::vector<int16_t> whole = ReadAll(pHandle, &nChannels);
+        for (int64_t nSample :
+             {int64_t{0}, int64_t{100}, int64_t{5000}, corvina_length(pHandle) - 1}) {
+            ASSERT_EQ(corvina_seek(pHandle, nSample), CORVINA_OK);
+            const std::vector<int16_t> after = ReadAll(pHandle);
+            const std::vector<int16_t> expected(whole.begin() + nSample * nChannels, whole.end());
+            EXPECT_EQ(after, expected) << "from sample " << nSample;
+        }
+        EXPECT_EQ(corvina_seek(pHandle, corvina_length(pHandle) + 10), CORVINA_OK);
+        EXPECT_TRUE(ReadAll(pHandle).empty());
+        corvina_close(pHandle);
+    }
+}
+
+TEST(LibraryTest, FrameDecoderPassesJunkAndWaitsForWholeFrames) {
+    const std::filesystem::path stream = kVectors / "l2-fl13.bit";
+    if (!std::filesystem::exists(stream)) {
+        GTEST_SKIP() << "no compliance streams at " << kVectors;
+    }
+    std::vector<uint8_t> bytes = {0x00, 0xFF, 0xFF, 0x12, 0x34};
+    const std::vector<uint8_t> frames = ReadBytes(stream);
+    bytes.insert(bytes.end(), frames.begin(), frames.end());
+    corvina::CFrameDecoder decoder;
+    std::vector<int16_t> pcm(corvina::kMaxFrameSamples);
+    corvina::CFrameInfo info;
+    EXPECT_EQ(DecodeFrame(decoder, bytes, pcm, info), corvina::EFrameResult::SkippedJunk);
+    EXPECT_EQ(info.nBytes, 5u);
+    const std::span<const uint8_t> rest(frames);
+    EXPECT_EQ(DecodeFrame(decoder, rest.first(100), pcm, info),
+              corvina::EFrameResult::NeedMoreBytes);
+    EXPECT_EQ(info.nBytes, 0u);
+    ASSERT_EQ(DecodeFrame(decoder, rest, pcm, info), corvina::EFrameResult::Decoded);
+    EXPECT_EQ(info.nLayer, 2);
+    EXPECT_EQ(info.nChannels, 1);
+    EXPECT_EQ(info.nSampleRate, 32000);
+    EXPECT_EQ(info.nBitrate, 32000);
+    EXPECT_EQ(info.nSamples, 1152);
+    EXPECT_EQ(info.nBytes, 144u);  // 1152 samples at 32 kbit/s and 32 kHz
+}
+
+TEST(LibraryTest, HostileFilesEndCleanly) {
+    CTempDir temp;
+    for (const CHostileFile& file : MakeHostileFiles(temp)) {
+        SCOPED_TRACE(file.strName);
+        corvina_handle* pHandle = corvina_open_file(file.strPath.c_str());
+        if (pHandle == nullptr) {
+            EXPECT_NE(file.eOutcome, EHostileOutcome::Decodes);
+            continue;
+        }
+        // The C interface reads elementary streams: a container ends it
+        // cleanly too, with or without frames found in it.
+        int16_t pcm[4096];
+        std::size_t nRead = 0;
+        int nResult = CORVINA_OK;
+        for (int i = 0; i < 1000000 && (nResult == CORVINA_OK || nResult == CORVINA_NEW_FORMAT);
+             ++i) {
+            nResult = corvina_read(pHandle, pcm, 4096, &nRead);
+        }
+        EXPECT_TRUE(nResult == CORVINA_DONE || nResult == CORVINA_ERR_NO_STREAM)
+            << corvina_strerror(nResult);
+        corvina_close(pHandle);
+    }
+    EXPECT_EQ(corvina_open_file("/nonexistent/stream.mp2"), nullptr);
+    EXPECT_STREQ(corvina_strerror(CORVINA_NEED_MORE), "more input is needed");
+}
+
+}  // namespace
