@@ -5,8 +5,6 @@
 
 #include "tests/support/frame_tables.h"
 
-using namespace corvina;
-
 void CBitWriter::Put(uint32_t dwValue, int nBits) {
     for (int nBit = nBits - 1; nBit >= 0; --nBit) {
         if (m_nBits % 8 == 0) {
