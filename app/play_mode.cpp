@@ -185,7 +185,9 @@ int RunPlayMode(const CCommandLine& commandLine) {
         }
         const bool bActive = terminal && terminal->IsActive();
         const bool bKeys = bActive && !terminal->Keys().HasHungUp();
-        const int nWaitMs = bActive || !wakePipe.IsOpen() ? kRedrawMs : -1;
+        const int nWaitMs = bActive              ? player.MsUntilTimeChanges(kRedrawMs)
+                            : !wakePipe.IsOpen() ? kRedrawMs
+                                                 : -1;
         pollfd waits[2] = {{wakePipe.GetReadFd(), POLLIN, 0},
                            {bKeys ? STDIN_FILENO : -1, POLLIN, 0}};
         if (poll(waits, 2, nWaitMs) <= 0) {

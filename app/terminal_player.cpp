@@ -1,6 +1,8 @@
 // The headless player of a list of files.
 #include "app/terminal_player.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "app/status_line.h"
@@ -303,6 +305,16 @@ void CTerminalPlayer::ToggleSmooth() {
 
 void CTerminalPlayer::ShowVolume() {
     m_volumeShownUntil = CClock::now() + kVolumeShown;
+}
+
+int CTerminalPlayer::MsUntilTimeChanges(int nMaxMs) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (!m_heard.bMoving) {
+        return nMaxMs;
+    }
+    const double dHeard = m_heard.At(CClock::now());
+    const double dNext = (std::floor(dHeard * 10 + 1e-6) + 1) / 10;
+    return std::clamp(static_cast<int>(std::ceil((dNext - dHeard) * 1000)), 1, nMaxMs);
 }
 
 std::string CTerminalPlayer::StatusText() {

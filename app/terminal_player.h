@@ -36,6 +36,9 @@ class CTerminalPlayer : public CEngineListener {
     // Carries out a key; false when it asks to quit.
     bool HandleKey(int nKey);
     std::string StatusText();
+    // Milliseconds until the time shown changes (its next tenth), at most
+    // nMaxMs: the line is redrawn then, so it changes with the sound.
+    int MsUntilTimeChanges(int nMaxMs);
     // 0 when every file played, 1 when one could not be used.
     int ExitStatus() const { return m_bFailed ? 1 : 0; }
 

@@ -211,8 +211,6 @@ bool CWaveOutput::IsDropRequested() const {
     return IsStopRequested(m_links.fnDropRequested);
 }
 
-// Everything queued at the device goes, and the ring starts over with
-// priming, so that the sound of the new place follows at once.
 void CWaveOutput::DropQueued() {
     if (m_pDevice != nullptr) {
         (void)m_pDevice->Reset();

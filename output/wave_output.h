@@ -70,6 +70,11 @@ class CWaveOutput : public CAudioSink {
     int GetDeviceVolume(uint32_t& dwVolume) { return m_pDevice->GetVolume(dwVolume); }
     void SetDeviceVolume(uint32_t dwVolume) { (void)m_pDevice->SetVolume(dwVolume); }
 
+    // Everything queued at the device goes, and the ring starts over with
+    // priming, so that the sound of the new place follows at once. On the
+    // thread that writes.
+    void DropQueued();
+
     // Buffers left with a device that did not give them back in time; beyond
     // this many the sound is dropped instead of queued.
     static constexpr std::size_t kMaxHeldBuffers = 4;
@@ -88,7 +93,6 @@ class CWaveOutput : public CAudioSink {
     uint32_t FilledBytes() const;
     int32_t GiveUp();
     bool PlayOut();
-    void DropQueued();
     bool IsDropRequested() const;
     bool HasDeviceFailed();
     void ReportDeviceFailure(const std::string& strReason);

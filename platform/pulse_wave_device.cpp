@@ -6,8 +6,10 @@
 // server asks for sound when its buffer has room, and gets it from the queued
 // buffers in order. A buffer counts as finished once the server's read
 // position has passed its last byte, so a drain at the end lasts until the
-// sound has been heard, and a flush (reset) moves that position to the end of
-// what was written at once.
+// sound has been heard. What has been played is counted from what was
+// written less what the server still holds (its latency): a flush (reset)
+// moves the server's write position back to its read position, so the
+// server's own read position runs behind our count by every flush.
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -108,7 +110,7 @@ class CPulseWaveDevice : public CWaveDevice {
     bool Connect(const CWaveFormat& format);
     void Disconnect();
     void Fill(size_t nBytes);
-    uint64_t PlayedBytes() const;
+    uint64_t PlayedBytes();
     void RetirePlayed();
     void NoteFailure(int nError);
     int Cork(bool bCork);
@@ -125,6 +127,7 @@ class CPulseWaveDevice : public CWaveDevice {
     // Under the loop's lock.
     std::deque<CEntry> m_queue;
     uint64_t m_nWritten = 0;  // bytes written to the server since the stream began
+    uint64_t m_nPlayed = 0;   // of those, played as last measured; never moves back
     bool m_bBroken = false;
     std::string m_strFailure;
     bool m_bPaused = false;
@@ -307,6 +310,7 @@ int CPulseWaveDevice::Open(const CWaveFormat& format) {
         m_nFrameBytes = WaveFrameBytes(format);
         m_queue.clear();
         m_nWritten = 0;
+        m_nPlayed = 0;
         m_bBroken = false;
         m_bPaused = false;
         bConnected = Connect(format);
@@ -383,17 +387,23 @@ int CPulseWaveDevice::Write(CWaveHeader& header) {
 }
 
 // Bytes that the server has played of those written. Before the server has
-// told its first timing, nothing counts as played. Called with the loop locked.
-uint64_t CPulseWaveDevice::PlayedBytes() const {
-    pa_usec_t nTime = 0;
-    if (pa_stream_get_time(m_pStream, &nTime) < 0) {
-        return 0;
+// told its timing (at first, and after a flush until it tells it anew),
+// what counted as played stays. Called with the loop locked.
+uint64_t CPulseWaveDevice::PlayedBytes() {
+    pa_usec_t nLatency = 0;
+    int nNegative = 0;
+    if (pa_stream_get_latency(m_pStream, &nLatency, &nNegative) < 0) {
+        return m_nPlayed;
     }
     pa_sample_spec sampleFormat;
     sampleFormat.format = PA_SAMPLE_S16LE;
     sampleFormat.channels = static_cast<uint8_t>(m_format.nChannels);
     sampleFormat.rate = m_format.nSamplesPerSec;
-    return std::min<uint64_t>(pa_usec_to_bytes(nTime, &sampleFormat), m_nWritten);
+    // A negative latency: the server has read past what it was given.
+    const uint64_t nHeld = nNegative != 0 ? 0 : pa_usec_to_bytes(nLatency, &sampleFormat);
+    const uint64_t nPlayed = m_nWritten > nHeld ? m_nWritten - nHeld : 0;
+    m_nPlayed = std::max(m_nPlayed, nPlayed);
+    return m_nPlayed;
 }
 
 void CPulseWaveDevice::RetirePlayed() {
@@ -451,6 +461,8 @@ int CPulseWaveDevice::Reset() {
         MarkWaveHeaderDone(*entry.pHeader);
     }
     m_queue.clear();
+    // What was written is played or dropped now.
+    m_nPlayed = m_nWritten;
     if (!m_bBroken) {
         if (pa_operation* pOperation = pa_stream_flush(m_pStream, nullptr, nullptr)) {
             pa_operation_unref(pOperation);

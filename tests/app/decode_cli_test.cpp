@@ -15,8 +15,10 @@
 #include <sstream>
 #include <thread>
 
+#include "decoder/audio_decoder.h"
 #include "tests/support/child_process.h"
 #include "tests/support/hostile_files.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
@@ -287,3 +289,37 @@ TEST_F(DecodeCliTest, StandardInputPipesAndStartsGiveTheFilesSamples) {
 }
 
 }  // namespace
+
+// Thirty minutes of unpadded frames (626 bytes at 192 kbit/s, 44.1 kHz, as
+// twolame writes them), longer than the walk made before playback: the
+// total is 30:00.0 at once and exact once walked, and a start in minutes
+// lands within a frame of its sample, where the nominal bitrate would be
+// 0.15 % short.
+TEST_F(DecodeCliTest, UnpaddedConstantBitrateTimeComesFromTheFrames) {
+    CFrameShape shape;
+    shape.nBitrateIndex = 10;
+    shape.SetAll(3, 20, 1, 8);
+    const std::vector<uint8_t> frame = BuildFrame(shape);
+    ASSERT_EQ(frame.size(), 626u);
+    constexpr int kFrames = 68907;  // 1800.01 s
+    std::vector<uint8_t> bytes;
+    bytes.reserve(frame.size() * kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        Append(bytes, frame);
+    }
+    const std::string strFile = m_dir.Write("long.mp2", bytes);
+    constexpr double kLength = kFrames * 1152 / 44100.0;
+    {
+        CRecording recording;
+        CAudioDecoder decoder(strFile.c_str(), {{}, {}, RecordingSinkFactory(recording)});
+        ASSERT_EQ(decoder.Initialize(), 1);
+        EXPECT_NEAR(decoder.PlayingTime(), kLength, 1152 / 44100.0);
+        ASSERT_TRUE(decoder.AwaitWalk());
+        EXPECT_FLOAT_EQ(decoder.PlayingTime(), static_cast<float>(kLength));
+    }
+    const std::string strOut = m_dir.File("end.raw");
+    const CChildResult result = Corvina({"--start", "25:00", "--raw", strOut, strFile});
+    ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
+    const auto nLeft = static_cast<long>(std::filesystem::file_size(strOut) / 4);
+    EXPECT_NEAR(kFrames * 1152L - nLeft, 66150000L, 1152);
+}
