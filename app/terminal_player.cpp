@@ -8,6 +8,7 @@
 #include "app/status_line.h"
 #include "app/terminal_keys.h"
 #include "decoder/frame_header.h"
+#include "output/sound_control.h"
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
 #include "player/playback_control.h"
@@ -16,8 +17,6 @@
 namespace {
 
 constexpr auto kVolumeShown = std::chrono::seconds(3);
-// Bounds the mute's steps down on a device that never says it is at zero.
-constexpr int kMaxMuteSteps = 64;
 
 bool IsPlaying(int nState) {
     return nState == PLAY_STARTED || nState == PLAY_RESUMED;
@@ -231,7 +230,6 @@ bool CTerminalPlayer::HandleKey(int nKey) {
             break;
         case ID_AUDIO_VOLUME_UP:
         case ID_AUDIO_VOLUME_DOWN:
-            m_nMuteSteps = 0;
             m_document.ExecuteCommand(nID);
             ShowVolume();
             break;
@@ -267,23 +265,9 @@ void CTerminalPlayer::TogglePause() {
     }
 }
 
-// Down to silence in the volume's own steps and back up by as many.
+// Silence, with the volume kept as it is for the unmute.
 void CTerminalPlayer::ToggleMute() {
-    if (m_nMuteSteps > 0) {
-        for (; m_nMuteSteps > 0; --m_nMuteSteps) {
-            m_document.ExecuteCommand(ID_AUDIO_VOLUME_UP);
-        }
-    } else {
-        const uint32_t dwBefore = m_document.m_dwVolume;
-        while (m_nMuteSteps < kMaxMuteSteps && m_document.m_bCanVolumeDown != 0 &&
-               m_document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN) &&
-               m_document.m_dwVolume != dwBefore) {
-            ++m_nMuteSteps;
-            if ((m_document.m_dwVolume & 0xFFFF) == 0) {
-                break;
-            }
-        }
-    }
+    CSoundControl::SetMuted(!CSoundControl::IsMuted());
     ShowVolume();
 }
 
@@ -340,14 +324,15 @@ std::string CTerminalPlayer::StatusText() {
     if (g_bSmoothPlay != 0) {
         strText += "  smooth";
     }
-    if (m_nMuteSteps > 0) {
+    if (CSoundControl::IsMuted()) {
         strText += "  muted";
     } else if (CClock::now() < m_volumeShownUntil) {
         if (m_document.m_bCanVolumeUp == 0 && m_document.m_bCanVolumeDown == 0) {
             strText += "  no volume control";
         } else {
-            strText +=
-                "  vol " + std::to_string((m_document.m_dwVolume & 0xFFFF) * 100 / 0xFFFF) + "%";
+            // On the desktop mixer's scale: the cube root of the amplitude.
+            const double dLinear = static_cast<double>(m_document.m_dwVolume & 0xFFFF) / 0xFFFF;
+            strText += "  vol " + std::to_string(std::lround(std::cbrt(dLinear) * 100)) + "%";
         }
     }
     return strText;

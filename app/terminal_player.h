@@ -66,7 +66,6 @@ class CTerminalPlayer : public CEngineListener {
     bool m_bFailed = false;
     // A pass through the list played something: loop play goes round again.
     bool m_bPlayedThisPass = false;
-    int m_nMuteSteps = 0;
     CClock::time_point m_volumeShownUntil{};
 
     std::mutex m_lock;  // the engine's reports below

@@ -76,7 +76,8 @@ CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRe
         m_pDevice->SetStreamTitle(m_links.strTitle);
         m_bDeviceVolume = m_pDevice->HasVolume();
         if (m_bDeviceVolume) {
-            (void)m_pDevice->SetVolume(CSoundControl::GetGain());
+            (void)m_pDevice->SetVolume(CSoundControl::StoredVolume());
+            (void)m_pDevice->SetMute(CSoundControl::IsMuted());
         }
     }
     const int nOpen = m_pDevice != nullptr ? m_pDevice->Open(format) : MMSYSERR_ERROR;

@@ -69,6 +69,7 @@ class CWaveOutput : public CAudioSink {
     bool HasDeviceVolume() const { return m_bDeviceVolume; }
     int GetDeviceVolume(uint32_t& dwVolume) { return m_pDevice->GetVolume(dwVolume); }
     void SetDeviceVolume(uint32_t dwVolume) { (void)m_pDevice->SetVolume(dwVolume); }
+    void SetDeviceMute(bool bMuted) { (void)m_pDevice->SetMute(bMuted); }
 
     // Everything queued at the device goes, and the ring starts over with
     // priming, so that the sound of the new place follows at once. On the

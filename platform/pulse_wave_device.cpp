@@ -33,7 +33,12 @@ pa_proplist* NewApplicationProperties() {
     pa_proplist* pProperties = pa_proplist_new();
     pa_proplist_sets(pProperties, PA_PROP_APPLICATION_NAME, "Corvina");
     pa_proplist_sets(pProperties, PA_PROP_APPLICATION_ICON_NAME, "corvina");
-    pa_proplist_sets(pProperties, PA_PROP_MEDIA_ROLE, "music");
+    // No role: the server would keep the volume under the role's name,
+    // shared by every music player. Under the application's own id it is
+    // Corvina's alone (PipeWire keys by it; PulseAudio by the restore id).
+    pa_proplist_sets(pProperties, PA_PROP_APPLICATION_ID, "corvina");
+    pa_proplist_sets(pProperties, "module-stream-restore.id",
+                     "sink-input-by-application-id:corvina");
     return pProperties;
 }
 
@@ -74,6 +79,7 @@ class CPulseWaveDevice : public CWaveDevice {
     bool HasVolume() override { return true; }
     int GetVolume(uint32_t& dwVolume) override;
     int SetVolume(uint32_t dwVolume) override;
+    int SetMute(bool bMuted) override;
 
   private:
     // A buffer from Write until the server has played it or it was reset.
@@ -136,6 +142,7 @@ class CPulseWaveDevice : public CWaveDevice {
     // The last volume set, so a word read back unchanged is the word set.
     uint32_t m_dwSetVolume = 0xFFFFFFFF;
     pa_cvolume m_setVolume{};
+    bool m_bMuted = false;
 };
 
 CPulseWaveDevice::~CPulseWaveDevice() {
@@ -245,7 +252,8 @@ bool CPulseWaveDevice::Connect(const CWaveFormat& format) {
     }
     m_setVolume = volume;
     const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY |
+        (m_bMuted ? PA_STREAM_START_MUTED : PA_STREAM_START_UNMUTED));
     if (pa_stream_connect_playback(m_pStream, m_strSink.empty() ? nullptr : m_strSink.c_str(),
                                    &attributes, flags, &volume, nullptr) < 0) {
         return false;
@@ -567,6 +575,25 @@ int CPulseWaveDevice::SetVolume(uint32_t dwVolume) {
     }
     while (!m_bBroken && pa_operation_get_state(pOperation) == PA_OPERATION_RUNNING) {
         pa_threaded_mainloop_wait(m_pLoop);
+    }
+    pa_operation_unref(pOperation);
+    return MMSYSERR_NOERROR;
+}
+
+int CPulseWaveDevice::SetMute(bool bMuted) {
+    if (m_pStream == nullptr) {
+        m_bMuted = bMuted;
+        return MMSYSERR_NOERROR;
+    }
+    CLock lock(m_pLoop);
+    m_bMuted = bMuted;
+    if (m_bBroken) {
+        return MMSYSERR_ERROR;
+    }
+    pa_operation* pOperation = pa_context_set_sink_input_mute(
+        m_pContext, pa_stream_get_index(m_pStream), bMuted ? 1 : 0, nullptr, nullptr);
+    if (pOperation == nullptr) {
+        return MMSYSERR_ERROR;
     }
     pa_operation_unref(pOperation);
     return MMSYSERR_NOERROR;
