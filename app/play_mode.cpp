@@ -16,6 +16,7 @@
 #include "app/run_modes.h"
 #include "app/status_line.h"
 #include "app/terminal.h"
+#include "app/terminal_keys.h"
 #include "app/terminal_player.h"
 #include "platform/wave_device.h"
 #include "player/control_block.h"
@@ -153,7 +154,7 @@ int RunPlayMode(const CCommandLine& commandLine) {
     }
     CWakePipe wakePipe;
     g_nWakeFd = wakePipe.GetWriteFd();
-    for (int nSignal : {SIGINT, SIGTERM, SIGTSTP, SIGCONT}) {
+    for (int nSignal : {SIGINT, SIGTERM, SIGPIPE, SIGTSTP, SIGCONT}) {
         std::signal(nSignal, OnSignal);
     }
 
@@ -168,6 +169,7 @@ int RunPlayMode(const CCommandLine& commandLine) {
         document, commandLine.files, commandLine.bLoop, [&wakePipe] { wakePipe.Wake(); },
         terminal ? &terminal->Status() : nullptr);
     player.Start(commandLine.start);
+    bool bQuit = false;
 
     // The status line is redrawn five times a second; without a pipe (no
     // descriptors left) the loop also looks now and then instead.
@@ -180,7 +182,7 @@ int RunPlayMode(const CCommandLine& commandLine) {
                 terminal->Refresh();
             }
             if (terminal->IsActive()) {
-                terminal->Status().Show(player.StatusText());
+                terminal->Status().Show(player.StatusText(TerminalColumns() - 1));
             }
         }
         const bool bActive = terminal && terminal->IsActive();
@@ -199,12 +201,15 @@ int RunPlayMode(const CCommandLine& commandLine) {
         if (waits[1].revents != 0) {
             const int nKey = terminal->Keys().ReadKey(0);
             if (nKey != KEY_NONE && !player.HandleKey(nKey)) {
+                bQuit = FindKeyCommand(nKey) == ID_APP_EXIT;
                 break;
             }
         }
     }
+    // The last line says how playback ended.
     if (terminal && terminal->IsActive()) {
-        terminal->Status().Show(player.StatusText());
+        const char* pszEnded = g_nSignal != 0 ? "Interrupted" : bQuit ? "Quit" : "Stopped";
+        terminal->Status().Show(player.StatusText(TerminalColumns() - 1, pszEnded));
     }
     const bool bDeviceFailed = g_bDeviceFailed != 0;
     ShutdownPlayback();

@@ -38,12 +38,18 @@ const char* StateName(int nState) {
     }
 }
 
-// m:ss.t, cut (not rounded) to the tenth, as a clock shows it.
+// m:ss.t, or h:mm:ss.t from an hour on, cut (not rounded) to the tenth, as
+// a clock shows it.
 std::string FormatTime(double dSeconds) {
     const long nTenths = dSeconds > 0 ? static_cast<long>(dSeconds * 10) : 0;
-    char szText[32];
-    std::snprintf(szText, sizeof szText, "%ld:%02ld.%ld", nTenths / 600, nTenths / 10 % 60,
-                  nTenths % 10);
+    char szText[40];
+    if (nTenths >= 36000) {
+        std::snprintf(szText, sizeof szText, "%ld:%02ld:%02ld.%ld", nTenths / 36000,
+                      nTenths / 600 % 60, nTenths / 10 % 60, nTenths % 10);
+    } else {
+        std::snprintf(szText, sizeof szText, "%ld:%02ld.%ld", nTenths / 600, nTenths / 10 % 60,
+                      nTenths % 10);
+    }
     return szText;
 }
 
@@ -165,7 +171,7 @@ void CTerminalPlayer::Announce() {
     strText += '/';
     strText += std::to_string(m_files.size());
     strText += "] ";
-    strText += m_files[static_cast<std::size_t>(m_nIndex)];
+    strText += ToDisplayText(m_files[static_cast<std::size_t>(m_nIndex)]);
     if (DescribeRunningFormat(strFormat)) {
         strText += '\n';
         strText += strFormat;
@@ -301,7 +307,7 @@ int CTerminalPlayer::MsUntilTimeChanges(int nMaxMs) {
     return std::clamp(static_cast<int>(std::ceil((dNext - dHeard) * 1000)), 1, nMaxMs);
 }
 
-std::string CTerminalPlayer::StatusText() {
+std::string CTerminalPlayer::StatusText(int nColumns, const char* pszEnded) {
     float fPlayingTime = 0.0f;
     double dHeard = 0.0;
     {
@@ -309,31 +315,34 @@ std::string CTerminalPlayer::StatusText() {
         fPlayingTime = m_fPlayingTime;
         dHeard = m_heard.At(CClock::now());
     }
-    char szHead[64];
-    std::snprintf(szHead, sizeof szHead, "%-8s [%d/%zu] ", StateName(g_nPlayState), m_nIndex + 1,
-                  m_files.size());
-    std::string strText = szHead;
-    strText += BaseName(m_files[static_cast<std::size_t>(m_nIndex)]);
-    // A playing time of 0 is one not known (a pipe, a container not yet
-    // measured).
-    strText += "  " + FormatTime(dHeard) + " / " +
-               (fPlayingTime > 0 ? FormatTime(fPlayingTime) : std::string("-:--.-"));
+    // Times first, so that a long name never pushes them out. A playing
+    // time of 0 is one not known (a pipe, a container not yet measured).
+    std::string strHead = FormatTime(dHeard) + " / " +
+                          (fPlayingTime > 0 ? FormatTime(fPlayingTime) : std::string("-:--.-"));
+    strHead += "  ";
+    strHead += pszEnded != nullptr ? pszEnded : StateName(g_nPlayState);
+    strHead += "  [" + std::to_string(m_nIndex + 1) + "/" + std::to_string(m_files.size()) + "] ";
+    std::string strMarks;
     if (m_bLoop) {
-        strText += "  loop";
+        strMarks += "  loop";
     }
     if (g_bSmoothPlay != 0) {
-        strText += "  smooth";
+        strMarks += "  smooth";
     }
     if (CSoundControl::IsMuted()) {
-        strText += "  muted";
+        strMarks += "  muted";
     } else if (CClock::now() < m_volumeShownUntil) {
         if (m_document.m_bCanVolumeUp == 0 && m_document.m_bCanVolumeDown == 0) {
-            strText += "  no volume control";
+            strMarks += "  no volume control";
         } else {
             // On the desktop mixer's scale: the cube root of the amplitude.
             const double dLinear = static_cast<double>(m_document.m_dwVolume & 0xFFFF) / 0xFFFF;
-            strText += "  vol " + std::to_string(std::lround(std::cbrt(dLinear) * 100)) + "%";
+            strMarks += "  vol " + std::to_string(std::lround(std::cbrt(dLinear) * 100)) + "%";
         }
     }
-    return strText;
+    // The name takes what is left, shortened in its middle.
+    const std::string strName =
+        ToDisplayText(BaseName(m_files[static_cast<std::size_t>(m_nIndex)]));
+    const int nLeft = nColumns - DisplayColumns(strHead) - DisplayColumns(strMarks);
+    return FitEnd(strHead + FitMiddle(strName, std::max(nLeft, 0)) + strMarks, nColumns);
 }

@@ -35,7 +35,9 @@ class CTerminalPlayer : public CEngineListener {
     bool Update();
     // Carries out a key; false when it asks to quit.
     bool HandleKey(int nKey);
-    std::string StatusText();
+    // The status line in at most nColumns display columns; pszEnded in place
+    // of the play state once playback has ended that way.
+    std::string StatusText(int nColumns, const char* pszEnded = nullptr);
     // Milliseconds until the time shown changes (its next tenth), at most
     // nMaxMs: the line is redrawn then, so it changes with the sound.
     int MsUntilTimeChanges(int nMaxMs);
