@@ -39,6 +39,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
     std::string strReason;
     bool bOpenFailed = false;
     bool bWriteFailed = false;
+    std::string strWriteReason;
     // The output file is made only once the stream has shown a first frame,
     // so an unusable input leaves no file behind.
     CAudioDecoder::CHooks hooks;
@@ -50,7 +51,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
             bOpenFailed = true;
             return std::unique_ptr<CAudioSink>();
         }
-        pFileSink->ReportFailureTo(&bWriteFailed);
+        pFileSink->ReportFailureTo(&bWriteFailed, &strWriteReason);
         pSink = pFileSink.get();
         return std::unique_ptr<CAudioSink>(std::move(pFileSink));
     };
@@ -76,6 +77,17 @@ int RunDecodeMode(const CCommandLine& commandLine) {
     if (commandLine.start.dValue > 0.0 || (nThreads > 1 && !decoder.Stream().CanSeek())) {
         decoder.AwaitWalk();
     }
+    // A start past the end is a mistake in the command, not an empty decode.
+    const double dPlayingTime = decoder.PlayingTime();
+    if (!commandLine.start.bPercent && dPlayingTime > 0 &&
+        commandLine.start.dValue > dPlayingTime) {
+        std::fprintf(stderr, "corvina: %s: --start %g s is past the end of the stream (%.1f s)\n",
+                     commandLine.strFile.c_str(), commandLine.start.dValue, dPlayingTime);
+        if (strOutput != "-") {
+            std::remove(strOutput.c_str());
+        }
+        return EXIT_USAGE;
+    }
     if (decoder.MoveToStart(commandLine.start) == 0 && !decoder.HasEnded()) {
         g_MessageStream << "the playing time of " << commandLine.strFile
                         << " is not known, so --start cannot take a percentage of it; "
@@ -95,6 +107,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         }
         if (!pSink->Close()) {
             bWriteFailed = true;
+            strWriteReason = pSink->FailureReason();
         }
     }
     // The decoder closes the sink after the last frame; a write failure on
@@ -102,6 +115,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
     while (!bSegmented && !decoder.HasEnded()) {
         if (pSink->Failed()) {
             bWriteFailed = true;
+            strWriteReason = pSink->FailureReason();
             break;
         }
         if (decoder.DecodeFrame() == 0) {
@@ -109,7 +123,9 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         }
     }
     if (bWriteFailed) {
-        std::fprintf(stderr, "corvina: writing %s failed\n", strOutput.c_str());
+        std::fprintf(stderr, "corvina: %s: writing failed (%s)\n",
+                     strOutput == "-" ? "standard output" : strOutput.c_str(),
+                     strWriteReason.empty() ? "write error" : strWriteReason.c_str());
         return EXIT_UNUSABLE;
     }
     return EXIT_DECODED;

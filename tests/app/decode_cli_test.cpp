@@ -232,6 +232,14 @@ TEST_F(DecodeCliTest, OutputsThatCannotBeWrittenAreRefused) {
 
     EXPECT_EQ(Corvina({"--raw", m_dir.File("x")}).nExitStatus, 2);
     EXPECT_EQ(Corvina({"--bogus"}).nExitStatus, 2);
+
+    // A full disk is told with its reason.
+    result =
+        Corvina({"--raw", "/dev/full", std::string(CORVINA_SAMPLES_DIR) + "/corvina-sample.mp2"});
+    EXPECT_EQ(result.nExitStatus, 1);
+    EXPECT_NE(result.strErr.find("/dev/full: writing failed (No space left on device)"),
+              std::string::npos)
+        << result.strErr;
 }
 
 // Sources that cannot seek, and starts given on the command line: standard
@@ -322,4 +330,8 @@ TEST_F(DecodeCliTest, UnpaddedConstantBitrateTimeComesFromTheFrames) {
     ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
     const auto nLeft = static_cast<long>(std::filesystem::file_size(strOut) / 4);
     EXPECT_NEAR(kFrames * 1152L - nLeft, 66150000L, 1152);
+    // Past the end is a usage error that leaves no output.
+    const std::string strPast = m_dir.File("past.raw");
+    EXPECT_EQ(Corvina({"--start", "30:01", "--raw", strPast, strFile}).nExitStatus, 2);
+    EXPECT_FALSE(std::filesystem::exists(strPast));
 }

@@ -404,10 +404,12 @@ TEST_F(SoundServerTest, TwentySeeksPlayOnWithoutGapsShowingTheTimeHeard) {
         ASSERT_TRUE(bAfterSeek || nRun <= kRate * 3 / 100)
             << "gap at " << static_cast<double>(nFrame - nFirst) / kRate << " s";
     }
-    EXPECT_LT(nQuiet, (nLast - nFirst) / 20) << "quiet frames";
+    // The seeks themselves are short silences; a starved server is half.
+    EXPECT_LT(nQuiet, (nLast - nFirst) / 10) << "quiet frames";
     ASSERT_GE(checks.size(), 10U);
     for (const auto& [nFrame, dShown] : checks) {
-        EXPECT_NEAR(HeardSecond(decoded, heard, nFrame, dShown), dShown + 0.05, 0.1)
+        // 0.1 s, and 20 ms for the recorder's own delay.
+        EXPECT_NEAR(HeardSecond(decoded, heard, nFrame, dShown), dShown + 0.05, 0.12)
             << "shown " << dShown;
     }
 }
