@@ -30,7 +30,6 @@ namespace {
 // main thread, so they are lock-free atomics rather than plain flags.
 std::atomic<int> g_nSignal{0};
 std::atomic<int> g_bStopAsked{0};  // Ctrl+Z
-std::atomic<int> g_bContinued{0};  // SIGCONT: the modes may need setting again
 static_assert(std::atomic<int>::is_always_lock_free);
 // The end of the wake-up pipe that the handlers write into, or -1.
 std::atomic<int> g_nWakeFd{-1};
@@ -48,9 +47,7 @@ void OnSignal(int nSignal) {
     const int nSavedErrno = errno;
     if (nSignal == SIGTSTP) {
         g_bStopAsked = 1;
-    } else if (nSignal == SIGCONT) {
-        g_bContinued = 1;
-    } else {
+    } else if (nSignal != SIGCONT) {
         g_nSignal = nSignal;
     }
     WriteWakeByte(g_nWakeFd.load());
@@ -105,7 +102,7 @@ class CWakePipe {
 // player is in the terminal's foreground, nothing while it is not.
 class CTerminalSide {
   public:
-    CTerminalSide() { Refresh(); }
+    CTerminalSide(int nFd, bool bOwned) : m_terminal(nFd, bOwned) { Refresh(); }
     ~CTerminalSide() {
         m_status.End();
         SetMessagePresenter(nullptr);
@@ -120,7 +117,12 @@ class CTerminalSide {
     // Takes the terminal when the player is (again) in the foreground, and
     // lets it be while it is not.
     void Refresh() {
+        const bool bWasActive = m_terminal.IsRaw();
         const bool bActive = m_terminal.Claim();
+        if (bActive == bWasActive && m_bRefreshed) {
+            return;
+        }
+        m_bRefreshed = true;
         m_status.SetHidden(!bActive);
         SetMessagePresenter(bActive ? &m_status : nullptr);
     }
@@ -141,6 +143,7 @@ class CTerminalSide {
   private:
     CRawTerminal m_terminal;
     CStatusLine m_status;
+    bool m_bRefreshed = false;
 };
 
 constexpr int kRedrawMs = 200;
@@ -162,8 +165,9 @@ int RunPlayMode(const CCommandLine& commandLine) {
     const bool bStdinStream = std::find(commandLine.files.begin(), commandLine.files.end(), "-") !=
                               commandLine.files.end();
     std::optional<CTerminalSide> terminal;
-    if (IsInteractiveTerminal() && !bStdinStream) {
-        terminal.emplace();
+    bool bOwned = false;
+    if (const int nKeys = OpenKeyTerminal(bStdinStream, bOwned); nKeys >= 0) {
+        terminal.emplace(nKeys, bOwned);
     }
     CTerminalPlayer player(
         document, commandLine.files, commandLine.bLoop, [&wakePipe] { wakePipe.Wake(); },
@@ -178,20 +182,20 @@ int RunPlayMode(const CCommandLine& commandLine) {
             if (g_bStopAsked.exchange(0) != 0) {
                 terminal->Suspend();
             }
-            if (g_bContinued.exchange(0) != 0) {
-                terminal->Refresh();
-            }
+            // A shell's fg does not always continue the job with a signal
+            // (one started with &): the foreground is looked at each pass.
+            terminal->Refresh();
             if (terminal->IsActive()) {
                 terminal->Status().Show(player.StatusText(TerminalColumns() - 1));
             }
         }
         const bool bActive = terminal && terminal->IsActive();
         const bool bKeys = bActive && !terminal->Keys().HasHungUp();
-        const int nWaitMs = bActive              ? player.MsUntilTimeChanges(kRedrawMs)
-                            : !wakePipe.IsOpen() ? kRedrawMs
-                                                 : -1;
+        const int nWaitMs = bActive                          ? player.MsUntilTimeChanges(kRedrawMs)
+                            : terminal || !wakePipe.IsOpen() ? kRedrawMs
+                                                             : -1;
         pollfd waits[2] = {{wakePipe.GetReadFd(), POLLIN, 0},
-                           {bKeys ? STDIN_FILENO : -1, POLLIN, 0}};
+                           {bKeys ? terminal->Keys().GetFd() : -1, POLLIN, 0}};
         if (poll(waits, 2, nWaitMs) <= 0) {
             continue;
         }

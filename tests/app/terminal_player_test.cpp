@@ -13,6 +13,8 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <string>
@@ -341,4 +343,53 @@ TEST(TerminalPlayer, TheLineFitsItsColumnsAndADumbTerminalGetsNoControls) {
         EXPECT_EQ(session.Output().find('\x1b') == std::string::npos,
                   std::string(pszTerm) == "dumb");
     }
+}
+
+// A shell under tmux: a player started with & and brought back with fg, and
+// one stopped with Ctrl+Z, sent on with bg and brought back with fg, each
+// takes space and q; keys come from the terminal when the stream is a pipe.
+TEST(TerminalPlayer, KeysWorkAfterJobControlAndWithAPipedStream) {
+    if (std::system("command -v tmux >/dev/null") != 0) {
+        GTEST_SKIP() << "tmux is not installed";
+    }
+    const std::string strTmux = "tmux -L corvina-test-" + std::to_string(getpid()) + " ";
+    const auto Send = [&](const std::string& strKeys) {
+        ASSERT_EQ(std::system((strTmux + "send-keys -t t " + strKeys).c_str()), 0);
+        usleep(700 * 1000);
+    };
+    const auto Screen = [&] {
+        std::string strScreen;
+        if (FILE* pPipe = popen((strTmux + "capture-pane -p -t t").c_str(), "r")) {
+            char buffer[4096];
+            for (std::size_t n = 0; (n = fread(buffer, 1, sizeof buffer, pPipe)) > 0;) {
+                strScreen.append(buffer, n);
+            }
+            pclose(pPipe);
+        }
+        return strScreen;
+    };
+    ASSERT_EQ(std::system((strTmux + "new-session -d -s t -x 100 -y 30 'bash --norc -i'").c_str()),
+              0);
+    usleep(500 * 1000);
+    const std::string strPlay =
+        std::string("'") + CORVINA_BINARY + " --play " + kSample + " " + kSample + " --output null";
+    Send(strPlay + " &' Enter");
+    Send("fg Enter");
+    Send("Space");
+    EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Paused  \[1/2\])"))) << Screen();
+    Send("C-z");
+    Send("bg Enter");
+    Send("fg Enter");
+    Send("Space");
+    EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Playing  \[1/2\])"))) << Screen();
+    Send("q");
+    EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Quit  \[1/2\])"))) << Screen();
+    Send(std::string("'clear; cat ") + kSample + " | " + CORVINA_BINARY +
+         " --play - --output null' Enter");
+    Send("Space");
+    EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Paused  \[1/1\] standard input)")))
+        << Screen();
+    Send("q");
+    EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Quit  \[1/1\])"))) << Screen();
+    EXPECT_EQ(std::system((strTmux + "kill-server").c_str()), 0);
 }
