@@ -11,6 +11,7 @@
 #include "decoder/audio_decoder.h"
 #include "decoder/segment_decoder.h"
 #include "output/pcm_file_sink.h"
+#include "platform/message_presenter.h"
 #include "player/message_stream.h"
 #include "player/player_hooks.h"
 
@@ -34,6 +35,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
                      strOutput.c_str());
         return EXIT_UNUSABLE;
     }
+    SetMessageSubject(commandLine.strFile);
     const bool bWav = commandLine.mode == ERunMode::Wav;
     CPcmFileSink* pSink = nullptr;
     std::string strReason;
@@ -58,7 +60,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
     CAudioDecoder decoder(commandLine.strFile.c_str(), std::move(hooks));
     if (decoder.Initialize() == 0) {
         if (bOpenFailed) {
-            std::fprintf(stderr, "corvina: cannot write %s: %s\n", strOutput.c_str(),
+            std::fprintf(stderr, "corvina: %s: cannot write (%s)\n", strOutput.c_str(),
                          strReason.c_str());
         } else {
             g_MessageStream << "Invalid Audio Stream";

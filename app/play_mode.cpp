@@ -222,9 +222,8 @@ int RunPlayMode(const CCommandLine& commandLine) {
     if (g_nSignal != 0) {
         return 128 + g_nSignal;
     }
+    // The device's failure was told when it happened.
     if (bDeviceFailed) {
-        std::fprintf(stderr, "corvina: the sound device %s could not be used\n",
-                     GetWaveDeviceName().c_str());
         return EXIT_UNUSABLE;
     }
     return player.ExitStatus();

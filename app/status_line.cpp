@@ -199,8 +199,7 @@ void CStatusLine::Present(int nKind, const std::string& strText) {
     std::lock_guard<std::mutex> lock(m_lock);
     Clear();
     std::fflush(stdout);
-    const bool bEndsLine = !strText.empty() && strText.back() == '\n';
-    std::fprintf(stderr, "Warning: %s%s", strText.c_str(), bEndsLine ? "" : "\n");
+    std::fputs(FormatWarningLine(strText).c_str(), stderr);
     std::fflush(stderr);
     Draw();
     std::fflush(stdout);

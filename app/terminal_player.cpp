@@ -9,6 +9,7 @@
 #include "app/terminal_keys.h"
 #include "decoder/frame_header.h"
 #include "output/sound_control.h"
+#include "platform/message_presenter.h"
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
 #include "player/playback_control.h"
@@ -141,12 +142,16 @@ bool CTerminalPlayer::PlayFrom(int nIndex, int nStep, const CStartPoint& start) 
             std::lock_guard<std::mutex> lock(m_lock);
             m_fPlayingTime = -1.0f;
         }
-        if (!m_document.OpenDocument(m_files[static_cast<std::size_t>(nIndex)])) {
+        // The file's name comes before anything said about it.
+        const std::string& strFile = m_files[static_cast<std::size_t>(nIndex)];
+        SetMessageSubject(strFile);
+        AnnounceName();
+        if (!m_document.OpenDocument(strFile)) {
             m_bFailed = true;
             continue;
         }
         StartPlayback(m_document, nTried == 0 ? start : CStartPoint{});
-        Announce();
+        AnnounceFormat();
         return true;
     }
     return false;
@@ -159,11 +164,10 @@ bool CTerminalPlayer::Advance(int nStep) {
     return !m_bDone;
 }
 
-void CTerminalPlayer::Announce() {
+void CTerminalPlayer::AnnounceName() {
     if (m_pStatus == nullptr) {
         return;
     }
-    std::string strFormat;
     // Appended piece by piece: GCC 12 at -O3 takes a chain of temporaries
     // starting at a literal for overlapping copies.
     std::string strText("[");
@@ -172,11 +176,14 @@ void CTerminalPlayer::Announce() {
     strText += std::to_string(m_files.size());
     strText += "] ";
     strText += ToDisplayText(m_files[static_cast<std::size_t>(m_nIndex)]);
-    if (DescribeRunningFormat(strFormat)) {
-        strText += '\n';
-        strText += strFormat;
-    }
     m_pStatus->PrintAbove(strText);
+}
+
+void CTerminalPlayer::AnnounceFormat() {
+    std::string strFormat;
+    if (m_pStatus != nullptr && DescribeRunningFormat(strFormat)) {
+        m_pStatus->PrintAbove(strFormat);
+    }
 }
 
 bool CTerminalPlayer::Update() {

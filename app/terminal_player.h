@@ -51,7 +51,8 @@ class CTerminalPlayer : public CEngineListener {
     // opened; false when the list ran out.
     bool PlayFrom(int nIndex, int nStep, const CStartPoint& start);
     bool Advance(int nStep);
-    void Announce();
+    void AnnounceName();
+    void AnnounceFormat();
     void TogglePause();
     void ToggleMute();
     void ToggleSmooth();

@@ -19,7 +19,8 @@ constexpr int kPollMs = 10;
 constexpr int kMaxSleepMs = 40;
 constexpr uint32_t kFullVolume = 0xFFFFFFFF;
 
-constexpr const char* kDeviceWarning =
+constexpr const char* kDeviceWarning = "Wave device open failed!";
+constexpr const char* kBusyWarning =
     "Wave device open failed! Check if it is being used by another application!";
 constexpr int kPrimingRetries = 3;
 constexpr int kRetries = 50;
@@ -87,12 +88,9 @@ CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRe
         if (m_strDeviceError.empty() && m_pDevice != nullptr) {
             m_strDeviceError = m_pDevice->GetFailureReason();
         }
-        // The warning says what the user can do; the device's own reason
-        // (no such device, no permission) goes to standard error beside it.
-        if (!m_strDeviceError.empty()) {
-            std::fprintf(stderr, "corvina: sound device: %s\n", m_strDeviceError.c_str());
-        }
-        ReportDeviceFailure(std::string());
+        // The device's own reason (no such device, no permission) comes
+        // first; only a device taken by another program is said to be busy.
+        ReportDeviceFailure(m_strDeviceError, nOpen == MMSYSERR_ALLOCATED);
         // Never used again: nothing plays.
         m_pDevice.reset();
     } else {
@@ -241,16 +239,18 @@ bool CWaveOutput::HasDeviceFailed() {
     if (!m_bFailed && m_pDevice != nullptr) {
         const std::string strReason = m_pDevice->GetFailureReason();
         if (!strReason.empty()) {
-            ReportDeviceFailure(strReason);
+            ReportDeviceFailure(strReason, false);
         }
     }
     return m_bFailed;
 }
 
-void CWaveOutput::ReportDeviceFailure(const std::string& strReason) {
+void CWaveOutput::ReportDeviceFailure(const std::string& strReason, bool bBusy) {
     m_bFailed = true;
-    ReportWarning(m_fnReport, strReason.empty() ? std::string(kDeviceWarning)
-                                                : std::string(kDeviceWarning) + "\n" + strReason);
+    const std::string strWarning = bBusy ? kBusyWarning : kDeviceWarning;
+    const std::string strDevice = "sound device " + GetWaveDeviceName() + ": ";
+    ReportWarning(m_fnReport, strReason.empty() ? strDevice + strWarning
+                                                : strDevice + strReason + " (" + strWarning + ")");
     if (m_links.fnDeviceFailed) {
         m_links.fnDeviceFailed();
     }

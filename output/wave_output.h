@@ -96,7 +96,7 @@ class CWaveOutput : public CAudioSink {
     bool PlayOut();
     bool IsDropRequested() const;
     bool HasDeviceFailed();
-    void ReportDeviceFailure(const std::string& strReason);
+    void ReportDeviceFailure(const std::string& strReason, bool bBusy);
     void ApplyGain(CWaveBuffer& buffer) const;
     // pAwaited: the buffer whose end is awaited through still-playing
     // answers; null when only busy answers are retried.

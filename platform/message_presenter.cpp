@@ -10,6 +10,8 @@ namespace {
 CConsolePresenter g_consolePresenter;
 std::atomic<CMessagePresenter*> g_pPresenter{nullptr};
 std::mutex g_consoleLock;
+std::mutex g_subjectLock;
+std::string g_strSubject;
 
 }  // namespace
 
@@ -22,11 +24,34 @@ CMessagePresenter& GetMessagePresenter() {
     return pPresenter != nullptr ? *pPresenter : g_consolePresenter;
 }
 
+void SetMessageSubject(const std::string& strSubject) {
+    std::lock_guard<std::mutex> lock(g_subjectLock);
+    g_strSubject = strSubject == "-" ? "standard input" : strSubject;
+}
+
+std::string FormatWarningLine(const std::string& strText) {
+    std::string strLine = "corvina: ";
+    {
+        std::lock_guard<std::mutex> lock(g_subjectLock);
+        if (!g_strSubject.empty()) {
+            strLine += g_strSubject + ": ";
+        }
+    }
+    std::string strBody = strText;
+    while (!strBody.empty() && strBody.back() == '\n') {
+        strBody.pop_back();
+    }
+    for (char& c : strBody) {
+        c = c == '\n' ? ' ' : c;
+    }
+    return strLine + strBody + "\n";
+}
+
 void CConsolePresenter::Present(int nKind, const std::string& strText) {
     std::lock_guard<std::mutex> lock(g_consoleLock);
     const bool bEndsLine = !strText.empty() && strText.back() == '\n';
     if (nKind == MSG_WARNING) {
-        std::fprintf(stderr, "Warning: %s%s", strText.c_str(), bEndsLine ? "" : "\n");
+        std::fputs(FormatWarningLine(strText).c_str(), stderr);
         std::fflush(stderr);
     } else if (nKind == MSG_INFORMATION) {
         std::fprintf(stdout, "%s%s", strText.c_str(), bEndsLine ? "" : "\n");

@@ -25,7 +25,7 @@
 namespace {
 
 const std::string kCorvina = CORVINA_BINARY;
-const char kInvalid[] = "Warning: Invalid Audio Stream";
+const char kInvalid[] = ": Invalid Audio Stream\n";
 
 CChildResult Corvina(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {kCorvina};

@@ -109,7 +109,9 @@ TEST_F(PlayCliTest, FilesThatCannotBePlayedAreToldAndExitOne) {
     const CChildResult missing =
         RunChild(Play(m_dir.File("missing.mp2"), {"--output", "null"}), 30000);
     EXPECT_EQ(missing.nExitStatus, 1);
-    EXPECT_NE(missing.strErr.find("Warning: Cannot open"), std::string::npos) << missing.strErr;
+    EXPECT_NE(missing.strErr.find("corvina: " + m_dir.File("missing.mp2") + ": Cannot open"),
+              std::string::npos)
+        << missing.strErr;
 
     const CChildResult text =
         RunChild(Play(m_dir.Write("notes.mp2", {'h', 'e', 'l', 'l', 'o', '\n'}),
@@ -117,7 +119,7 @@ TEST_F(PlayCliTest, FilesThatCannotBePlayedAreToldAndExitOne) {
                  30000);
     EXPECT_FALSE(text.bTimedOut);
     EXPECT_EQ(text.nExitStatus, 1);
-    EXPECT_EQ(text.strErr, "Warning: Invalid Audio Stream\n");
+    EXPECT_EQ(text.strErr, "corvina: " + m_dir.File("notes.mp2") + ": Invalid Audio Stream\n");
 }
 
 // Two files in a row into one WAV file: both whole, in order; a file that

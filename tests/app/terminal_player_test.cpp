@@ -393,3 +393,18 @@ TEST(TerminalPlayer, KeysWorkAfterJobControlAndWithAPipedStream) {
     EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Quit  \[1/1\])"))) << Screen();
     EXPECT_EQ(std::system((strTmux + "kill-server").c_str()), 0);
 }
+
+// In a list, what is said about a file comes after its name, on one line
+// that names it.
+TEST(TerminalPlayer, AFilesWarningFollowsItsHeader) {
+    CTempDir dir;
+    const std::string strText = dir.Write("notes.mp2", {'h', 'e', 'l', 'l', 'o', '\n'});
+    CTerminalSession session({strText, kSample});
+    ASSERT_TRUE(session.Started());
+    EXPECT_TRUE(session.WaitFor(R"(\[1/2\] [^\n]*notes\.mp2\r?\n[^\n]*corvina: [^\n]*notes\.mp2: )"
+                                R"(Invalid Audio Stream)"))
+        << session.Output();
+    EXPECT_TRUE(session.WaitFor(R"(\[2/2\] )")) << session.Output();
+    session.Type("q");
+    EXPECT_EQ(session.WaitForExit(), 1);
+}
