@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <string>
 
 #include "tests/support/child_process.h"
 #include "tests/support/pcm_samples.h"
@@ -181,4 +186,26 @@ TEST_F(PlayCliTest, TheWindowWithoutADisplaySaysSoAndPointsToPlay) {
 TEST_F(PlayCliTest, UnknownDeviceIsAUsageError) {
     const CChildResult result = RunChild(Play(Cut(12000), {"--output", "speaker"}), 30000);
     EXPECT_EQ(result.nExitStatus, 2);
+}
+
+// The manual page and --help name the same options and output devices.
+TEST(ManPage, NamesEveryOptionAndDeviceThatHelpNames) {
+    const CChildResult help = RunChild({CORVINA_BINARY, "--help"});
+    ASSERT_EQ(help.nExitStatus, 0);
+    std::ifstream file(std::string(CORVINA_SOURCE_DIR) + "/resources/corvina.1");
+    std::string strPage((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    strPage = std::regex_replace(strPage, std::regex(R"(\\-|\\f[BIR])"), "-");
+    strPage = std::regex_replace(strPage, std::regex(R"(\\-)"), "-");
+    const auto Names = [](const std::string& strText) {
+        std::set<std::string> names;
+        const std::regex name(R"(--[a-z]+|\b(pulse|alsa|null|wav)\b)");
+        for (auto it = std::sregex_iterator(strText.begin(), strText.end(), name);
+             it != std::sregex_iterator(); ++it) {
+            names.insert(it->str());
+        }
+        return names;
+    };
+    const std::set<std::string> inHelp = Names(help.strOut);
+    EXPECT_GE(inHelp.size(), 14u);
+    EXPECT_EQ(Names(strPage), inHelp);
 }
