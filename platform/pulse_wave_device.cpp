@@ -28,6 +28,9 @@ namespace {
 // owner's buffers.
 constexpr uint32_t kTargetLengthMs = 200;
 constexpr auto kConnectTimeout = std::chrono::seconds(2);
+// The longest wait for the server's answer to a request: a server that is
+// stopped must not keep the player from quitting.
+constexpr pa_usec_t kAnswerTimeoutUs = 200000;
 
 pa_proplist* NewApplicationProperties() {
     pa_proplist* pProperties = pa_proplist_new();
@@ -121,6 +124,7 @@ class CPulseWaveDevice : public CWaveDevice {
     void NoteFailure(int nError);
     int Cork(bool bCork);
     bool IsQueued(const CWaveHeader& header) const;
+    void AwaitAnswer(pa_operation* pOperation, const bool* pbDone);
 
     const std::string m_strSink;
     std::string m_strTitle = "Corvina";
@@ -534,11 +538,7 @@ int CPulseWaveDevice::GetVolume(uint32_t& dwVolume) {
     if (pOperation == nullptr) {
         return MMSYSERR_ERROR;
     }
-    while (!m_bInfoDone && !m_bBroken &&
-           pa_operation_get_state(pOperation) == PA_OPERATION_RUNNING) {
-        pa_threaded_mainloop_wait(m_pLoop);
-    }
-    pa_operation_unref(pOperation);
+    AwaitAnswer(pOperation, &m_bInfoDone);
     if (pa_cvolume_equal(&m_infoVolume, &m_setVolume) != 0) {
         dwVolume = m_dwSetVolume;
         return MMSYSERR_NOERROR;
@@ -573,11 +573,40 @@ int CPulseWaveDevice::SetVolume(uint32_t dwVolume) {
     if (pOperation == nullptr) {
         return MMSYSERR_ERROR;
     }
-    while (!m_bBroken && pa_operation_get_state(pOperation) == PA_OPERATION_RUNNING) {
+    AwaitAnswer(pOperation, nullptr);
+    return MMSYSERR_NOERROR;
+}
+
+// Waits until the server has answered the request (or *pbDone is set), at
+// most kAnswerTimeoutUs; a request left unanswered is cancelled, so that its
+// answer changes nothing later. Called with the loop locked.
+void CPulseWaveDevice::AwaitAnswer(pa_operation* pOperation, const bool* pbDone) {
+    struct CTimeout {
+        pa_threaded_mainloop* pLoop;
+        bool bPassed = false;
+    } timeout{m_pLoop};
+    pa_mainloop_api* pApi = pa_threaded_mainloop_get_api(m_pLoop);
+    timeval when{};
+    pa_timeval_add(pa_gettimeofday(&when), kAnswerTimeoutUs);
+    pa_time_event* pEvent = pApi->time_new(
+        pApi, &when,
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* pUser) {
+            auto* pTimeout = static_cast<CTimeout*>(pUser);
+            pTimeout->bPassed = true;
+            pa_threaded_mainloop_signal(pTimeout->pLoop, 0);
+        },
+        &timeout);
+    while (!timeout.bPassed && !m_bBroken && (pbDone == nullptr || !*pbDone) &&
+           pa_operation_get_state(pOperation) == PA_OPERATION_RUNNING) {
         pa_threaded_mainloop_wait(m_pLoop);
     }
+    if (pEvent != nullptr) {
+        pApi->time_free(pEvent);
+    }
+    if (pa_operation_get_state(pOperation) == PA_OPERATION_RUNNING) {
+        pa_operation_cancel(pOperation);
+    }
     pa_operation_unref(pOperation);
-    return MMSYSERR_NOERROR;
 }
 
 int CPulseWaveDevice::SetMute(bool bMuted) {

@@ -509,6 +509,33 @@ TEST_F(SoundServerTest, MuteIsSilenceAndTheVolumeIsCorvinasAlone) {
     CSoundControl::SetVolume(0xFFFFFFFF);
 }
 
+// With the server stopped (SIGSTOP), q still ends the player within 0.5 s.
+TEST_F(SoundServerTest, QuitIsPromptWithTheServerFrozen) {
+    const char* pszPids = std::getenv("CORVINA_SOUND_SERVER_PIDS");
+    if (!HasServer() || pszPids == nullptr) {
+        GTEST_SKIP() << "no sound server of our own (run through scripts/with-sound-server)";
+    }
+    CPtyPlayer player(std::string(CORVINA_SAMPLES_DIR) + "/corvina-sample.mp2");
+    ASSERT_TRUE(player.Started());
+    player.Read(1500);
+    ASSERT_GE(player.Shown(), 0.5);
+    const auto Signal = [pszPids](int nSignal) {
+        std::istringstream pids(pszPids);
+        for (pid_t pid = 0; pids >> pid;) {
+            kill(pid, nSignal);
+        }
+    };
+    Signal(SIGSTOP);
+    player.Read(200);
+    player.Type('q');
+    const auto tQuit = CClock::now();
+    const int nStatus = player.WaitForExit();
+    const auto tEnded = CClock::now();
+    Signal(SIGCONT);
+    EXPECT_EQ(nStatus, 0);
+    EXPECT_LT(tEnded - tQuit, milliseconds(500));
+}
+
 // The server is killed while --play plays: it ends within 5 s, exit status
 // 1, with the warning and the server's reason. Run on a server of its own.
 TEST(SoundServerGoesAway, PlayEndsWithStatusOneAndTheReason) {
