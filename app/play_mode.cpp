@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -18,6 +19,8 @@
 #include "app/terminal.h"
 #include "app/terminal_keys.h"
 #include "app/terminal_player.h"
+#include "decoder/audio_decoder.h"
+#include "output/discard_sink.h"
 #include "platform/wave_device.h"
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
@@ -148,9 +151,33 @@ class CTerminalSide {
 
 constexpr int kRedrawMs = 200;
 
+// A start in seconds past the end of the first file is a usage error, as
+// with --wav and --raw; a file that does not open is left to the player.
+bool IsStartPastEnd(const CCommandLine& commandLine, double& dPlayingTime) {
+    const CStartPoint& start = commandLine.start;
+    if (start.dValue <= 0.0 || start.bPercent || commandLine.files.front() == "-") {
+        return false;
+    }
+    CAudioDecoder::CHooks hooks;
+    hooks.fnMakeSink = [](const CStreamFormat&) {
+        return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
+    };
+    CAudioDecoder decoder(commandLine.files.front().c_str(), std::move(hooks));
+    if (decoder.Initialize() == 0 || !decoder.AwaitWalk()) {
+        return false;
+    }
+    dPlayingTime = decoder.PlayingTime();
+    return dPlayingTime > 0 && start.dValue > dPlayingTime;
+}
+
 }  // namespace
 
 int RunPlayMode(const CCommandLine& commandLine) {
+    if (double dPlayingTime = 0; IsStartPastEnd(commandLine, dPlayingTime)) {
+        std::fprintf(stderr, "corvina: %s: --start %g s is past the end of the stream (%.1f s)\n",
+                     commandLine.files.front().c_str(), commandLine.start.dValue, dPlayingTime);
+        return EXIT_USAGE;
+    }
     CCorvinaDoc document;
     if (commandLine.bSmooth) {
         document.ExecuteCommand(ID_AUDIO_SMOOTH);

@@ -125,6 +125,11 @@ TEST_F(PlayCliTest, FilesThatCannotBePlayedAreToldAndExitOne) {
     EXPECT_FALSE(text.bTimedOut);
     EXPECT_EQ(text.nExitStatus, 1);
     EXPECT_EQ(text.strErr, "corvina: " + m_dir.File("notes.mp2") + ": Invalid Audio Stream\n");
+
+    // A start past the end of the 20 s sample is a usage error.
+    const CChildResult late = RunChild(Play(SamplePath(), {"--start", "1:00", "--output", "null"}));
+    EXPECT_EQ(late.nExitStatus, 2) << late.strErr;
+    EXPECT_NE(late.strErr.find("past the end"), std::string::npos) << late.strErr;
 }
 
 // Two files in a row into one WAV file: both whole, in order; a file that
