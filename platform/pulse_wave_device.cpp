@@ -78,7 +78,13 @@ class CPulseWaveDevice : public CWaveDevice {
     int Pause() override { return Cork(true); }
     int Restart() override { return Cork(false); }
     std::string GetFailureReason() override;
-    void SetStreamTitle(const std::string& strTitle) override { m_strTitle = strTitle; }
+    // The server takes UTF-8 only: a name that is not valid keeps its valid
+    // parts rather than leaving the stream without a title.
+    void SetStreamTitle(const std::string& strTitle) override {
+        char* pszValid = pa_utf8_filter(strTitle.c_str());
+        m_strTitle = pszValid != nullptr ? pszValid : "Corvina";
+        pa_xfree(pszValid);
+    }
     bool HasVolume() override { return true; }
     int GetVolume(uint32_t& dwVolume) override;
     int SetVolume(uint32_t dwVolume) override;
