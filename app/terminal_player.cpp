@@ -199,6 +199,11 @@ bool CTerminalPlayer::Update() {
     switch (g_nPlayState.load()) {
         case PLAY_INVALID:
             m_bFailed = true;
+            // The worker tells why after the state: on a terminal the next
+            // file's name waits for that (the loop looks again soon).
+            if (m_pStatus != nullptr && IsWorkerRunning()) {
+                return true;
+            }
             return Advance(1);
         case PLAY_ENDED:
             m_bPlayedThisPass = true;

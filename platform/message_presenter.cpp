@@ -12,6 +12,11 @@ std::atomic<CMessagePresenter*> g_pPresenter{nullptr};
 std::mutex g_consoleLock;
 std::mutex g_subjectLock;
 std::string g_strSubject;
+thread_local std::string t_strSubject;
+
+std::string Subject(const std::string& strName) {
+    return strName == "-" ? "standard input" : strName;
+}
 
 }  // namespace
 
@@ -26,12 +31,18 @@ CMessagePresenter& GetMessagePresenter() {
 
 void SetMessageSubject(const std::string& strSubject) {
     std::lock_guard<std::mutex> lock(g_subjectLock);
-    g_strSubject = strSubject == "-" ? "standard input" : strSubject;
+    g_strSubject = Subject(strSubject);
+}
+
+void SetThreadMessageSubject(const std::string& strSubject) {
+    t_strSubject = Subject(strSubject);
 }
 
 std::string FormatWarningLine(const std::string& strText) {
     std::string strLine = "corvina: ";
-    {
+    if (!t_strSubject.empty()) {
+        strLine += t_strSubject + ": ";
+    } else {
         std::lock_guard<std::mutex> lock(g_subjectLock);
         if (!g_strSubject.empty()) {
             strLine += g_strSubject + ": ";

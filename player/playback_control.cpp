@@ -14,6 +14,7 @@
 #include "output/wave_output.h"
 #include "platform/auto_reset_event.h"
 #include "platform/document.h"
+#include "platform/message_presenter.h"
 #include "platform/worker_thread.h"
 #include "player/control_block.h"
 #include "player/engine_events.h"
@@ -338,6 +339,8 @@ bool RetireWorker(int nTimeoutMs) {
 
 unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake,
                         CStartPoint start) {
+    // What this worker says is about its own file, whatever plays next.
+    SetThreadMessageSubject(strPath);
     while (PlayOnce(strPath, pHandshake.get(), start)) {
         // Stop clears the loop flag after it sets the state, so both are
         // looked at.
