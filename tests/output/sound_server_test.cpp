@@ -479,6 +479,9 @@ TEST_F(SoundServerTest, MuteIsSilenceAndTheVolumeIsCorvinasAlone) {
     EXPECT_EQ(VolumeOf(OurSinkInput()), nVolume);
     std::this_thread::sleep_for(milliseconds(300));
     const long nAfter = recorder.RecordedFrames();
+    // Full again while the stream lives, so the server keeps no lower volume
+    // for Corvina's next stream.
+    CSoundControl::SetVolume(0xFFFFFFFF);
     ShutdownPlayback();
     recorder.Stop();
     const std::vector<int16_t> heard = recorder.Samples();
