@@ -2,6 +2,8 @@
 #include "app/command_line.h"
 
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +33,9 @@ bool ParseNumber(std::string_view text, double& dValue) {
     }
     const auto result =
         std::from_chars(text.data(), text.data() + text.size(), dValue, std::chars_format::fixed);
-    return result.ec == std::errc() && result.ptr == text.data() + text.size();
+    // inf and nan read as numbers too, but are no time.
+    return result.ec == std::errc() && result.ptr == text.data() + text.size() &&
+           std::isfinite(dValue);
 }
 
 }  // namespace
@@ -199,6 +203,14 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     }
     if (!commandLine.strDevice.empty() && mode != ERunMode::Play && mode != ERunMode::Window) {
         strError = "--output goes with --play or the player window";
+        return false;
+    }
+    // The environment's device is checked as the option's is.
+    const char* pszDevice = std::getenv("CORVINA_OUTPUT");
+    if (commandLine.strDevice.empty() && (mode == ERunMode::Play || mode == ERunMode::Window) &&
+        pszDevice != nullptr && *pszDevice != '\0' && !IsValidWaveDeviceName(pszDevice)) {
+        strError = std::string("unknown output device '") + pszDevice +
+                   "' in CORVINA_OUTPUT: use pulse[:SINK], alsa[:PCM], null or wav:PATH";
         return false;
     }
     if (files.size() > 1 && mode != ERunMode::Play && mode != ERunMode::Info &&

@@ -11,6 +11,7 @@
 #include "decoder/audio_decoder.h"
 #include "decoder/segment_decoder.h"
 #include "output/pcm_file_sink.h"
+#include "platform/message_presenter.h"
 #include "player/message_stream.h"
 #include "player/player_hooks.h"
 
@@ -36,11 +37,13 @@ int RunDecodeMode(const CCommandLine& commandLine) {
                      strOutput.c_str());
         return EXIT_UNUSABLE;
     }
+    SetMessageSubject(commandLine.strFile);
     const bool bWav = commandLine.mode == ERunMode::Wav;
     CPcmFileSink* pSink = nullptr;
     std::string strReason;
     bool bOpenFailed = false;
     bool bWriteFailed = false;
+    std::string strWriteReason;
     // The output file is made only once the stream has shown a first frame,
     // so an unusable input leaves no file behind.
     CAudioDecoder::CHooks hooks;
@@ -52,14 +55,14 @@ int RunDecodeMode(const CCommandLine& commandLine) {
             bOpenFailed = true;
             return std::unique_ptr<CAudioSink>();
         }
-        pFileSink->ReportFailureTo(&bWriteFailed);
+        pFileSink->ReportFailureTo(&bWriteFailed, &strWriteReason);
         pSink = pFileSink.get();
         return std::unique_ptr<CAudioSink>(std::move(pFileSink));
     };
     CAudioDecoder decoder(commandLine.strFile.c_str(), std::move(hooks));
     if (decoder.Initialize() == 0) {
         if (bOpenFailed) {
-            std::fprintf(stderr, "corvina: cannot write %s: %s\n", strOutput.c_str(),
+            std::fprintf(stderr, "corvina: %s: cannot write (%s)\n", strOutput.c_str(),
                          strReason.c_str());
         } else {
             g_MessageStream << kInvalidStreamText;
@@ -77,6 +80,17 @@ int RunDecodeMode(const CCommandLine& commandLine) {
     // cannot seek before its walk is in.
     if (commandLine.start.dValue > 0.0 || (nThreads > 1 && !decoder.Stream().CanSeek())) {
         decoder.AwaitWalk();
+    }
+    // A start past the end is a mistake in the command, not an empty decode.
+    const double dPlayingTime = decoder.PlayingTime();
+    if (!commandLine.start.bPercent && dPlayingTime > 0 &&
+        commandLine.start.dValue > dPlayingTime) {
+        std::fprintf(stderr, "corvina: %s: --start %g s is past the end of the stream (%.1f s)\n",
+                     commandLine.strFile.c_str(), commandLine.start.dValue, dPlayingTime);
+        if (strOutput != "-") {
+            std::remove(strOutput.c_str());
+        }
+        return EXIT_USAGE;
     }
     if (decoder.MoveToStart(commandLine.start) == 0 && !decoder.HasEnded()) {
         g_MessageStream << "the playing time of " << commandLine.strFile
@@ -97,6 +111,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         }
         if (!pSink->Close()) {
             bWriteFailed = true;
+            strWriteReason = pSink->FailureReason();
         }
     }
     // The decoder closes the sink after the last frame; a write failure on
@@ -104,6 +119,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
     while (!bSegmented && !decoder.HasEnded()) {
         if (pSink->Failed()) {
             bWriteFailed = true;
+            strWriteReason = pSink->FailureReason();
             break;
         }
         if (decoder.DecodeFrame() == 0) {
@@ -111,7 +127,9 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         }
     }
     if (bWriteFailed) {
-        std::fprintf(stderr, "corvina: writing %s failed\n", strOutput.c_str());
+        std::fprintf(stderr, "corvina: %s: writing failed (%s)\n",
+                     strOutput == "-" ? "standard output" : strOutput.c_str(),
+                     strWriteReason.empty() ? "write error" : strWriteReason.c_str());
         return EXIT_UNUSABLE;
     }
     return EXIT_DECODED;

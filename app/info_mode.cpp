@@ -5,6 +5,7 @@
 #include "app/run_modes.h"
 #include "decoder/audio_decoder.h"
 #include "output/discard_sink.h"
+#include "platform/message_presenter.h"
 #include "player/message_stream.h"
 #include "player/player_hooks.h"
 
@@ -42,6 +43,7 @@ int RunInfoMode(const CCommandLine& commandLine) {
                         strFile == "-" ? "standard input" : strFile.c_str());
             std::fflush(stdout);
         }
+        SetMessageSubject(strFile);
         if (!DescribeStream(strFile)) {
             nStatus = EXIT_UNUSABLE;
         }

@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,7 +18,10 @@
 #include "app/run_modes.h"
 #include "app/status_line.h"
 #include "app/terminal.h"
+#include "app/terminal_keys.h"
 #include "app/terminal_player.h"
+#include "decoder/audio_decoder.h"
+#include "output/discard_sink.h"
 #include "platform/wave_device.h"
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
@@ -33,7 +37,6 @@ namespace {
 // main thread, so they are lock-free atomics rather than plain flags.
 std::atomic<int> g_nSignal{0};
 std::atomic<int> g_bStopAsked{0};  // Ctrl+Z
-std::atomic<int> g_bContinued{0};  // SIGCONT: the modes may need setting again
 static_assert(std::atomic<int>::is_always_lock_free);
 // The end of the wake-up pipe that the handlers write into, or -1.
 std::atomic<int> g_nWakeFd{-1};
@@ -51,9 +54,7 @@ void OnSignal(int nSignal) {
     const int nSavedErrno = errno;
     if (nSignal == SIGTSTP) {
         g_bStopAsked = 1;
-    } else if (nSignal == SIGCONT) {
-        g_bContinued = 1;
-    } else {
+    } else if (nSignal != SIGCONT) {
         g_nSignal = nSignal;
     }
     WriteWakeByte(g_nWakeFd.load());
@@ -108,7 +109,7 @@ class CWakePipe {
 // player is in the terminal's foreground, nothing while it is not.
 class CTerminalSide {
   public:
-    CTerminalSide() { Refresh(); }
+    CTerminalSide(int nFd, bool bOwned) : m_terminal(nFd, bOwned) { Refresh(); }
     ~CTerminalSide() {
         m_status.End();
         SetMessagePresenter(nullptr);
@@ -123,7 +124,12 @@ class CTerminalSide {
     // Takes the terminal when the player is (again) in the foreground, and
     // lets it be while it is not.
     void Refresh() {
+        const bool bWasActive = m_terminal.IsRaw();
         const bool bActive = m_terminal.Claim();
+        if (bActive == bWasActive && m_bRefreshed) {
+            return;
+        }
+        m_bRefreshed = true;
         m_status.SetHidden(!bActive);
         SetMessagePresenter(bActive ? &m_status : nullptr);
     }
@@ -144,6 +150,7 @@ class CTerminalSide {
   private:
     CRawTerminal m_terminal;
     CStatusLine m_status;
+    bool m_bRefreshed = false;
 };
 
 constexpr int kRedrawMs = 200;
@@ -179,6 +186,26 @@ std::vector<std::string> ExpandPlaylists(const CCommandLine& commandLine, bool& 
     return files;
 }
 
+// A start in seconds past the end of the first file is a usage error, as
+// with --wav and --raw; a file that does not open is left to the player.
+bool IsStartPastEnd(const CCommandLine& commandLine, const std::string& strFirst,
+                    double& dPlayingTime) {
+    const CStartPoint& start = commandLine.start;
+    if (start.dValue <= 0.0 || start.bPercent || strFirst == "-") {
+        return false;
+    }
+    CAudioDecoder::CHooks hooks;
+    hooks.fnMakeSink = [](const CStreamFormat&) {
+        return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
+    };
+    CAudioDecoder decoder(strFirst.c_str(), std::move(hooks));
+    if (decoder.Initialize() == 0 || !decoder.AwaitWalk()) {
+        return false;
+    }
+    dPlayingTime = decoder.PlayingTime();
+    return dPlayingTime > 0 && start.dValue > dPlayingTime;
+}
+
 }  // namespace
 
 int RunPlayMode(const CCommandLine& commandLine) {
@@ -188,13 +215,18 @@ int RunPlayMode(const CCommandLine& commandLine) {
         std::fputs("corvina: the playlists hold nothing to play\n", stderr);
         return EXIT_UNUSABLE;
     }
+    if (double dPlayingTime = 0; IsStartPastEnd(commandLine, files.front(), dPlayingTime)) {
+        std::fprintf(stderr, "corvina: %s: --start %g s is past the end of the stream (%.1f s)\n",
+                     files.front().c_str(), commandLine.start.dValue, dPlayingTime);
+        return EXIT_USAGE;
+    }
     CCorvinaDoc document;
     if (commandLine.bSmooth) {
         document.ExecuteCommand(ID_AUDIO_SMOOTH);
     }
     CWakePipe wakePipe;
     g_nWakeFd = wakePipe.GetWriteFd();
-    for (int nSignal : {SIGINT, SIGTERM, SIGTSTP, SIGCONT}) {
+    for (int nSignal : {SIGINT, SIGTERM, SIGPIPE, SIGTSTP, SIGCONT}) {
         std::signal(nSignal, OnSignal);
     }
 
@@ -203,13 +235,15 @@ int RunPlayMode(const CCommandLine& commandLine) {
                               std::find(commandLine.files.begin(), commandLine.files.end(), "-") !=
                                   commandLine.files.end();
     std::optional<CTerminalSide> terminal;
-    if (IsInteractiveTerminal() && !bStdinStream) {
-        terminal.emplace();
+    bool bOwned = false;
+    if (const int nKeys = OpenKeyTerminal(bStdinStream, bOwned); nKeys >= 0) {
+        terminal.emplace(nKeys, bOwned);
     }
     CTerminalPlayer player(
         document, files, commandLine.bLoop, [&wakePipe] { wakePipe.Wake(); },
         terminal ? &terminal->Status() : nullptr);
     player.Start(commandLine.start);
+    bool bQuit = false;
 
     // The status line is redrawn five times a second; without a pipe (no
     // descriptors left) the loop also looks now and then instead.
@@ -218,18 +252,20 @@ int RunPlayMode(const CCommandLine& commandLine) {
             if (g_bStopAsked.exchange(0) != 0) {
                 terminal->Suspend();
             }
-            if (g_bContinued.exchange(0) != 0) {
-                terminal->Refresh();
-            }
+            // A shell's fg does not always continue the job with a signal
+            // (one started with &): the foreground is looked at each pass.
+            terminal->Refresh();
             if (terminal->IsActive()) {
-                terminal->Status().Show(player.StatusText());
+                terminal->Status().Show(player.StatusText(TerminalColumns() - 1));
             }
         }
         const bool bActive = terminal && terminal->IsActive();
         const bool bKeys = bActive && !terminal->Keys().HasHungUp();
-        const int nWaitMs = bActive || !wakePipe.IsOpen() ? kRedrawMs : -1;
+        const int nWaitMs = bActive                          ? player.MsUntilTimeChanges(kRedrawMs)
+                            : terminal || !wakePipe.IsOpen() ? kRedrawMs
+                                                             : -1;
         pollfd waits[2] = {{wakePipe.GetReadFd(), POLLIN, 0},
-                           {bKeys ? STDIN_FILENO : -1, POLLIN, 0}};
+                           {bKeys ? terminal->Keys().GetFd() : -1, POLLIN, 0}};
         if (poll(waits, 2, nWaitMs) <= 0) {
             continue;
         }
@@ -239,12 +275,15 @@ int RunPlayMode(const CCommandLine& commandLine) {
         if (waits[1].revents != 0) {
             const int nKey = terminal->Keys().ReadKey(0);
             if (nKey != KEY_NONE && !player.HandleKey(nKey)) {
+                bQuit = FindKeyCommand(nKey) == ID_APP_EXIT;
                 break;
             }
         }
     }
+    // The last line says how playback ended.
     if (terminal && terminal->IsActive()) {
-        terminal->Status().Show(player.StatusText());
+        const char* pszEnded = g_nSignal != 0 ? "Interrupted" : bQuit ? "Quit" : "Stopped";
+        terminal->Status().Show(player.StatusText(TerminalColumns() - 1, pszEnded));
     }
     const bool bDeviceFailed = g_bDeviceFailed != 0;
     ShutdownPlayback();
@@ -253,9 +292,8 @@ int RunPlayMode(const CCommandLine& commandLine) {
     if (g_nSignal != 0) {
         return 128 + g_nSignal;
     }
+    // The device's failure was told when it happened.
     if (bDeviceFailed) {
-        std::fprintf(stderr, "corvina: the sound device %s could not be used\n",
-                     GetWaveDeviceName().c_str());
         return EXIT_UNUSABLE;
     }
     return bLeftOut ? EXIT_UNUSABLE : player.ExitStatus();

@@ -26,6 +26,11 @@ class CStatusLine : public CMessagePresenter {
     void SetHidden(bool bHidden);
 
   private:
+    // A terminal that takes no control sequences (TERM dumb or unset): the
+    // line is cleared by overwriting it with spaces.
+    const bool m_bPlain = IsPlainTerminal();
+    int m_nDrawnColumns = 0;
+    static bool IsPlainTerminal();
     void Clear();
     void Draw();
 
@@ -36,3 +41,13 @@ class CStatusLine : public CMessagePresenter {
 
 // The columns of the terminal on standard output; 80 when it cannot say.
 int TerminalColumns();
+
+// Text as a terminal shows it: UTF-8 with every byte that is not part of a
+// valid character, and every control character, made U+FFFD.
+std::string ToDisplayText(const std::string& strText);
+// The columns that display text takes (wide characters two, combining none).
+int DisplayColumns(const std::string& strText);
+// Display text cut to nColumns at its end, or with its middle left out for
+// an ellipsis; never inside a character.
+std::string FitEnd(const std::string& strText, int nColumns);
+std::string FitMiddle(const std::string& strText, int nColumns);

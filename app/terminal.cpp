@@ -1,6 +1,7 @@
 // Raw key input for the headless player.
 #include "app/terminal.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <unistd.h>
@@ -9,12 +10,28 @@
 
 #include <cerrno>
 
-bool IsInteractiveTerminal() {
-    return isatty(STDIN_FILENO) == 1 && isatty(STDOUT_FILENO) == 1;
+int OpenKeyTerminal(bool bStdinIsStream, bool& bOwned) {
+    bOwned = false;
+    if (isatty(STDOUT_FILENO) != 1) {
+        return -1;
+    }
+    if (isatty(STDIN_FILENO) == 1) {
+        return bStdinIsStream ? -1 : STDIN_FILENO;
+    }
+    const int nFd = open("/dev/tty", O_RDWR | O_CLOEXEC | O_NOCTTY);
+    bOwned = nFd >= 0;
+    return nFd;
 }
 
-bool CRawTerminal::IsForeground() {
-    const pid_t group = tcgetpgrp(STDIN_FILENO);
+CRawTerminal::~CRawTerminal() {
+    Release();
+    if (m_bOwned) {
+        close(m_nFd);
+    }
+}
+
+bool CRawTerminal::IsForeground() const {
+    const pid_t group = tcgetpgrp(m_nFd);
     return group >= 0 && group == getpgrp();
 }
 
@@ -24,14 +41,14 @@ bool CRawTerminal::Claim() {
     }
     // The modes are taken afresh each time: the shell may have changed them
     // while the player was stopped.
-    if (tcgetattr(STDIN_FILENO, &m_saved) != 0) {
+    if (tcgetattr(m_nFd, &m_saved) != 0) {
         return false;
     }
     termios raw = m_saved;
     raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
     raw.c_cc[VMIN] = 1;
     raw.c_cc[VTIME] = 0;
-    m_bRaw = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+    m_bRaw = tcsetattr(m_nFd, TCSANOW, &raw) == 0;
     return m_bRaw;
 }
 
@@ -47,19 +64,19 @@ void CRawTerminal::Release() {
     sigemptyset(&ttou);
     sigaddset(&ttou, SIGTTOU);
     pthread_sigmask(SIG_BLOCK, &ttou, &old);
-    tcsetattr(STDIN_FILENO, TCSANOW, &m_saved);
+    tcsetattr(m_nFd, TCSANOW, &m_saved);
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     m_bRaw = false;
 }
 
 int CRawTerminal::ReadByte(int nTimeoutMs) {
-    pollfd input{STDIN_FILENO, POLLIN, 0};
+    pollfd input{m_nFd, POLLIN, 0};
     if (poll(&input, 1, nTimeoutMs) <= 0) {
         return KEY_NONE;
     }
     if ((input.revents & POLLIN) != 0) {
         unsigned char c = 0;
-        const ssize_t nRead = read(STDIN_FILENO, &c, 1);
+        const ssize_t nRead = read(m_nFd, &c, 1);
         if (nRead == 1) {
             return c;
         }

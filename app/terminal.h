@@ -13,9 +13,10 @@ enum : int {
 
 class CRawTerminal {
   public:
-    CRawTerminal() = default;
+    // Keys come from nFd, a terminal; bOwned closes it at the end.
+    CRawTerminal(int nFd, bool bOwned) : m_nFd(nFd), m_bOwned(bOwned) {}
     // Puts the modes back.
-    ~CRawTerminal() { Release(); }
+    ~CRawTerminal();
     CRawTerminal(const CRawTerminal&) = delete;
     CRawTerminal& operator=(const CRawTerminal&) = delete;
 
@@ -28,7 +29,8 @@ class CRawTerminal {
     void Release();
     bool IsRaw() const { return m_bRaw; }
     // True while this process group is the terminal's foreground.
-    static bool IsForeground();
+    bool IsForeground() const;
+    int GetFd() const { return m_nFd; }
 
     // Waits at most nTimeoutMs for a key; KEY_NONE when none came.
     int ReadKey(int nTimeoutMs);
@@ -38,10 +40,15 @@ class CRawTerminal {
   private:
     int ReadByte(int nTimeoutMs);
 
+    int m_nFd;
+    bool m_bOwned;
     termios m_saved{};
     bool m_bRaw = false;
     bool m_bHungUp = false;
 };
 
-// True when both standard input and standard output are terminals.
-bool IsInteractiveTerminal();
+// The terminal that keys come from while standard output is a terminal:
+// standard input, or the controlling terminal (/dev/tty) when standard input
+// is a pipe (or the stream played); -1 when there is none. bOwned says the
+// descriptor was opened here.
+int OpenKeyTerminal(bool bStdinIsStream, bool& bOwned);

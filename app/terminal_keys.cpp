@@ -43,6 +43,10 @@ int FindKeyCommand(int nKey) {
     if (nKey == KEY_NONE) {
         return 0;
     }
+    // Letters work in either case (S pauses as s does).
+    if (nKey >= 'A' && nKey <= 'Z') {
+        nKey += 'a' - 'A';
+    }
     for (const CKeyBinding& binding : g_aKeys) {
         if (nKey == binding.nKey || nKey == binding.nAltKey) {
             return binding.nID;

@@ -1,11 +1,15 @@
 // The headless player of a list of files.
 #include "app/terminal_player.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "app/status_line.h"
 #include "app/terminal_keys.h"
 #include "decoder/frame_header.h"
+#include "output/sound_control.h"
+#include "platform/message_presenter.h"
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
 #include "player/playback_control.h"
@@ -16,8 +20,6 @@ using namespace corvina;
 namespace {
 
 constexpr auto kVolumeShown = std::chrono::seconds(3);
-// Bounds the mute's steps down on a device that never says it is at zero.
-constexpr int kMaxMuteSteps = 64;
 
 bool IsPlaying(int nState) {
     return nState == PLAY_STARTED || nState == PLAY_RESUMED;
@@ -39,12 +41,18 @@ const char* StateName(int nState) {
     }
 }
 
-// m:ss.t, cut (not rounded) to the tenth, as a clock shows it.
+// m:ss.t, or h:mm:ss.t from an hour on, cut (not rounded) to the tenth, as
+// a clock shows it.
 std::string FormatTime(double dSeconds) {
     const long nTenths = dSeconds > 0 ? static_cast<long>(dSeconds * 10) : 0;
-    char szText[32];
-    std::snprintf(szText, sizeof szText, "%ld:%02ld.%ld", nTenths / 600, nTenths / 10 % 60,
-                  nTenths % 10);
+    char szText[40];
+    if (nTenths >= 36000) {
+        std::snprintf(szText, sizeof szText, "%ld:%02ld:%02ld.%ld", nTenths / 36000,
+                      nTenths / 600 % 60, nTenths / 10 % 60, nTenths % 10);
+    } else {
+        std::snprintf(szText, sizeof szText, "%ld:%02ld.%ld", nTenths / 600, nTenths / 10 % 60,
+                      nTenths % 10);
+    }
     return szText;
 }
 
@@ -136,12 +144,16 @@ bool CTerminalPlayer::PlayFrom(int nIndex, int nStep, const CStartPoint& start) 
             std::lock_guard<std::mutex> lock(m_lock);
             m_fPlayingTime = -1.0f;
         }
-        if (!m_document.OpenDocument(m_files[static_cast<std::size_t>(nIndex)])) {
+        // The file's name comes before anything said about it.
+        const std::string& strFile = m_files[static_cast<std::size_t>(nIndex)];
+        SetMessageSubject(strFile);
+        AnnounceName();
+        if (!m_document.OpenDocument(strFile)) {
             m_bFailed = true;
             continue;
         }
         StartPlayback(m_document, nTried == 0 ? start : CStartPoint{});
-        Announce();
+        AnnounceFormat();
         return true;
     }
     return false;
@@ -154,11 +166,10 @@ bool CTerminalPlayer::Advance(int nStep) {
     return !m_bDone;
 }
 
-void CTerminalPlayer::Announce() {
+void CTerminalPlayer::AnnounceName() {
     if (m_pStatus == nullptr) {
         return;
     }
-    std::string strFormat;
     // Appended piece by piece: GCC 12 at -O3 takes a chain of temporaries
     // starting at a literal for overlapping copies.
     std::string strText("[");
@@ -166,12 +177,15 @@ void CTerminalPlayer::Announce() {
     strText += '/';
     strText += std::to_string(m_files.size());
     strText += "] ";
-    strText += m_files[static_cast<std::size_t>(m_nIndex)];
-    if (DescribeRunningFormat(strFormat)) {
-        strText += '\n';
-        strText += strFormat;
-    }
+    strText += ToDisplayText(m_files[static_cast<std::size_t>(m_nIndex)]);
     m_pStatus->PrintAbove(strText);
+}
+
+void CTerminalPlayer::AnnounceFormat() {
+    std::string strFormat;
+    if (m_pStatus != nullptr && DescribeRunningFormat(strFormat)) {
+        m_pStatus->PrintAbove(strFormat);
+    }
 }
 
 bool CTerminalPlayer::Update() {
@@ -187,6 +201,11 @@ bool CTerminalPlayer::Update() {
     switch (g_nPlayState.load()) {
         case PLAY_INVALID:
             m_bFailed = true;
+            // The worker tells why after the state: on a terminal the next
+            // file's name waits for that (the loop looks again soon).
+            if (m_pStatus != nullptr && IsWorkerRunning()) {
+                return true;
+            }
             return Advance(1);
         case PLAY_ENDED:
             m_bPlayedThisPass = true;
@@ -231,7 +250,6 @@ bool CTerminalPlayer::HandleKey(int nKey) {
             break;
         case ID_AUDIO_VOLUME_UP:
         case ID_AUDIO_VOLUME_DOWN:
-            m_nMuteSteps = 0;
             m_document.ExecuteCommand(nID);
             ShowVolume();
             break;
@@ -267,23 +285,9 @@ void CTerminalPlayer::TogglePause() {
     }
 }
 
-// Down to silence in the volume's own steps and back up by as many.
+// Silence, with the volume kept as it is for the unmute.
 void CTerminalPlayer::ToggleMute() {
-    if (m_nMuteSteps > 0) {
-        for (; m_nMuteSteps > 0; --m_nMuteSteps) {
-            m_document.ExecuteCommand(ID_AUDIO_VOLUME_UP);
-        }
-    } else {
-        const uint32_t dwBefore = m_document.m_dwVolume;
-        while (m_nMuteSteps < kMaxMuteSteps && m_document.m_bCanVolumeDown != 0 &&
-               m_document.ExecuteCommand(ID_AUDIO_VOLUME_DOWN) &&
-               m_document.m_dwVolume != dwBefore) {
-            ++m_nMuteSteps;
-            if ((m_document.m_dwVolume & 0xFFFF) == 0) {
-                break;
-            }
-        }
-    }
+    CSoundControl::SetMuted(!CSoundControl::IsMuted());
     ShowVolume();
 }
 
@@ -307,7 +311,17 @@ void CTerminalPlayer::ShowVolume() {
     m_volumeShownUntil = CClock::now() + kVolumeShown;
 }
 
-std::string CTerminalPlayer::StatusText() {
+int CTerminalPlayer::MsUntilTimeChanges(int nMaxMs) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    if (!m_heard.bMoving) {
+        return nMaxMs;
+    }
+    const double dHeard = m_heard.At(CClock::now());
+    const double dNext = (std::floor(dHeard * 10 + 1e-6) + 1) / 10;
+    return std::clamp(static_cast<int>(std::ceil((dNext - dHeard) * 1000)), 1, nMaxMs);
+}
+
+std::string CTerminalPlayer::StatusText(int nColumns, const char* pszEnded) {
     float fPlayingTime = 0.0f;
     double dHeard = 0.0;
     {
@@ -315,30 +329,34 @@ std::string CTerminalPlayer::StatusText() {
         fPlayingTime = m_fPlayingTime;
         dHeard = m_heard.At(CClock::now());
     }
-    char szHead[64];
-    std::snprintf(szHead, sizeof szHead, "%-8s [%d/%zu] ", StateName(g_nPlayState), m_nIndex + 1,
-                  m_files.size());
-    std::string strText = szHead;
-    strText += BaseName(m_files[static_cast<std::size_t>(m_nIndex)]);
-    // A playing time of 0 is one not known (a pipe, a container not yet
-    // measured).
-    strText += "  " + FormatTime(dHeard) + " / " +
-               (fPlayingTime > 0 ? FormatTime(fPlayingTime) : std::string("-:--.-"));
+    // Times first, so that a long name never pushes them out. A playing
+    // time of 0 is one not known (a pipe, a container not yet measured).
+    std::string strHead = FormatTime(dHeard) + " / " +
+                          (fPlayingTime > 0 ? FormatTime(fPlayingTime) : std::string("-:--.-"));
+    strHead += "  ";
+    strHead += pszEnded != nullptr ? pszEnded : StateName(g_nPlayState);
+    strHead += "  [" + std::to_string(m_nIndex + 1) + "/" + std::to_string(m_files.size()) + "] ";
+    std::string strMarks;
     if (m_bLoop) {
-        strText += "  loop";
+        strMarks += "  loop";
     }
     if (g_bSmoothPlay != 0) {
-        strText += "  smooth";
+        strMarks += "  smooth";
     }
-    if (m_nMuteSteps > 0) {
-        strText += "  muted";
+    if (CSoundControl::IsMuted()) {
+        strMarks += "  muted";
     } else if (CClock::now() < m_volumeShownUntil) {
         if (m_document.m_bCanVolumeUp == 0 && m_document.m_bCanVolumeDown == 0) {
-            strText += "  no volume control";
+            strMarks += "  no volume control";
         } else {
-            strText +=
-                "  vol " + std::to_string((m_document.m_dwVolume & 0xFFFF) * 100 / 0xFFFF) + "%";
+            // On the desktop mixer's scale: the cube root of the amplitude.
+            const double dLinear = static_cast<double>(m_document.m_dwVolume & 0xFFFF) / 0xFFFF;
+            strMarks += "  vol " + std::to_string(std::lround(std::cbrt(dLinear) * 100)) + "%";
         }
     }
-    return strText;
+    // The name takes what is left, shortened in its middle.
+    const std::string strName =
+        ToDisplayText(BaseName(m_files[static_cast<std::size_t>(m_nIndex)]));
+    const int nLeft = nColumns - DisplayColumns(strHead) - DisplayColumns(strMarks);
+    return FitEnd(strHead + FitMiddle(strName, std::max(nLeft, 0)) + strMarks, nColumns);
 }

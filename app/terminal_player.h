@@ -35,7 +35,12 @@ class CTerminalPlayer : public CEngineListener {
     bool Update();
     // Carries out a key; false when it asks to quit.
     bool HandleKey(int nKey);
-    std::string StatusText();
+    // The status line in at most nColumns display columns; pszEnded in place
+    // of the play state once playback has ended that way.
+    std::string StatusText(int nColumns, const char* pszEnded = nullptr);
+    // Milliseconds until the time shown changes (its next tenth), at most
+    // nMaxMs: the line is redrawn then, so it changes with the sound.
+    int MsUntilTimeChanges(int nMaxMs);
     // 0 when every file played, 1 when one could not be used.
     int ExitStatus() const { return m_bFailed ? 1 : 0; }
 
@@ -46,7 +51,8 @@ class CTerminalPlayer : public CEngineListener {
     // opened; false when the list ran out.
     bool PlayFrom(int nIndex, int nStep, const corvina::CStartPoint& start);
     bool Advance(int nStep);
-    void Announce();
+    void AnnounceName();
+    void AnnounceFormat();
     void TogglePause();
     void ToggleMute();
     void ToggleSmooth();
@@ -63,7 +69,6 @@ class CTerminalPlayer : public CEngineListener {
     bool m_bFailed = false;
     // A pass through the list played something: loop play goes round again.
     bool m_bPlayedThisPass = false;
-    int m_nMuteSteps = 0;
     CClock::time_point m_volumeShownUntil{};
 
     std::mutex m_lock;  // the engine's reports below

@@ -56,7 +56,7 @@ int CAudioDecoder::Initialize() {
     if (m_Index.WasCutShort() || !m_Stream.CanSeek()) {
         StartWalk(nStart);
     }
-    m_bTimed = m_Index.IsBuilt() && !m_Index.IsConstantBitrate() && m_Index.SampleRate() > 0;
+    m_bTimed = m_Index.IsBuilt() && m_Index.SampleRate() > 0;
     if (m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
         return 0;
     }
@@ -88,6 +88,15 @@ int CAudioDecoder::Initialize() {
 float CAudioDecoder::MeasurePlayingTime() const {
     if (m_bTimed) {
         return static_cast<float>(static_cast<double>(m_Index.Samples()) / m_Index.SampleRate());
+    }
+    // A walk cut short has counted the frames of the stream's first part:
+    // their bytes per second hold for the rest of one bitrate, with its frames
+    // padded or not, where the nominal bitrate assumes padding.
+    if (m_Index.WasCutShort() && m_Index.IsConstantBitrate() && m_Index.WalkedBytes() > 0 &&
+        m_Index.SampleRate() > 0) {
+        return static_cast<float>(static_cast<double>(m_Index.Samples()) / m_Index.SampleRate() *
+                                  static_cast<double>(m_Stream.AudioBytes()) /
+                                  static_cast<double>(m_Index.WalkedBytes()));
     }
     if (m_nInitialBitrate > 0) {
         return static_cast<float>(static_cast<double>(m_Stream.AudioBytes()) /
@@ -133,7 +142,7 @@ void CAudioDecoder::AdoptWalk() {
     }
     if (pWalker->Index().IsBuilt()) {
         m_Index = pWalker->Index();
-        m_bTimed = !m_Index.IsConstantBitrate() && m_Index.SampleRate() > 0;
+        m_bTimed = m_Index.SampleRate() > 0;
         if (m_bTimed && !m_bSampleCounted) {
             m_nNextSample = m_Index.SampleNear(m_Stream.Position());
         }

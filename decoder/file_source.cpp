@@ -128,7 +128,8 @@ std::unique_ptr<CByteSource> OpenStreamSource(const char* pszPath, const StopReq
     }
     std::string strReason;
     if (!pFile->Open(pszPath, strReason)) {
-        ReportWarning(fnReport, std::string("couldn't open file \"") + pszPath + "\" for reading!");
+        ReportWarning(fnReport, std::string("couldn't open file \"") + pszPath +
+                                    "\" for reading! (" + strReason + ")");
         return nullptr;
     }
     return pFile;

@@ -27,6 +27,8 @@ class CFrameIndex {
     int64_t Frames() const { return m_nFrames; }
     // Samples per channel in the whole stream.
     int64_t Samples() const { return m_nSamples; }
+    // Bytes from the first frame counted to the end of the last.
+    int64_t WalkedBytes() const { return m_offsets.empty() ? 0 : m_nEndOffset - m_offsets[0]; }
     // The first frame's sampling frequency; 0 for an empty stream.
     int SampleRate() const { return m_nSampleRate; }
 

@@ -19,6 +19,9 @@ constexpr std::size_t kBlockBytes = 256 * 1024;
 CPcmFileSink::~CPcmFileSink() {
     if (!Close() && m_pFailed != nullptr) {
         *m_pFailed = true;
+        if (m_pReason != nullptr) {
+            *m_pReason = m_Writer.FailureReason();
+        }
     }
 }
 

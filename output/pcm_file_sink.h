@@ -22,7 +22,11 @@ class CPcmFileSink : public corvina::CAudioSink {
     bool Failed() const { return m_bFailed; }
     // The sink usually dies with its decoder: this flag, when given, learns
     // whether the last writes and the close went through.
-    void ReportFailureTo(bool* pFailed) { m_pFailed = pFailed; }
+    void ReportFailureTo(bool* pFailed, std::string* pReason = nullptr) {
+        m_pFailed = pFailed;
+        m_pReason = pReason;
+    }
+    std::string FailureReason() const { return m_Writer.FailureReason(); }
 
     void WriteSample(int16_t nChannel, int16_t nSample) override;
     void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override;
@@ -37,6 +41,7 @@ class CPcmFileSink : public corvina::CAudioSink {
     int m_nChannels = 0;
     bool m_bFailed = false;
     bool* m_pFailed = nullptr;
+    std::string* m_pReason = nullptr;
     std::vector<int16_t> m_nFrame[2];
     std::vector<uint8_t> m_bPending;
 };

@@ -13,6 +13,7 @@ namespace {
 std::mutex g_outputLock;
 CWaveOutput* g_pOutput = nullptr;
 std::atomic<uint32_t> g_dwVolume{0xFFFFFFFF};
+std::atomic<bool> g_bMuted{false};
 
 }  // namespace
 
@@ -49,7 +50,23 @@ void CSoundControl::SetVolume(uint32_t dwVolume) {
 }
 
 uint32_t CSoundControl::GetGain() {
+    return g_bMuted ? 0 : g_dwVolume.load();
+}
+
+void CSoundControl::SetMuted(bool bMuted) {
+    std::lock_guard<std::mutex> lock(g_outputLock);
+    g_bMuted = bMuted;
+    if (g_pOutput != nullptr && g_pOutput->HasDeviceVolume()) {
+        g_pOutput->SetDeviceMute(bMuted);
+    }
+}
+
+uint32_t CSoundControl::StoredVolume() {
     return g_dwVolume;
+}
+
+bool CSoundControl::IsMuted() {
+    return g_bMuted;
 }
 
 void CSoundControl::Attach(CWaveOutput* pOutput) {

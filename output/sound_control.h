@@ -21,6 +21,10 @@ class CSoundControl {
     static void SetVolume(uint32_t dwVolume);
     // The gain the wave output applies when its device has no volume.
     static uint32_t GetGain();
+    // Silence that keeps the volume: the stream's mute on a device with a
+    // volume of its own, no gain elsewhere. Off at first.
+    static void SetMuted(bool bMuted);
+    static bool IsMuted();
 
   private:
     friend class CWaveOutput;
@@ -28,4 +32,6 @@ class CSoundControl {
     // the device closes.
     static void Attach(CWaveOutput* pOutput);
     static void Detach(CWaveOutput* pOutput);
+    // The volume word as last set or read, muted or not.
+    static uint32_t StoredVolume();
 };

@@ -21,7 +21,8 @@ constexpr int kPollMs = 10;
 constexpr int kMaxSleepMs = 40;
 constexpr uint32_t kFullVolume = 0xFFFFFFFF;
 
-constexpr const char* kDeviceWarning =
+constexpr const char* kDeviceWarning = "Wave device open failed!";
+constexpr const char* kBusyWarning =
     "Wave device open failed! Check if it is being used by another application!";
 constexpr int kPrimingRetries = 3;
 constexpr int kRetries = 50;
@@ -78,7 +79,8 @@ CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRe
         m_pDevice->SetStreamTitle(m_links.strTitle);
         m_bDeviceVolume = m_pDevice->HasVolume();
         if (m_bDeviceVolume) {
-            (void)m_pDevice->SetVolume(CSoundControl::GetGain());
+            (void)m_pDevice->SetVolume(CSoundControl::StoredVolume());
+            (void)m_pDevice->SetMute(CSoundControl::IsMuted());
         }
     }
     const int nOpen = m_pDevice != nullptr ? m_pDevice->Open(format) : MMSYSERR_ERROR;
@@ -88,12 +90,9 @@ CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRe
         if (m_strDeviceError.empty() && m_pDevice != nullptr) {
             m_strDeviceError = m_pDevice->GetFailureReason();
         }
-        // The warning says what the user can do; the device's own reason
-        // (no such device, no permission) goes to standard error beside it.
-        if (!m_strDeviceError.empty()) {
-            std::fprintf(stderr, "corvina: sound device: %s\n", m_strDeviceError.c_str());
-        }
-        ReportDeviceFailure(std::string());
+        // The device's own reason (no such device, no permission) comes
+        // first; only a device taken by another program is said to be busy.
+        ReportDeviceFailure(m_strDeviceError, nOpen == MMSYSERR_ALLOCATED);
         // Never used again: nothing plays.
         m_pDevice.reset();
     } else {
@@ -213,8 +212,6 @@ bool CWaveOutput::IsDropRequested() const {
     return IsStopRequested(m_links.fnDropRequested);
 }
 
-// Everything queued at the device goes, and the ring starts over with
-// priming, so that the sound of the new place follows at once.
 void CWaveOutput::DropQueued() {
     if (m_pDevice != nullptr) {
         (void)m_pDevice->Reset();
@@ -244,16 +241,18 @@ bool CWaveOutput::HasDeviceFailed() {
     if (!m_bFailed && m_pDevice != nullptr) {
         const std::string strReason = m_pDevice->GetFailureReason();
         if (!strReason.empty()) {
-            ReportDeviceFailure(strReason);
+            ReportDeviceFailure(strReason, false);
         }
     }
     return m_bFailed;
 }
 
-void CWaveOutput::ReportDeviceFailure(const std::string& strReason) {
+void CWaveOutput::ReportDeviceFailure(const std::string& strReason, bool bBusy) {
     m_bFailed = true;
-    ReportWarning(m_fnReport, strReason.empty() ? std::string(kDeviceWarning)
-                                                : std::string(kDeviceWarning) + "\n" + strReason);
+    const std::string strWarning = bBusy ? kBusyWarning : kDeviceWarning;
+    const std::string strDevice = "sound device " + GetWaveDeviceName() + ": ";
+    ReportWarning(m_fnReport, strReason.empty() ? strDevice + strWarning
+                                                : strDevice + strReason + " (" + strWarning + ")");
     if (m_links.fnDeviceFailed) {
         m_links.fnDeviceFailed();
     }

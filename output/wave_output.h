@@ -69,6 +69,12 @@ class CWaveOutput : public corvina::CAudioSink {
     bool HasDeviceVolume() const { return m_bDeviceVolume; }
     int GetDeviceVolume(uint32_t& dwVolume) { return m_pDevice->GetVolume(dwVolume); }
     void SetDeviceVolume(uint32_t dwVolume) { (void)m_pDevice->SetVolume(dwVolume); }
+    void SetDeviceMute(bool bMuted) { (void)m_pDevice->SetMute(bMuted); }
+
+    // Everything queued at the device goes, and the ring starts over with
+    // priming, so that the sound of the new place follows at once. On the
+    // thread that writes.
+    void DropQueued();
 
     // Buffers left with a device that did not give them back in time; beyond
     // this many the sound is dropped instead of queued.
@@ -88,10 +94,9 @@ class CWaveOutput : public corvina::CAudioSink {
     uint32_t FilledBytes() const;
     int32_t GiveUp();
     bool PlayOut();
-    void DropQueued();
     bool IsDropRequested() const;
     bool HasDeviceFailed();
-    void ReportDeviceFailure(const std::string& strReason);
+    void ReportDeviceFailure(const std::string& strReason, bool bBusy);
     void ApplyGain(CWaveBuffer& buffer) const;
     // pAwaited: the buffer whose end is awaited through still-playing
     // answers; null when only busy answers are retried.

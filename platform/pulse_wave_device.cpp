@@ -6,8 +6,10 @@
 // server asks for sound when its buffer has room, and gets it from the queued
 // buffers in order. A buffer counts as finished once the server's read
 // position has passed its last byte, so a drain at the end lasts until the
-// sound has been heard, and a flush (reset) moves that position to the end of
-// what was written at once.
+// sound has been heard. What has been played is counted from what was
+// written less what the server still holds (its latency): a flush (reset)
+// moves the server's write position back to its read position, so the
+// server's own read position runs behind our count by every flush.
 #include <pulse/pulseaudio.h>
 
 #include <algorithm>
@@ -26,12 +28,20 @@ namespace {
 // owner's buffers.
 constexpr uint32_t kTargetLengthMs = 200;
 constexpr auto kConnectTimeout = std::chrono::seconds(2);
+// The longest wait for the server's answer to a request: a server that is
+// stopped must not keep the player from quitting.
+constexpr pa_usec_t kAnswerTimeoutUs = 200000;
 
 pa_proplist* NewApplicationProperties() {
     pa_proplist* pProperties = pa_proplist_new();
     pa_proplist_sets(pProperties, PA_PROP_APPLICATION_NAME, "Corvina");
     pa_proplist_sets(pProperties, PA_PROP_APPLICATION_ICON_NAME, "corvina");
-    pa_proplist_sets(pProperties, PA_PROP_MEDIA_ROLE, "music");
+    // No role: the server would keep the volume under the role's name,
+    // shared by every music player. Under the application's own id it is
+    // Corvina's alone (PipeWire keys by it; PulseAudio by the restore id).
+    pa_proplist_sets(pProperties, PA_PROP_APPLICATION_ID, "corvina");
+    pa_proplist_sets(pProperties, "module-stream-restore.id",
+                     "sink-input-by-application-id:corvina");
     return pProperties;
 }
 
@@ -68,10 +78,17 @@ class CPulseWaveDevice : public CWaveDevice {
     int Pause() override { return Cork(true); }
     int Restart() override { return Cork(false); }
     std::string GetFailureReason() override;
-    void SetStreamTitle(const std::string& strTitle) override { m_strTitle = strTitle; }
+    // The server takes UTF-8 only: a name that is not valid keeps its valid
+    // parts rather than leaving the stream without a title.
+    void SetStreamTitle(const std::string& strTitle) override {
+        char* pszValid = pa_utf8_filter(strTitle.c_str());
+        m_strTitle = pszValid != nullptr ? pszValid : "Corvina";
+        pa_xfree(pszValid);
+    }
     bool HasVolume() override { return true; }
     int GetVolume(uint32_t& dwVolume) override;
     int SetVolume(uint32_t dwVolume) override;
+    int SetMute(bool bMuted) override;
 
   private:
     // A buffer from Write until the server has played it or it was reset.
@@ -108,11 +125,12 @@ class CPulseWaveDevice : public CWaveDevice {
     bool Connect(const CWaveFormat& format);
     void Disconnect();
     void Fill(size_t nBytes);
-    uint64_t PlayedBytes() const;
+    uint64_t PlayedBytes();
     void RetirePlayed();
     void NoteFailure(int nError);
     int Cork(bool bCork);
     bool IsQueued(const CWaveHeader& header) const;
+    void AwaitAnswer(pa_operation* pOperation, const bool* pbDone);
 
     const std::string m_strSink;
     std::string m_strTitle = "Corvina";
@@ -125,6 +143,7 @@ class CPulseWaveDevice : public CWaveDevice {
     // Under the loop's lock.
     std::deque<CEntry> m_queue;
     uint64_t m_nWritten = 0;  // bytes written to the server since the stream began
+    uint64_t m_nPlayed = 0;   // of those, played as last measured; never moves back
     bool m_bBroken = false;
     std::string m_strFailure;
     bool m_bPaused = false;
@@ -133,6 +152,7 @@ class CPulseWaveDevice : public CWaveDevice {
     // The last volume set, so a word read back unchanged is the word set.
     uint32_t m_dwSetVolume = 0xFFFFFFFF;
     pa_cvolume m_setVolume{};
+    bool m_bMuted = false;
 };
 
 CPulseWaveDevice::~CPulseWaveDevice() {
@@ -242,7 +262,8 @@ bool CPulseWaveDevice::Connect(const CWaveFormat& format) {
     }
     m_setVolume = volume;
     const auto flags = static_cast<pa_stream_flags_t>(
-        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY);
+        PA_STREAM_INTERPOLATE_TIMING | PA_STREAM_AUTO_TIMING_UPDATE | PA_STREAM_ADJUST_LATENCY |
+        (m_bMuted ? PA_STREAM_START_MUTED : PA_STREAM_START_UNMUTED));
     if (pa_stream_connect_playback(m_pStream, m_strSink.empty() ? nullptr : m_strSink.c_str(),
                                    &attributes, flags, &volume, nullptr) < 0) {
         return false;
@@ -307,6 +328,7 @@ int CPulseWaveDevice::Open(const CWaveFormat& format) {
         m_nFrameBytes = WaveFrameBytes(format);
         m_queue.clear();
         m_nWritten = 0;
+        m_nPlayed = 0;
         m_bBroken = false;
         m_bPaused = false;
         bConnected = Connect(format);
@@ -383,17 +405,23 @@ int CPulseWaveDevice::Write(CWaveHeader& header) {
 }
 
 // Bytes that the server has played of those written. Before the server has
-// told its first timing, nothing counts as played. Called with the loop locked.
-uint64_t CPulseWaveDevice::PlayedBytes() const {
-    pa_usec_t nTime = 0;
-    if (pa_stream_get_time(m_pStream, &nTime) < 0) {
-        return 0;
+// told its timing (at first, and after a flush until it tells it anew),
+// what counted as played stays. Called with the loop locked.
+uint64_t CPulseWaveDevice::PlayedBytes() {
+    pa_usec_t nLatency = 0;
+    int nNegative = 0;
+    if (pa_stream_get_latency(m_pStream, &nLatency, &nNegative) < 0) {
+        return m_nPlayed;
     }
     pa_sample_spec sampleFormat;
     sampleFormat.format = PA_SAMPLE_S16LE;
     sampleFormat.channels = static_cast<uint8_t>(m_format.nChannels);
     sampleFormat.rate = m_format.nSamplesPerSec;
-    return std::min<uint64_t>(pa_usec_to_bytes(nTime, &sampleFormat), m_nWritten);
+    // A negative latency: the server has read past what it was given.
+    const uint64_t nHeld = nNegative != 0 ? 0 : pa_usec_to_bytes(nLatency, &sampleFormat);
+    const uint64_t nPlayed = m_nWritten > nHeld ? m_nWritten - nHeld : 0;
+    m_nPlayed = std::max(m_nPlayed, nPlayed);
+    return m_nPlayed;
 }
 
 void CPulseWaveDevice::RetirePlayed() {
@@ -451,6 +479,8 @@ int CPulseWaveDevice::Reset() {
         MarkWaveHeaderDone(*entry.pHeader);
     }
     m_queue.clear();
+    // What was written is played or dropped now.
+    m_nPlayed = m_nWritten;
     if (!m_bBroken) {
         if (pa_operation* pOperation = pa_stream_flush(m_pStream, nullptr, nullptr)) {
             pa_operation_unref(pOperation);
@@ -514,11 +544,7 @@ int CPulseWaveDevice::GetVolume(uint32_t& dwVolume) {
     if (pOperation == nullptr) {
         return MMSYSERR_ERROR;
     }
-    while (!m_bInfoDone && !m_bBroken &&
-           pa_operation_get_state(pOperation) == PA_OPERATION_RUNNING) {
-        pa_threaded_mainloop_wait(m_pLoop);
-    }
-    pa_operation_unref(pOperation);
+    AwaitAnswer(pOperation, &m_bInfoDone);
     if (pa_cvolume_equal(&m_infoVolume, &m_setVolume) != 0) {
         dwVolume = m_dwSetVolume;
         return MMSYSERR_NOERROR;
@@ -553,8 +579,56 @@ int CPulseWaveDevice::SetVolume(uint32_t dwVolume) {
     if (pOperation == nullptr) {
         return MMSYSERR_ERROR;
     }
-    while (!m_bBroken && pa_operation_get_state(pOperation) == PA_OPERATION_RUNNING) {
+    AwaitAnswer(pOperation, nullptr);
+    return MMSYSERR_NOERROR;
+}
+
+// Waits until the server has answered the request (or *pbDone is set), at
+// most kAnswerTimeoutUs; a request left unanswered is cancelled, so that its
+// answer changes nothing later. Called with the loop locked.
+void CPulseWaveDevice::AwaitAnswer(pa_operation* pOperation, const bool* pbDone) {
+    struct CTimeout {
+        pa_threaded_mainloop* pLoop;
+        bool bPassed = false;
+    } timeout{m_pLoop};
+    pa_mainloop_api* pApi = pa_threaded_mainloop_get_api(m_pLoop);
+    timeval when{};
+    pa_timeval_add(pa_gettimeofday(&when), kAnswerTimeoutUs);
+    pa_time_event* pEvent = pApi->time_new(
+        pApi, &when,
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* pUser) {
+            auto* pTimeout = static_cast<CTimeout*>(pUser);
+            pTimeout->bPassed = true;
+            pa_threaded_mainloop_signal(pTimeout->pLoop, 0);
+        },
+        &timeout);
+    while (!timeout.bPassed && !m_bBroken && (pbDone == nullptr || !*pbDone) &&
+           pa_operation_get_state(pOperation) == PA_OPERATION_RUNNING) {
         pa_threaded_mainloop_wait(m_pLoop);
+    }
+    if (pEvent != nullptr) {
+        pApi->time_free(pEvent);
+    }
+    if (pa_operation_get_state(pOperation) == PA_OPERATION_RUNNING) {
+        pa_operation_cancel(pOperation);
+    }
+    pa_operation_unref(pOperation);
+}
+
+int CPulseWaveDevice::SetMute(bool bMuted) {
+    if (m_pStream == nullptr) {
+        m_bMuted = bMuted;
+        return MMSYSERR_NOERROR;
+    }
+    CLock lock(m_pLoop);
+    m_bMuted = bMuted;
+    if (m_bBroken) {
+        return MMSYSERR_ERROR;
+    }
+    pa_operation* pOperation = pa_context_set_sink_input_mute(
+        m_pContext, pa_stream_get_index(m_pStream), bMuted ? 1 : 0, nullptr, nullptr);
+    if (pOperation == nullptr) {
+        return MMSYSERR_ERROR;
     }
     pa_operation_unref(pOperation);
     return MMSYSERR_NOERROR;

@@ -73,12 +73,23 @@ bool CWavFileWriter::WriteHeader(uint32_t nDataBytes) {
     return std::fwrite(header, sizeof header, 1, m_pFile) == 1;
 }
 
+void CWavFileWriter::NoteFailure() {
+    if (!m_bFailed) {
+        m_nErrno = errno;
+    }
+    m_bFailed = true;
+}
+
+std::string CWavFileWriter::FailureReason() const {
+    return m_nErrno != 0 ? std::strerror(m_nErrno) : "write error";
+}
+
 bool CWavFileWriter::Write(const void* pData, std::size_t nBytes) {
     if (m_pFile == nullptr) {
         return false;
     }
     if (nBytes > 0 && std::fwrite(pData, 1, nBytes, m_pFile) != nBytes) {
-        m_bFailed = true;
+        NoteFailure();
     }
     m_nDataBytes += nBytes;
     return !m_bFailed;
@@ -98,10 +109,10 @@ bool CWavFileWriter::Flush() {
         return false;
     }
     if (m_bOwnsFile && (!WriteSizes() || std::fseek(m_pFile, 0, SEEK_END) != 0)) {
-        m_bFailed = true;
+        NoteFailure();
     }
     if (std::fflush(m_pFile) != 0) {
-        m_bFailed = true;
+        NoteFailure();
     }
     return !m_bFailed;
 }
@@ -112,13 +123,13 @@ bool CWavFileWriter::Close() {
     }
     if (m_bOwnsFile) {
         if (!WriteSizes()) {
-            m_bFailed = true;
+            NoteFailure();
         }
         if (std::fclose(m_pFile) != 0) {
-            m_bFailed = true;
+            NoteFailure();
         }
     } else if (std::fflush(m_pFile) != 0) {
-        m_bFailed = true;
+        NoteFailure();
     }
     m_pFile = nullptr;
     return !m_bFailed;

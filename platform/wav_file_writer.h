@@ -29,8 +29,11 @@ class CWavFileWriter {
     bool Close();
     bool IsOpen() const { return m_pFile != nullptr; }
     uint64_t DataBytes() const { return m_nDataBytes; }
+    // Why the first write that failed failed, in the system's words.
+    std::string FailureReason() const;
 
   private:
+    void NoteFailure();
     bool WriteHeader(uint32_t nDataBytes);
     bool WriteSizes();
 
@@ -38,6 +41,7 @@ class CWavFileWriter {
     bool m_bOwnsFile = false;
     bool m_bHeader = true;
     bool m_bFailed = false;
+    int m_nErrno = 0;  // of the first failure
     int m_nChannels = 0;
     uint32_t m_nSampleRate = 0;
     uint64_t m_nDataBytes = 0;

@@ -78,6 +78,9 @@ class CWaveDevice {
     // The volume as one word: low half left, high half right, 0 to 0xFFFF each.
     virtual int GetVolume(uint32_t& dwVolume) = 0;
     virtual int SetVolume(uint32_t dwVolume) = 0;
+    // Silences the stream's own volume, which is kept for the unmute; may be
+    // called before Open. Only where HasVolume.
+    virtual int SetMute(bool) { return MMSYSERR_NOTSUPPORTED; }
 };
 
 // "pulse[:SINK]", "alsa[:PCM]", "null" or "wav:PATH"; null for any other name.

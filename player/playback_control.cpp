@@ -14,6 +14,7 @@
 #include "output/wave_output.h"
 #include "platform/auto_reset_event.h"
 #include "platform/document.h"
+#include "platform/message_presenter.h"
 #include "platform/worker_thread.h"
 #include "player/control_block.h"
 #include "player/engine_events.h"
@@ -77,7 +78,7 @@ class CTimeline {
   public:
     // pOutput is the decoder's sink, which the decoder closes (and deletes)
     // when its stream ends; it is asked only while the decoder has it.
-    CTimeline(const CAudioDecoder& decoder, const CWaveOutput* pOutput, double dStart)
+    CTimeline(const CAudioDecoder& decoder, CWaveOutput* pOutput, double dStart)
         : m_decoder(decoder), m_pOutput(pOutput), m_marks{{0.0, dStart}} {}
 
     // Output seconds written so far.
@@ -88,6 +89,13 @@ class CTimeline {
         return m_dWritten;
     }
     void Mark(double dOutput, double dStream) { m_marks.push_back({dOutput, dStream}); }
+    // What the output holds of the old place is not heard: the new place
+    // follows at once.
+    void DropQueued() {
+        if (CWaveOutput* pOutput = Output()) {
+            pOutput->DropQueued();
+        }
+    }
     // The stream second that the output's end stands at (where a relative
     // move reading on from here starts).
     double WrittenStreamSeconds() {
@@ -107,8 +115,12 @@ class CTimeline {
         if (m_marks.size() == 1) {
             dHeard += std::max(0.0, dPlayed - m_marks.front().dOutput);
         }
-        if (bForce || std::abs(dHeard - m_dReported) >= kReportStep) {
+        // The time starts moving again (a seek's sound is reached) told at once.
+        const bool bMoving = m_marks.size() == 1;
+        if (bForce || bMoving != m_bReportedMoving ||
+            std::abs(dHeard - m_dReported) >= kReportStep) {
             m_dReported = dHeard;
+            m_bReportedMoving = bMoving;
             NotifyHeardTime(dHeard, m_marks.size() == 1 ? dLimit : dHeard);
         }
     }
@@ -120,13 +132,14 @@ class CTimeline {
     };
     static constexpr double kReportStep = 0.05;
 
-    const CWaveOutput* Output() const { return m_decoder.HasEnded() ? nullptr : m_pOutput; }
+    CWaveOutput* Output() const { return m_decoder.HasEnded() ? nullptr : m_pOutput; }
 
     const CAudioDecoder& m_decoder;
-    const CWaveOutput* m_pOutput;
+    CWaveOutput* m_pOutput;
     std::deque<CMark> m_marks;
     double m_dWritten = 0.0;
     double m_dReported = -1.0;
+    bool m_bReportedMoving = true;
 };
 
 // Moves the decoder to dSeconds of the playing time: by a seek where the
@@ -157,6 +170,11 @@ void SeekOrReport(CAudioDecoder& decoder, CTimeline& timeline) {
     // this one is carried out is kept for the next pass.
     if (g_bSeekPending.exchange(0, std::memory_order_acq_rel) != 0) {
         const double dSeconds = g_dSeekSeconds.exchange(-1.0, std::memory_order_acq_rel);
+        if (dSeconds >= 0.0) {
+            // A move to a time leaves nothing of the old place to be heard;
+            // a move by percent still plays the frame in hand whole.
+            timeline.DropQueued();
+        }
         const double dOutput = timeline.Written();
         if (dSeconds >= 0.0) {
             const double dReached =
@@ -329,6 +347,8 @@ bool RetireWorker(int nTimeoutMs) {
 
 unsigned PlayThreadProc(const std::string& strPath, std::shared_ptr<CStartHandshake> pHandshake,
                         CStartPoint start, EInvalidNotice notice) {
+    // What this worker says is about its own file, whatever plays next.
+    SetThreadMessageSubject(strPath);
     while (PlayOnce(strPath, pHandshake.get(), start, notice)) {
         // Stop clears the loop flag after it sets the state, so both are
         // looked at.
@@ -466,6 +486,10 @@ void MoveToTime(double dSeconds) {
     NotifyHeardTime(dSeconds, dSeconds);
     g_dSeekSeconds.store(dSeconds, std::memory_order_release);
     g_bSeekPending.store(1, std::memory_order_release);
+    // A worker waiting for the device wakes to drop what it queued.
+    if (g_pWorker != nullptr) {
+        g_pWorker->Interrupt();
+    }
 }
 
 void MoveByTime(double dDelta) {

@@ -64,6 +64,9 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
         {"--play", "--list"},                  // no list
         {"--play", "a.mp2", "--loop=yes"},     // a value for a switch
         {"--play", "a.mp2", "--start="},
+        {"--play", "a.mp2", "--start", "inf"},
+        {"--raw", "-", "a.mp2", "--start", "nan"},
+        {"--play", "a.mp2", "--start", "1:inf"},
         {"--play", "a.mp2", "--output"},  // no device
         {"--play", "a.mp2", "--output", "oss"},
         {"--output", "wav:"},
@@ -87,6 +90,12 @@ TEST(CommandLine, DeviceNames) {
     for (const char* pszName : {"alsa:", "wav:", "pulse:", "pulseaudio", "", "nul"}) {
         EXPECT_FALSE(Parse({"--play", "a.mp2", "--output", pszName}).bOk) << pszName;
     }
+    // The environment's name is refused alike, and the option wins over it.
+    setenv("CORVINA_OUTPUT", "bogus", 1);
+    EXPECT_FALSE(Parse({"--play", "a.mp2"}).bOk);
+    EXPECT_TRUE(Parse({"--play", "a.mp2", "--output", "null"}).bOk);
+    EXPECT_TRUE(Parse({"--info", "a.mp2"}).bOk);
+    unsetenv("CORVINA_OUTPUT");
 }
 
 TEST(CommandLine, ListsOfFilesAndValuesAfterAnEqualsSign) {

@@ -11,16 +11,18 @@
 #include <filesystem>
 #include <thread>
 
+#include "decoder/audio_decoder.h"
 #include "tests/support/child_process.h"
 #include "tests/support/hostile_files.h"
 #include "tests/support/pcm_samples.h"
+#include "tests/support/recording_sink.h"
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
 const std::string kCorvina = CORVINA_BINARY;
-const char kInvalid[] = "Warning: Invalid Audio Stream";
+const char kInvalid[] = ": Invalid Audio Stream\n";
 
 CChildResult Corvina(const std::vector<std::string>& args) {
     std::vector<std::string> argv = {kCorvina};
@@ -179,6 +181,14 @@ TEST_F(DecodeCliTest, OutputsThatCannotBeWrittenAreRefused) {
 
     EXPECT_EQ(Corvina({"--raw", m_dir.File("x")}).nExitStatus, 2);
     EXPECT_EQ(Corvina({"--bogus"}).nExitStatus, 2);
+
+    // A full disk is told with its reason.
+    result =
+        Corvina({"--raw", "/dev/full", std::string(CORVINA_SAMPLES_DIR) + "/corvina-sample.mp2"});
+    EXPECT_EQ(result.nExitStatus, 1);
+    EXPECT_NE(result.strErr.find("/dev/full: writing failed (No space left on device)"),
+              std::string::npos)
+        << result.strErr;
 }
 
 // Sources that cannot seek, and starts given on the command line: standard
@@ -236,3 +246,41 @@ TEST_F(DecodeCliTest, StandardInputPipesAndStartsGiveTheFilesSamples) {
 }
 
 }  // namespace
+
+// Thirty minutes of unpadded frames (626 bytes at 192 kbit/s, 44.1 kHz, as
+// twolame writes them), longer than the walk made before playback: the
+// total is 30:00.0 at once and exact once walked, and a start in minutes
+// lands within a frame of its sample, where the nominal bitrate would be
+// 0.15 % short.
+TEST_F(DecodeCliTest, UnpaddedConstantBitrateTimeComesFromTheFrames) {
+    CFrameShape shape;
+    shape.nBitrateIndex = 10;
+    shape.SetAll(3, 20, 1, 8);
+    const std::vector<uint8_t> frame = BuildFrame(shape);
+    ASSERT_EQ(frame.size(), 626u);
+    constexpr int kFrames = 68907;  // 1800.01 s
+    std::vector<uint8_t> bytes;
+    bytes.reserve(frame.size() * kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        Append(bytes, frame);
+    }
+    const std::string strFile = m_dir.Write("long.mp2", bytes);
+    constexpr double kLength = kFrames * 1152 / 44100.0;
+    {
+        CRecording recording;
+        CAudioDecoder decoder(strFile.c_str(), {{}, {}, RecordingSinkFactory(recording)});
+        ASSERT_EQ(decoder.Initialize(), 1);
+        EXPECT_NEAR(decoder.PlayingTime(), kLength, 1152 / 44100.0);
+        ASSERT_TRUE(decoder.AwaitWalk());
+        EXPECT_FLOAT_EQ(decoder.PlayingTime(), static_cast<float>(kLength));
+    }
+    const std::string strOut = m_dir.File("end.raw");
+    const CChildResult result = Corvina({"--start", "25:00", "--raw", strOut, strFile});
+    ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
+    const auto nLeft = static_cast<long>(std::filesystem::file_size(strOut) / 4);
+    EXPECT_NEAR(kFrames * 1152L - nLeft, 66150000L, 1152);
+    // Past the end is a usage error that leaves no output.
+    const std::string strPast = m_dir.File("past.raw");
+    EXPECT_EQ(Corvina({"--start", "30:01", "--raw", strPast, strFile}).nExitStatus, 2);
+    EXPECT_FALSE(std::filesystem::exists(strPast));
+}

@@ -82,12 +82,12 @@ TEST_F(HostileFileTest, RawGivesEachFileItsOutcome) {
                     result.strErr.find("couldn't open file \"" + file.strPath + "\" for reading!"),
                     std::string::npos)
                     << result.strErr;
-                EXPECT_EQ(Occurrences(result.strErr, "Warning: " + kInvalid), 1);
+                EXPECT_EQ(Occurrences(result.strErr, ": " + kInvalid + "\n"), 1);
                 EXPECT_FALSE(std::filesystem::exists(strOut));
                 break;
             case EHostileOutcome::Invalid:
                 EXPECT_EQ(result.nExitStatus, 1) << result.strErr;
-                EXPECT_EQ(Occurrences(result.strErr, "Warning: " + kInvalid), 1) << result.strErr;
+                EXPECT_EQ(Occurrences(result.strErr, ": " + kInvalid + "\n"), 1) << result.strErr;
                 EXPECT_FALSE(std::filesystem::exists(strOut));
                 break;
             case EHostileOutcome::Decodes:
@@ -141,7 +141,7 @@ TEST_F(HostileFileTest, PlayOnTheNullDeviceGivesEachFileItsOutcome) {
                 break;
             case EHostileOutcome::Invalid:
                 EXPECT_EQ(result.nExitStatus, 1) << result.strErr;
-                EXPECT_EQ(Occurrences(result.strErr, "Warning: " + kInvalid), 1) << result.strErr;
+                EXPECT_EQ(Occurrences(result.strErr, ": " + kInvalid + "\n"), 1) << result.strErr;
                 break;
             case EHostileOutcome::Decodes:
                 EXPECT_EQ(result.nExitStatus, 0) << result.strErr;

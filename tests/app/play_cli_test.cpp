@@ -6,6 +6,11 @@
 #include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+#include <string>
 
 #include "tests/support/child_process.h"
 #include "tests/support/pcm_samples.h"
@@ -111,7 +116,9 @@ TEST_F(PlayCliTest, FilesThatCannotBePlayedAreToldAndExitOne) {
     const CChildResult missing =
         RunChild(Play(m_dir.File("missing.mp2"), {"--output", "null"}), 30000);
     EXPECT_EQ(missing.nExitStatus, 1);
-    EXPECT_NE(missing.strErr.find("Warning: Cannot open"), std::string::npos) << missing.strErr;
+    EXPECT_NE(missing.strErr.find("corvina: " + m_dir.File("missing.mp2") + ": Cannot open"),
+              std::string::npos)
+        << missing.strErr;
 
     const CChildResult text =
         RunChild(Play(m_dir.Write("notes.mp2", {'h', 'e', 'l', 'l', 'o', '\n'}),
@@ -119,7 +126,12 @@ TEST_F(PlayCliTest, FilesThatCannotBePlayedAreToldAndExitOne) {
                  30000);
     EXPECT_FALSE(text.bTimedOut);
     EXPECT_EQ(text.nExitStatus, 1);
-    EXPECT_EQ(text.strErr, "Warning: Invalid Audio Stream\n");
+    EXPECT_EQ(text.strErr, "corvina: " + m_dir.File("notes.mp2") + ": Invalid Audio Stream\n");
+
+    // A start past the end of the 20 s sample is a usage error.
+    const CChildResult late = RunChild(Play(SamplePath(), {"--start", "1:00", "--output", "null"}));
+    EXPECT_EQ(late.nExitStatus, 2) << late.strErr;
+    EXPECT_NE(late.strErr.find("past the end"), std::string::npos) << late.strErr;
 }
 
 // Two files in a row into one WAV file: both whole, in order; a file that
@@ -181,4 +193,26 @@ TEST_F(PlayCliTest, TheWindowWithoutADisplaySaysSoAndPointsToPlay) {
 TEST_F(PlayCliTest, UnknownDeviceIsAUsageError) {
     const CChildResult result = RunChild(Play(Cut(12000), {"--output", "speaker"}), 30000);
     EXPECT_EQ(result.nExitStatus, 2);
+}
+
+// The manual page and --help name the same options and output devices.
+TEST(ManPage, NamesEveryOptionAndDeviceThatHelpNames) {
+    const CChildResult help = RunChild({CORVINA_BINARY, "--help"});
+    ASSERT_EQ(help.nExitStatus, 0);
+    std::ifstream file(std::string(CORVINA_SOURCE_DIR) + "/resources/corvina.1");
+    std::string strPage((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    strPage = std::regex_replace(strPage, std::regex(R"(\\-|\\f[BIR])"), "-");
+    strPage = std::regex_replace(strPage, std::regex(R"(\\-)"), "-");
+    const auto Names = [](const std::string& strText) {
+        std::set<std::string> names;
+        const std::regex name(R"(--[a-z]+|\b(pulse|alsa|null|wav)\b)");
+        for (auto it = std::sregex_iterator(strText.begin(), strText.end(), name);
+             it != std::sregex_iterator(); ++it) {
+            names.insert(it->str());
+        }
+        return names;
+    };
+    const std::set<std::string> inHelp = Names(help.strOut);
+    EXPECT_GE(inHelp.size(), 14u);
+    EXPECT_EQ(Names(strPage), inHelp);
 }

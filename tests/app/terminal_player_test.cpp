@@ -10,11 +10,17 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
 #include <chrono>
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <string>
+#include <vector>
+#include "app/status_line.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -23,17 +29,28 @@ using CClock = std::chrono::steady_clock;
 
 class CTerminalSession {
   public:
-    CTerminalSession() {
+    // The player plays files (the sample twice by default) on the null
+    // device, on a terminal nColumns wide of type pszTerm (none when null).
+    explicit CTerminalSession(std::vector<std::string> files = {kSample, kSample},
+                              int nColumns = 100, const char* pszTerm = "xterm") {
         winsize size{};
         size.ws_row = 24;
-        size.ws_col = 100;
+        size.ws_col = static_cast<unsigned short>(nColumns);
+        std::vector<std::string> args = {CORVINA_BINARY, "--play"};
+        args.insert(args.end(), files.begin(), files.end());
+        args.insert(args.end(), {"--output", "null"});
         int anPid[2];
         if (pipe(anPid) != 0) {
             return;
         }
         m_shell = forkpty(&m_nMaster, nullptr, nullptr, &size);
         if (m_shell == 0) {
-            RunShell(anPid[1]);
+            if (pszTerm != nullptr) {
+                setenv("TERM", pszTerm, 1);
+            } else {
+                unsetenv("TERM");
+            }
+            RunShell(anPid[1], args);
         }
         close(anPid[1]);
         // The modes come from the shell before the player exists: read here
@@ -126,7 +143,7 @@ class CTerminalSession {
     // The session leader plays the shell: it puts the player in a process
     // group of its own in the terminal's foreground, so that Ctrl+Z stops it
     // as it would under a real shell, and passes its end on.
-    [[noreturn]] static void RunShell(int nPidFd) {
+    [[noreturn]] static void RunShell(int nPidFd, std::vector<std::string>& args) {
         termios modes{};
         tcgetattr(STDIN_FILENO, &modes);
         [[maybe_unused]] const ssize_t nModes = write(nPidFd, &modes, sizeof modes);
@@ -136,8 +153,12 @@ class CTerminalSession {
             signal(SIGTTOU, SIG_IGN);
             tcsetpgrp(STDIN_FILENO, getpid());
             signal(SIGTTOU, SIG_DFL);
-            execl(CORVINA_BINARY, CORVINA_BINARY, "--play", kSample, kSample, "--output", "null",
-                  static_cast<char*>(nullptr));
+            std::vector<char*> argv;
+            for (std::string& strArg : args) {
+                argv.push_back(strArg.data());
+            }
+            argv.push_back(nullptr);
+            execv(CORVINA_BINARY, argv.data());
             _exit(127);
         }
         setpgid(player, player);
@@ -213,7 +234,7 @@ TEST(TerminalPlayer, KeysStatusLineJobControlAndTheTerminalLeftAsItWas) {
     ASSERT_TRUE(session.Started());
     ASSERT_TRUE(session.WaitFor(R"(MPEG-1 Layer II, 192 kbit/s, 44.1 kHz, stereo)"))
         << session.Output();
-    ASSERT_TRUE(session.WaitFor(R"(Playing  \[1/2\] corvina-sample.mp2  0:00)"))
+    ASSERT_TRUE(session.WaitFor(R"(0:0\d\.\d / 0:20\.\d  Playing  \[1/2\] corvina-sample.mp2)"))
         << session.Output();
     const auto tStart = CClock::now();
 
@@ -223,7 +244,7 @@ TEST(TerminalPlayer, KeysStatusLineJobControlAndTheTerminalLeftAsItWas) {
     // only looks behind, so the line read soonest after it was drawn counts.
     double dOffset = -1e9;
     while (std::chrono::duration<double>(CClock::now() - tStart).count() < 3.0) {
-        ASSERT_TRUE(session.WaitFor(R"(Playing .* \d:\d\d\.\d /)")) << session.Output();
+        ASSERT_TRUE(session.WaitFor(R"(\d:\d\d\.\d / \S+  Playing)")) << session.Output();
         const double dElapsed = std::chrono::duration<double>(CClock::now() - tStart).count();
         if (dElapsed > 1.5) {
             dOffset = std::max(dOffset, HeardOf(session.LastMatch()) - dElapsed);
@@ -245,11 +266,11 @@ TEST(TerminalPlayer, KeysStatusLineJobControlAndTheTerminalLeftAsItWas) {
     kill(session.Player(), SIGCONT);
     ASSERT_TRUE(session.WaitForStopped(false));
     session.Type(" ");
-    ASSERT_TRUE(session.WaitFor(R"(Paused .* \d:\d\d\.\d /)", 2000)) << session.Output();
+    ASSERT_TRUE(session.WaitFor(R"(\d:\d\d\.\d / \S+  Paused)", 2000)) << session.Output();
     const double dPaused = HeardOf(session.LastMatch());
     // Seeking while paused shows the new time at once.
     session.Type(".");
-    ASSERT_TRUE(session.WaitFor(R"(Paused .* \d:\d\d\.\d /)")) << session.Output();
+    ASSERT_TRUE(session.WaitFor(R"(\d:\d\d\.\d / \S+  Paused)")) << session.Output();
     EXPECT_NEAR(HeardOf(session.LastMatch()), dPaused + 3, 0.11);
 
     // A line that gets shorter leaves nothing of the longer one behind.
@@ -260,7 +281,9 @@ TEST(TerminalPlayer, KeysStatusLineJobControlAndTheTerminalLeftAsItWas) {
     session.WaitFor("$^", 100);
     const std::string strLine = VisibleLastLine(session.Output());
     EXPECT_EQ(strLine.find("loop"), std::string::npos) << strLine;
-    EXPECT_TRUE(std::regex_search(strLine, std::regex(R"(^Paused .* / 0:20\.\d$)"))) << strLine;
+    EXPECT_TRUE(std::regex_search(
+        strLine, std::regex(R"(^\d:\d\d\.\d / 0:20\.\d  Paused  \[1/2\] corvina-sample\.mp2$)")))
+        << strLine;
 
     // The next file, then quit.
     session.Type("f");
@@ -268,6 +291,8 @@ TEST(TerminalPlayer, KeysStatusLineJobControlAndTheTerminalLeftAsItWas) {
     session.Type("q");
     EXPECT_EQ(session.WaitForExit(), 0) << session.Output();
     EXPECT_TRUE(session.ModesAsBefore());
+    // What it wrote last is read after its end.
+    EXPECT_TRUE(session.WaitFor(R"(  Quit  \[2/2\][^\n]*\n)", 2000)) << session.Output();
 
     // Ctrl+C and SIGTERM end the player with their status and the terminal
     // as it was.
@@ -283,5 +308,102 @@ TEST(TerminalPlayer, KeysStatusLineJobControlAndTheTerminalLeftAsItWas) {
         }
         EXPECT_EQ(ended.WaitForExit(), 128 + nSignal) << ended.Output();
         EXPECT_TRUE(ended.ModesAsBefore());
+        EXPECT_TRUE(ended.WaitFor(R"(  Interrupted  [^\n]*\n)", 2000)) << ended.Output();
     }
+}
+
+// At 40 columns a long name of wide characters, not valid UTF-8 at one
+// place, is shortened in its middle: the times stay, the line fits, and it
+// is valid UTF-8. On a dumb terminal no control sequence is written.
+TEST(TerminalPlayer, TheLineFitsItsColumnsAndADumbTerminalGetsNoControls) {
+    CTempDir dir;
+    std::string strName;
+    for (int i = 0; i < 40; ++i) {
+        strName += "\xe6\x9b\xb2";  // a wide character, three bytes
+    }
+    strName += "\xff.mp2";
+    const std::string strFile = dir.Write(strName, ReadFileBytes(kSample));
+    for (const char* pszTerm : {"xterm", "dumb"}) {
+        SCOPED_TRACE(pszTerm);
+        CTerminalSession session({strFile}, 40, pszTerm);
+        ASSERT_TRUE(session.Started());
+        ASSERT_TRUE(session.WaitFor(R"(0:0\d\.\d / 0:20\.\d  Playing  \[1/1\] )"))
+            << session.Output();
+        session.WaitFor("$^", 500);
+        session.Type("q");
+        EXPECT_EQ(session.WaitForExit(), 0);
+        EXPECT_TRUE(session.WaitFor("Quit[^\n]*\n", 2000)) << session.Output();
+        const std::string strLine =
+            VisibleLastLine(session.Output().substr(0, session.Output().rfind('\r')));
+        EXPECT_LE(DisplayColumns(strLine), 39) << strLine;
+        EXPECT_GE(DisplayColumns(strLine), 38) << strLine;
+        EXPECT_EQ(ToDisplayText(strLine), strLine);
+        EXPECT_NE(strLine.find("\xe2\x80\xa6"), std::string::npos);  // the ellipsis
+        EXPECT_NE(strLine.find("\xef\xbf\xbd.mp2"), std::string::npos) << strLine;
+        EXPECT_EQ(session.Output().find('\x1b') == std::string::npos,
+                  std::string(pszTerm) == "dumb");
+    }
+}
+
+// A shell under tmux: a player started with & and brought back with fg, and
+// one stopped with Ctrl+Z, sent on with bg and brought back with fg, each
+// takes space and q; keys come from the terminal when the stream is a pipe.
+TEST(TerminalPlayer, KeysWorkAfterJobControlAndWithAPipedStream) {
+    if (std::system("command -v tmux >/dev/null") != 0) {
+        GTEST_SKIP() << "tmux is not installed";
+    }
+    const std::string strTmux = "tmux -L corvina-test-" + std::to_string(getpid()) + " ";
+    const auto Send = [&](const std::string& strKeys) {
+        ASSERT_EQ(std::system((strTmux + "send-keys -t t " + strKeys).c_str()), 0);
+        usleep(700 * 1000);
+    };
+    const auto Screen = [&] {
+        std::string strScreen;
+        if (FILE* pPipe = popen((strTmux + "capture-pane -p -t t").c_str(), "r")) {
+            char buffer[4096];
+            for (std::size_t n = 0; (n = fread(buffer, 1, sizeof buffer, pPipe)) > 0;) {
+                strScreen.append(buffer, n);
+            }
+            pclose(pPipe);
+        }
+        return strScreen;
+    };
+    ASSERT_EQ(std::system((strTmux + "new-session -d -s t -x 100 -y 30 'bash --norc -i'").c_str()),
+              0);
+    usleep(500 * 1000);
+    const std::string strPlay =
+        std::string("'") + CORVINA_BINARY + " --play " + kSample + " " + kSample + " --output null";
+    Send(strPlay + " &' Enter");
+    Send("fg Enter");
+    Send("Space");
+    EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Paused  \[1/2\])"))) << Screen();
+    Send("C-z");
+    Send("bg Enter");
+    Send("fg Enter");
+    Send("Space");
+    EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Playing  \[1/2\])"))) << Screen();
+    Send("q");
+    EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Quit  \[1/2\])"))) << Screen();
+    Send(std::string("'clear; cat ") + kSample + " | " + CORVINA_BINARY +
+         " --play - --output null' Enter");
+    Send("Space");
+    EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Paused  \[1/1\] standard input)")))
+        << Screen();
+    Send("q");
+    EXPECT_TRUE(std::regex_search(Screen(), std::regex(R"(  Quit  \[1/1\])"))) << Screen();
+    EXPECT_EQ(std::system((strTmux + "kill-server").c_str()), 0);
+}
+
+// In a list, what is said about a file comes after its name, on one line
+// that names it.
+TEST(TerminalPlayer, AFilesWarningFollowsItsHeader) {
+    CTempDir dir;
+    const std::string strText = dir.Write("notes.mp2", {'h', 'e', 'l', 'l', 'o', '\n'});
+    CTerminalSession session({strText, kSample});
+    ASSERT_TRUE(session.Started());
+    EXPECT_TRUE(session.WaitFor(R"(\[1/2\] [^\n]*notes\.mp2\r?\n[^\n]*corvina: [^\n]*notes\.mp2: )"
+                                R"(Invalid Audio Stream)"))
+        << session.Output();
+    session.Type("q");
+    EXPECT_EQ(session.WaitForExit(), 1);
 }

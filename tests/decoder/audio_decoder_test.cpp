@@ -224,7 +224,10 @@ TEST_F(AudioDecoderTest, UnusableFirstFramesFailInitialisation) {
     EXPECT_EQ(DecodeFile(dir.File("missing")).nInitialized, 0);
 }
 
-TEST_F(AudioDecoderTest, PlayingTimeIsTheLengthAtTheFirstBitrate) {
+// The frames counted make the playing time, constant bitrate too: the zeros
+// after ten frames are no sound, where the first bitrate would make 250 s of
+// the bytes.
+TEST_F(AudioDecoderTest, PlayingTimeIsThatOfTheFramesCounted) {
     CFrameShape shape = Sounding(2, 8, 0, 0);
     std::vector<uint8_t> bytes = BuildStream(shape, 10);
     bytes.resize(4000000, 0);
@@ -233,7 +236,7 @@ TEST_F(AudioDecoderTest, PlayingTimeIsTheLengthAtTheFirstBitrate) {
                           {{}, {}, RecordingSinkFactory(recording)});
     EXPECT_EQ(decoder.PlayingTime(), 0.0f);
     ASSERT_EQ(decoder.Initialize(), 1);
-    EXPECT_FLOAT_EQ(decoder.PlayingTime(), 250.0f);
+    EXPECT_FLOAT_EQ(decoder.PlayingTime(), 10 * 1152 / 44100.0f);
 }
 
 class SeekTest : public AudioDecoderTest {
@@ -291,8 +294,10 @@ TEST_F(SeekTest, NoSoundIsMadeOfBytesThatAreNotFrames) {
     for (int i = 0; i < 3; ++i) {
         Append(bytes, BuildFrame(shape));
     }
-    // 50% lands inside the junk, before its false sync.
-    EXPECT_EQ(FramesAroundSeek(bytes, 1, 50), 2 + 3);
+    // 50 % of the frames counted is frame 7 of the first ten, where half the
+    // bytes would be inside the junk: the frame before, the one in hand,
+    // three more and the last three, and nothing of the junk.
+    EXPECT_EQ(FramesAroundSeek(bytes, 1, 50), 2 + 3 + 3);
 }
 
 }  // namespace

@@ -303,12 +303,15 @@ TEST_F(WaveOutputTest, OpeningFailureWarnsTwiceAndDecodingRunsOnWithoutTheDevice
             ASSERT_EQ(source.Frame(kLayer2, 2), 1);
         }
     }
-    EXPECT_EQ(m_presenter.Texts(), (std::vector<std::string>{kFormatWarning, kOpenWarning}));
+    EXPECT_EQ(m_presenter.Texts(),
+              (std::vector<std::string>{
+                  kFormatWarning, "sound device " + GetWaveDeviceName() + ": " + kOpenWarning}));
     EXPECT_EQ(m_presenter.Messages()[1].nKind, MSG_WARNING);
     // A device that did not open is never used again.
     EXPECT_EQ(Log().NamesFrom(0), (std::vector<std::string>{"QueryFormat", "Open"}));
 }
 
+// With no device at all, nothing says it is busy.
 TEST_F(WaveOutputTest, NoDeviceAtAllIsAnOpeningFailure) {
     m_devices.InstallNoDevice();
     {
@@ -316,7 +319,9 @@ TEST_F(WaveOutputTest, NoDeviceAtAllIsAnOpeningFailure) {
         CFrameSource source(*pOutput);
         source.Frames(45, kLayer1, 1);
     }
-    EXPECT_EQ(m_presenter.Texts(), (std::vector<std::string>{kOpenWarning}));
+    ASSERT_EQ(m_presenter.Texts().size(), 1u);
+    EXPECT_TRUE(m_presenter.Texts()[0].ends_with(": Wave device open failed!"))
+        << m_presenter.Texts()[0];
 }
 
 TEST_F(WaveOutputTest, ADeviceThatTellsTheTimeLeftIsAwaitedInLongSleepsWithinTheSameBound) {

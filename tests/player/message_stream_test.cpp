@@ -1,5 +1,6 @@
 // The message stream: one whole message per ShowMessage, cut at the buffer.
 #include "player/message_stream.h"
+#include "platform/message_presenter.h"
 
 #include <gtest/gtest.h>
 
@@ -64,17 +65,21 @@ TEST(MessageStream, ThreadsComposeTheirMessagesApart) {
     EXPECT_EQ(texts[1], "interface text");
 }
 
+// One line per warning, naming the file in hand.
 TEST(ConsolePresenter, WarningsGoToStandardErrorWithTheirPrefix) {
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     g_MessageStream << "can't seek to the file end\n";
     ShowMessage(MSG_WARNING);
-    g_MessageStream << "Invalid Audio Stream";
+    SetMessageSubject("song.mp2");
+    g_MessageStream << "Invalid\nAudio Stream";
     ShowMessage(MSG_WARNING);
+    SetMessageSubject("");
     g_MessageStream << "song.mp2 is a layer II stereo\n";
     ShowMessage(MSG_INFORMATION);
     const std::string strOut = testing::internal::GetCapturedStdout();
     const std::string strErr = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(strErr, "Warning: can't seek to the file end\nWarning: Invalid Audio Stream\n");
+    EXPECT_EQ(strErr,
+              "corvina: can't seek to the file end\ncorvina: song.mp2: Invalid Audio Stream\n");
     EXPECT_EQ(strOut, "song.mp2 is a layer II stereo\n");
 }
