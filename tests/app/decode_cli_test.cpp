@@ -19,6 +19,8 @@
 #include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
+using namespace corvina;
+
 namespace {
 
 const std::string kCorvina = CORVINA_BINARY;
