@@ -199,7 +199,7 @@ TEST_F(PlayCliTest, UnknownDeviceIsAUsageError) {
 TEST(ManPage, NamesEveryOptionAndDeviceThatHelpNames) {
     const CChildResult help = RunChild({CORVINA_BINARY, "--help"});
     ASSERT_EQ(help.nExitStatus, 0);
-    std::ifstream file(std::string(CORVINA_SOURCE_DIR) + "/resources/corvina.1");
+    std::ifstream file(std::string(CORVINA_SOURCE_DIR) + "/resources/corvina.1.in");
     std::string strPage((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     strPage = std::regex_replace(strPage, std::regex(R"(\\-|\\f[BIR])"), "-");
     strPage = std::regex_replace(strPage, std::regex(R"(\\-)"), "-");
