@@ -62,8 +62,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
             std::fprintf(stderr, "corvina: cannot write %s: %s\n", strOutput.c_str(),
                          strReason.c_str());
         } else {
-            g_MessageStream << "Invalid Audio Stream";
-            ShowMessage(MSG_WARNING);
+            ShowInvalidStream(decoder.FailureReason());
         }
         return EXIT_UNUSABLE;
     }

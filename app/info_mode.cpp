@@ -20,8 +20,7 @@ bool DescribeStream(const std::string& strFile) {
     };
     CAudioDecoder decoder(strFile.c_str(), std::move(hooks));
     if (decoder.Initialize() == 0) {
-        g_MessageStream << "Invalid Audio Stream";
-        ShowMessage(MSG_WARNING);
+        ShowInvalidStream(decoder.FailureReason());
         return false;
     }
     g_MessageStream << decoder.FormatStreamInfo();

@@ -85,6 +85,18 @@ int CAudioDecoder::Initialize() {
     return 1;
 }
 
+std::string CAudioDecoder::FailureReason() const {
+    if (!m_Stream.ContainerVerdict().empty()) {
+        return m_Stream.ContainerVerdict();
+    }
+    if (const uint32_t dwLayer3 = m_Header.Layer3Word()) {
+        // The ID bit tells MPEG-1 from the low rates of MPEG-2.
+        return std::string("It is an MPEG-") + ((dwLayer3 >> 19) & 1 ? "1" : "2") +
+               " Layer III (MP3) stream; Corvina plays Layers I and II.";
+    }
+    return {};
+}
+
 float CAudioDecoder::MeasurePlayingTime() const {
     if (m_bTimed) {
         return static_cast<float>(static_cast<double>(m_Index.Samples()) / m_Index.SampleRate());

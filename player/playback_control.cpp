@@ -216,6 +216,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     PublishDecoder(pDecoder);
 
     if (pDecoder->Initialize() == 0) {
+        const std::string strReason = pDecoder->FailureReason();
         RetireDecoder(pDecoder);
         // A stop that cut the search for the first frame short is no verdict
         // on the file.
@@ -230,8 +231,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
         if (IsAwaited(pHandshake)) {
             pHandshake->ready.Set();
         }
-        g_MessageStream << "Invalid Audio Stream";
-        ShowMessage(MSG_WARNING);
+        ShowInvalidStream(strReason);
         return false;
     }
     // The stream plays on unpaced and unheard; a front end that cannot
