@@ -329,6 +329,28 @@ bool CFormatContainerSource::BuildIndex(int64_t nBudget) {
     return true;
 }
 
+bool CFormatContainerSource::AdoptIndex(CByteSource& walked) {
+    auto* pWalked = dynamic_cast<CFormatContainerSource*>(&walked);
+    if (pWalked == nullptr || !pWalked->m_bIndexed || m_bIndexed || m_pInner == nullptr ||
+        !m_pInner->CanSeek() || pWalked->m_nTrack != m_nTrack ||
+        pWalked->m_nInnerStart != m_nInnerStart || m_nNextEntry > pWalked->m_index.size()) {
+        return false;
+    }
+    // The packets read so far must be the walk's first ones.
+    const int64_t nReadEnd = m_nPosition + static_cast<int64_t>(m_packet.size() - m_nPacketPos);
+    const int64_t nIndexEnd = m_nNextEntry == 0 ? 0
+                                                : pWalked->m_index[m_nNextEntry - 1].nAudio +
+                                                      pWalked->m_index[m_nNextEntry - 1].nBytes;
+    if (nReadEnd != nIndexEnd) {
+        return false;
+    }
+    m_index = std::move(pWalked->m_index);
+    m_nTotal = pWalked->m_nTotal;
+    m_bIndexed = true;
+    pWalked->m_bIndexed = false;
+    return true;
+}
+
 std::size_t CFormatContainerSource::Read(uint8_t* pBuffer, std::size_t nBytes) {
     std::size_t nDone = 0;
     while (nDone < nBytes) {

@@ -55,8 +55,9 @@ class CFormatContainerSource : public CByteSource {
     int64_t Position() const override { return m_nPosition; }
     bool Seek(int64_t nOffset) override;
     std::unique_ptr<CByteSource> ReopenFile() const override {
-        return m_bIndexed ? m_pInner->ReopenFile() : nullptr;
+        return m_pInner != nullptr ? m_pInner->ReopenFile() : nullptr;
     }
+    bool AdoptIndex(CByteSource& walked) override;
 
   private:
     struct CPacketEntry {

@@ -3,6 +3,7 @@
 #include "containers/format_containers.h"
 
 #include <cstring>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -56,7 +57,6 @@ std::unique_ptr<CByteSource> NothingToPlay() {
 }  // namespace
 
 void RegisterFormatContainers() {
-    av_log_set_level(AV_LOG_QUIET);
     SetContainerOpener(OpenFormatContainer);
 }
 
@@ -64,6 +64,9 @@ std::unique_ptr<CByteSource> OpenFormatContainer(std::unique_ptr<CByteSource>& p
                                                  const std::string& strName,
                                                  const StopRequest& fnStop, int64_t nWalkBudget,
                                                  std::string& strReason) {
+    // What goes wrong in a container is told by our messages, not printed.
+    static std::once_flag s_quiet;
+    std::call_once(s_quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     const int64_t nStart = pSource->Position();
     // The probe wants zeros after the bytes it looks at.
     std::vector<uint8_t> head(kProbeBytes + AVPROBE_PADDING_SIZE, 0);

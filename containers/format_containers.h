@@ -11,8 +11,7 @@
 
 namespace corvina {
 
-// Installs OpenFormatContainer as the decoder's reader of further containers
-// and keeps libavformat from printing.
+// Installs OpenFormatContainer as the decoder's reader of further containers.
 void RegisterFormatContainers();
 
 // The Layer I/II bytes of the container that pSource (standing at its start)

@@ -9,7 +9,6 @@
 #include <system_error>
 
 #include "decoder/crc16.h"
-#include "decoder/demux_source.h"
 #include "decoder/file_source.h"
 #include "decoder/header_walker.h"
 #include "decoder/layer_decoder.h"
@@ -136,9 +135,8 @@ void CAudioDecoder::AdoptWalk() {
     // A container unmeasured so far takes the index of the same container
     // walked over there, and this stream can seek from now on.
     if (!m_Stream.CanSeek()) {
-        auto* pMine = dynamic_cast<CDemuxSource*>(m_Stream.Source());
-        auto* pWalkedDemux = dynamic_cast<CDemuxSource*>(pWalked->Source());
-        if (pMine == nullptr || pWalkedDemux == nullptr || !pMine->AdoptIndex(*pWalkedDemux)) {
+        if (m_Stream.Source() == nullptr || pWalked->Source() == nullptr ||
+            !m_Stream.Source()->AdoptIndex(*pWalked->Source())) {
             return;
         }
         m_Stream.UpdateLength();
