@@ -65,8 +65,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
             std::fprintf(stderr, "corvina: %s: cannot write (%s)\n", strOutput.c_str(),
                          strReason.c_str());
         } else {
-            g_MessageStream << kInvalidStreamText;
-            ShowMessage(MSG_WARNING);
+            ShowInvalidStream(decoder.FailureReason());
         }
         return EXIT_UNUSABLE;
     }

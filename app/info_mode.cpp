@@ -21,8 +21,7 @@ bool DescribeStream(const std::string& strFile) {
     };
     CAudioDecoder decoder(strFile.c_str(), std::move(hooks));
     if (decoder.Initialize() == 0) {
-        g_MessageStream << kInvalidStreamText;
-        ShowMessage(MSG_WARNING);
+        ShowInvalidStream(decoder.FailureReason());
         return false;
     }
     g_MessageStream << decoder.FormatStreamInfo();

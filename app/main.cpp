@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/run_modes.h"
+#include "containers/format_containers.h"
 #include "platform/wave_device.h"
 #include "resources/version.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char** argv) {
                      strError.c_str());
         return EXIT_USAGE;
     }
+    RegisterFormatContainers();
     if (!commandLine.strDevice.empty()) {
         SetWaveDeviceName(commandLine.strDevice);
     }

@@ -9,7 +9,6 @@
 #include <system_error>
 
 #include "decoder/crc16.h"
-#include "decoder/demux_source.h"
 #include "decoder/file_source.h"
 #include "decoder/header_walker.h"
 #include "decoder/layer_decoder.h"
@@ -85,6 +84,18 @@ int CAudioDecoder::Initialize() {
     return 1;
 }
 
+std::string CAudioDecoder::FailureReason() const {
+    if (!m_Stream.ContainerVerdict().empty()) {
+        return m_Stream.ContainerVerdict();
+    }
+    if (const uint32_t dwLayer3 = m_Header.Layer3Word()) {
+        // The ID bit tells MPEG-1 from the low rates of MPEG-2.
+        return std::string("It is an MPEG-") + ((dwLayer3 >> 19) & 1 ? "1" : "2") +
+               " Layer III (MP3) stream; Corvina plays Layers I and II.";
+    }
+    return {};
+}
+
 float CAudioDecoder::MeasurePlayingTime() const {
     if (m_bTimed) {
         return static_cast<float>(static_cast<double>(m_Index.Samples()) / m_Index.SampleRate());
@@ -133,9 +144,8 @@ void CAudioDecoder::AdoptWalk() {
     // A container unmeasured so far takes the index of the same container
     // walked over there, and this stream can seek from now on.
     if (!m_Stream.CanSeek()) {
-        auto* pMine = dynamic_cast<CDemuxSource*>(m_Stream.Source());
-        auto* pWalkedDemux = dynamic_cast<CDemuxSource*>(pWalked->Source());
-        if (pMine == nullptr || pWalkedDemux == nullptr || !pMine->AdoptIndex(*pWalkedDemux)) {
+        if (m_Stream.Source() == nullptr || pWalked->Source() == nullptr ||
+            !m_Stream.Source()->AdoptIndex(*pWalked->Source())) {
             return;
         }
         m_Stream.UpdateLength();

@@ -111,6 +111,10 @@ class CAudioDecoder {
     // seek and its bitrate varies, else its audio bytes at the first frame's
     // bitrate; 0 until initialised. Safe to call from any thread.
     float PlayingTime() const { return m_fPlayingTime.load(std::memory_order_relaxed); }
+    // Why Initialize found nothing to play, as a sentence, where it is known
+    // (the container holds no Layer I/II track, the stream is Layer III);
+    // empty otherwise.
+    std::string FailureReason() const;
     // The information text of the current frame. Safe to call from any thread
     // while the decoder lives.
     std::string FormatStreamInfo() const;

@@ -95,6 +95,9 @@ class CBitStream {
     // Takes the length of a source that has come to seek since the stream
     // was opened (a container whose index has come in).
     void UpdateLength();
+    // Why the stream holds nothing to play, where its container told
+    // (a container without a Layer I/II track); empty otherwise.
+    const std::string& ContainerVerdict() const { return m_strVerdict; }
 
   private:
     void LookAtStart();
@@ -107,6 +110,8 @@ class CBitStream {
     // Copies the next nBytes into pTarget; false when fewer are left.
     bool ReadBytes(uint8_t* pTarget, std::size_t nBytes);
     void Warn(const std::string& strText) const { ReportWarning(m_fnReport, strText); }
+    // Before the source: opening the source fills it.
+    std::string m_strVerdict;
     std::unique_ptr<CByteSource> m_pSource;
     std::string m_strName;
     WarningReporter m_fnReport;

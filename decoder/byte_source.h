@@ -30,6 +30,11 @@ class CByteSource {
     // where this one started: what a walk on another thread reads. Null
     // where there is none, as for pipes and standard input.
     virtual std::unique_ptr<CByteSource> ReopenFile() const { return nullptr; }
+    // Takes the index that a walk over the same container built in walked
+    // (a source over ReopenFile's copy), so that this source, read on as
+    // before, can seek from now on; false, leaving it as it is, where the two
+    // are not alike or walked has no index.
+    virtual bool AdoptIndex(CByteSource& /*walked*/) { return false; }
 };
 
 }  // namespace corvina

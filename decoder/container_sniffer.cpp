@@ -1,6 +1,7 @@
 // The look at a stream's first bytes that picks its demultiplexer.
 #include "decoder/container_sniffer.h"
 
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -16,6 +17,8 @@ namespace {
 
 // Enough for three packets of the longest transport stream packets.
 constexpr std::size_t kLookBytes = 1024;
+
+std::atomic<ContainerOpener> g_pfnContainerOpener{nullptr};
 
 enum class EContainer { None, Wave, Cdxa, System, Video, Transport };
 
@@ -67,10 +70,15 @@ std::unique_ptr<CByteSource> Demultiplex(std::unique_ptr<CDemuxSource> pDemux,
 
 }  // namespace
 
+void SetContainerOpener(ContainerOpener pfnOpen) {
+    g_pfnContainerOpener.store(pfnOpen, std::memory_order_release);
+}
+
 std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSource,
                                                 const std::string& strName,
                                                 const WarningReporter& fnReport,
-                                                const StopRequest& fnStop, int64_t nWalkBudget) {
+                                                const StopRequest& fnStop, int64_t nWalkBudget,
+                                                std::string* pReason) {
     if (pSource == nullptr) {
         return nullptr;
     }
@@ -127,6 +135,16 @@ std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSo
             return pSource;
         case EContainer::None:
             break;
+    }
+    // A container that the reader above knows is read only through it.
+    if (const ContainerOpener pfnOpen = g_pfnContainerOpener.load(std::memory_order_acquire)) {
+        std::string strReason;
+        if (auto pAudio = pfnOpen(pSource, strName, fnStop, nWalkBudget, strReason)) {
+            if (pReason != nullptr) {
+                *pReason = std::move(strReason);
+            }
+            return pAudio;
+        }
     }
     return pSource;
 }

@@ -29,6 +29,10 @@ class CDemuxSource : public CByteSource {
     // read on as before, can seek from now on; false, leaving it as it is,
     // where the two are not alike or walked has no index.
     bool AdoptIndex(CDemuxSource& walked);
+    bool AdoptIndex(CByteSource& walked) override {
+        auto* pWalked = dynamic_cast<CDemuxSource*>(&walked);
+        return pWalked != nullptr && AdoptIndex(*pWalked);
+    }
     // Audio bytes the walk found; -1 without a walk.
     int64_t AudioBytes() const { return m_bIndexed ? m_nTotal : -1; }
 

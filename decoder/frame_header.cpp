@@ -275,6 +275,7 @@ bool CFrameHeader::FindConfirmedFrame(CBitStream& stream) {
             nWork += 64;
             if (nLength > 0 && IsConfirmed(stream, dwHeader, nLength)) {
                 if (LayerOf(dwHeader) == 3) {
+                    m_dwLayer3Word = dwHeader;
                     return false;
                 }
                 return true;

@@ -105,6 +105,10 @@ class CFrameHeader {
     bool IsSingleChannel() const { return m_nMode == MODE_SINGLE_CHANNEL; }
     uint16_t CrcWord() const { return m_wCrcWord; }
 
+    // The header word of a Layer III stream that the search confirmed and
+    // stopped at; 0 where it met none.
+    uint32_t Layer3Word() const { return m_dwLayer3Word; }
+
     // The warnings of this run through the file.
     CDecoderWarnings& Warnings() { return m_Warnings; }
 
@@ -147,6 +151,7 @@ class CFrameHeader {
     // header fields (under the free-format mask) are m_dwFreeFormatHeader.
     int m_nFreeFormatBytes = 0;
     uint32_t m_dwFreeFormatHeader = 0;
+    uint32_t m_dwLayer3Word = 0;
 };
 
 }  // namespace corvina

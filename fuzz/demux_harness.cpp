@@ -1,8 +1,11 @@
 // Fuzz harnesses of the demultiplexers: arbitrary bytes as a WAVE file, a
-// program stream, video-CD sectors or a transport stream. The first input
+// program stream, video-CD sectors, a transport stream or any container that
+// libavformat reads (through our own byte source). The first input
 // byte says whether the bytes can be moved in (bit 0) and the transport
 // packet size (bits 1-2); the next three pick places to move to. Whatever
-// the bytes, the audio is never longer than the container, its measured size
+// the bytes, the audio is never longer than the container (libavformat's
+// containers may inflate what they hold, and are read up to a bound), its
+// measured size
 // is what a read gives, and a move to any offset gives what a read from the
 // start gives there.
 #include <algorithm>
@@ -11,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "containers/format_containers.h"
 #include "decoder/cdxa_source.h"
 #include "decoder/memory_source.h"
 #include "decoder/program_stream_source.h"
@@ -25,7 +29,10 @@ namespace {
 
 constexpr std::size_t kHeadBytes = 4;
 
-std::vector<uint8_t> ReadAll(CByteSource& source, std::size_t nLimit) {
+// What is read of a container that may hold more than its own size.
+constexpr std::size_t kInflatedLimit = 16 << 20;
+
+std::vector<uint8_t> ReadAll(CByteSource& source, std::size_t nLimit, bool bMayInflate) {
     std::vector<uint8_t> bytes;
     uint8_t bChunk[1000];
     // Steps of changing length, so that payloads are split anywhere.
@@ -36,15 +43,19 @@ std::vector<uint8_t> ReadAll(CByteSource& source, std::size_t nLimit) {
         }
         FuzzCheck(nRead <= nStep, "read more than asked");
         bytes.insert(bytes.end(), bChunk, bChunk + nRead);
-        FuzzCheck(bytes.size() <= nLimit, "more audio than container");
+        if (bMayInflate && bytes.size() > kInflatedLimit) {
+            break;
+        }
+        FuzzCheck(bMayInflate || bytes.size() <= nLimit, "more audio than container");
     }
     return bytes;
 }
 
-void CheckSource(CByteSource& source, const uint8_t* pData, std::size_t nSize) {
-    const std::vector<uint8_t> all = ReadAll(source, nSize);
+void CheckSource(CByteSource& source, const uint8_t* pData, std::size_t nSize,
+                 bool bMayInflate = false) {
+    const std::vector<uint8_t> all = ReadAll(source, nSize, bMayInflate);
     FuzzCheck(source.Position() == static_cast<int64_t>(all.size()), "position not the count read");
-    if (!source.CanSeek()) {
+    if (!source.CanSeek() || all.size() > kInflatedLimit) {
         return;
     }
     FuzzCheck(source.Size() == static_cast<int64_t>(all.size()), "size not the count read");
@@ -108,6 +119,23 @@ int FuzzTransportStream(const uint8_t* pData, std::size_t nSize) {
                                       kPacketSizes[(pData[0] >> 1) & 3]);
         source.BuildIndex();
         CheckSource(source, pData, nSize);
+    }
+    return 0;
+}
+
+int FuzzFormatContainer(const uint8_t* pData, std::size_t nSize) {
+    if (nSize >= kHeadBytes) {
+        std::unique_ptr<CByteSource> pContainer = Container(pData, nSize);
+        std::string strReason;
+        std::unique_ptr<CByteSource> pAudio =
+            OpenFormatContainer(pContainer, "fuzz", {}, -1, strReason);
+        if (pAudio == nullptr) {
+            FuzzCheck(pContainer != nullptr && strReason.empty(),
+                      "a container left alone is not given back");
+            CheckSource(*pContainer, pData, nSize);
+        } else {
+            CheckSource(*pAudio, pData, nSize, true);
+        }
     }
     return 0;
 }

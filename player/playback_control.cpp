@@ -235,6 +235,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     PublishDecoder(pDecoder);
 
     if (pDecoder->Initialize() == 0) {
+        const std::string strReason = pDecoder->FailureReason();
         RetireDecoder(pDecoder);
         // A stop that cut the search for the first frame short is no verdict
         // on the file.
@@ -250,12 +251,12 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
             pHandshake->ready.Set();
         }
         if (notice == EInvalidNotice::Console) {
-            CConsolePresenter().Present(MSG_WARNING,
-                                        "\"" + strPath + "\": " + kInvalidStreamText + ", skipped");
+            CConsolePresenter().Present(
+                MSG_WARNING, "\"" + strPath + "\": " + kInvalidStreamText + ", skipped" +
+                                 (strReason.empty() ? std::string() : " (" + strReason + ")"));
             return false;
         }
-        g_MessageStream << kInvalidStreamText;
-        ShowMessage(MSG_WARNING);
+        ShowInvalidStream(strReason);
         return false;
     }
     // The stream plays on unpaced and unheard; a front end that cannot

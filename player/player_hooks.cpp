@@ -16,6 +16,14 @@ void ShowWarningText(const std::string& strText) {
     ShowMessage(MSG_WARNING);
 }
 
+void ShowInvalidStream(const std::string& strReason) {
+    g_MessageStream << kInvalidStreamText;
+    if (!strReason.empty()) {
+        g_MessageStream << "\n" << strReason;
+    }
+    ShowMessage(MSG_WARNING);
+}
+
 bool IsPlaybackStopping() {
     return g_nPlayState.load(std::memory_order_relaxed) == PLAY_STOPPING;
 }

@@ -6,6 +6,9 @@
 
 // A warning shown to the user through the message stream.
 void ShowWarningText(const std::string& strText);
+// "Invalid Audio Stream", with strReason (the decoder's FailureReason) as a
+// second sentence where it is known.
+void ShowInvalidStream(const std::string& strReason);
 // True while a stop is in progress.
 bool IsPlaybackStopping();
 // strTitle names the stream in the desktop's mixer.

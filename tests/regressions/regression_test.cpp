@@ -24,7 +24,7 @@ const CTarget kTargets[] = {
     {"frame_search", FuzzFrameSearch},         {"decoder", FuzzDecoder},
     {"wave_output", FuzzWaveOutput},           {"wave_source", FuzzWaveSource},
     {"program_stream", FuzzProgramStream},     {"cdxa", FuzzCdxa},
-    {"transport_stream", FuzzTransportStream},
+    {"transport_stream", FuzzTransportStream}, {"format_container", FuzzFormatContainer},
 };
 
 std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& dir) {

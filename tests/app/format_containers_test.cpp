@@ -1,0 +1,140 @@
+// Containers that libavformat reads, made here by ffmpeg around one Layer II
+// stream: corvina decodes the track in each as mpg123 decodes the stream that
+// ffmpeg copies out of it, from files and from a pipe; containers without
+// such a track and other kinds of audio are refused with the reason.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tests/support/child_process.h"
+#include "tests/support/pcm_samples.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const char kFfmpeg[] = "/usr/bin/ffmpeg";
+const char kMpg123[] = "/usr/bin/mpg123";
+// Interleaved samples of two Layer II frames in stereo.
+constexpr long kTwoFrames = 2 * 1152 * 2;
+
+std::vector<int16_t> Pcm(const std::string& strBytes) {
+    return RawSamples(std::vector<uint8_t>(strBytes.begin(), strBytes.end()));
+}
+
+class FormatContainersTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        if (!fs::exists(kFfmpeg) || !fs::exists(kMpg123)) {
+            return;
+        }
+        s_dir = fs::temp_directory_path() / ("corvina-containers-" + std::to_string(getpid()));
+        fs::create_directories(s_dir);
+        const std::string sine = "sine=frequency=440:duration=1:sample_rate=48000";
+        const std::string video = "testsrc=duration=1:size=32x24:rate=5";
+        Make({"-f", "lavfi", "-i", sine, "-ac", "2", "-c:a", "mp2", "-b:a", "192k", "-f", "mp2",
+              Path("source.mp2")});
+        const auto withVideo = [&video](const char* pszCodec, const std::string& strOut) {
+            Make({"-f", "lavfi", "-i", video, "-i", Path("source.mp2"), "-c:v", pszCodec, "-c:a",
+                  "copy", strOut});
+        };
+        const auto audioOnly = [](const std::string& strFormat, const std::string& strOut) {
+            Make({"-i", Path("source.mp2"), "-c", "copy", "-f", strFormat, strOut});
+        };
+        audioOnly("matroska", Path("audio.mka"));
+        audioOnly("nut", Path("audio.nut"));
+        audioOnly("avi", Path("audio.avi"));
+        // Chosen by content: a Matroska file named as a raw stream.
+        audioOnly("matroska", Path("matroska.mp2"));
+        withVideo("mpeg2video", Path("video.mkv"));
+        withVideo("mpeg4", Path("video.avi"));
+        withVideo("mpeg4", Path("video.mp4"));
+        withVideo("mpeg4", Path("video.mov"));
+        withVideo("mpeg4", Path("video.asf"));
+        Make({"-f", "lavfi", "-i", video, "-f", "lavfi", "-i", sine, "-c:v", "mpeg4", "-c:a", "aac",
+              Path("aac-video.mkv")});
+        Make({"-f", "lavfi", "-i", sine, "-c:a", "aac", Path("aac-only.mkv")});
+        Make({"-f", "lavfi", "-i", sine, "-c:a", "aac", "-f", "adts", Path("adts.aac")});
+        Make({"-f", "lavfi", "-i", sine, "-c:a", "libmp3lame", "-f", "mp3", Path("layer3.mp2")});
+    }
+    static void TearDownTestSuite() {
+        if (!s_dir.empty()) {
+            fs::remove_all(s_dir);
+        }
+    }
+    void SetUp() override {
+        if (s_dir.empty()) {
+            GTEST_SKIP() << "ffmpeg or mpg123 is not installed";
+        }
+    }
+    static std::string Path(const std::string& strName) { return (s_dir / strName).string(); }
+    static void Make(std::vector<std::string> args) {
+        args.insert(args.begin(), {kFfmpeg, "-v", "error", "-y", "-bitexact"});
+        const CChildResult result = RunChild(args);
+        ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
+    }
+    static CChildResult Decode(const std::string& strFile) {
+        return RunChild({CORVINA_BINARY, "--raw", "-", strFile});
+    }
+
+    static inline fs::path s_dir;
+};
+
+TEST_F(FormatContainersTest, DecodeTheTrackAsMpg123DecodesTheStreamCopiedOut) {
+    for (const char* pszName : {"audio.mka", "audio.nut", "audio.avi", "matroska.mp2", "video.mkv",
+                                "video.avi", "video.mp4", "video.mov", "video.asf"}) {
+        SCOPED_TRACE(pszName);
+        const std::string strCopy = Path(std::string(pszName) + ".copy.mp2");
+        Make({"-i", Path(pszName), "-map", "0:a:0", "-c:a", "copy", "-f", "mp2", strCopy});
+        const std::vector<int16_t> expected = Pcm(RunChild({kMpg123, "-q", "-s", strCopy}).strOut);
+        ASSERT_FALSE(expected.empty());
+        const CChildResult result = Decode(Path(pszName));
+        EXPECT_EQ(result.nExitStatus, 0);
+        EXPECT_EQ(result.strErr, "");
+        const std::vector<int16_t> actual = Pcm(result.strOut);
+        EXPECT_LE(std::labs(static_cast<long>(actual.size()) - static_cast<long>(expected.size())),
+                  kTwoFrames);
+        int nMax = 0;
+        for (std::size_t i = 0; i < std::min(actual.size(), expected.size()); ++i) {
+            nMax = std::max(nMax, std::abs(actual[i] - expected[i]));
+        }
+        EXPECT_LE(nMax, 1);
+    }
+}
+
+TEST_F(FormatContainersTest, DecodeFromAPipeAsFromTheFile) {
+    const std::string strFile = Path("video.mkv");
+    const CChildResult fromFile = Decode(strFile);
+    const CChildResult fromPipe =
+        RunChild({"/bin/sh", "-c", "cat \"$0\" | \"$1\" --raw - -", strFile, CORVINA_BINARY});
+    EXPECT_EQ(fromPipe.nExitStatus, 0);
+    EXPECT_EQ(fromPipe.strErr, "");
+    EXPECT_FALSE(fromPipe.strOut.empty());
+    EXPECT_EQ(fromPipe.strOut, fromFile.strOut);
+}
+
+TEST_F(FormatContainersTest, SayWhatTheFileHoldsInsteadOfLayerIOrII) {
+    const struct {
+        const char* pszName;
+        std::string strReason;
+    } kCases[] = {
+        {"aac-only.mkv",
+         Path("aac-only.mkv") + " holds no MPEG audio Layer I or II track (it holds AAC audio)"},
+        {"aac-video.mkv", Path("aac-video.mkv") + " holds no MPEG audio Layer I or II track (it "
+                                                  "holds MPEG-4 video and AAC audio)"},
+        {"adts.aac", "It is AAC audio."},
+        {"layer3.mp2", "It is an MPEG-1 Layer III (MP3) stream; Corvina plays Layers I and II."},
+    };
+    for (const auto& test : kCases) {
+        SCOPED_TRACE(test.pszName);
+        const CChildResult result = Decode(Path(test.pszName));
+        EXPECT_EQ(result.nExitStatus, 1);
+        EXPECT_EQ(result.strOut, "");
+        EXPECT_EQ(result.strErr, "Warning: Invalid Audio Stream\n" + test.strReason + "\n");
+    }
+}
+
+}  // namespace
