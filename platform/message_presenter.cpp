@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <mutex>
 
 namespace {
@@ -52,10 +53,18 @@ std::string FormatWarningLine(const std::string& strText) {
     while (!strBody.empty() && strBody.back() == '\n') {
         strBody.pop_back();
     }
-    for (char& c : strBody) {
-        c = c == '\n' ? ' ' : c;
+    // One line per message: a line break becomes the end of a sentence.
+    std::string strJoined;
+    for (const char c : strBody) {
+        if (c != '\n') {
+            strJoined += c;
+        } else if (!strJoined.empty() && std::strchr(".!?:;", strJoined.back()) == nullptr) {
+            strJoined += ". ";
+        } else {
+            strJoined += ' ';
+        }
     }
-    return strLine + strBody + "\n";
+    return strLine + strJoined + "\n";
 }
 
 void CConsolePresenter::Present(int nKind, const std::string& strText) {

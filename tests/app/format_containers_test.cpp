@@ -133,7 +133,8 @@ TEST_F(FormatContainersTest, SayWhatTheFileHoldsInsteadOfLayerIOrII) {
         const CChildResult result = Decode(Path(test.pszName));
         EXPECT_EQ(result.nExitStatus, 1);
         EXPECT_EQ(result.strOut, "");
-        EXPECT_EQ(result.strErr, "Warning: Invalid Audio Stream\n" + test.strReason + "\n");
+        EXPECT_EQ(result.strErr, "corvina: " + Path(test.pszName) + ": Invalid Audio Stream. " +
+                                     test.strReason + "\n");
     }
 }
 

@@ -65,14 +65,14 @@ TEST(MessageStream, ThreadsComposeTheirMessagesApart) {
     EXPECT_EQ(texts[1], "interface text");
 }
 
-// One line per warning, naming the file in hand.
+// One line per warning, naming the file in hand; its lines become sentences.
 TEST(ConsolePresenter, WarningsGoToStandardErrorWithTheirPrefix) {
     testing::internal::CaptureStderr();
     testing::internal::CaptureStdout();
     g_MessageStream << "can't seek to the file end\n";
     ShowMessage(MSG_WARNING);
     SetMessageSubject("song.mp2");
-    g_MessageStream << "Invalid\nAudio Stream";
+    g_MessageStream << "Invalid Audio Stream\nIt is AAC audio.";
     ShowMessage(MSG_WARNING);
     SetMessageSubject("");
     g_MessageStream << "song.mp2 is a layer II stereo\n";
@@ -80,6 +80,7 @@ TEST(ConsolePresenter, WarningsGoToStandardErrorWithTheirPrefix) {
     const std::string strOut = testing::internal::GetCapturedStdout();
     const std::string strErr = testing::internal::GetCapturedStderr();
     EXPECT_EQ(strErr,
-              "corvina: can't seek to the file end\ncorvina: song.mp2: Invalid Audio Stream\n");
+              "corvina: can't seek to the file end\n"
+              "corvina: song.mp2: Invalid Audio Stream. It is AAC audio.\n");
     EXPECT_EQ(strOut, "song.mp2 is a layer II stereo\n");
 }
