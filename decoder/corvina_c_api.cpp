@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "corvina/corvina.h"
-#include "corvina/frame_decoder.h"
+#include <corvina/corvina.h>
+#include <corvina/frame_decoder.h>
 #include "decoder/file_access.h"
 
 namespace corvina {

@@ -1,6 +1,6 @@
 // The frame decoder on the caller's bytes: the frame search within them, and
 // the layer decoder writing into the caller's interleaved PCM.
-#include "corvina/frame_decoder.h"
+#include <corvina/frame_decoder.h>
 
 #include "decoder/bit_reader.h"
 #include "decoder/frame_header.h"

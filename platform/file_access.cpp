@@ -1,8 +1,6 @@
 // Opening stream files for reading.
 #include "platform/file_access.h"
 
-#include "decoder/file_access.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,18 +8,23 @@
 #include <cerrno>
 #include <cstring>
 
-using corvina::OpenDescriptorForReading;
-
 std::FILE* OpenFileForReading(const char* pszPath, std::string& strReason) {
-    const int fd = OpenDescriptorForReading(pszPath, strReason);
+    // O_NONBLOCK keeps a FIFO without a writer from hanging the open; only
+    // regular files are read from here, and those read blocking.
+    const int fd = open(pszPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
+        strReason = std::strerror(errno);
         return nullptr;
     }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        strReason = "Not a regular file";
+        strReason = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "Not a regular file";
         close(fd);
         return nullptr;
+    }
+    const int nFlags = fcntl(fd, F_GETFL);
+    if (nFlags != -1) {
+        (void)fcntl(fd, F_SETFL, nFlags & ~O_NONBLOCK);
     }
     std::FILE* pFile = fdopen(fd, "rb");
     if (pFile == nullptr) {
@@ -47,10 +50,10 @@ bool CanReadStream(const char* pszPath, std::string& strReason) {
         }
         return true;
     }
-    const int fd = OpenDescriptorForReading(pszPath, strReason);
-    if (fd < 0) {
+    std::FILE* pFile = OpenFileForReading(pszPath, strReason);
+    if (pFile == nullptr) {
         return false;
     }
-    close(fd);
+    std::fclose(pFile);
     return true;
 }
