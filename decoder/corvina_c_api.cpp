@@ -82,6 +82,30 @@ struct corvina_handle {
     }
 };
 
+namespace {
+
+// Hands fnFrame the offset and description of every decodable frame in
+// bytes, in order, until it answers false or the bytes end.
+template <class FnFrame>
+void WalkFrames(const std::vector<uint8_t>& bytes, FnFrame fnFrame) {
+    CFrameDecoder walker;
+    std::size_t nAt = 0;
+    for (;;) {
+        CFrameInfo info;
+        const EFrameResult result =
+            walker.PeekFrame(std::span<const uint8_t>(bytes).subspan(nAt), info);
+        if (result == EFrameResult::NeedMoreBytes) {
+            return;
+        }
+        if (result == EFrameResult::Decoded && !fnFrame(nAt, info)) {
+            return;
+        }
+        nAt += info.nBytes;
+    }
+}
+
+}  // namespace
+
 extern "C" {
 
 corvina_handle* corvina_new(void) {
@@ -221,21 +245,11 @@ int64_t corvina_length(corvina_handle* handle) {
         return CORVINA_ERR_SEEK;
     }
     if (handle->nLength < 0) {
-        CFrameDecoder walker;
-        std::size_t nAt = 0;
         int64_t nSamples = 0;
-        for (;;) {
-            CFrameInfo info;
-            const EFrameResult result =
-                walker.PeekFrame(std::span<const uint8_t>(handle->bytes).subspan(nAt), info);
-            if (result == EFrameResult::NeedMoreBytes) {
-                break;
-            }
-            nAt += info.nBytes;
-            if (result == EFrameResult::Decoded) {
-                nSamples += info.nSamples;
-            }
-        }
+        WalkFrames(handle->bytes, [&nSamples](std::size_t, const CFrameInfo& info) {
+            nSamples += info.nSamples;
+            return true;
+        });
         handle->nLength = nSamples;
     }
     return handle->nLength;
@@ -249,28 +263,18 @@ int corvina_seek(corvina_handle* handle, int64_t nSample) {
         return CORVINA_ERR_SEEK;
     }
     // The frames from the one that warms the filter for nSample's frame.
-    CFrameDecoder walker;
     std::vector<std::pair<std::size_t, int64_t>> starts;  // offset, first sample
-    std::size_t nAt = 0;
     int64_t nFirst = 0;
     bool bFound = false;
-    for (;;) {
-        CFrameInfo info;
-        const EFrameResult result =
-            walker.PeekFrame(std::span<const uint8_t>(handle->bytes).subspan(nAt), info);
-        if (result == EFrameResult::NeedMoreBytes) {
-            break;
+    WalkFrames(handle->bytes, [&](std::size_t nAt, const CFrameInfo& info) {
+        starts.emplace_back(nAt, nFirst);
+        if (nSample < nFirst + info.nSamples) {
+            bFound = true;
+            return false;
         }
-        if (result == EFrameResult::Decoded) {
-            starts.emplace_back(nAt, nFirst);
-            if (nSample < nFirst + info.nSamples) {
-                bFound = true;
-                break;
-            }
-            nFirst += info.nSamples;
-        }
-        nAt += info.nBytes;
-    }
+        nFirst += info.nSamples;
+        return true;
+    });
     handle->decoder.Reset();
     handle->nPending = 0;
     handle->nRate = 0;
