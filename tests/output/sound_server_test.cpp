@@ -333,8 +333,10 @@ TEST_F(SoundServerTest, MonitorHearsTheWholeStreamNamedAndPausedAtOnce) {
 
     const std::vector<int16_t> decoded = DecodedPcm(m_strFile);
     const std::vector<int16_t> heard = recorder.Samples();
-    // Within 25 ms: a lost or repeated buffer is ten times that.
-    EXPECT_NEAR(HeardFrames(heard), HeardFrames(decoded), kRate / 40);
+    // Within 100 ms, the few cycles of the server's graph that a loaded
+    // machine may miss in the monitor: a lost or repeated buffer of ten
+    // frames is 261 ms.
+    EXPECT_NEAR(HeardFrames(heard), HeardFrames(decoded), kRate / 10);
     // The level, through the server's resampling; silence around counts not.
     std::vector<int16_t> loud;
     for (const int16_t nSample : heard) {
