@@ -7,6 +7,7 @@
 #include "containers/format_containers.h"
 #include "platform/wave_device.h"
 #include "resources/version.h"
+#include "tags/tag_reader.h"
 
 using namespace corvina;
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
         return EXIT_USAGE;
     }
     RegisterFormatContainers();
+    RegisterTagReader();
     if (!commandLine.strDevice.empty()) {
         SetWaveDeviceName(commandLine.strDevice);
     }

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <thread>
 
@@ -271,6 +272,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
 
     // The playing time is known once the first frame has been read.
     g_bSeekable = pDecoder->Stream().CanSeek() ? 1 : 0;
+    NotifyTrackInfoChanged(std::make_shared<const CTrackInfo>(pDecoder->TrackInfo()));
     NotifyDecoderChanged(true, pDecoder->PlayingTime());
 
     // A loop restart, or a start whose interface thread stopped waiting, has
