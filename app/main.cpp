@@ -6,6 +6,7 @@
 #include "app/run_modes.h"
 #include "containers/format_containers.h"
 #include "platform/wave_device.h"
+#include "player/playback_control.h"
 #include "resources/version.h"
 #include "tags/tag_reader.h"
 
@@ -21,6 +22,7 @@ int main(int argc, char** argv) {
     }
     RegisterFormatContainers();
     RegisterTagReader();
+    SetReplayGainMode(commandLine.eReplayGain);
     if (!commandLine.strDevice.empty()) {
         SetWaveDeviceName(commandLine.strDevice);
     }

@@ -85,6 +85,34 @@ void CTrackInfo::Complete(const CTrackInfo& other) {
     if (cover.bytes.empty()) {
         cover = other.cover;
     }
+    for (auto pValue : {&CReplayGain::dTrackGain, &CReplayGain::dTrackPeak,
+                        &CReplayGain::dAlbumGain, &CReplayGain::dAlbumPeak}) {
+        if (std::isnan(replayGain.*pValue)) {
+            replayGain.*pValue = other.replayGain.*pValue;
+        }
+    }
+}
+
+double ReplayGainFactor(const CReplayGain& gain, EReplayGain eMode) {
+    if (eMode == EReplayGain::Off) {
+        return 1.0;
+    }
+    const bool bAlbum = eMode == EReplayGain::Album;
+    double dGain = bAlbum ? gain.dAlbumGain : gain.dTrackGain;
+    double dPeak = bAlbum ? gain.dAlbumPeak : gain.dTrackPeak;
+    if (std::isnan(dGain)) {
+        dGain = bAlbum ? gain.dTrackGain : gain.dAlbumGain;
+        dPeak = bAlbum ? gain.dTrackPeak : gain.dAlbumPeak;
+    }
+    // A gain past any sensible tag is not one.
+    if (!std::isfinite(dGain) || std::fabs(dGain) > 60.0) {
+        return 1.0;
+    }
+    double dFactor = std::pow(10.0, dGain / 20.0);
+    if (std::isfinite(dPeak) && dPeak > 0.0 && dFactor * dPeak > 1.0) {
+        dFactor = 1.0 / dPeak;
+    }
+    return dFactor;
 }
 
 std::string FormatTrackTags(const CTrackInfo& info) {

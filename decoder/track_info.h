@@ -3,6 +3,7 @@
 // them. All text is valid UTF-8.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -15,6 +16,17 @@ struct CTrackPicture {
     std::string strMimeType;  // "image/jpeg"; empty where the tag names none
     int nType = 3;            // as ID3v2 numbers them: 3 the front cover
 };
+
+// ReplayGain as tagged: gains in dB, peaks as a fraction of full scale; NaN
+// where not tagged.
+struct CReplayGain {
+    double dTrackGain = NAN;
+    double dTrackPeak = NAN;
+    double dAlbumGain = NAN;
+    double dAlbumPeak = NAN;
+};
+
+enum class EReplayGain { Off, Track, Album };
 
 struct CTrackInfo {
     std::string strTitle;
@@ -31,6 +43,7 @@ struct CTrackInfo {
     std::string strService;
     std::string strProvider;
     std::string strProgramme;
+    CReplayGain replayGain;
 
     bool IsEmpty() const;
     // Takes from other each field that this lacks.
@@ -44,6 +57,10 @@ std::string FormatTrackTags(const CTrackInfo& info);
 // The stream's information text with the track's tag lines after a blank
 // line; the text alone where there are none.
 std::string WithTrackTags(const std::string& strStreamInfo, const CTrackInfo& info);
+// The factor that eMode's ReplayGain asks of the samples: the album's gain
+// (else the track's) or the track's (else the album's), held down so that
+// the tagged peak stays below full scale; 1 where off or untagged.
+double ReplayGainFactor(const CReplayGain& gain, EReplayGain eMode);
 // "Title — Artist", the title alone, or strFallback where there is no title.
 std::string TrackDisplayName(const CTrackInfo& info, const std::string& strFallback);
 // text as valid UTF-8: each byte of a sequence that is not UTF-8 taken as

@@ -35,6 +35,8 @@ namespace {
 constexpr int kHandshakeMs = 2000;
 constexpr int kStopSleeps = 10;
 
+std::atomic<EReplayGain> g_eReplayGain{EReplayGain::Off};
+
 // The worker of the last start; touched by the interface thread only.
 std::unique_ptr<CWorkerThread> g_pWorker;
 
@@ -265,6 +267,10 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     if (!pDecoder->HasEnded() && pOutput != nullptr && !pOutput->HasDevice()) {
         g_bDeviceFailed = 1;
     }
+    if (pOutput != nullptr) {
+        pOutput->SetReplayGain(
+            ReplayGainFactor(pDecoder->TrackInfo().replayGain, g_eReplayGain.load()));
+    }
 
     // A position left at the end by the run before starts this one over.
     int nEnd = 100;
@@ -404,6 +410,10 @@ bool StartPlayback(CDocument& document, const CStartPoint& start, EInvalidNotice
     }
     g_hReadyEvent = nullptr;
     return true;
+}
+
+void SetReplayGainMode(EReplayGain eMode) {
+    g_eReplayGain.store(eMode);
 }
 
 void PausePlayback() {

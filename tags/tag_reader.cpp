@@ -7,10 +7,12 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/relativevolumeframe.h>
 #include <taglib/tdebuglistener.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -46,8 +48,40 @@ std::string Property(const TagLib::PropertyMap& properties, const char* pszKey) 
     return Text(it->second.toString(" / "));
 }
 
-void FillFromTag(const TagLib::Tag* pTag, CTrackInfo& info) {
-    if (pTag == nullptr || pTag->isEmpty()) {
+// A number at the start of a property ("-6.00 dB"); NaN where none.
+double Number(const TagLib::PropertyMap& properties, const char* pszKey) {
+    const std::string strText = Property(properties, pszKey);
+    char* pszEnd = nullptr;
+    const double dValue = std::strtod(strText.c_str(), &pszEnd);
+    return pszEnd != strText.c_str() && std::isfinite(dValue) ? dValue : NAN;
+}
+
+// ID3v2's RVA2 frames named "track" and "album": their master volume
+// adjustment, where no REPLAYGAIN_* text gave the gain.
+void FillRelativeVolume(const TagLib::ID3v2::Tag* pTag, CTrackInfo& info) {
+    if (pTag == nullptr) {
+        return;
+    }
+    for (const TagLib::ID3v2::Frame* pFrame : pTag->frameList("RVA2")) {
+        const auto* pVolume = dynamic_cast<const TagLib::ID3v2::RelativeVolumeFrame*>(pFrame);
+        if (pVolume == nullptr) {
+            continue;
+        }
+        const std::string strName = Text(pVolume->identification().upper());
+        double* pGain = strName == "ALBUM"   ? &info.replayGain.dAlbumGain
+                        : strName == "TRACK" ? &info.replayGain.dTrackGain
+                                             : nullptr;
+        if (pGain != nullptr && std::isnan(*pGain)) {
+            *pGain = pVolume->volumeAdjustment();
+        }
+    }
+}
+
+// Tag::properties is not virtual: each kind of tag is asked as itself, so
+// that its own names (TXXX frames, APE items) are among them.
+template <typename Tag>
+void FillFromTag(const Tag* pTag, CTrackInfo& info) {
+    if (pTag == nullptr) {
         return;
     }
     const TagLib::PropertyMap properties = pTag->properties();
@@ -67,6 +101,10 @@ void FillFromTag(const TagLib::Tag* pTag, CTrackInfo& info) {
     if (tagged.nTrackNumber < 0) {
         tagged.nTrackNumber = 0;
     }
+    tagged.replayGain.dTrackGain = Number(properties, "REPLAYGAIN_TRACK_GAIN");
+    tagged.replayGain.dTrackPeak = Number(properties, "REPLAYGAIN_TRACK_PEAK");
+    tagged.replayGain.dAlbumGain = Number(properties, "REPLAYGAIN_ALBUM_GAIN");
+    tagged.replayGain.dAlbumPeak = Number(properties, "REPLAYGAIN_ALBUM_PEAK");
     info.Complete(tagged);
 }
 
@@ -152,6 +190,7 @@ void ReadFileTags(const std::string& strPath, CTrackInfo& info) {
         TagLib::ID3v2::Tag* pId3v2 = file.hasID3v2Tag() ? file.ID3v2Tag() : nullptr;
         FillFromTag(pId3v2, info);
         FillCover(pId3v2, info);
+        FillRelativeVolume(pId3v2, info);
         FillFromTag(file.hasAPETag() ? file.APETag() : nullptr, info);
         FillFromTag(file.hasID3v1Tag() ? file.ID3v1Tag() : nullptr, info);
     } else if (kind == EFileKind::Wave) {

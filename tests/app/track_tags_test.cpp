@@ -3,6 +3,8 @@
 // audio.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 #include "tests/support/child_process.h"
@@ -24,6 +26,14 @@ std::string Corvina(const std::vector<std::string>& args) {
 std::string Lines(const std::string& strTitle, const std::string& strArtist) {
     return "Title: " + strTitle + "\nArtist: " + strArtist +
            "\nAlbum: First Album\nYear: 1997\nGenre: Folk\nComment: Recorded live\n";
+}
+
+// The first nBytes of samples of a WAV file that the wav device wrote (which
+// pads them to whole buffers), after its header.
+std::string WavSamples(const std::string& strPath, std::size_t nBytes) {
+    const std::vector<uint8_t> wav = ReadFileBytes(strPath);
+    return wav.size() >= 44 + nBytes ? std::string(wav.begin() + 44, wav.begin() + 44 + nBytes)
+                                     : std::string();
 }
 
 }  // namespace
@@ -61,6 +71,34 @@ TEST(TrackTags, MatroskaTagsReachTheInfo) {
               0);
     EXPECT_NE(Corvina({"--info", strFile}).find("\n\nTitle: Sea Song\nArtist: Gulls\n"),
               std::string::npos);
+}
+
+TEST(TrackTags, ReplayGainScalesThePlayedSamplesAndTheDecodedOnlyWhenAsked) {
+    CTempDir dir;
+    const std::string strFile = dir.File("quiet.mp2");
+    WriteReplayGainSample(strFile, "-6.00 dB");
+    const std::string strPcm = Corvina({"--raw", "-", strFile});
+    EXPECT_EQ(Corvina({"--raw", "-", strFile, "--replaygain", "off"}), strPcm);
+    const auto expectScaled = [&strPcm](const std::string& strScaled) {
+        ASSERT_EQ(strScaled.size(), strPcm.size());
+        int nWorst = 0;
+        for (std::size_t i = 0; i + 1 < strPcm.size(); i += 2) {
+            const auto Sample = [](const std::string& strBytes, std::size_t nAt) {
+                return static_cast<int16_t>(static_cast<uint8_t>(strBytes[nAt]) |
+                                            static_cast<uint8_t>(strBytes[nAt + 1]) << 8);
+            };
+            const double dWanted = Sample(strPcm, i) * std::pow(10.0, -6.0 / 20.0);
+            nWorst = std::max(
+                nWorst, static_cast<int>(std::lround(std::fabs(Sample(strScaled, i) - dWanted))));
+        }
+        EXPECT_LE(nWorst, 1);
+    };
+    expectScaled(Corvina({"--raw", "-", strFile, "--replaygain", "track"}));
+    // The player applies it on every device: the wav device's samples.
+    Corvina({"--play", strFile, "--output", "wav:" + dir.File("played.wav"), "--replaygain=track"});
+    expectScaled(WavSamples(dir.File("played.wav"), strPcm.size()));
+    Corvina({"--play", strFile, "--output", "wav:" + dir.File("plain.wav")});
+    EXPECT_TRUE(WavSamples(dir.File("plain.wav"), strPcm.size()) == strPcm);
 }
 
 TEST(TrackTags, HostileTagsCostNoAudio) {

@@ -15,6 +15,18 @@ TEST(TrackInfoTest, AnyBytesBecomeValidUtf8) {
     EXPECT_EQ(ToValidUtf8(std::string("a\0b\x1b[2J\r\tc", 10)), "ab[2J\tc");
 }
 
+TEST(TrackInfoTest, ReplayGainIsHeldBelowClippingByThePeak) {
+    CReplayGain gain;
+    EXPECT_EQ(ReplayGainFactor(gain, EReplayGain::Track), 1.0);
+    gain.dTrackGain = -6.0;
+    EXPECT_NEAR(ReplayGainFactor(gain, EReplayGain::Track), 0.501, 0.0005);
+    EXPECT_NEAR(ReplayGainFactor(gain, EReplayGain::Album), 0.501, 0.0005);  // the track's
+    EXPECT_EQ(ReplayGainFactor(gain, EReplayGain::Off), 1.0);
+    gain.dAlbumGain = 6.0;
+    gain.dAlbumPeak = 0.9;
+    EXPECT_DOUBLE_EQ(ReplayGainFactor(gain, EReplayGain::Album), 1.0 / 0.9);
+}
+
 TEST(TrackInfoTest, LinesAndNameTakeTheFieldsThereAre) {
     CTrackInfo info;
     EXPECT_EQ(FormatTrackTags(info), "");

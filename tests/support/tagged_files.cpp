@@ -8,6 +8,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/tpropertymap.h>
 
 #include <algorithm>
 #include <cstring>
@@ -89,6 +90,16 @@ void WriteTaggedSample(const std::string& strPath, ETagKind eKind,
     ASSERT_TRUE(file.save(nTags | (cover.empty() ? 0 : TagLib::MPEG::File::ID3v2),
                           TagLib::File::StripNone,
                           eKind == ETagKind::Id3v23 ? TagLib::ID3v2::v3 : TagLib::ID3v2::v4));
+}
+
+void WriteReplayGainSample(const std::string& strPath, const std::string& strGain) {
+    std::filesystem::copy_file(CORVINA_SAMPLES_DIR "/corvina-sample.mp2", strPath,
+                               std::filesystem::copy_options::overwrite_existing);
+    TagLib::MPEG::File file(strPath.c_str(), false);
+    TagLib::PropertyMap properties;
+    properties.insert("REPLAYGAIN_TRACK_GAIN", TagLib::StringList(Utf8(strGain)));
+    file.ID3v2Tag(true)->setProperties(properties);
+    ASSERT_TRUE(file.save(TagLib::MPEG::File::ID3v2));
 }
 
 void WriteBroadcastWave(const std::string& strPath) {

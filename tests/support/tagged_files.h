@@ -22,6 +22,9 @@ void WriteTaggedSample(const std::string& strPath, ETagKind eKind,
                        const std::vector<uint8_t>& cover = {});
 std::string TaggedTitle(ETagKind eKind);
 std::string TaggedArtist(ETagKind eKind);
+// The sample copied to strPath with REPLAYGAIN_TRACK_GAIN strGain in an
+// ID3v2 TXXX frame.
+void WriteReplayGainSample(const std::string& strPath, const std::string& strGain);
 // The broadcast wave of tests/streams with "Morning news" by "Radio Corvina",
 // 2024-03-01, in its bext chunk.
 void WriteBroadcastWave(const std::string& strPath);
