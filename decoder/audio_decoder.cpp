@@ -60,7 +60,9 @@ int CAudioDecoder::Initialize() {
     if (m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
         return 0;
     }
-    ReadTrackInfo();
+    if (m_Hooks.bReadTrackInfo) {
+        ReadTrackInfo();
+    }
     m_nNextSample = m_Header.SamplesPerFrame();
     m_nInitialMode = m_Header.Mode();
     if (m_nInitialMode == MODE_SINGLE_CHANNEL) {

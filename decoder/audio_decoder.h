@@ -47,6 +47,9 @@ class CAudioDecoder {
         WarningReporter fnReportWarning;
         SinkFactory fnMakeSink;
         std::function<void(float fPlayingTime)> fnPlayingTimeChanged = {};
+        // Whether Initialize reads what plays (TrackInfo); a decoder of one
+        // piece of a file among several has no use for it.
+        bool bReadTrackInfo = true;
     };
 
     // Bytes of the file that the walks over the container and the frame
