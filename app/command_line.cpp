@@ -67,7 +67,8 @@ namespace {
 // The options that take a value, given as "--option VALUE" or "--option=VALUE".
 bool TakesValue(std::string_view option) {
     return option == "--wav" || option == "--raw" || option == "--output" || option == "--start" ||
-           option == "--threads" || option == "--list" || option == "-@";
+           option == "--threads" || option == "--list" || option == "-@" ||
+           option == "--replaygain";
 }
 
 }  // namespace
@@ -168,6 +169,15 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
             commandLine.listed.push_back(files.size());
             files.push_back(strValue);
             bListGiven = true;
+        } else if (arg == "--replaygain") {
+            if (strValue == "track" || strValue == "album" || strValue == "off") {
+                commandLine.eReplayGain = strValue == "track"   ? EReplayGain::Track
+                                          : strValue == "album" ? EReplayGain::Album
+                                                                : EReplayGain::Off;
+            } else {
+                strError = "--replaygain needs track, album or off";
+                return false;
+            }
         } else if (arg == "--loop") {
             commandLine.bLoop = true;
         } else if (arg == "--smooth") {
@@ -247,6 +257,8 @@ std::string UsageText() {
                "                           at seconds (83.5), m:ss (1:23.5) or percent (40%)\n"
                "  --threads N              with --wav, --raw: decode on N threads (default:\n"
                "                           one per core); the output is the same\n"
+               "  --replaygain MODE        track, album or off (the default): the tagged\n"
+               "                           ReplayGain, held below clipping by the peak\n"
                "  --output DEVICE          with the window or --play: pulse[:SINK] (the\n"
                "                           default when a sound server answers),\n"
                "                           alsa[:PCM] (else the default), null, or wav:PATH;\n"

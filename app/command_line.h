@@ -29,6 +29,8 @@ struct CCommandLine {
     bool bSmooth = false;
     corvina::CStartPoint start;  // --start: where --wav, --raw and the first file of --play begin
     int nThreads = 0;            // --threads: cores that --wav and --raw use; 0 for all
+    // --replaygain: off unless given; --wav and --raw apply it only when given.
+    corvina::EReplayGain eReplayGain = corvina::EReplayGain::Off;
 };
 
 // Exit statuses.

@@ -60,7 +60,12 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         return std::unique_ptr<CAudioSink>(std::move(pFileSink));
     };
     CAudioDecoder decoder(commandLine.strFile.c_str(), std::move(hooks));
-    if (decoder.Initialize() == 0) {
+    const int nInitialized = decoder.Initialize();
+    if (nInitialized != 0 && pSink != nullptr) {
+        pSink->SetReplayGain(
+            ReplayGainFactor(decoder.TrackInfo().replayGain, commandLine.eReplayGain));
+    }
+    if (nInitialized == 0) {
         if (bOpenFailed) {
             std::fprintf(stderr, "corvina: %s: cannot write (%s)\n", strOutput.c_str(),
                          strReason.c_str());

@@ -1,4 +1,4 @@
-// --info: the information text of each stream's first frame.
+// --info: the information text of each stream's first frame, and its tags.
 #include <cstdio>
 #include <memory>
 
@@ -24,7 +24,7 @@ bool DescribeStream(const std::string& strFile) {
         ShowInvalidStream(decoder.FailureReason());
         return false;
     }
-    g_MessageStream << decoder.FormatStreamInfo();
+    g_MessageStream << WithTrackTags(decoder.FormatStreamInfo(), decoder.TrackInfo());
     ShowMessage(MSG_INFORMATION);
     return true;
 }

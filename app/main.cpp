@@ -6,7 +6,9 @@
 #include "app/run_modes.h"
 #include "containers/format_containers.h"
 #include "platform/wave_device.h"
+#include "player/playback_control.h"
 #include "resources/version.h"
+#include "tags/tag_reader.h"
 
 using namespace corvina;
 
@@ -19,6 +21,8 @@ int main(int argc, char** argv) {
         return EXIT_USAGE;
     }
     RegisterFormatContainers();
+    RegisterTagReader();
+    SetReplayGainMode(commandLine.eReplayGain);
     if (!commandLine.strDevice.empty()) {
         SetWaveDeviceName(commandLine.strDevice);
     }

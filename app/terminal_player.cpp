@@ -64,9 +64,9 @@ std::string BaseName(const std::string& strPath) {
     return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
 }
 
-// The running stream's format in one line, from its header word; false while
-// no decoder runs.
-bool DescribeRunningFormat(std::string& strLine) {
+// The running stream's format in one line, from its header word, and its
+// tag lines; false while no decoder runs.
+bool DescribeRunningFormat(std::string& strLine, std::string& strTags) {
     uint32_t dwWord = 0;
     {
         std::lock_guard<std::mutex> lock(g_DecoderLock);
@@ -75,6 +75,7 @@ bool DescribeRunningFormat(std::string& strLine) {
             return false;
         }
         dwWord = pDecoder->Header().FrameWord();
+        strTags = FormatTrackTags(pDecoder->TrackInfo());
     }
     CFrameHeader header;
     header.ParseWord(dwWord);
@@ -183,8 +184,15 @@ void CTerminalPlayer::AnnounceName() {
 
 void CTerminalPlayer::AnnounceFormat() {
     std::string strFormat;
-    if (m_pStatus != nullptr && DescribeRunningFormat(strFormat)) {
+    std::string strTags;
+    if (m_pStatus != nullptr && DescribeRunningFormat(strFormat, strTags)) {
         m_pStatus->PrintAbove(strFormat);
+        // As mpg123 shows them: Title, Artist, Album, Year, Genre, Comment.
+        for (std::size_t nAt = 0; nAt < strTags.size();) {
+            const std::size_t nEnd = strTags.find('\n', nAt);
+            m_pStatus->PrintAbove(ToDisplayText(strTags.substr(nAt, nEnd - nAt)));
+            nAt = nEnd + 1;
+        }
     }
 }
 

@@ -11,6 +11,8 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include "containers/format_metadata.h"
+
 namespace corvina {
 
 namespace {
@@ -88,6 +90,9 @@ CFormatContainerSource::CFormatContainerSource(std::unique_ptr<CByteSource> pInn
     }
     if (OpenDemuxer()) {
         FindTrack();
+        if (HasTrack()) {
+            m_TrackInfo = ReadFormatMetadata(*m_pFormat, m_nTrack);
+        }
     }
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "decoder/byte_source.h"
+#include "decoder/track_info.h"
 #include "synth/caller_hooks.h"
 
 struct AVFormatContext;
@@ -58,6 +59,9 @@ class CFormatContainerSource : public CByteSource {
         return m_pInner != nullptr ? m_pInner->ReopenFile() : nullptr;
     }
     bool AdoptIndex(CByteSource& walked) override;
+    const CTrackInfo* ContainerTrackInfo() const override {
+        return HasTrack() ? &m_TrackInfo : nullptr;
+    }
 
   private:
     struct CPacketEntry {
@@ -104,6 +108,7 @@ class CFormatContainerSource : public CByteSource {
     bool m_bIndexed = false;
     int64_t m_nTotal = 0;
     std::vector<CPacketEntry> m_index;
+    CTrackInfo m_TrackInfo;
 };
 
 }  // namespace corvina

@@ -17,6 +17,7 @@ namespace corvina {
 
 CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks, int64_t nWalkBudget)
     : m_strFileName(pszFileName != nullptr ? pszFileName : ""),
+      m_bNamedFile(!m_strFileName.empty() && m_strFileName != "-"),
       m_Hooks(std::move(hooks)),
       m_nWalkBudget(nWalkBudget),
       m_Stream(
@@ -58,6 +59,9 @@ int CAudioDecoder::Initialize() {
     m_bTimed = m_Index.IsBuilt() && m_Index.SampleRate() > 0;
     if (m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
         return 0;
+    }
+    if (m_Hooks.bReadTrackInfo) {
+        ReadTrackInfo();
     }
     m_nNextSample = m_Header.SamplesPerFrame();
     m_nInitialMode = m_Header.Mode();
@@ -300,6 +304,19 @@ int CAudioDecoder::Channels() const {
 
 int64_t CAudioDecoder::FilterSlotsRun(int nChannel) const {
     return m_pLayerDecoder != nullptr ? m_pLayerDecoder->FilterSlotsRun(nChannel) : -1;
+}
+
+void CAudioDecoder::ReadTrackInfo() {
+    const CByteSource* pSource = m_Stream.Source();
+    const CTrackInfo* pContainer = pSource != nullptr ? pSource->ContainerTrackInfo() : nullptr;
+    if (pContainer != nullptr) {
+        m_TrackInfo = *pContainer;
+        return;
+    }
+    const TagReader pfnRead = GetTagReader();
+    if (pfnRead != nullptr && m_bNamedFile) {
+        pfnRead(m_strFileName, m_TrackInfo);
+    }
 }
 
 std::string CAudioDecoder::FormatStreamInfo() const {

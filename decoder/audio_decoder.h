@@ -14,6 +14,7 @@
 #include "decoder/bit_stream.h"
 #include "decoder/frame_header.h"
 #include "decoder/frame_index.h"
+#include "decoder/track_info.h"
 #include "synth/audio_sink.h"
 #include "synth/caller_hooks.h"
 
@@ -46,6 +47,9 @@ class CAudioDecoder {
         WarningReporter fnReportWarning;
         SinkFactory fnMakeSink;
         std::function<void(float fPlayingTime)> fnPlayingTimeChanged = {};
+        // Whether Initialize reads what plays (TrackInfo); a decoder of one
+        // piece of a file among several has no use for it.
+        bool bReadTrackInfo = true;
     };
 
     // Bytes of the file that the walks over the container and the frame
@@ -118,6 +122,10 @@ class CAudioDecoder {
     // The information text of the current frame. Safe to call from any thread
     // while the decoder lives.
     std::string FormatStreamInfo() const;
+    // What plays, as the container or the file's tags tell it; read by
+    // Initialize and unchanged after it. Safe to call from any thread while
+    // the decoder lives, once Initialize has returned.
+    const CTrackInfo& TrackInfo() const { return m_TrackInfo; }
 
   private:
     // Walks the rest of the stream from nStart on a thread of its own, or
@@ -132,6 +140,8 @@ class CAudioDecoder {
     // Moves by the frame index to the first frame at or after nSample, to be
     // read after the frame in hand.
     int SeekSample(int64_t nSample);
+    // Fills m_TrackInfo from the container, else from the file's tags.
+    void ReadTrackInfo();
     int m_nLayer = 0;
     int m_nInitialMode = 0;
     int m_nInitialSampleRate = 0;
@@ -139,6 +149,9 @@ class CAudioDecoder {
     std::atomic<float> m_fPlayingTime{0.0f};
     int m_nChannelSelector = 0;
     std::string m_strFileName;
+    // Whether m_strFileName is a path that the tag reader may open.
+    bool m_bNamedFile = false;
+    CTrackInfo m_TrackInfo;
     CHooks m_Hooks;
     int64_t m_nWalkBudget;
     CBitStream m_Stream;

@@ -53,7 +53,8 @@ void CBitStream::UpdateLength() {
     }
 }
 
-// Tags are not audio: an ID3v2 tag at the start is skipped whole, and an ID3v1
+// Tags are not audio: an ID3v2 tag at the start is skipped whole (where it
+// ends within the file), and an ID3v1
 // block at the end counts as the end of the stream, so the frame before it is
 // followed by "the end of the file" and kept.
 void CBitStream::FindTags() {
@@ -65,8 +66,10 @@ void CBitStream::FindTags() {
             (static_cast<int64_t>(bHead[6]) << 21) | (bHead[7] << 14) | (bHead[8] << 7) | bHead[9];
         const bool bFooter = (bHead[5] & 0x10) != 0;
         m_nAudioStart = 10 + nSize + (bFooter ? 10 : 0);
-        if (m_nLength > 0 || m_pSource->CanSeek()) {
-            m_nAudioStart = std::min(m_nAudioStart, m_nLength);
+        // A tag that claims more than the file holds lies about its size:
+        // the frames are searched for after its header, so none is lost.
+        if ((m_nLength > 0 || m_pSource->CanSeek()) && m_nAudioStart > m_nLength) {
+            m_nAudioStart = std::min<int64_t>(10, m_nLength);
         }
     }
     if (!m_pSource->CanSeek()) {

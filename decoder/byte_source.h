@@ -8,6 +8,8 @@
 
 namespace corvina {
 
+struct CTrackInfo;
+
 class CByteSource {
   public:
     virtual ~CByteSource() = default;
@@ -35,6 +37,9 @@ class CByteSource {
     // before, can seek from now on; false, leaving it as it is, where the two
     // are not alike or walked has no index.
     virtual bool AdoptIndex(CByteSource& /*walked*/) { return false; }
+    // What a container read whole tells of the track it carries (its own
+    // tags); null where the file's tags are read by the tag reader instead.
+    virtual const CTrackInfo* ContainerTrackInfo() const { return nullptr; }
 };
 
 }  // namespace corvina

@@ -191,6 +191,7 @@ class CWorker {
             m_pSink = pSink.get();
             return std::unique_ptr<CAudioSink>(std::move(pSink));
         };
+        hooks.bReadTrackInfo = false;
         m_pDecoder = std::make_unique<CAudioDecoder>(m_strPath.c_str(), std::move(hooks));
         m_nFrame = 0;
         if (m_pDecoder->Initialize() == 0) {

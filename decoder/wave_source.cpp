@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace corvina {
 
@@ -11,6 +12,23 @@ namespace {
 constexpr uint32_t kUnknownSize = 0xFFFFFFFF;
 // Chunks looked at before the data chunk, at most.
 constexpr int kMostChunks = 1000;
+// The bext chunk's fixed fields up to the origination date: description
+// (256 bytes), originator (32), its reference (32), date (10).
+constexpr std::size_t kBextNames = 256 + 32 + 32 + 10;
+
+// A fixed field of ASCII text, ended by a zero byte or by its size.
+std::string FieldText(const uint8_t* pField, std::size_t nSize) {
+    std::size_t nLength = 0;
+    while (nLength < nSize && pField[nLength] != 0) {
+        ++nLength;
+    }
+    std::string strText =
+        ToValidUtf8(std::string_view(reinterpret_cast<const char*>(pField), nLength));
+    while (!strText.empty() && strText.back() == ' ') {
+        strText.pop_back();
+    }
+    return strText;
+}
 
 uint64_t LittleEndian(const uint8_t* pBytes, int nBytes) {
     uint64_t qwValue = 0;
@@ -99,11 +117,24 @@ void CWaveSource::FindData() {
             nDs64Data = static_cast<int64_t>(
                 std::min<uint64_t>(LittleEndian(bSizes + 8, 8), INT64_MAX / 2));
             nSkip -= 16;
+        } else if (std::memcmp(bChunk, "bext", 4) == 0 && nSize >= kBextNames) {
+            uint8_t bNames[kBextNames];
+            if (!ReadAll(bNames, sizeof bNames)) {
+                return;
+            }
+            ReadBroadcastNames(bNames);
+            nSkip -= static_cast<int64_t>(kBextNames);
         }
         if (!SkipBytes(nSkip)) {
             return;
         }
     }
+}
+
+void CWaveSource::ReadBroadcastNames(const uint8_t* pChunk) {
+    m_Broadcast.strTitle = FieldText(pChunk, 256);
+    m_Broadcast.strArtist = FieldText(pChunk + 256, 32);
+    m_Broadcast.strDate = FieldText(pChunk + 320, 10);
 }
 
 std::unique_ptr<CByteSource> CWaveSource::ReleaseInner() {

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "decoder/byte_source.h"
+#include "decoder/track_info.h"
 
 namespace corvina {
 
@@ -19,6 +20,10 @@ class CWaveSource : public CByteSource {
     // Gives the file back, moved to where this source started in it; null
     // when it cannot be moved there.
     std::unique_ptr<CByteSource> ReleaseInner();
+    // What a broadcast wave's bext chunk before the data says: its
+    // description as the title, its originator as the artist, its
+    // origination date as the date.
+    const CTrackInfo& BroadcastInfo() const { return m_Broadcast; }
 
     std::size_t Read(uint8_t* pBuffer, std::size_t nBytes) override;
     bool CanSeek() const override { return m_pInner->CanSeek() && HasData(); }
@@ -32,6 +37,8 @@ class CWaveSource : public CByteSource {
     void FindData();
     bool ReadAll(uint8_t* pTarget, std::size_t nBytes);
     bool SkipBytes(int64_t nBytes);
+    // Takes the names of a bext chunk's first bytes.
+    void ReadBroadcastNames(const uint8_t* pChunk);
 
     std::unique_ptr<CByteSource> m_pInner;
     int64_t m_nStart = 0;
@@ -39,6 +46,7 @@ class CWaveSource : public CByteSource {
     int64_t m_nDataStart = -1;
     int64_t m_nDataEnd = INT64_MAX;
     int64_t m_nPosition = 0;
+    CTrackInfo m_Broadcast;
 };
 
 }  // namespace corvina

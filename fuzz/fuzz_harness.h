@@ -18,5 +18,7 @@ int FuzzCdxa(const uint8_t* pData, std::size_t nSize);
 int FuzzTransportStream(const uint8_t* pData, std::size_t nSize);
 // libavformat's containers, as the decoder is offered them.
 int FuzzFormatContainer(const uint8_t* pData, std::size_t nSize);
+// The tag reader on a file of the bytes.
+int FuzzTagReader(const uint8_t* pData, std::size_t nSize);
 // Puts the recording wave device in place of the named ones while it runs.
 int FuzzWaveOutput(const uint8_t* pData, std::size_t nSize);

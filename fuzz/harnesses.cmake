@@ -6,4 +6,5 @@ set(CORVINA_FUZZ_HARNESSES
   ${PROJECT_SOURCE_DIR}/fuzz/decoder_harness.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/demux_harness.cpp
   ${PROJECT_SOURCE_DIR}/fuzz/wave_output_harness.cpp
+  ${PROJECT_SOURCE_DIR}/fuzz/tag_reader_harness.cpp
 )

@@ -9,6 +9,8 @@
 #include <emmintrin.h>
 #endif
 
+#include "output/replay_gain.h"
+
 namespace {
 
 // Large blocks keep the number of writes small.
@@ -52,6 +54,13 @@ int32_t CPcmFileSink::EndFrame() {
         nSamples = std::max(nSamples, m_nFrame[1].size());
         m_nFrame[0].resize(nSamples, 0);
         m_nFrame[1].resize(nSamples, 0);
+    }
+    if (m_dReplayGain != 1.0) {
+        for (std::vector<int16_t>& frame : m_nFrame) {
+            for (int16_t& nSample : frame) {
+                nSample = ApplyReplayGain(nSample, m_dReplayGain);
+            }
+        }
     }
     const std::size_t nStart = m_bPending.size();
     const auto nStride = static_cast<std::size_t>(m_nChannels) * 2;

@@ -27,6 +27,8 @@ class CPcmFileSink : public corvina::CAudioSink {
         m_pReason = pReason;
     }
     std::string FailureReason() const { return m_Writer.FailureReason(); }
+    // Scales every sample by dFactor (ReplayGain, where asked for).
+    void SetReplayGain(double dFactor) { m_dReplayGain = dFactor; }
 
     void WriteSample(int16_t nChannel, int16_t nSample) override;
     void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override;
@@ -39,6 +41,7 @@ class CPcmFileSink : public corvina::CAudioSink {
 
     CWavFileWriter m_Writer;
     int m_nChannels = 0;
+    double m_dReplayGain = 1.0;
     bool m_bFailed = false;
     bool* m_pFailed = nullptr;
     std::string* m_pReason = nullptr;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "output/replay_gain.h"
 #include "output/sound_control.h"
 #include "platform/worker_thread.h"
 
@@ -196,6 +197,17 @@ int CWaveOutput::Submit(CWaveBuffer& buffer, int nRetries) {
 // The player's volume as a gain on the samples, for a device without a
 // volume of its own; the left half for a single channel.
 void CWaveOutput::ApplyGain(CWaveBuffer& buffer) const {
+    if (m_dReplayGain != 1.0) {
+        const uint32_t nBytes = std::min<uint32_t>(buffer.header.dwBufferLength, m_nBufferSize);
+        for (uint32_t nOffset = 0; nOffset + 2 <= nBytes; nOffset += 2) {
+            uint8_t* pSample = buffer.data.data() + nOffset;
+            const auto wScaled = static_cast<uint16_t>(ApplyReplayGain(
+                static_cast<int16_t>(static_cast<uint16_t>(pSample[0] | pSample[1] << 8)),
+                m_dReplayGain));
+            pSample[0] = static_cast<uint8_t>(wScaled & 0xFF);
+            pSample[1] = static_cast<uint8_t>(wScaled >> 8);
+        }
+    }
     const uint32_t dwVolume = CSoundControl::GetGain();
     if (m_bDeviceVolume || dwVolume == kFullVolume) {
         return;

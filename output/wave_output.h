@@ -67,6 +67,9 @@ class CWaveOutput : public corvina::CAudioSink {
     // Only a device with a volume of its own is asked; elsewhere the output
     // scales the samples itself.
     bool HasDeviceVolume() const { return m_bDeviceVolume; }
+    // Scales the samples from the next buffer on by dFactor (ReplayGain), on
+    // every device; 1 leaves them as decoded.
+    void SetReplayGain(double dFactor) { m_dReplayGain = dFactor; }
     int GetDeviceVolume(uint32_t& dwVolume) { return m_pDevice->GetVolume(dwVolume); }
     void SetDeviceVolume(uint32_t dwVolume) { (void)m_pDevice->SetVolume(dwVolume); }
     void SetDeviceMute(bool bMuted) { (void)m_pDevice->SetMute(bMuted); }
@@ -98,6 +101,8 @@ class CWaveOutput : public corvina::CAudioSink {
     bool HasDeviceFailed();
     void ReportDeviceFailure(const std::string& strReason, bool bBusy);
     void ApplyGain(CWaveBuffer& buffer) const;
+    // The ReplayGain factor, applied before the volume.
+    double m_dReplayGain = 1.0;
     // pAwaited: the buffer whose end is awaited through still-playing
     // answers; null when only busy answers are retried.
     template <typename FnCall>

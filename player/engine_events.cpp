@@ -92,6 +92,14 @@ void NotifyDecoderChanged(bool bHasDecoder, float fPlayingTime) {
     });
 }
 
+void NotifyTrackInfoChanged(std::shared_ptr<const CTrackInfo> pInfo) {
+    WithListeners([&](const std::vector<CEngineListener*>& listeners) {
+        for (CEngineListener* pListener : listeners) {
+            pListener->OnTrackInfoChanged(pInfo);
+        }
+    });
+}
+
 double CHeardTime::At(CClock::time_point now) const {
     if (!bMoving || now <= at) {
         return dSeconds;

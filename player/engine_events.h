@@ -4,6 +4,9 @@
 #pragma once
 
 #include <chrono>
+#include <memory>
+
+#include "decoder/track_info.h"
 
 // The time of the sound heard: the second of the stream that the device
 // plays, as measured at a moment. While playback runs it moves on with the
@@ -33,6 +36,9 @@ class CEngineListener {
     virtual void OnDecoderChanged(bool /*bHasDecoder*/, float /*fPlayingTime*/) {}
     // The sound heard was measured anew, or it stopped or went on moving.
     virtual void OnHeardTimeChanged(const CHeardTime& /*heard*/) {}
+    // What plays, as the tags of the stream about to start tell it; told
+    // before the decoder comes.
+    virtual void OnTrackInfoChanged(const std::shared_ptr<const corvina::CTrackInfo>& /*pInfo*/) {}
 };
 
 void AddEngineListener(CEngineListener* pListener);
@@ -45,6 +51,7 @@ void RemoveEngineListener(CEngineListener* pListener);
 void NotifyPlayStateChanged();
 void NotifyPositionChanged();
 void NotifyDecoderChanged(bool bHasDecoder, float fPlayingTime);
+void NotifyTrackInfoChanged(std::shared_ptr<const corvina::CTrackInfo> pInfo);
 // The sound heard is at dSeconds now, and what was handed over ends at
 // dLimit; it moves on while the play state is a playing one.
 void NotifyHeardTime(double dSeconds, double dLimit);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <deque>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <thread>
 
@@ -33,6 +34,8 @@ namespace {
 
 constexpr int kHandshakeMs = 2000;
 constexpr int kStopSleeps = 10;
+
+std::atomic<EReplayGain> g_eReplayGain{EReplayGain::Off};
 
 // The worker of the last start; touched by the interface thread only.
 std::unique_ptr<CWorkerThread> g_pWorker;
@@ -264,6 +267,10 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     if (!pDecoder->HasEnded() && pOutput != nullptr && !pOutput->HasDevice()) {
         g_bDeviceFailed = 1;
     }
+    if (pOutput != nullptr) {
+        pOutput->SetReplayGain(
+            ReplayGainFactor(pDecoder->TrackInfo().replayGain, g_eReplayGain.load()));
+    }
 
     // A position left at the end by the run before starts this one over.
     int nEnd = 100;
@@ -271,6 +278,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
 
     // The playing time is known once the first frame has been read.
     g_bSeekable = pDecoder->Stream().CanSeek() ? 1 : 0;
+    NotifyTrackInfoChanged(std::make_shared<const CTrackInfo>(pDecoder->TrackInfo()));
     NotifyDecoderChanged(true, pDecoder->PlayingTime());
 
     // A loop restart, or a start whose interface thread stopped waiting, has
@@ -402,6 +410,10 @@ bool StartPlayback(CDocument& document, const CStartPoint& start, EInvalidNotice
     }
     g_hReadyEvent = nullptr;
     return true;
+}
+
+void SetReplayGainMode(EReplayGain eMode) {
+    g_eReplayGain.store(eMode);
 }
 
 void PausePlayback() {

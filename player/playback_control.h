@@ -23,6 +23,9 @@ bool StartPlayback(CDocument& document, const corvina::CStartPoint& start = {},
                    EInvalidNotice notice = EInvalidNotice::Presenter);
 // States 1 and 2: holds the worker and the sound at once, state 4, loop
 // play off.
+// The ReplayGain that each stream started from now on plays with; off at
+// first.
+void SetReplayGainMode(corvina::EReplayGain eMode);
 void PausePlayback();
 // State 4: lets the sound and the worker go on, state 2.
 void ResumePlayback();

@@ -58,7 +58,7 @@ bool ShowRunningStreamInfo() {
         if (pDecoder == nullptr || !g_decoderWatch.IsReady()) {
             return false;
         }
-        strText = pDecoder->FormatStreamInfo();
+        strText = WithTrackTags(pDecoder->FormatStreamInfo(), pDecoder->TrackInfo());
     }
     // The box opens with the lock released, so the worker is never kept
     // from ending while the user reads it.

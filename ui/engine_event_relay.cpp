@@ -50,6 +50,12 @@ void CEngineEventRelay::OnHeardTimeChanged(const CHeardTime&) {
     }
 }
 
+void CEngineEventRelay::OnTrackInfoChanged(
+    const std::shared_ptr<const corvina::CTrackInfo>& pInfo) {
+    QMetaObject::invokeMethod(
+        this, [this, pInfo] { emit TrackInfoChanged(pInfo); }, Qt::QueuedConnection);
+}
+
 void CEngineEventRelay::OnDecoderChanged(bool bHasDecoder, float fPlayingTime) {
     QMetaObject::invokeMethod(
         this, [this, bHasDecoder, fPlayingTime] { emit DecoderChanged(bHasDecoder, fPlayingTime); },

@@ -21,6 +21,7 @@ class CEngineEventRelay : public QObject, public CEngineListener {
     void OnPositionChanged(int nPosition) override;
     void OnDecoderChanged(bool bHasDecoder, float fPlayingTime) override;
     void OnHeardTimeChanged(const CHeardTime& heard) override;
+    void OnTrackInfoChanged(const std::shared_ptr<const corvina::CTrackInfo>& pInfo) override;
 
   signals:
     void PlayStateChanged(int nState);
@@ -30,6 +31,7 @@ class CEngineEventRelay : public QObject, public CEngineListener {
     void DecoderChanged(bool bHasDecoder, float fPlayingTime);
     // The second of the stream being heard now.
     void HeardTimeChanged(double dSeconds);
+    void TrackInfoChanged(std::shared_ptr<const corvina::CTrackInfo> pInfo);
 
   private:
     // One queued call at a time carries the latest position, however often

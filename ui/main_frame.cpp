@@ -73,6 +73,7 @@ CMainFrame::CMainFrame(CCorvinaDoc& document, const std::string& strIniPath, QWi
     connect(m_pProgress, &CPlayProgress::Changed, this, [this] {
         if (!m_bClosed) {
             m_pView->ShowProgress(*m_pProgress);
+            UpdateTitle();
         }
     });
     // Next and Previous move the queue by command, from any way in.
@@ -295,8 +296,16 @@ void CMainFrame::ActivateFrame() {
 }
 
 void CMainFrame::UpdateTitle() {
-    setWindowTitle(QString::fromUtf8(kMainTitle) + QStringLiteral(" - ") +
-                   FromFileName(m_document.GetTitle()));
+    // The tags name the track once it has played; the document before.
+    const std::shared_ptr<const CTrackInfo> pInfo =
+        m_pProgress != nullptr ? m_pProgress->GetTrackInfo() : nullptr;
+    const QString strTitle =
+        QString::fromUtf8(kMainTitle) + QStringLiteral(" - ") +
+        FromFileName(pInfo != nullptr ? TrackDisplayName(*pInfo, m_document.GetTitle())
+                                      : m_document.GetTitle());
+    if (windowTitle() != strTitle) {
+        setWindowTitle(strTitle);
+    }
 }
 
 void CMainFrame::InitialUpdate() {

@@ -41,6 +41,28 @@ QString PlaybackStatusOf(int nState) {
     }
 }
 
+// The tags as xesam names them: the people, the genre and the comment as
+// lists of strings.
+void AddTags(const CTrackInfo& info, QVariantMap& metadata) {
+    const auto add = [&metadata](const char* pszKey, const std::string& strValue, bool bList) {
+        if (!strValue.empty()) {
+            metadata.insert(
+                QString::fromUtf8(pszKey),
+                bList ? QVariant(QStringList{FromUtf8(strValue)}) : QVariant(FromUtf8(strValue)));
+        }
+    };
+    add("xesam:title", info.strTitle, false);
+    add("xesam:artist", info.strArtist, true);
+    add("xesam:albumArtist", info.strAlbumArtist, true);
+    add("xesam:album", info.strAlbum, false);
+    add("xesam:genre", info.strGenre, true);
+    add("xesam:comment", info.strComment, true);
+    add("xesam:contentCreated", info.strDate, false);
+    if (info.nTrackNumber > 0) {
+        metadata.insert(QStringLiteral("xesam:trackNumber"), info.nTrackNumber);
+    }
+}
+
 }  // namespace
 
 CMprisService::CMprisService(CMainFrame& frame, CCorvinaDoc& document, QObject* pParent)
@@ -113,6 +135,10 @@ QVariantMap CMprisService::GetPlayerProperties() const {
         metadata.insert(QStringLiteral("xesam:url"),
                         QUrl::fromLocalFile(FromFileName(progress.GetPath())).toString());
         metadata.insert(QStringLiteral("xesam:title"), FromFileName(progress.GetTitle()));
+        if (progress.GetTrackInfo() != nullptr) {
+            AddTags(*progress.GetTrackInfo(), metadata);
+        }
+        metadata.insert(QStringLiteral("mpris:artUrl"), FromUtf8(m_cover.GetUrl()));
     }
     const bool bHasFile = !progress.GetPath().empty();
     CCommandRouter& router = m_frame.GetRouter();
@@ -150,6 +176,7 @@ void CMprisService::PublishChanges() {
         m_strTrackPath = strPath;
         ++m_nTrack;
     }
+    m_cover.Show(m_frame.GetProgress().GetTrackInfo(), m_nTrack);
     const QVariantMap properties = GetPlayerProperties();
     QVariantMap changed;
     for (auto it = properties.cbegin(); it != properties.cend(); ++it) {

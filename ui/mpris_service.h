@@ -12,6 +12,8 @@
 #include <functional>
 #include <string>
 
+#include "ui/cover_file.h"
+
 class CCorvinaDoc;
 class CMainFrame;
 class CMprisPlayerAdaptor;
@@ -62,5 +64,6 @@ class CMprisService : public QObject {
     // Each opened file is a track of its own.
     std::string m_strTrackPath;
     int m_nTrack = 0;
+    CCoverFile m_cover;
     QVariantMap m_published;
 };

@@ -19,12 +19,20 @@ CPlayProgress::CPlayProgress(CEngineEventRelay& relay, QObject* pParent)
     // about a second ahead, is shown only for a move made here.
     connect(&relay, &CEngineEventRelay::HeardTimeChanged, this,
             [this](double dSeconds) { OnHeardPosition(dSeconds, false); });
+    connect(&relay, &CEngineEventRelay::TrackInfoChanged, this,
+            [this](std::shared_ptr<const CTrackInfo> pInfo) {
+                if (!m_strPath.empty()) {
+                    m_pTrackInfo = std::move(pInfo);
+                    emit Changed();
+                }
+            });
     m_sinceAnchor.start();
 }
 
 void CPlayProgress::SetFile(const std::string& strPath, const std::string& strTitle) {
     m_strPath = strPath;
     m_strTitle = strTitle;
+    m_pTrackInfo.reset();
     m_dLength = 0.0;
     m_nPercent = std::clamp(g_nPosition.load(), 0, 100);
     m_dAnchor = 0.0;
@@ -37,7 +45,8 @@ std::string CPlayProgress::GetFileName() const {
 }
 
 std::string CPlayProgress::GetTitle() const {
-    return m_strTitle.empty() ? GetFileName() : m_strTitle;
+    const std::string strFallback = m_strTitle.empty() ? GetFileName() : m_strTitle;
+    return m_pTrackInfo != nullptr ? TrackDisplayName(*m_pTrackInfo, strFallback) : strFallback;
 }
 
 bool CPlayProgress::IsPlaying() const {

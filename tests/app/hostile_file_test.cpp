@@ -113,9 +113,10 @@ TEST_F(HostileFileTest, StandardInputGivesEachFileItsOutcome) {
         ASSERT_FALSE(result.bTimedOut);
         ExpectWarningsOnceIn(file, result.strErr);
         // Frames after a pack header are looked for in the packets of a
-        // pipe, which cannot be read again as plain bytes.
+        // pipe, which cannot be read again as plain bytes; a pipe cannot tell
+        // that a tag claims more than it holds.
         if (file.eOutcome == EHostileOutcome::Invalid ||
-            file.strName == "system-start-then-frames") {
+            file.strName == "system-start-then-frames" || file.strName == "id3v2-past-the-end") {
             EXPECT_EQ(result.nExitStatus, 1) << result.strErr;
             EXPECT_TRUE(result.strOut.empty());
         } else {

@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 #include "app/status_line.h"
+#include "tests/support/tagged_files.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -406,4 +407,25 @@ TEST(TerminalPlayer, AFilesWarningFollowsItsHeader) {
         << session.Output();
     session.Type("q");
     EXPECT_EQ(session.WaitForExit(), 1);
+}
+
+TEST(TerminalPlayer, EachFilesTagsFollowItsFormat) {
+    CTempDir dir;
+    const std::string strTagged = dir.File("tagged.mp2");
+    WriteTaggedSample(strTagged, ETagKind::Id3v23);
+    CTerminalSession session({strTagged, kSample});
+    ASSERT_TRUE(session.Started());
+    EXPECT_TRUE(session.WaitFor(
+        R"(\[1/2\] [^\n]*\n[^\n]*MPEG-1 Layer II[^\n]*\n[^\n]*Title: Caf\xc3\xa9 au lait\r?\n)"
+        R"([^\n]*Artist: \xc5\x81\xc3\xb3d\xc5\xba Ensemble\r?\n[^\n]*Album: First Album\r?\n)"
+        R"([^\n]*Year: 1997\r?\n[^\n]*Genre: Folk\r?\n[^\n]*Comment: Recorded live\r?\n)"))
+        << session.Output();
+    session.Type("f");
+    EXPECT_TRUE(session.WaitFor(R"(\[2/2\] [^\n]*\n[^\n]*MPEG-1 Layer II[^\n]*\n)"))
+        << session.Output();
+    session.Type("q");
+    EXPECT_EQ(session.WaitForExit(), 0);
+    // The sample has no tags.
+    const std::string strOutput = session.Output();
+    EXPECT_EQ(strOutput.find("Title:", strOutput.find("[2/2]")), std::string::npos) << strOutput;
 }

@@ -21,10 +21,15 @@ struct CTarget {
 };
 
 const CTarget kTargets[] = {
-    {"frame_search", FuzzFrameSearch},         {"decoder", FuzzDecoder},
-    {"wave_output", FuzzWaveOutput},           {"wave_source", FuzzWaveSource},
-    {"program_stream", FuzzProgramStream},     {"cdxa", FuzzCdxa},
-    {"transport_stream", FuzzTransportStream}, {"format_container", FuzzFormatContainer},
+    {"frame_search", FuzzFrameSearch},
+    {"decoder", FuzzDecoder},
+    {"wave_output", FuzzWaveOutput},
+    {"wave_source", FuzzWaveSource},
+    {"program_stream", FuzzProgramStream},
+    {"cdxa", FuzzCdxa},
+    {"transport_stream", FuzzTransportStream},
+    {"format_container", FuzzFormatContainer},
+    {"tag_reader", FuzzTagReader},
 };
 
 std::vector<std::filesystem::path> FilesIn(const std::filesystem::path& dir) {

@@ -20,6 +20,7 @@
 #include <functional>
 
 #include "tests/support/stream_builder.h"
+#include "tests/support/tagged_files.h"
 #include "tests/support/temp_dir.h"
 #include "tests/ui/qt_wait.h"
 
@@ -283,3 +284,46 @@ int main(int argc, char** argv) {
 }
 
 #include "mpris_test.moc"
+
+namespace {
+
+// A tagged file with a cover, then one with tags but no cover.
+class MprisTagsTest : public MprisTest {
+  protected:
+    QStringList Arguments() override {
+        WriteTaggedSample(m_dir.File("cover.mp2"), ETagKind::Id3v23, m_cover);
+        WriteTaggedSample(m_dir.File("plain.mp2"), ETagKind::Id3v24);
+        return {QString::fromStdString(m_dir.File("cover.mp2")),
+                QString::fromStdString(m_dir.File("plain.mp2"))};
+    }
+    static QString CoverPath() {
+        return QUrl(Metadata().value("mpris:artUrl").toString()).toLocalFile();
+    }
+    const std::vector<uint8_t> m_cover = MakeCover(3000);
+};
+
+}  // namespace
+
+TEST_F(MprisTagsTest, TheTagsAndTheCoverReachTheMediaControls) {
+    Call("Play");
+    ASSERT_TRUE(WaitFor([] { return !Metadata().value("mpris:artUrl").toString().isEmpty(); }));
+    const QVariantMap metadata = Metadata();
+    const QString strTitle = QString::fromStdString(TaggedTitle(ETagKind::Id3v23));
+    EXPECT_EQ(metadata.value("xesam:title").toString(), strTitle);
+    EXPECT_EQ(metadata.value("xesam:artist").toStringList(),
+              QStringList{QString::fromStdString(TaggedArtist(ETagKind::Id3v23))});
+    EXPECT_EQ(metadata.value("xesam:album").toString(), QStringLiteral("First Album"));
+    EXPECT_EQ(metadata.value("xesam:trackNumber").toInt(), 4);
+    EXPECT_EQ(metadata.value("xesam:genre").toStringList(), QStringList{"Folk"});
+    EXPECT_EQ(metadata.value("xesam:comment").toStringList(), QStringList{"Recorded live"});
+    EXPECT_EQ(metadata.value("xesam:contentCreated").toString(), QStringLiteral("1997"));
+    const std::string strCover = CoverPath().toStdString();
+    EXPECT_EQ(ReadFileBytes(strCover), m_cover);
+
+    Call("Next");
+    ASSERT_TRUE(
+        WaitFor([] { return Title() == QString::fromStdString(TaggedTitle(ETagKind::Id3v24)); }));
+    EXPECT_EQ(Metadata().value("xesam:artist").toStringList(), QStringList{"The Players"});
+    EXPECT_EQ(Metadata().value("mpris:artUrl").toString(), QString());
+    EXPECT_FALSE(std::filesystem::exists(strCover));
+}
