@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/run_modes.h"
 #include "containers/format_containers.h"
+#include "network/network_sources.h"
 #include "platform/wave_device.h"
 #include "resources/version.h"
 
@@ -19,6 +20,7 @@ int main(int argc, char** argv) {
         return EXIT_USAGE;
     }
     RegisterFormatContainers();
+    RegisterNetworkSources();
     if (!commandLine.strDevice.empty()) {
         SetWaveDeviceName(commandLine.strDevice);
     }

@@ -46,6 +46,8 @@ class CAudioDecoder {
         WarningReporter fnReportWarning;
         SinkFactory fnMakeSink;
         std::function<void(float fPlayingTime)> fnPlayingTimeChanged = {};
+        // What a stream read from an address tells as it plays.
+        CLiveHooks live = {};
     };
 
     // Bytes of the file that the walks over the container and the frame

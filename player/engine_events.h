@@ -4,6 +4,9 @@
 #pragma once
 
 #include <chrono>
+#include <string>
+
+#include "synth/caller_hooks.h"
 
 // The time of the sound heard: the second of the stream that the device
 // plays, as measured at a moment. While playback runs it moves on with the
@@ -33,6 +36,11 @@ class CEngineListener {
     virtual void OnDecoderChanged(bool /*bHasDecoder*/, float /*fPlayingTime*/) {}
     // The sound heard was measured anew, or it stopped or went on moving.
     virtual void OnHeardTimeChanged(const CHeardTime& /*heard*/) {}
+    // The title on air of the live stream that plays is now strTitle (empty:
+    // none, or no live stream any more).
+    virtual void OnLiveTitleChanged(const std::string& /*strTitle*/) {}
+    // The live stream that plays is buffering, playing, reconnecting or lost.
+    virtual void OnLiveStateChanged(corvina::ELiveState /*eState*/) {}
 };
 
 void AddEngineListener(CEngineListener* pListener);
@@ -53,3 +61,9 @@ void NotifyHeardTime(double dSeconds, double dLimit);
 void RenewHeardTime();
 // The last heard time told.
 CHeardTime GetHeardTime();
+// What a live stream told: its title on air and its state, as they stand;
+// the state goes back to Playing and the title to none as a stream ends.
+void NotifyLiveTitleChanged(const std::string& strTitle);
+void NotifyLiveStateChanged(corvina::ELiveState eState);
+std::string GetLiveTitle();
+corvina::ELiveState GetLiveState();
