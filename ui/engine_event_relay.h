@@ -21,6 +21,8 @@ class CEngineEventRelay : public QObject, public CEngineListener {
     void OnPositionChanged(int nPosition) override;
     void OnDecoderChanged(bool bHasDecoder, float fPlayingTime) override;
     void OnHeardTimeChanged(const CHeardTime& heard) override;
+    void OnLiveTitleChanged(const std::string& strTitle) override;
+    void OnLiveStateChanged(corvina::ELiveState eState) override;
 
   signals:
     void PlayStateChanged(int nState);
@@ -30,6 +32,9 @@ class CEngineEventRelay : public QObject, public CEngineListener {
     void DecoderChanged(bool bHasDecoder, float fPlayingTime);
     // The second of the stream being heard now.
     void HeardTimeChanged(double dSeconds);
+    // A live stream's title on air (UTF-8; empty: none) and its state.
+    void LiveTitleChanged(const std::string& strTitle);
+    void LiveStateChanged(corvina::ELiveState eState);
 
   private:
     // One queued call at a time carries the latest position, however often

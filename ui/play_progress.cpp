@@ -19,12 +19,22 @@ CPlayProgress::CPlayProgress(CEngineEventRelay& relay, QObject* pParent)
     // about a second ahead, is shown only for a move made here.
     connect(&relay, &CEngineEventRelay::HeardTimeChanged, this,
             [this](double dSeconds) { OnHeardPosition(dSeconds, false); });
+    connect(&relay, &CEngineEventRelay::LiveTitleChanged, this,
+            [this](const std::string& strTitle) {
+                m_strLiveTitle = strTitle;
+                emit Changed();
+            });
+    connect(&relay, &CEngineEventRelay::LiveStateChanged, this, [this](ELiveState eState) {
+        m_eLiveState = eState;
+        emit Changed();
+    });
     m_sinceAnchor.start();
 }
 
 void CPlayProgress::SetFile(const std::string& strPath, const std::string& strTitle) {
     m_strPath = strPath;
     m_strTitle = strTitle;
+    m_strLiveTitle.clear();
     m_dLength = 0.0;
     m_nPercent = std::clamp(g_nPosition.load(), 0, 100);
     m_dAnchor = 0.0;
@@ -37,6 +47,9 @@ std::string CPlayProgress::GetFileName() const {
 }
 
 std::string CPlayProgress::GetTitle() const {
+    if (!m_strLiveTitle.empty()) {
+        return m_strLiveTitle;
+    }
     return m_strTitle.empty() ? GetFileName() : m_strTitle;
 }
 
