@@ -281,6 +281,10 @@ std::size_t CHttpSource::Read(uint8_t* pBuffer, std::size_t nBytes) {
             return 0;
         }
     }
+    // The first bytes end the wait before the sound.
+    if (!m_bRead) {
+        TellState(ELiveState::Playing);
+    }
     const std::size_t nCopy = std::min(nBytes, m_buffer.size() - m_nTaken);
     std::memcpy(pBuffer, m_buffer.data() + m_nTaken, nCopy);
     m_nTaken += nCopy;
