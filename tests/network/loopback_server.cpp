@@ -77,9 +77,17 @@ void CLoopbackServer::Serve() {
         if (fd < 0) {
             continue;
         }
-        ReadRequest(fd);
-        m_fnHandle(fd, nConnection++, m_bStopping);
-        close(fd);
+        // Each connection on a thread of its own, so that one kept waiting
+        // holds up no other.
+        m_connections.emplace_back([this, fd, nConnection] {
+            ReadRequest(fd);
+            m_fnHandle(fd, nConnection, m_bStopping);
+            close(fd);
+        });
+        ++nConnection;
+    }
+    for (std::thread& connection : m_connections) {
+        connection.join();
     }
 }
 

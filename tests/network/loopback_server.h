@@ -6,11 +6,13 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
 class CLoopbackServer {
   public:
     // Writes the answer to connection number nConnection (from 0) on fd; it
     // may wait, looking at bStopping, and the connection is closed after it.
+    // Each connection is answered on a thread of its own.
     using Handler =
         std::function<void(int fd, int nConnection, const std::atomic<bool>& bStopping)>;
 
@@ -30,6 +32,7 @@ class CLoopbackServer {
     int m_nPort = 0;
     std::atomic<bool> m_bStopping{false};
     std::thread m_thread;
+    std::vector<std::thread> m_connections;
 };
 
 // Writes all of the bytes; false once the peer has gone.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <thread>
@@ -131,6 +132,54 @@ TEST_F(NetworkCliTest, ARedirectionIsFollowedAndADropIsReconnectedToTheStreamsEn
     const CChildResult result = Corvina({"--raw", m_dir.File("out.raw"), server.Address()});
     EXPECT_EQ(result.nExitStatus, 0) << result.strErr;
     EXPECT_EQ(FirstDifference(RawOf("out.raw"), m_decoded), -1);
+}
+
+TEST_F(NetworkCliTest, AStallOfTenSecondsCountsAsADrop) {
+    const std::size_t nHalf = m_source.size() / 2 / 576 * 576;
+    CLoopbackServer server([&](int fd, int nConnection, const std::atomic<bool>& bStopping) {
+        if (nConnection > 0) {
+            SendText(fd, "HTTP/1.0 404 Not Found\r\n\r\n");
+            return;
+        }
+        SendText(fd, Header("200 OK"));
+        SendAll(fd, m_source.data(), nHalf);
+        for (int i = 0; i < 300 && !bStopping; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    const auto start = CClock::now();
+    const CChildResult result = Corvina({"--raw", m_dir.File("out.raw"), server.Address()});
+    const auto elapsed = CClock::now() - start;
+    EXPECT_EQ(result.nExitStatus, 0) << result.strErr;
+    EXPECT_GE(elapsed, std::chrono::seconds(10));
+    EXPECT_LT(elapsed, std::chrono::seconds(13));
+    const std::vector<int16_t> half = RawOf("out.raw");
+    EXPECT_GT(half.size(), 100 * kFrameValues);
+    EXPECT_TRUE(IsPrefix(half, m_decoded));
+}
+
+// Waiting for an answer, for the audio, or between two tries after a drop,
+// the player stops as soon as it is told to.
+TEST_F(NetworkCliTest, PlaybackStopsAtOnceWhileTheServerKeepsItWaiting) {
+    CLoopbackServer silent([](int, int, const std::atomic<bool>& bStopping) {
+        for (int i = 0; i < 300 && !bStopping; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    });
+    CLoopbackServer dropping([&](int fd, int nConnection, const std::atomic<bool>&) {
+        if (nConnection == 0) {
+            SendText(fd, Header("200 OK"));
+            SendAll(fd, m_source.data(), m_source.size() / 4);
+        }
+    });
+    for (const std::string& strAddress : {silent.Address(), dropping.Address()}) {
+        SCOPED_TRACE(strAddress);
+        const auto start = CClock::now();
+        const CChildResult result = RunChildAndSignal(
+            {CORVINA_BINARY, "--play", "--output", "null", strAddress}, SIGINT, 2500, 20000);
+        EXPECT_EQ(result.nExitStatus, 128 + SIGINT) << result.strErr;
+        EXPECT_LT(CClock::now() - start, std::chrono::milliseconds(2500 + 500));
+    }
 }
 
 TEST_F(NetworkCliTest, ATransportStreamOverHttpAndUdpDecodesAsTheFile) {
