@@ -83,6 +83,10 @@ void CHttpSource::Disconnect() {
         curl_slist_free_all(m_pHeaders);
         m_pHeaders = nullptr;
     }
+    if (m_pAliases != nullptr) {
+        curl_slist_free_all(m_pAliases);
+        m_pAliases = nullptr;
+    }
 }
 
 CHttpSource::EConnect CHttpSource::Connect(std::string& strReason) {
@@ -92,7 +96,10 @@ CHttpSource::EConnect CHttpSource::Connect(std::string& strReason) {
     }
     m_pEasy = curl_easy_init();
     m_pHeaders = curl_slist_append(nullptr, "Icy-MetaData: 1");
-    if (m_pMulti == nullptr || m_pEasy == nullptr || m_pHeaders == nullptr) {
+    // SHOUTcast's servers answer with a status line of their own.
+    m_pAliases = curl_slist_append(nullptr, "ICY 200 OK");
+    if (m_pMulti == nullptr || m_pEasy == nullptr || m_pHeaders == nullptr ||
+        m_pAliases == nullptr) {
         strReason = "the network library could not start";
         return EConnect::Failed;
     }
@@ -106,6 +113,7 @@ CHttpSource::EConnect CHttpSource::Connect(std::string& strReason) {
     curl_easy_setopt(m_pEasy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(m_pEasy, CURLOPT_USERAGENT, "Corvina");
     curl_easy_setopt(m_pEasy, CURLOPT_HTTPHEADER, m_pHeaders);
+    curl_easy_setopt(m_pEasy, CURLOPT_HTTP200ALIASES, m_pAliases);
     curl_easy_setopt(m_pEasy, CURLOPT_ERRORBUFFER, m_szError);
     curl_easy_setopt(m_pEasy, CURLOPT_HEADERFUNCTION, &CHttpSource::OnHeader);
     curl_easy_setopt(m_pEasy, CURLOPT_HEADERDATA, this);

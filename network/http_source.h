@@ -66,6 +66,7 @@ class CHttpSource : public CByteSource {
     CURLM* m_pMulti = nullptr;
     CURL* m_pEasy = nullptr;
     curl_slist* m_pHeaders = nullptr;
+    curl_slist* m_pAliases = nullptr;
     char m_szError[CURL_ERROR_SIZE] = {};
 
     std::vector<uint8_t> m_buffer;

@@ -204,9 +204,9 @@ TEST_F(MprisTest, OpenUriPlaysTheFileAndQuitEndsTheProgram) {
     EXPECT_EQ(m_program.exitCode(), 0);
 }
 
-// A station on the loopback that sends the sample in real time with ICY
-// metadata every 0.2 s: its title on air is "First" for three seconds, then
-// "It's Second".
+// A station on the loopback that answers as SHOUTcast does and sends the
+// sample in real time with ICY metadata every 0.2 s: its title on air is
+// "First" for three seconds, then "It's Second".
 TEST_F(MprisTest, OpenUriPlaysAStationWhoseTitleFollowsTheTitleOnAir) {
     const std::vector<uint8_t> sample = ReadFileBytes(kSample);
     ASSERT_FALSE(sample.empty());
@@ -215,8 +215,7 @@ TEST_F(MprisTest, OpenUriPlaysAStationWhoseTitleFollowsTheTitleOnAir) {
     clock.start();
     CLoopbackServer station([&](int fd, int, const std::atomic<bool>& bStopping) {
         constexpr std::size_t kInterval = 4800;  // 0.2 s at 192 kbit/s
-        if (!SendText(fd,
-                      "HTTP/1.0 200 OK\r\nContent-Type: audio/mpeg\r\nicy-metaint: 4800\r\n\r\n")) {
+        if (!SendText(fd, "ICY 200 OK\r\nContent-Type: audio/mpeg\r\nicy-metaint: 4800\r\n\r\n")) {
             return;
         }
         const auto start = std::chrono::steady_clock::now();
