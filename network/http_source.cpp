@@ -144,6 +144,7 @@ CHttpSource::EConnect CHttpSource::Connect(std::string& strReason) {
         curl_off_t nLength = -1;
         curl_easy_getinfo(m_pEasy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &nLength);
         m_bLive = nLength < 0;
+        Prebuffer();
         return EConnect::Ok;
     }
     if (m_nStatus >= 300 && (m_bHeadersDone || m_eResult == CURLE_OK)) {
@@ -192,15 +193,7 @@ std::string CHttpSource::DescribeFailure(CURLcode eResult) const {
 
 CHttpSource::EPump CHttpSource::Pump(bool bHeaders) {
     for (;;) {
-        int nRunning = 0;
-        curl_multi_perform(m_pMulti, &nRunning);
-        int nLeft = 0;
-        while (CURLMsg* pMessage = curl_multi_info_read(m_pMulti, &nLeft)) {
-            if (pMessage->msg == CURLMSG_DONE) {
-                m_bDone = true;
-                m_eResult = pMessage->data.result;
-            }
-        }
+        TakeMessages();
         if (bHeaders ? m_bHeadersDone : m_nTaken < m_buffer.size()) {
             return EPump::Ready;
         }
@@ -214,6 +207,27 @@ CHttpSource::EPump CHttpSource::Pump(bool bHeaders) {
             return EPump::Stalled;
         }
         curl_multi_poll(m_pMulti, nullptr, 0, kStepMs, nullptr);
+    }
+}
+
+void CHttpSource::TakeMessages() {
+    int nRunning = 0;
+    curl_multi_perform(m_pMulti, &nRunning);
+    int nLeft = 0;
+    while (CURLMsg* pMessage = curl_multi_info_read(m_pMulti, &nLeft)) {
+        if (pMessage->msg == CURLMSG_DONE) {
+            m_bDone = true;
+            m_eResult = pMessage->data.result;
+        }
+    }
+}
+
+void CHttpSource::Prebuffer() {
+    const auto end = CClock::now() + kPrebufferTime;
+    while (m_buffer.size() < kPrebufferBytes && CClock::now() < end && !m_bDone &&
+           !IsStopRequested(m_fnStop)) {
+        curl_multi_poll(m_pMulti, nullptr, 0, kStepMs, nullptr);
+        TakeMessages();
     }
 }
 

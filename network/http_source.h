@@ -24,6 +24,10 @@ class CHttpSource : public CByteSource {
     static constexpr std::chrono::seconds kTimeout{10};
     // Connections made again after a drop before it counts as lost.
     static constexpr int kReconnects = 5;
+    // What is gathered before the first sound: about a second of audio, or
+    // what a server sends at once to a new listener.
+    static constexpr std::chrono::seconds kPrebufferTime{1};
+    static constexpr std::size_t kPrebufferBytes = 64 * 1024;
 
     CHttpSource(std::string strAddress, StopRequest fnStop, WarningReporter fnReport,
                 CLiveHooks live);
@@ -47,6 +51,10 @@ class CHttpSource : public CByteSource {
     // Drives the transfer until the answer's headers (bHeaders) or body bytes
     // are in, it ends, nothing comes for kTimeout, or a stop is asked for.
     EPump Pump(bool bHeaders);
+    // Gathers audio until kPrebufferBytes or kPrebufferTime, the end or a stop.
+    void Prebuffer();
+    // Notes the transfer's end, if it came.
+    void TakeMessages();
     // After a drop: connects again with a growing pause; false once it gave
     // up (the stream then ends).
     bool Reconnect(std::string strWhy);
