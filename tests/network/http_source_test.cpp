@@ -1,5 +1,6 @@
 // The HTTP source in process: a reader that was paused goes on from what is
-// on air now, and a stop ends every wait at once.
+// on air now, and a stop ends every wait at once (the program's stop and
+// quit come to the source as its stop request).
 #include "network/http_source.h"
 
 #include <gtest/gtest.h>
@@ -51,9 +52,11 @@ TEST(HttpSource, AReaderThatPausedGoesOnFromWhatIsOnAirNow) {
 
 TEST(HttpSource, AStopEndsTheWaitForAnAnswerAndForTheAudioAtOnce) {
     CLoopbackServer silent([](int fd, int nConnection, const std::atomic<bool>& bStopping) {
-        // The second connection gets its answer, but no audio.
+        // The second connection gets its answer and drops: the source waits
+        // to connect again.
         if (nConnection == 1) {
             SendText(fd, "HTTP/1.0 200 OK\r\n\r\n");
+            return;
         }
         for (int i = 0; i < 200 && !bStopping; ++i) {
             std::this_thread::sleep_for(50ms);
@@ -71,7 +74,7 @@ TEST(HttpSource, AStopEndsTheWaitForAnAnswerAndForTheAudioAtOnce) {
         std::string strReason;
         uint8_t byte = 0;
         // The first connection is stopped waiting for its answer, the second
-        // waiting for its audio.
+        // after its drop.
         const bool bOpened = source.Open(strReason);
         EXPECT_EQ(bOpened, nCase == 1);
         if (bOpened) {
