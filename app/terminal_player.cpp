@@ -61,6 +61,10 @@ std::string BaseName(const std::string& strPath) {
     if (strPath == "-") {
         return "standard input";
     }
+    // An address is named whole: its last part may be empty or say nothing.
+    if (strPath.find("://") != std::string::npos) {
+        return strPath;
+    }
     const std::size_t nSlash = strPath.find_last_of('/');
     return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
 }

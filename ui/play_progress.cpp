@@ -50,7 +50,12 @@ std::string CPlayProgress::GetTitle() const {
     if (!m_strLiveTitle.empty()) {
         return m_strLiveTitle;
     }
-    return m_strTitle.empty() ? GetFileName() : m_strTitle;
+    if (!m_strTitle.empty()) {
+        return m_strTitle;
+    }
+    // An address such as http://host/ has no name of its own.
+    const std::string strName = GetFileName();
+    return strName.empty() ? m_strPath : strName;
 }
 
 bool CPlayProgress::IsPlaying() const {
