@@ -48,6 +48,12 @@ int RunDecodeMode(const CCommandLine& commandLine) {
     // so an unusable input leaves no file behind.
     CAudioDecoder::CHooks hooks;
     hooks.fnReportWarning = ShowWarningText;
+    // A live stream whose connection was lost (told as a warning) did not
+    // come to its end.
+    bool bLost = false;
+    hooks.live.fnStateChanged = [&bLost](ELiveState eState) {
+        bLost = bLost || eState == ELiveState::Lost;
+    };
     hooks.fnMakeSink = [&](const CStreamFormat& format) {
         auto pFileSink = std::make_unique<CPcmFileSink>();
         if (!pFileSink->Open(strOutput, bWav, format.nChannels,
@@ -136,5 +142,5 @@ int RunDecodeMode(const CCommandLine& commandLine) {
                      strWriteReason.empty() ? "write error" : strWriteReason.c_str());
         return EXIT_UNUSABLE;
     }
-    return EXIT_DECODED;
+    return bLost ? EXIT_UNUSABLE : EXIT_DECODED;
 }

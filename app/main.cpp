@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/run_modes.h"
 #include "containers/format_containers.h"
+#include "network/network_sources.h"
 #include "platform/wave_device.h"
 #include "player/playback_control.h"
 #include "resources/version.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
     RegisterFormatContainers();
     RegisterTagReader();
     SetReplayGainMode(commandLine.eReplayGain);
+    RegisterNetworkSources();
     if (!commandLine.strDevice.empty()) {
         SetWaveDeviceName(commandLine.strDevice);
     }

@@ -12,6 +12,7 @@
 #include "platform/message_presenter.h"
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
+#include "player/engine_events.h"
 #include "player/playback_control.h"
 #include "resources/resource_ids.h"
 
@@ -59,6 +60,10 @@ std::string FormatTime(double dSeconds) {
 std::string BaseName(const std::string& strPath) {
     if (strPath == "-") {
         return "standard input";
+    }
+    // An address is named whole: its last part may be empty or say nothing.
+    if (strPath.find("://") != std::string::npos) {
+        return strPath;
     }
     const std::size_t nSlash = strPath.find_last_of('/');
     return nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
@@ -342,7 +347,12 @@ std::string CTerminalPlayer::StatusText(int nColumns, const char* pszEnded) {
     std::string strHead = FormatTime(dHeard) + " / " +
                           (fPlayingTime > 0 ? FormatTime(fPlayingTime) : std::string("-:--.-"));
     strHead += "  ";
-    strHead += pszEnded != nullptr ? pszEnded : StateName(g_nPlayState);
+    // A live stream that waits for its server says so in place of its state.
+    const ELiveState eLive = GetLiveState();
+    strHead += pszEnded != nullptr                 ? pszEnded
+               : eLive == ELiveState::Reconnecting ? "Reconnecting\u2026"
+               : eLive == ELiveState::Buffering    ? "Buffering\u2026"
+                                                   : StateName(g_nPlayState);
     strHead += "  [" + std::to_string(m_nIndex + 1) + "/" + std::to_string(m_files.size()) + "] ";
     std::string strMarks;
     if (m_bLoop) {
@@ -363,8 +373,11 @@ std::string CTerminalPlayer::StatusText(int nColumns, const char* pszEnded) {
         }
     }
     // The name takes what is left, shortened in its middle.
-    const std::string strName =
-        ToDisplayText(BaseName(m_files[static_cast<std::size_t>(m_nIndex)]));
+    // The title on air stands for a live stream's name.
+    const std::string strLiveTitle = GetLiveTitle();
+    const std::string strName = ToDisplayText(
+        !strLiveTitle.empty() ? strLiveTitle
+                              : BaseName(m_files[static_cast<std::size_t>(m_nIndex)]));
     const int nLeft = nColumns - DisplayColumns(strHead) - DisplayColumns(strMarks);
     return FitEnd(strHead + FitMiddle(strName, std::max(nLeft, 0)) + strMarks, nColumns);
 }

@@ -2,6 +2,7 @@
 // did with it, what the keys ask, and the text of the status line.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -27,6 +28,12 @@ class CTerminalPlayer : public CEngineListener {
     void OnPlayStateChanged(int) override { m_fnWake(); }
     void OnDecoderChanged(bool bHasDecoder, float fPlayingTime) override;
     void OnHeardTimeChanged(const CHeardTime& heard) override;
+    // A live stream whose connection was lost did not play to its end.
+    void OnLiveStateChanged(corvina::ELiveState eState) override {
+        if (eState == corvina::ELiveState::Lost) {
+            m_bLiveLost = true;
+        }
+    }
 
     // Plays the first file that can be opened, from start.
     void Start(const corvina::CStartPoint& start);
@@ -42,10 +49,12 @@ class CTerminalPlayer : public CEngineListener {
     // nMaxMs: the line is redrawn then, so it changes with the sound.
     int MsUntilTimeChanges(int nMaxMs);
     // 0 when every file played, 1 when one could not be used.
-    int ExitStatus() const { return m_bFailed ? 1 : 0; }
+    int ExitStatus() const { return m_bFailed || m_bLiveLost ? 1 : 0; }
 
   private:
     using CClock = std::chrono::steady_clock;
+
+    std::atomic<bool> m_bLiveLost{false};
 
     // Plays file nIndex, or the first after it in direction nStep that can be
     // opened; false when the list ran out.

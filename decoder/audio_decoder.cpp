@@ -20,9 +20,9 @@ CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks, int64_t nWal
       m_bNamedFile(!m_strFileName.empty() && m_strFileName != "-"),
       m_Hooks(std::move(hooks)),
       m_nWalkBudget(nWalkBudget),
-      m_Stream(
-          OpenStreamSource(m_strFileName.c_str(), m_Hooks.fnStopRequested, m_Hooks.fnReportWarning),
-          m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested, nWalkBudget) {
+      m_Stream(OpenStreamSource(m_strFileName.c_str(), m_Hooks.fnStopRequested,
+                                m_Hooks.fnReportWarning, m_Hooks.live),
+               m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested, nWalkBudget) {
     m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 

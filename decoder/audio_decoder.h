@@ -50,6 +50,8 @@ class CAudioDecoder {
         // Whether Initialize reads what plays (TrackInfo); a decoder of one
         // piece of a file among several has no use for it.
         bool bReadTrackInfo = true;
+        // What a stream read from an address tells as it plays.
+        CLiveHooks live = {};
     };
 
     // Bytes of the file that the walks over the container and the frame

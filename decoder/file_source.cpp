@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 
+#include "decoder/address_opener.h"
 #include "decoder/file_access.h"
 
 namespace corvina {
@@ -119,7 +120,17 @@ std::unique_ptr<CByteSource> CFileSource::ReopenFile() const {
 }
 
 std::unique_ptr<CByteSource> OpenStreamSource(const char* pszPath, const StopRequest& fnStop,
-                                              const WarningReporter& fnReport) {
+                                              const WarningReporter& fnReport,
+                                              const CLiveHooks& live) {
+    if (IsStreamAddress(pszPath)) {
+        std::string strReason;
+        auto pLive = OpenAddress(pszPath, fnStop, fnReport, live, strReason);
+        if (pLive == nullptr) {
+            ReportWarning(fnReport,
+                          std::string("couldn't open \"") + pszPath + "\"! (" + strReason + ")");
+        }
+        return pLive;
+    }
     auto pFile = std::make_unique<CFileSource>();
     pFile->SetStopRequest(fnStop);
     if (std::strcmp(pszPath, "-") == 0) {

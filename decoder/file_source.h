@@ -53,10 +53,12 @@ class CFileSource : public CByteSource {
     int64_t m_nStart = 0;
 };
 
-// The source that a path names: "-" is standard input, anything else a file
-// or a named pipe. A path that cannot be opened is told as a warning and
-// gives null.
+// The source that a path names: "-" is standard input, an address (see
+// IsStreamAddress) the network reader's live stream, telling live, anything
+// else a file or a named pipe. A path that cannot be opened is told as a
+// warning and gives null.
 std::unique_ptr<CByteSource> OpenStreamSource(const char* pszPath, const StopRequest& fnStop,
-                                              const WarningReporter& fnReport);
+                                              const WarningReporter& fnReport,
+                                              const CLiveHooks& live = {});
 
 }  // namespace corvina

@@ -1,6 +1,7 @@
 // The player's document.
 #include "player/corvina_doc.h"
 
+#include "decoder/address_opener.h"
 #include "output/sound_control.h"
 #include "platform/file_access.h"
 #include "platform/message_presenter.h"
@@ -77,7 +78,8 @@ bool CCorvinaDoc::OnNewDocument() {
 }
 
 bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
-    if (!CDocument::OnOpenDocument(strPath)) {
+    // An address is no file to look at: it is reached when it plays.
+    if (!IsStreamAddress(strPath) && !CDocument::OnOpenDocument(strPath)) {
         return false;
     }
     // Whatever ends now was ended by this open, not by its stream.
@@ -141,7 +143,7 @@ bool CCorvinaDoc::OpenFile(const std::string& strPath) {
     if (!OpenDocument(strPath)) {
         return false;
     }
-    if (strPath != "-") {
+    if (strPath != "-" && !IsStreamAddress(strPath)) {
         std::vector<CQueueEntry> entries;
         std::size_t nIndex = 0;
         for (std::string& strEntry : ListFolderAround(strPath)) {
@@ -182,7 +184,7 @@ bool CCorvinaDoc::OpenEntryFrom(std::size_t nIndex, int nStep, bool bPlay) {
     for (std::size_t nTried = 0; nTried < m_queue.GetCount(); ++nTried) {
         const std::string strPath = m_queue.GetEntries()[nIndex].strPath;
         std::string strReason;
-        if (!CanReadStream(strPath.c_str(), strReason)) {
+        if (!IsStreamAddress(strPath) && !CanReadStream(strPath.c_str(), strReason)) {
             WarnOnConsole("Cannot open \"" + strPath + "\": " + strReason + ", skipped");
         } else {
             m_queue.SetIndex(nIndex);

@@ -120,3 +120,56 @@ CHeardTime GetHeardTime() {
     std::lock_guard<std::mutex> lock(all.lock);
     return all.heard;
 }
+
+namespace {
+
+struct CLiveStatus {
+    std::mutex lock;
+    std::string strTitle;
+    ELiveState eState = ELiveState::Playing;
+};
+
+CLiveStatus& GetLiveStatus() {
+    static CLiveStatus status;
+    return status;
+}
+
+}  // namespace
+
+void NotifyLiveTitleChanged(const std::string& strTitle) {
+    {
+        CLiveStatus& status = GetLiveStatus();
+        std::lock_guard<std::mutex> lock(status.lock);
+        status.strTitle = strTitle;
+    }
+    WithListeners([&](const std::vector<CEngineListener*>& listeners) {
+        for (CEngineListener* pListener : listeners) {
+            pListener->OnLiveTitleChanged(strTitle);
+        }
+    });
+}
+
+void NotifyLiveStateChanged(ELiveState eState) {
+    {
+        CLiveStatus& status = GetLiveStatus();
+        std::lock_guard<std::mutex> lock(status.lock);
+        status.eState = eState;
+    }
+    WithListeners([&](const std::vector<CEngineListener*>& listeners) {
+        for (CEngineListener* pListener : listeners) {
+            pListener->OnLiveStateChanged(eState);
+        }
+    });
+}
+
+std::string GetLiveTitle() {
+    CLiveStatus& status = GetLiveStatus();
+    std::lock_guard<std::mutex> lock(status.lock);
+    return status.strTitle;
+}
+
+ELiveState GetLiveState() {
+    CLiveStatus& status = GetLiveStatus();
+    std::lock_guard<std::mutex> lock(status.lock);
+    return status.eState;
+}

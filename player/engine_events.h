@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <memory>
+#include <string>
 
 #include "decoder/track_info.h"
+#include "synth/caller_hooks.h"
 
 // The time of the sound heard: the second of the stream that the device
 // plays, as measured at a moment. While playback runs it moves on with the
@@ -39,6 +41,11 @@ class CEngineListener {
     // What plays, as the tags of the stream about to start tell it; told
     // before the decoder comes.
     virtual void OnTrackInfoChanged(const std::shared_ptr<const corvina::CTrackInfo>& /*pInfo*/) {}
+    // The title on air of the live stream that plays is now strTitle (empty:
+    // none, or no live stream any more).
+    virtual void OnLiveTitleChanged(const std::string& /*strTitle*/) {}
+    // The live stream that plays is buffering, playing, reconnecting or lost.
+    virtual void OnLiveStateChanged(corvina::ELiveState /*eState*/) {}
 };
 
 void AddEngineListener(CEngineListener* pListener);
@@ -60,3 +67,9 @@ void NotifyHeardTime(double dSeconds, double dLimit);
 void RenewHeardTime();
 // The last heard time told.
 CHeardTime GetHeardTime();
+// What a live stream told: its title on air and its state, as they stand;
+// the state goes back to Playing and the title to none as a stream ends.
+void NotifyLiveTitleChanged(const std::string& strTitle);
+void NotifyLiveStateChanged(corvina::ELiveState eState);
+std::string GetLiveTitle();
+corvina::ELiveState GetLiveState();

@@ -65,6 +65,13 @@ void RetireDecoder(CAudioDecoder* pDecoder) {
     g_bSeekable = 1;
     NotifyDecoderChanged(false, 0.0f);
     delete pDecoder;
+    // A live stream's title and state go with it.
+    if (!GetLiveTitle().empty()) {
+        NotifyLiveTitleChanged({});
+    }
+    if (GetLiveState() != ELiveState::Playing) {
+        NotifyLiveStateChanged(ELiveState::Playing);
+    }
 }
 
 // True while StartPlayback still waits for this start's worker.

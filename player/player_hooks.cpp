@@ -38,6 +38,8 @@ CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle) {
         g_bSeekable = 1;
         NotifyDecoderChanged(true, fPlayingTime);
     };
+    hooks.live.fnTitleChanged = NotifyLiveTitleChanged;
+    hooks.live.fnStateChanged = NotifyLiveStateChanged;
     CWaveOutputLinks links;
     links.strTitle = strTitle;
     // A seek waiting for the worker makes what is queued worthless.

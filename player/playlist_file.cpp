@@ -10,6 +10,8 @@
 #include <iostream>
 #include <map>
 
+#include "decoder/address_opener.h"
+
 namespace {
 
 // A playlist of a hundred thousand entries is some megabytes; far beyond
@@ -123,8 +125,13 @@ class CPlaylistBuilder {
                 return;
             }
             strPath = DecodePercent(rest);
+        } else if (corvina::IsStreamAddress(std::string(location))) {
+            // An address is played as it stands.
+            m_playlist.entries.push_back(
+                CQueueEntry{std::string(location), std::string(Trim(title)), {}});
+            return;
         } else if (HasScheme(location)) {
-            Warn("\"" + std::string(location) + "\" is a network address, not played yet");
+            Warn("\"" + std::string(location) + "\" is a network address of a kind not played");
             return;
         } else {
             strPath = std::string(location);

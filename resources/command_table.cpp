@@ -6,6 +6,8 @@ namespace {
 constexpr CCommandInfo g_aCommands[] = {
     CCommandInfo{ID_FILE_OPEN, "ID_FILE_OPEN", "&Open...\tCtrl+O",
                  "Open an MPEG audio stream\nOpen", "document-open", "open.png"},
+    CCommandInfo{ID_FILE_OPEN_LOCATION, "ID_FILE_OPEN_LOCATION", "Open &Location...\tCtrl+Shift+L",
+                 "Open a stream from a network address\nOpen Location", "network-server", nullptr},
     CCommandInfo{ID_FILE_CLOSE, "ID_FILE_CLOSE", "&Close\tCtrl+C",
                  "Close the active audio stream\nClose", nullptr, nullptr},
     CCommandInfo{ID_FILE_MRU_FILE1, "ID_FILE_MRU_FILE1", "Recent File", "Open this document",
@@ -79,8 +81,8 @@ constexpr CCommandInfo g_aCommands[] = {
     CCommandInfo{ID_PREV_PANE, "ID_PREV_PANE", nullptr, nullptr, nullptr, nullptr},
 };
 
-constexpr int g_aFileMenu[] = {ID_FILE_OPEN,      0, ID_FILE_CLOSE, 0,
-                               ID_FILE_MRU_FILE1, 0, ID_APP_EXIT};
+constexpr int g_aFileMenu[] = {
+    ID_FILE_OPEN, ID_FILE_OPEN_LOCATION, 0, ID_FILE_CLOSE, 0, ID_FILE_MRU_FILE1, 0, ID_APP_EXIT};
 constexpr int g_aPlayMenu[] = {ID_PLAY_PLAYBACK,      ID_PLAY_LOOP,      0,
                                ID_PLAY_FAST_FORWARD,  ID_PLAY_REWIND,    0,
                                ID_PLAY_PAUSE,         ID_PLAY_STOP,      0,
@@ -108,6 +110,7 @@ constexpr CAccelerator g_aAccelerators[] = {
     CAccelerator{"Ctrl+F", ID_PLAY_FAST_FORWARD},
     CAccelerator{"Ctrl+L", ID_PLAY_PAUSE},
     CAccelerator{"Ctrl+O", ID_FILE_OPEN},
+    CAccelerator{"Ctrl+Shift+L", ID_FILE_OPEN_LOCATION},
     CAccelerator{"Ctrl+P", ID_PLAY_PLAYBACK},
     CAccelerator{"Ctrl+R", ID_PLAY_REWIND},
     CAccelerator{"Ctrl+S", ID_PLAY_STOP},

@@ -13,6 +13,17 @@ using StopRequest = std::function<bool()>;
 // Takes one whole warning text. Empty: the warning is dropped.
 using WarningReporter = std::function<void(const std::string& strText)>;
 
+// Where a live stream (one read from an address) stands.
+enum class ELiveState { Buffering, Playing, Reconnecting, Lost };
+
+// What a live stream tells its caller as it plays, on the thread that reads
+// it: the title on air as it changes (empty: none now) and its state. Either
+// may be empty.
+struct CLiveHooks {
+    std::function<void(const std::string& strTitle)> fnTitleChanged;
+    std::function<void(ELiveState eState)> fnStateChanged;
+};
+
 inline bool IsStopRequested(const StopRequest& fnStop) {
     return fnStop && fnStop();
 }

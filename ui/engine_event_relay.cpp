@@ -61,3 +61,13 @@ void CEngineEventRelay::OnDecoderChanged(bool bHasDecoder, float fPlayingTime) {
         this, [this, bHasDecoder, fPlayingTime] { emit DecoderChanged(bHasDecoder, fPlayingTime); },
         Qt::QueuedConnection);
 }
+
+void CEngineEventRelay::OnLiveTitleChanged(const std::string& strTitle) {
+    QMetaObject::invokeMethod(
+        this, [this, strTitle] { emit LiveTitleChanged(strTitle); }, Qt::QueuedConnection);
+}
+
+void CEngineEventRelay::OnLiveStateChanged(corvina::ELiveState eState) {
+    QMetaObject::invokeMethod(
+        this, [this, eState] { emit LiveStateChanged(eState); }, Qt::QueuedConnection);
+}

@@ -22,6 +22,8 @@ class CEngineEventRelay : public QObject, public CEngineListener {
     void OnDecoderChanged(bool bHasDecoder, float fPlayingTime) override;
     void OnHeardTimeChanged(const CHeardTime& heard) override;
     void OnTrackInfoChanged(const std::shared_ptr<const corvina::CTrackInfo>& pInfo) override;
+    void OnLiveTitleChanged(const std::string& strTitle) override;
+    void OnLiveStateChanged(corvina::ELiveState eState) override;
 
   signals:
     void PlayStateChanged(int nState);
@@ -32,6 +34,9 @@ class CEngineEventRelay : public QObject, public CEngineListener {
     // The second of the stream being heard now.
     void HeardTimeChanged(double dSeconds);
     void TrackInfoChanged(std::shared_ptr<const corvina::CTrackInfo> pInfo);
+    // A live stream's title on air (UTF-8; empty: none) and its state.
+    void LiveTitleChanged(const std::string& strTitle);
+    void LiveStateChanged(corvina::ELiveState eState);
 
   private:
     // One queued call at a time carries the latest position, however often

@@ -8,6 +8,8 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
+#include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
@@ -70,6 +72,13 @@ CMainFrame::CMainFrame(CCorvinaDoc& document, const std::string& strIniPath, QWi
     connect(m_pEngineEvents, &CEngineEventRelay::DecoderChanged, this,
             &CMainFrame::OnDecoderChanged);
     m_pProgress = new CPlayProgress(*m_pEngineEvents, this);
+    // A live stream waiting for its server says so where the idle text stands.
+    connect(m_pEngineEvents, &CEngineEventRelay::LiveStateChanged, this, [this](ELiveState eState) {
+        GetMessagePane()->setText(
+            eState == ELiveState::Reconnecting ? QStringLiteral("Reconnecting\u2026")
+            : eState == ELiveState::Buffering  ? QStringLiteral("Buffering\u2026")
+                                               : QString::fromUtf8(kIdleMessage));
+    });
     connect(m_pProgress, &CPlayProgress::Changed, this, [this] {
         if (!m_bClosed) {
             m_pView->ShowProgress(*m_pProgress);
@@ -116,6 +125,7 @@ bool CMainFrame::UpdateFrameCommand(CCmdUI& cmdUI) {
     }
     switch (nID) {
         case ID_APP_EXIT:
+        case ID_FILE_OPEN_LOCATION:
         case ID_HELP_FINDER:
         case ID_HELP:
         case ID_CONTEXT_HELP:
@@ -150,6 +160,9 @@ bool CMainFrame::OnFrameCommand(int nID) {
     switch (nID) {
         case ID_FILE_OPEN:
             OnFileOpen();
+            return true;
+        case ID_FILE_OPEN_LOCATION:
+            OnFileOpenLocation();
             return true;
         case ID_APP_EXIT:
             close();
@@ -190,6 +203,18 @@ void CMainFrame::OnFileOpen() {
         paths.push_back(ToFileName(strFile));
     }
     OpenDocumentFiles(paths);
+}
+
+void CMainFrame::OnFileOpenLocation() {
+    bool bAccepted = false;
+    const QString strAddress =
+        QInputDialog::getText(this, FromUtf8(TooltipText(*FindCommand(ID_FILE_OPEN_LOCATION))),
+                              QStringLiteral("Address (http://, https://, udp://):"),
+                              QLineEdit::Normal, QString(), &bAccepted)
+            .trimmed();
+    if (bAccepted && !strAddress.isEmpty()) {
+        OpenDocumentFile(ToFileName(strAddress));
+    }
 }
 
 void CMainFrame::OnOpenRecentFile(int nIndex) {

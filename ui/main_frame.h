@@ -89,6 +89,8 @@ class CMainFrame : public QMainWindow, public CFrameCommandTarget {
 
   private:
     void OnFileOpen();
+    // Asks for an address and opens it.
+    void OnFileOpenLocation();
     void OnOpenRecentFile(int nIndex);
     void OnHelp();
     void UpdateTitle();

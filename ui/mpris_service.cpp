@@ -132,8 +132,13 @@ QVariantMap CMprisService::GetPlayerProperties() const {
                 QStringLiteral("mpris:length"),
                 static_cast<qlonglong>(std::llround(progress.GetLength() * kMicroseconds)));
         }
+        // An address is its own URL.
+        const QString strPath = FromFileName(progress.GetPath());
+        const QUrl address(strPath);
         metadata.insert(QStringLiteral("xesam:url"),
-                        QUrl::fromLocalFile(FromFileName(progress.GetPath())).toString());
+                        strPath.contains(QStringLiteral("://")) && address.isValid()
+                            ? address.toString()
+                            : QUrl::fromLocalFile(strPath).toString());
         metadata.insert(QStringLiteral("xesam:title"), FromFileName(progress.GetTitle()));
         if (progress.GetTrackInfo() != nullptr) {
             AddTags(*progress.GetTrackInfo(), metadata);
@@ -235,10 +240,14 @@ void CMprisService::SetPosition(const QString& strTrackId, qlonglong nPosition) 
 
 void CMprisService::OpenUri(const QString& strUri) {
     const QUrl url(strUri);
-    if (!url.isLocalFile()) {
+    const QString strScheme = url.scheme().toLower();
+    const bool bAddress = strScheme == QStringLiteral("http") ||
+                          strScheme == QStringLiteral("https") ||
+                          strScheme == QStringLiteral("udp");
+    if (!url.isLocalFile() && !bAddress) {
         return;
     }
-    Later([this, strPath = ToFileName(url.toLocalFile())] {
+    Later([this, strPath = ToFileName(bAddress ? strUri : url.toLocalFile())] {
         // The desktop asks to hear the file, as a click on it would.
         if (m_frame.OpenDocumentFile(strPath)) {
             m_frame.RunCommand(ID_PLAY_PLAYBACK);

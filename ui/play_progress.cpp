@@ -26,6 +26,15 @@ CPlayProgress::CPlayProgress(CEngineEventRelay& relay, QObject* pParent)
                     emit Changed();
                 }
             });
+    connect(&relay, &CEngineEventRelay::LiveTitleChanged, this,
+            [this](const std::string& strTitle) {
+                m_strLiveTitle = strTitle;
+                emit Changed();
+            });
+    connect(&relay, &CEngineEventRelay::LiveStateChanged, this, [this](ELiveState eState) {
+        m_eLiveState = eState;
+        emit Changed();
+    });
     m_sinceAnchor.start();
 }
 
@@ -33,6 +42,7 @@ void CPlayProgress::SetFile(const std::string& strPath, const std::string& strTi
     m_strPath = strPath;
     m_strTitle = strTitle;
     m_pTrackInfo.reset();
+    m_strLiveTitle.clear();
     m_dLength = 0.0;
     m_nPercent = std::clamp(g_nPosition.load(), 0, 100);
     m_dAnchor = 0.0;
@@ -45,7 +55,14 @@ std::string CPlayProgress::GetFileName() const {
 }
 
 std::string CPlayProgress::GetTitle() const {
-    const std::string strFallback = m_strTitle.empty() ? GetFileName() : m_strTitle;
+    if (!m_strLiveTitle.empty()) {
+        return m_strLiveTitle;
+    }
+    // An address such as http://host/ has no name of its own.
+    std::string strFallback = m_strTitle.empty() ? GetFileName() : m_strTitle;
+    if (strFallback.empty()) {
+        strFallback = m_strPath;
+    }
     return m_pTrackInfo != nullptr ? TrackDisplayName(*m_pTrackInfo, strFallback) : strFallback;
 }
 

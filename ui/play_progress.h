@@ -27,11 +27,14 @@ class CPlayProgress : public QObject {
     const std::string& GetPath() const { return m_strPath; }
     // The file's name without its folder; empty without a file.
     std::string GetFileName() const;
-    // What the window and the desktop call it: "Title — Artist" from its
-    // tags, else the playlist's title, else the file's name.
+    // What the window and the desktop call it: a live stream's title on air,
+    // else "Title — Artist" from its tags, else the playlist's title, else
+    // the file's name.
     std::string GetTitle() const;
     // What its tags say, once a decoder has read them; null before.
     const std::shared_ptr<const corvina::CTrackInfo>& GetTrackInfo() const { return m_pTrackInfo; }
+    // A live stream's state (Playing for any other stream).
+    corvina::ELiveState GetLiveState() const { return m_eLiveState; }
     // Seconds; 0 while unknown (before the first play, or for a pipe).
     double GetLength() const { return m_dLength; }
     // Seconds of the sound heard. Between two reports of a playing stream
@@ -62,6 +65,8 @@ class CPlayProgress : public QObject {
     std::string m_strPath;
     std::string m_strTitle;
     std::shared_ptr<const corvina::CTrackInfo> m_pTrackInfo;
+    std::string m_strLiveTitle;
+    corvina::ELiveState m_eLiveState = corvina::ELiveState::Playing;
     double m_dLength = 0.0;
     int m_nState = 0;
     int m_nPercent = 0;

@@ -101,7 +101,8 @@ bool ReplaceFile(const std::string& strPath, const std::string& strContents) {
 }
 
 std::string MakeAbsolutePath(const std::string& strPath) {
-    if (strPath.empty()) {
+    // An address (scheme://...) is no path of this computer.
+    if (strPath.empty() || strPath.find("://") != std::string::npos) {
         return strPath;
     }
     std::error_code error;

@@ -17,5 +17,5 @@ bool MakeFolders(const std::string& strFolder);
 // the old one, so a crash while it is written leaves the previous contents.
 bool ReplaceFile(const std::string& strPath, const std::string& strContents);
 // The path made absolute against the current folder, with "." and ".."
-// resolved by name.
+// resolved by name; an address (scheme://...) as it is.
 std::string MakeAbsolutePath(const std::string& strPath);

@@ -75,9 +75,11 @@ TEST_F(PlaylistCliTest, PlsAndM3u8WithNonAsciiNamesPlayAndSoDoListsOfAnyName) {
                               Expected({strFirst, strSecond, strSecond, strFirst})),
               -1);
 
-    // An address is left out with a warning, for now, and counts as unplayed.
+    // An address that does not answer is told, with the reason, and counts as
+    // unplayed.
     WriteText("radio.m3u", "http://127.0.0.1:9/stream\n日本語.mp2\n");
     const CChildResult radio = Play({"--play", m_dir.File("radio.m3u")});
     EXPECT_EQ(radio.nExitStatus, 1);
     EXPECT_NE(radio.strErr.find("http://127.0.0.1:9/stream"), std::string::npos) << radio.strErr;
+    EXPECT_NE(radio.strErr.find("Connection refused"), std::string::npos) << radio.strErr;
 }

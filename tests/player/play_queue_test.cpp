@@ -36,6 +36,7 @@ TEST(PlaylistFile, M3uTakesTitlesCommentsLineEndsAndEveryKindOfLocation) {
         "/abs/three.mp2\r"
         "#EXTINF:-1 tvg-name=\"a,b\",Radio, with comma\n"
         "http://127.0.0.1:9/stream\n"
+        "ftp://127.0.0.1:9/stream\n"
         "FILE:///music/f%C3%BCnf%20(live).mp2\n"
         "file://localhost/music/100%.mp2\n"
         "file://otherhost/music/x.mp2\n"
@@ -43,15 +44,17 @@ TEST(PlaylistFile, M3uTakesTitlesCommentsLineEndsAndEveryKindOfLocation) {
         "file:///music/bad%0Aname.mp2\n",
         EPlaylistKind::M3u, "/lists");
     EXPECT_EQ(Paths(playlist.entries),
-              (std::vector<std::string>{"/lists/one.mp2", "/lists/two.mp2", "/abs/three.mp2",
-                                        "/music/f\xC3\xBCnf (live).mp2", "/music/100%.mp2",
-                                        "/lists/bad%00name.mp2"}));
+              (std::vector<std::string>{
+                  "/lists/one.mp2", "/lists/two.mp2", "/abs/three.mp2", "http://127.0.0.1:9/stream",
+                  "/music/f\xC3\xBCnf (live).mp2", "/music/100%.mp2", "/lists/bad%00name.mp2"}));
     EXPECT_EQ(playlist.entries[0].strTitle, "Artist - Song");
     EXPECT_EQ(playlist.entries[1].strTitle, "");
-    // The address and the other computer's file are left out, each told, as
-    // is the name that decodes to a line break.
+    EXPECT_EQ(playlist.entries[3].strTitle, "Radio, with comma");
+    // An address that is played stays as it is; one of another kind and the
+    // other computer's file are left out, each told, as is the name that
+    // decodes to a line break.
     ASSERT_EQ(playlist.warnings.size(), 3u);
-    EXPECT_NE(playlist.warnings[0].find("http://127.0.0.1:9/stream"), std::string::npos);
+    EXPECT_NE(playlist.warnings[0].find("ftp://127.0.0.1:9/stream"), std::string::npos);
     EXPECT_NE(playlist.warnings[1].find("otherhost"), std::string::npos);
 }
 
@@ -100,7 +103,7 @@ TEST(PlaylistFile, KindsByNameAndHostileTextStaysBounded) {
     // A flood of addresses is told in a few lines.
     std::string strFlood;
     for (int i = 0; i < 1000; ++i) {
-        strFlood += "http://127.0.0.1/" + std::to_string(i) + "\n";
+        strFlood += "ftp://127.0.0.1/" + std::to_string(i) + "\n";
     }
     const CPlaylist flood = ParsePlaylist(strFlood, EPlaylistKind::M3u, "/");
     EXPECT_TRUE(flood.entries.empty());
@@ -231,7 +234,7 @@ TEST_F(PlayQueueTest, APlaylistOfNothingIsToldOnceAndChangesNothing) {
     const std::string strList = m_dir.File("radio.pls");
     {
         std::FILE* pFile = std::fopen(strList.c_str(), "w");
-        std::fputs("[playlist]\nFile1=http://127.0.0.1:9/live\nFile2=gone.mp2\n", pFile);
+        std::fputs("[playlist]\nFile1=ftp://127.0.0.1:9/live\nFile2=gone.mp2\n", pFile);
         std::fclose(pFile);
     }
     EXPECT_FALSE(document.OpenFile(strList));

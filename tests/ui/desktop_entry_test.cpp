@@ -38,9 +38,12 @@ TEST(DesktopEntry, InstalledEntryOpensMpegAudioOnly) {
     EXPECT_EQ(LineOf(strEntry, "Exec"), "Exec=corvina %f");
     EXPECT_EQ(LineOf(strEntry, "Icon"), "Icon=" + strId);
     // Layers I and II only: audio/mpeg is MP3's, which corvina does not play.
-    EXPECT_EQ(LineOf(strEntry, "MimeType"), "MimeType=audio/mp2;audio/x-mp2;audio/x-mp1;");
+    EXPECT_EQ(LineOf(strEntry, "MimeType"),
+              "MimeType=audio/mp2;audio/x-mp2;audio/x-mp1;audio/x-scpls;audio/x-mpegurl;"
+              "application/vnd.apple.mpegurl;");
     EXPECT_EQ(GetHandledMimeTypes(),
-              (std::vector<std::string>{"audio/mp2", "audio/x-mp2", "audio/x-mp1"}));
+              (std::vector<std::string>{"audio/mp2", "audio/x-mp2", "audio/x-mp1", "audio/x-scpls",
+                                        "audio/x-mpegurl", "application/vnd.apple.mpegurl"}));
     // Every type claimed is one that the project's MIME package (or the
     // desktop's) defines, with the files it stands for, and one that the
     // software centres learn from the metainfo, which names this entry.

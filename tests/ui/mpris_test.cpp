@@ -15,10 +15,14 @@
 #include <QProcess>
 #include <QThread>
 #include <QUrl>
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
+#include "tests/network/loopback_server.h"
 #include "tests/support/stream_builder.h"
 #include "tests/support/tagged_files.h"
 #include "tests/support/temp_dir.h"
@@ -199,6 +203,52 @@ TEST_F(MprisTest, OpenUriPlaysTheFileAndQuitEndsTheProgram) {
     EXPECT_TRUE(m_program.waitForFinished(10000));
     EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(m_program.exitCode(), 0);
+}
+
+// A station on the loopback that answers as SHOUTcast does and sends the
+// sample in real time with ICY metadata every 0.2 s: its title on air is
+// "First" for three seconds, then "It's Second".
+TEST_F(MprisTest, OpenUriPlaysAStationWhoseTitleFollowsTheTitleOnAir) {
+    const std::vector<uint8_t> sample = ReadFileBytes(kSample);
+    ASSERT_FALSE(sample.empty());
+    std::atomic<int64_t> nSecondAtMs{0};
+    QElapsedTimer clock;
+    clock.start();
+    CLoopbackServer station([&](int fd, int, const std::atomic<bool>& bStopping) {
+        constexpr std::size_t kInterval = 4800;  // 0.2 s at 192 kbit/s
+        if (!SendText(fd, "ICY 200 OK\r\nContent-Type: audio/mpeg\r\nicy-metaint: 4800\r\n\r\n")) {
+            return;
+        }
+        const auto start = std::chrono::steady_clock::now();
+        std::size_t nAt = 0;
+        for (int nBlock = 0; nBlock < 150 && !bStopping; ++nBlock) {
+            std::vector<uint8_t> chunk;
+            for (std::size_t i = 0; i < kInterval; ++i, nAt = (nAt + 1) % sample.size()) {
+                chunk.push_back(sample[nAt]);
+            }
+            const bool bSecond = nBlock >= 15;
+            if (bSecond && nSecondAtMs == 0) {
+                nSecondAtMs = clock.elapsed();
+            }
+            std::string strMeta = bSecond ? "StreamTitle='It's Second';" : "StreamTitle='First';";
+            strMeta.resize((strMeta.size() + 15) / 16 * 16, '\0');
+            chunk.push_back(static_cast<uint8_t>(strMeta.size() / 16));
+            chunk.insert(chunk.end(), strMeta.begin(), strMeta.end());
+            if (!SendAll(fd, chunk.data(), chunk.size())) {
+                return;
+            }
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(200) * (nBlock + 1));
+        }
+    });
+    Call("OpenUri", {QString::fromStdString(station.Address("/radio"))});
+    EXPECT_TRUE(WaitFor([] { return Title() == QStringLiteral("First"); }));
+    EXPECT_EQ(Metadata().value("xesam:url").toString(),
+              QString::fromStdString(station.Address("/radio")));
+    ASSERT_TRUE(WaitFor([&] { return nSecondAtMs != 0; }));
+    EXPECT_TRUE(WaitFor([] { return Title() == QStringLiteral("It's Second"); }));
+    EXPECT_LT(clock.elapsed() - nSecondAtMs, 2000);
+    EXPECT_EQ(Status(), QStringLiteral("Playing"));
+    EXPECT_FALSE(Get(kPlayer, "CanSeek").toBool());
 }
 
 namespace {
