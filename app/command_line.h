@@ -29,6 +29,7 @@ struct CCommandLine {
     bool bSmooth = false;
     corvina::CStartPoint start;  // --start: where --wav, --raw and the first file of --play begin
     int nThreads = 0;            // --threads: cores that --wav and --raw use; 0 for all
+    corvina::CDecodeChoices choices;  // --conceal, --channel
 };
 
 // Exit statuses.
@@ -45,6 +46,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
 // Reads a start time: seconds ("83.5"), minutes and seconds ("1:23.5") or a
 // percentage of the playing time ("40%"); false when TEXT is none of them.
 bool ParseStartPoint(const std::string& strText, corvina::CStartPoint& start);
+
+// Reads a programme of a dual-channel stream: both, 1, 2 or mix.
+bool ParseDualChannel(const std::string& strText, corvina::EDualChannel& eDual);
 
 // The text of --help.
 std::string UsageText();

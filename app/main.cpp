@@ -6,6 +6,7 @@
 #include "app/run_modes.h"
 #include "containers/format_containers.h"
 #include "platform/wave_device.h"
+#include "player/control_block.h"
 #include "resources/version.h"
 
 using namespace corvina;
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
     if (!commandLine.strDevice.empty()) {
         SetWaveDeviceName(commandLine.strDevice);
     }
+    g_bConcealFrames = commandLine.choices.bConceal ? 1 : 0;
+    g_nDualChannel = static_cast<int>(commandLine.choices.eDual);
     switch (commandLine.mode) {
         case ERunMode::Help:
             std::fputs(UsageText().c_str(), stdout);

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "decoder/bit_stream.h"
+#include "decoder/decode_choices.h"
 #include "decoder/frame_header.h"
 #include "decoder/frame_index.h"
 #include "synth/audio_sink.h"
@@ -106,6 +107,12 @@ class CAudioDecoder {
     // Slots the synthesis filter of output channel nChannel has run; -1
     // where there is no such filter.
     int64_t FilterSlotsRun(int nChannel) const;
+    // Takes effect from the next frame decoded on.
+    void SetChoices(const CDecodeChoices& choices);
+    const CDecodeChoices& Choices() const { return m_Choices; }
+    // Damaged frames concealed since the start with what a move forgot
+    // (see CLayerDecoder::GuessedFrames).
+    int64_t GuessedFrames() const;
 
     // Seconds the whole file lasts: its frames counted where the stream can
     // seek and its bitrate varies, else its audio bytes at the first frame's
@@ -132,6 +139,8 @@ class CAudioDecoder {
     // Moves by the frame index to the first frame at or after nSample, to be
     // read after the frame in hand.
     int SeekSample(int64_t nSample);
+    // Tells of a burst of damaged frames starting with the frame in hand.
+    void ReportConcealment(bool bForbidden) const;
     int m_nLayer = 0;
     int m_nInitialMode = 0;
     int m_nInitialSampleRate = 0;
@@ -154,6 +163,9 @@ class CAudioDecoder {
     // The walk under way in the background; null once taken or where none.
     std::unique_ptr<CHeaderWalker> m_pWalker;
     CCrc16* m_pCrc = nullptr;
+    CDecodeChoices m_Choices;
+    // The last frame decoded was concealed: the burst has been told of.
+    bool m_bConcealing = false;
     std::unique_ptr<CLayerDecoder> m_pLayerDecoder;
     std::unique_ptr<CAudioSink> m_pSink;
 };

@@ -116,9 +116,13 @@ struct CShared {
 
 class CWorker {
   public:
-    CWorker(const std::string& strPath, const CStartPoint& start, int nSegmentFrames,
-            CShared& shared)
-        : m_strPath(strPath), m_start(start), m_nSegmentFrames(nSegmentFrames), m_shared(shared) {}
+    CWorker(const std::string& strPath, const CStartPoint& start, const CDecodeChoices& choices,
+            int nSegmentFrames, CShared& shared)
+        : m_strPath(strPath),
+          m_start(start),
+          m_choices(choices),
+          m_nSegmentFrames(nSegmentFrames),
+          m_shared(shared) {}
 
     // Decodes segments nFirst, nFirst + nStep, ... until the stream ends or
     // the writer stops.
@@ -192,6 +196,7 @@ class CWorker {
             return std::unique_ptr<CAudioSink>(std::move(pSink));
         };
         m_pDecoder = std::make_unique<CAudioDecoder>(m_strPath.c_str(), std::move(hooks));
+        m_pDecoder->SetChoices(m_choices);
         m_nFrame = 0;
         if (m_pDecoder->Initialize() == 0) {
             segment.bFailed = true;
@@ -241,6 +246,7 @@ class CWorker {
             }
             const int64_t nSlotsBefore[2] = {m_pDecoder->FilterSlotsRun(0),
                                              m_pDecoder->FilterSlotsRun(1)};
+            const int64_t nGuessedBefore = m_pDecoder->GuessedFrames();
             SetTarget(nullptr);
             if (!MoveTo(nFirst, true)) {
                 segment.bLast = true;
@@ -257,7 +263,9 @@ class CWorker {
             // ran in it may have sounded different: once more from further
             // back. The first frames of the stream start from silence, as
             // the one-thread decode does.
-            bool bRestored = true;
+            // So may a damaged frame that had no good frame before it here
+            // but had one in the one-thread decode.
+            bool bRestored = nFrom == 0 || m_pDecoder->GuessedFrames() == nGuessedBefore;
             for (int c = 0; c < 2; ++c) {
                 const int64_t nNow = m_pDecoder->FilterSlotsRun(c);
                 if (nFrom > 0 && nNow >= 0 &&
@@ -283,6 +291,7 @@ class CWorker {
 
     std::string m_strPath;
     CStartPoint m_start;
+    CDecodeChoices m_choices;
     int64_t m_nSegmentFrames;
     CShared& m_shared;
     std::unique_ptr<CAudioDecoder> m_pDecoder;
@@ -335,8 +344,12 @@ bool WriteSegments(CShared& shared, CAudioSink& sink, const StopRequest& fnStop,
 
 }  // namespace
 
-CSegmentDecoder::CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport)
-    : m_strPath(std::move(strPath)), m_start(start), m_fnReport(std::move(fnReport)) {}
+CSegmentDecoder::CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport,
+                                 const CDecodeChoices& choices)
+    : m_strPath(std::move(strPath)),
+      m_start(start),
+      m_choices(choices),
+      m_fnReport(std::move(fnReport)) {}
 
 bool CSegmentDecoder::CanSplit(const CAudioDecoder& decoder, const std::string& strPath,
                                int nSegmentFrames) {
@@ -359,7 +372,7 @@ bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnS
     try {
         for (int w = 0; w < nThreads; ++w) {
             workers.push_back(
-                std::make_unique<CWorker>(m_strPath, m_start, nSegmentFrames, shared));
+                std::make_unique<CWorker>(m_strPath, m_start, m_choices, nSegmentFrames, shared));
             threads.emplace_back(&CWorker::Run, workers.back().get(), w, nThreads);
         }
     } catch (const std::exception& error) {

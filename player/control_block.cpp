@@ -16,6 +16,8 @@ std::atomic<int> g_bDeviceFailed{0};
 std::atomic<int> g_bSliderTracking{0};
 std::atomic<int> g_bLoopPlay{0};
 std::atomic<int> g_bSmoothPlay{0};
+std::atomic<int> g_bConcealFrames{1};
+std::atomic<int> g_nDualChannel{0};
 std::atomic<int> g_bSeekable{1};
 std::atomic<CSlider*> g_hTrackbar{nullptr};
 std::atomic<CAutoResetEvent*> g_hReadyEvent{nullptr};
@@ -83,6 +85,8 @@ void ResetControlBlock() {
     g_bSliderTracking = 0;
     g_bLoopPlay = 0;
     g_bSmoothPlay = 0;
+    g_bConcealFrames = 1;
+    g_nDualChannel = 0;
     g_bSeekable = 1;
     g_hTrackbar = nullptr;
     g_hReadyEvent = nullptr;

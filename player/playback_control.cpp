@@ -205,6 +205,17 @@ void SeekOrReport(CAudioDecoder& decoder, CTimeline& timeline) {
     }
 }
 
+// What the control block asks of the decoding.
+CDecodeChoices ChosenDecoding() {
+    CDecodeChoices choices;
+    choices.bConceal = g_bConcealFrames.load() != 0;
+    const int nDual = g_nDualChannel.load();
+    choices.eDual = nDual >= 0 && nDual <= static_cast<int>(EDualChannel::Mix)
+                        ? static_cast<EDualChannel>(nDual)
+                        : EDualChannel::Both;
+    return choices;
+}
+
 // The wave output that the player's sink maker made, so the worker can ask it
 // for the sound heard and whether it has a device.
 CAudioDecoder::CHooks MakeHooksNoting(CWaveOutput*& pOutput, const std::string& strTitle) {
@@ -233,6 +244,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
         return false;
     }
     PublishDecoder(pDecoder);
+    pDecoder->SetChoices(ChosenDecoding());
 
     if (pDecoder->Initialize() == 0) {
         const std::string strReason = pDecoder->FailureReason();
@@ -310,6 +322,10 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     for (;;) {
         CWorkerThread::SafePoint();
         SeekOrReport(*pDecoder, timeline);
+        if (const CDecodeChoices choices = ChosenDecoding();
+            choices.eDual != pDecoder->Choices().eDual) {
+            pDecoder->SetChoices(choices);
+        }
         if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING || g_bDeviceFailed != 0) {
             break;
         }
