@@ -18,6 +18,7 @@ std::atomic<int> g_bLoopPlay{0};
 std::atomic<int> g_bSmoothPlay{0};
 std::atomic<int> g_bConcealFrames{1};
 std::atomic<int> g_nDualChannel{0};
+std::atomic<int> g_bDualChannelStream{0};
 std::atomic<int> g_bSeekable{1};
 std::atomic<CSlider*> g_hTrackbar{nullptr};
 std::atomic<CAutoResetEvent*> g_hReadyEvent{nullptr};
@@ -87,6 +88,7 @@ void ResetControlBlock() {
     g_bSmoothPlay = 0;
     g_bConcealFrames = 1;
     g_nDualChannel = 0;
+    g_bDualChannelStream = 0;
     g_bSeekable = 1;
     g_hTrackbar = nullptr;
     g_hReadyEvent = nullptr;

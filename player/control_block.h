@@ -43,6 +43,8 @@ extern std::atomic<int> g_bSmoothPlay;
 // silence); the programme of dual-channel frames, an EDualChannel.
 extern std::atomic<int> g_bConcealFrames;
 extern std::atomic<int> g_nDualChannel;
+// Set by the worker while the frame in hand is dual channel.
+extern std::atomic<int> g_bDualChannelStream;
 // 0 while a stream that cannot seek (standard input, a pipe) plays.
 extern std::atomic<int> g_bSeekable;
 extern std::atomic<CSlider*> g_hTrackbar;

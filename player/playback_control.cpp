@@ -281,6 +281,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     int nEnd = 100;
     g_nPosition.compare_exchange_strong(nEnd, 0);
 
+    g_bDualChannelStream = pDecoder->Header().Mode() == MODE_DUAL_CHANNEL ? 1 : 0;
     // The playing time is known once the first frame has been read.
     g_bSeekable = pDecoder->Stream().CanSeek() ? 1 : 0;
     NotifyDecoderChanged(true, pDecoder->PlayingTime());
@@ -329,6 +330,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
         if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING || g_bDeviceFailed != 0) {
             break;
         }
+        g_bDualChannelStream = pDecoder->Header().Mode() == MODE_DUAL_CHANNEL ? 1 : 0;
         // A seek asked for meanwhile is shown already; the old place is
         // not told again before it is carried out.
         if (g_bSeekPending.load(std::memory_order_acquire) == 0) {
@@ -338,6 +340,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     // At the end the output has played out and closed; after a stop the
     // last report carries where the sound handed over ends.
     timeline.Report(true);
+    g_bDualChannelStream = 0;
     RetireDecoder(pDecoder);
     g_nPosition = 0;
     return true;
