@@ -188,11 +188,19 @@ int CAudioDecoder::DecodeFrame() {
         AdoptWalk();
     }
     m_nLayer = m_Header.Layer();
-    if ((m_nInitialMode == MODE_SINGLE_CHANNEL) != m_Header.IsSingleChannel()) {
-        m_Header.Warnings().Show(WARN_MODE_SWITCH);
+    const bool bModeSwitch = (m_nInitialMode == MODE_SINGLE_CHANNEL) != m_Header.IsSingleChannel();
+    const bool bRateSwitch = m_Header.SampleFrequency() != m_nInitialSampleRate;
+    if ((bModeSwitch || bRateSwitch) && !FollowFormat(bModeSwitch, bRateSwitch)) {
+        if (bModeSwitch) {
+            m_Header.Warnings().Show(WARN_MODE_SWITCH);
+        }
+        if (bRateSwitch) {
+            m_Header.Warnings().Show(WARN_RATE_SWITCH);
+        }
     }
-    if (m_Header.SampleFrequency() != m_nInitialSampleRate) {
-        m_Header.Warnings().Show(WARN_RATE_SWITCH);
+    if (m_pLayerDecoder == nullptr) {
+        m_pSink.reset();
+        return 0;
     }
     const CLayerDecoder::EOutcome outcome =
         m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, *m_pSink);
@@ -286,6 +294,39 @@ int CAudioDecoder::MoveToStart(const CStartPoint& start) {
         }
     }
     return 1;
+}
+
+bool CAudioDecoder::FollowFormat(bool bModeSwitch, bool bRateSwitch) {
+    const int nSampleRate = m_Header.SampleFrequency();
+    // A reserved rate is no format to go on in.
+    if (nSampleRate <= 0) {
+        return false;
+    }
+    CStreamFormat format;
+    format.nChannels = m_Header.IsSingleChannel() ? 1 : 2;
+    format.nSampleRate = nSampleRate;
+    format.nSamplesPerFrame = m_Header.SamplesPerFrame();
+    if (!m_pSink->FollowsFormat()) {
+        return false;
+    }
+    m_pSink->ChangeFormat(format);
+    m_nInitialMode = m_Header.Mode();
+    m_nInitialSampleRate = nSampleRate;
+    // The new part starts from silent filters, as it would on its own.
+    m_nChannelSelector = format.nChannels == 1 ? 1 : 0;
+    m_pLayerDecoder = std::make_unique<CLayerDecoder>(format.nChannels);
+    if (!m_pLayerDecoder->IsReady()) {
+        m_pLayerDecoder.reset();
+        return true;
+    }
+    m_pLayerDecoder->SetChoices(m_Choices);
+    if (bModeSwitch) {
+        m_Header.Warnings().Show(WARN_MODE_FOLLOWED);
+    }
+    if (bRateSwitch) {
+        m_Header.Warnings().Show(WARN_RATE_FOLLOWED);
+    }
+    return true;
 }
 
 void CAudioDecoder::ReportConcealment(bool bForbidden) const {

@@ -139,6 +139,11 @@ class CAudioDecoder {
     // Moves by the frame index to the first frame at or after nSample, to be
     // read after the frame in hand.
     int SeekSample(int64_t nSample);
+    // Asks the sink to go on in the format of the frame in hand, which has
+    // another channel count or rate than the frames before; false where it
+    // keeps the old one. Without the memory for new filters the layer
+    // decoder is gone.
+    bool FollowFormat(bool bModeSwitch, bool bRateSwitch);
     // Tells of a burst of damaged frames starting with the frame in hand.
     void ReportConcealment(bool bForbidden) const;
     int m_nLayer = 0;
