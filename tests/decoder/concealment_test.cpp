@@ -87,15 +87,6 @@ TEST(ConcealmentTest, DamagedFramesFadeFromTheLastGoodOneWithoutAStep) {
                            result.nSamples[0].end(),
                            clean.nSamples[0].begin() + 106 * kFrameSamples));
     EXPECT_EQ(presenter.Messages().size(), 4u);
-
-    // Without concealment the damaged frames are silence, told of by no word.
-    presenter.Clear();
-    CDecodeChoices plain;
-    plain.bConceal = false;
-    const CDecodeResult silenced = DecodeBytes(damaged, presenter.Reporter(), 1000000, plain);
-    EXPECT_EQ(FrameEnergy(silenced, 10), 0.0);
-    EXPECT_EQ(silenced.nSamples[0].size(), clean.nSamples[0].size());
-    EXPECT_TRUE(presenter.Messages().empty());
 }
 
 TEST(ConcealmentTest, AForbiddenLayerOneAllocationIsConcealed) {
@@ -112,7 +103,7 @@ TEST(ConcealmentTest, AForbiddenLayerOneAllocationIsConcealed) {
     CRecordingPresenter presenter;
     const CDecodeResult result = DecodeBytes(bytes, presenter.Reporter());
     EXPECT_EQ(result.nSamples[0].size(), 12u * 384);
-    ASSERT_EQ(presenter.Messages().size(), 2u) << presenter.Messages()[0].strText;
+    EXPECT_EQ(presenter.Messages().size(), 2u);
     EXPECT_EQ(presenter.Count("stream contains an illegal allocation!"), 0);
     // The frame repeated at half its amplitude in place of frame 3.
     int nLoudest = 0;
