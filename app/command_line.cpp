@@ -62,13 +62,27 @@ bool ParseStartPoint(const std::string& strText, CStartPoint& start) {
     return true;
 }
 
+bool ParseDualChannel(const std::string& strText, EDualChannel& eDual) {
+    static constexpr std::pair<const char*, EDualChannel> kNames[] = {{"both", EDualChannel::Both},
+                                                                      {"1", EDualChannel::First},
+                                                                      {"2", EDualChannel::Second},
+                                                                      {"mix", EDualChannel::Mix}};
+    for (const auto& [pszName, eValue] : kNames) {
+        if (strText == pszName) {
+            eDual = eValue;
+            return true;
+        }
+    }
+    return false;
+}
+
 namespace {
 
 // The options that take a value, given as "--option VALUE" or "--option=VALUE".
 bool TakesValue(std::string_view option) {
     return option == "--wav" || option == "--raw" || option == "--output" || option == "--start" ||
            option == "--threads" || option == "--list" || option == "-@" ||
-           option == "--replaygain";
+           option == "--replaygain" || option == "--conceal" || option == "--channel";
 }
 
 }  // namespace
@@ -178,6 +192,17 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
                 strError = "--replaygain needs track, album or off";
                 return false;
             }
+        } else if (arg == "--conceal") {
+            if (strValue != "on" && strValue != "off") {
+                strError = "--conceal needs on or off";
+                return false;
+            }
+            commandLine.choices.bConceal = strValue == "on";
+        } else if (arg == "--channel") {
+            if (!ParseDualChannel(strValue, commandLine.choices.eDual)) {
+                strError = "--channel needs both, 1, 2 or mix";
+                return false;
+            }
         } else if (arg == "--loop") {
             commandLine.bLoop = true;
         } else if (arg == "--smooth") {
@@ -259,6 +284,11 @@ std::string UsageText() {
                "                           one per core); the output is the same\n"
                "  --replaygain MODE        track, album or off (the default): the tagged\n"
                "                           ReplayGain, held below clipping by the peak\n"
+               "  --conceal on|off         a damaged frame repeats the last good one,\n"
+               "                           fading (on, the default), or plays as it stands\n"
+               "  --channel both|1|2|mix   of a dual-channel (two-language) stream: both as\n"
+               "                           stereo (the default), the first or the second on\n"
+               "                           both sides, or the two mixed\n"
                "  --output DEVICE          with the window or --play: pulse[:SINK] (the\n"
                "                           default when a sound server answers),\n"
                "                           alsa[:PCM] (else the default), null, or wav:PATH;\n"

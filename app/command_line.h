@@ -31,6 +31,7 @@ struct CCommandLine {
     int nThreads = 0;            // --threads: cores that --wav and --raw use; 0 for all
     // --replaygain: off unless given; --wav and --raw apply it only when given.
     corvina::EReplayGain eReplayGain = corvina::EReplayGain::Off;
+    corvina::CDecodeChoices choices;  // --conceal, --channel
 };
 
 // Exit statuses.
@@ -47,6 +48,9 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
 // Reads a start time: seconds ("83.5"), minutes and seconds ("1:23.5") or a
 // percentage of the playing time ("40%"); false when TEXT is none of them.
 bool ParseStartPoint(const std::string& strText, corvina::CStartPoint& start);
+
+// Reads a programme of a dual-channel stream: both, 1, 2 or mix.
+bool ParseDualChannel(const std::string& strText, corvina::EDualChannel& eDual);
 
 // The text of --help.
 std::string UsageText();

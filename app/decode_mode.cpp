@@ -66,6 +66,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         return std::unique_ptr<CAudioSink>(std::move(pFileSink));
     };
     CAudioDecoder decoder(commandLine.strFile.c_str(), std::move(hooks));
+    decoder.SetChoices(commandLine.choices);
     const int nInitialized = decoder.Initialize();
     if (nInitialized != 0 && pSink != nullptr) {
         pSink->SetReplayGain(
@@ -112,7 +113,8 @@ int RunDecodeMode(const CCommandLine& commandLine) {
     if (bSegmented) {
         // The workers read the file for themselves; this decoder keeps the
         // sink, which takes their output in order.
-        CSegmentDecoder segments(commandLine.strFile, commandLine.start, ShowWarningText);
+        CSegmentDecoder segments(commandLine.strFile, commandLine.start, ShowWarningText,
+                                 commandLine.choices);
         std::string strFailure;
         if (!segments.Run(
                 *pSink, nThreads, [pSink] { return pSink->Failed(); }, strFailure)) {

@@ -7,6 +7,7 @@
 #include "containers/format_containers.h"
 #include "network/network_sources.h"
 #include "platform/wave_device.h"
+#include "player/control_block.h"
 #include "player/playback_control.h"
 #include "resources/version.h"
 #include "tags/tag_reader.h"
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
     if (!commandLine.strDevice.empty()) {
         SetWaveDeviceName(commandLine.strDevice);
     }
+    g_bConcealFrames = commandLine.choices.bConceal ? 1 : 0;
+    g_nDualChannel = static_cast<int>(commandLine.choices.eDual);
     switch (commandLine.mode) {
         case ERunMode::Help:
             std::fputs(UsageText().c_str(), stdout);

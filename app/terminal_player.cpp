@@ -14,6 +14,8 @@
 #include "player/corvina_doc.h"
 #include "player/engine_events.h"
 #include "player/playback_control.h"
+#include "player/running_stream.h"
+#include "resources/command_table.h"
 #include "resources/resource_ids.h"
 
 using namespace corvina;
@@ -24,6 +26,14 @@ constexpr auto kVolumeShown = std::chrono::seconds(3);
 
 bool IsPlaying(int nState) {
     return nState == PLAY_STARTED || nState == PLAY_RESUMED;
+}
+
+// The name the Audio menu gives the programme chosen, without its mnemonic.
+std::string ChannelChoiceName(int nChoice) {
+    const CCommandInfo* pCommand = FindCommand(ID_AUDIO_CHANNEL_BOTH + nChoice);
+    std::string strName = pCommand != nullptr ? pCommand->pszMenuText : "";
+    std::erase(strName, '&');
+    return strName;
 }
 
 const char* StateName(int nState) {
@@ -276,6 +286,7 @@ bool CTerminalPlayer::HandleKey(int nKey) {
             ToggleSmooth();
             break;
         case ID_VIEW_BITSTREAM_INFO:
+        case ID_AUDIO_CHANNEL_NEXT:
             m_document.ExecuteCommand(nID);
             break;
         case ID_VIEW_KEYS:
@@ -360,6 +371,9 @@ std::string CTerminalPlayer::StatusText(int nColumns, const char* pszEnded) {
     }
     if (g_bSmoothPlay != 0) {
         strMarks += "  smooth";
+    }
+    if (IsRunningStreamDualChannel()) {
+        strMarks += "  " + ChannelChoiceName(g_nDualChannel);
     }
     if (CSoundControl::IsMuted()) {
         strMarks += "  muted";

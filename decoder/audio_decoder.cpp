@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <system_error>
@@ -75,6 +76,7 @@ int CAudioDecoder::Initialize() {
     if (!m_pLayerDecoder->IsReady()) {
         return 0;
     }
+    m_pLayerDecoder->SetChoices(m_Choices);
     CStreamFormat format;
     format.nChannels = bTwoChannels ? 2 : 1;
     format.nSampleRate = m_Header.SampleFrequency();
@@ -190,13 +192,28 @@ int CAudioDecoder::DecodeFrame() {
         AdoptWalk();
     }
     m_nLayer = m_Header.Layer();
-    if ((m_nInitialMode == MODE_SINGLE_CHANNEL) != m_Header.IsSingleChannel()) {
-        m_Header.Warnings().Show(WARN_MODE_SWITCH);
+    const bool bModeSwitch = (m_nInitialMode == MODE_SINGLE_CHANNEL) != m_Header.IsSingleChannel();
+    const bool bRateSwitch = m_Header.SampleFrequency() != m_nInitialSampleRate;
+    if ((bModeSwitch || bRateSwitch) && !FollowFormat(bModeSwitch, bRateSwitch)) {
+        if (bModeSwitch) {
+            m_Header.Warnings().Show(WARN_MODE_SWITCH);
+        }
+        if (bRateSwitch) {
+            m_Header.Warnings().Show(WARN_RATE_SWITCH);
+        }
     }
-    if (m_Header.SampleFrequency() != m_nInitialSampleRate) {
-        m_Header.Warnings().Show(WARN_RATE_SWITCH);
+    if (m_pLayerDecoder == nullptr) {
+        m_pSink.reset();
+        return 0;
     }
-    m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, *m_pSink);
+    const CLayerDecoder::EOutcome outcome =
+        m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, *m_pSink);
+    const bool bConcealed =
+        outcome == CLayerDecoder::CONCEALED || outcome == CLayerDecoder::CONCEALED_FORBIDDEN;
+    if (bConcealed && !m_bConcealing) {
+        ReportConcealment(outcome == CLayerDecoder::CONCEALED_FORBIDDEN);
+    }
+    m_bConcealing = bConcealed;
     if (m_Header.ReadFrame(m_Stream, &m_pCrc) != 0) {
         m_nNextSample += m_Header.SamplesPerFrame();
         return 1;
@@ -283,10 +300,70 @@ int CAudioDecoder::MoveToStart(const CStartPoint& start) {
     return 1;
 }
 
+bool CAudioDecoder::FollowFormat(bool bModeSwitch, bool bRateSwitch) {
+    const int nSampleRate = m_Header.SampleFrequency();
+    // A reserved rate is no format to go on in.
+    if (nSampleRate <= 0) {
+        return false;
+    }
+    CStreamFormat format;
+    format.nChannels = m_Header.IsSingleChannel() ? 1 : 2;
+    format.nSampleRate = nSampleRate;
+    format.nSamplesPerFrame = m_Header.SamplesPerFrame();
+    if (!m_pSink->FollowsFormat()) {
+        return false;
+    }
+    m_pSink->ChangeFormat(format);
+    m_nInitialMode = m_Header.Mode();
+    m_nInitialSampleRate = nSampleRate;
+    // The new part starts from silent filters, as it would on its own.
+    m_nChannelSelector = format.nChannels == 1 ? 1 : 0;
+    m_pLayerDecoder = std::make_unique<CLayerDecoder>(format.nChannels);
+    if (!m_pLayerDecoder->IsReady()) {
+        m_pLayerDecoder.reset();
+        return true;
+    }
+    m_pLayerDecoder->SetChoices(m_Choices);
+    if (bModeSwitch) {
+        m_Header.Warnings().Show(WARN_MODE_FOLLOWED);
+    }
+    if (bRateSwitch) {
+        m_Header.Warnings().Show(WARN_RATE_FOLLOWED);
+    }
+    return true;
+}
+
+void CAudioDecoder::ReportConcealment(bool bForbidden) const {
+    const int nRate = m_Header.SampleFrequency();
+    const double dSeconds =
+        nRate > 0 ? static_cast<double>(m_nNextSample - m_Header.SamplesPerFrame()) / nRate : 0.0;
+    char szAt[32];
+    std::snprintf(szAt, sizeof(szAt), "%.2f", std::max(dSeconds, 0.0));
+    ReportWarning(m_Hooks.fnReportWarning,
+                  std::string("damaged frames from ") + szAt + " s: concealed (" +
+                      (bForbidden ? "a code the standard forbids" : "the CRC check failed") + ")");
+}
+
+void CAudioDecoder::SetChoices(const CDecodeChoices& choices) {
+    m_Choices = choices;
+    if (m_pLayerDecoder != nullptr) {
+        m_pLayerDecoder->SetChoices(choices);
+    }
+}
+
+int64_t CAudioDecoder::GuessedFrames() const {
+    return m_pLayerDecoder != nullptr ? m_pLayerDecoder->GuessedFrames() : 0;
+}
+
 int CAudioDecoder::SkipFrame() {
     if (m_pSink == nullptr) {
         return 0;
     }
+    // The frame after a skipped one has no good frame before it to repeat.
+    if (m_pLayerDecoder != nullptr) {
+        m_pLayerDecoder->ForgetLastFrame();
+    }
+    m_bConcealing = false;
     if (m_pWalker != nullptr) {
         AdoptWalk();
     }

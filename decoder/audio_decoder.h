@@ -12,6 +12,7 @@
 #include <string>
 
 #include "decoder/bit_stream.h"
+#include "decoder/decode_choices.h"
 #include "decoder/frame_header.h"
 #include "decoder/frame_index.h"
 #include "decoder/track_info.h"
@@ -112,6 +113,12 @@ class CAudioDecoder {
     // Slots the synthesis filter of output channel nChannel has run; -1
     // where there is no such filter.
     int64_t FilterSlotsRun(int nChannel) const;
+    // Takes effect from the next frame decoded on.
+    void SetChoices(const CDecodeChoices& choices);
+    const CDecodeChoices& Choices() const { return m_Choices; }
+    // Damaged frames concealed since the start with what a move forgot
+    // (see CLayerDecoder::GuessedFrames).
+    int64_t GuessedFrames() const;
 
     // Seconds the whole file lasts: its frames counted where the stream can
     // seek and its bitrate varies, else its audio bytes at the first frame's
@@ -144,6 +151,13 @@ class CAudioDecoder {
     int SeekSample(int64_t nSample);
     // Fills m_TrackInfo from the container, else from the file's tags.
     void ReadTrackInfo();
+    // Asks the sink to go on in the format of the frame in hand, which has
+    // another channel count or rate than the frames before; false where it
+    // keeps the old one. Without the memory for new filters the layer
+    // decoder is gone.
+    bool FollowFormat(bool bModeSwitch, bool bRateSwitch);
+    // Tells of a burst of damaged frames starting with the frame in hand.
+    void ReportConcealment(bool bForbidden) const;
     int m_nLayer = 0;
     int m_nInitialMode = 0;
     int m_nInitialSampleRate = 0;
@@ -169,6 +183,9 @@ class CAudioDecoder {
     // The walk under way in the background; null once taken or where none.
     std::unique_ptr<CHeaderWalker> m_pWalker;
     CCrc16* m_pCrc = nullptr;
+    CDecodeChoices m_Choices;
+    // The last frame decoded was concealed: the burst has been told of.
+    bool m_bConcealing = false;
     std::unique_ptr<CLayerDecoder> m_pLayerDecoder;
     std::unique_ptr<CAudioSink> m_pSink;
 };

@@ -10,6 +10,9 @@ enum EDecoderWarning {
     WARN_ILLEGAL_ALLOCATION,
     WARN_MODE_SWITCH,
     WARN_RATE_SWITCH,
+    // The same switches where the output follows them.
+    WARN_MODE_FOLLOWED,
+    WARN_RATE_FOLLOWED,
 };
 
 class CDecoderWarnings {

@@ -179,7 +179,9 @@ EFrameResult CFrameDecoder::DecodeFrame(std::span<const uint8_t> bytes, std::spa
     state.bSynced = true;
     state.dwLast = dwWord;
     info.nSamples = sink.Samples();
-    return outcome == CLayerDecoder::CRC_ERROR ? EFrameResult::CrcError : EFrameResult::Decoded;
+    return outcome == CLayerDecoder::CRC_ERROR || outcome == CLayerDecoder::CONCEALED
+               ? EFrameResult::CrcError
+               : EFrameResult::Decoded;
 }
 
 }  // namespace corvina

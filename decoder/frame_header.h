@@ -111,6 +111,10 @@ class CFrameHeader {
 
     // The warnings of this run through the file.
     CDecoderWarnings& Warnings() { return m_Warnings; }
+    // Whether the frame in hand holds a code the standard forbids (a Layer I
+    // allocation of 15), as its allocations have been read so far.
+    bool HasForbiddenCode() const { return m_bForbiddenCode; }
+    void NoteForbiddenCode(bool bForbidden = true) { m_bForbiddenCode = bForbidden; }
 
   private:
     int StartFrame(CBitReader& reader, CCrc16** ppCrc, uint32_t dwFrameWord);
@@ -152,6 +156,7 @@ class CFrameHeader {
     int m_nFreeFormatBytes = 0;
     uint32_t m_dwFreeFormatHeader = 0;
     uint32_t m_dwLayer3Word = 0;
+    bool m_bForbiddenCode = false;
 };
 
 }  // namespace corvina

@@ -53,7 +53,7 @@ void CLayer1Subband::SetAllocation(int nAllocation) {
 void CLayer1Subband::ReadAllocation(CBitReader& reader, CFrameHeader& header, CCrc16* pCrc) {
     const auto nAllocation = static_cast<int>(reader.GetBits(4));
     if (nAllocation == kIllegalAllocation) {
-        header.Warnings().Show(WARN_ILLEGAL_ALLOCATION);
+        header.NoteForbiddenCode();
     }
     if (pCrc != nullptr) {
         pCrc->Update(static_cast<uint32_t>(nAllocation), 4);
@@ -88,7 +88,7 @@ void CLayer1StereoSubband::ReadAllocation(CBitReader& reader, CFrameHeader& head
         pCrc->Update(static_cast<uint32_t>(nAllocation1), 4);
     }
     if (nAllocation0 == kIllegalAllocation || nAllocation1 == kIllegalAllocation) {
-        header.Warnings().Show(WARN_ILLEGAL_ALLOCATION);
+        header.NoteForbiddenCode();
     }
     SetAllocation(nAllocation0);
     m_nAllocation1 = nAllocation1;

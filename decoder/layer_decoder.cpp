@@ -2,6 +2,7 @@
 #include "decoder/layer_decoder.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "decoder/bit_reader.h"
@@ -20,6 +21,10 @@ constexpr float kOutputScale = 32768.0f;
 // set changes every four granules.
 constexpr int kGroupsPerFrame = 12;
 constexpr int kSlotSamples = 32;
+// A damaged frame repeats the last good one 6 dB down, a second one 12 dB
+// down; those after them are silence.
+constexpr float kConcealGains[] = {0.5f, 0.25f, 0.0f};
+constexpr int kSilentRun = 2;
 
 // Hands a slot of channel 0 to both channels of the sink: a single-channel
 // frame in a two-channel stream is heard on both sides.
@@ -90,6 +95,7 @@ void CLayerDecoder::SelectSubbands(const CFrameHeader& header) {
 CLayerDecoder::EOutcome CLayerDecoder::Decode(CFrameHeader& header, CBitReader& reader,
                                               CCrc16* pCrc, CAudioSink& sink) {
     SelectSubbands(header);
+    header.NoteForbiddenCode(false);
     const int nSblimit = m_nSubbands;
     for (int sb = 0; sb < nSblimit; ++sb) {
         m_pSubbands[sb]->ReadAllocation(reader, header, pCrc);
@@ -104,18 +110,94 @@ CLayerDecoder::EOutcome CLayerDecoder::Decode(CFrameHeader& header, CBitReader& 
         bIntact = pCrc->Value() == header.CrcWord();
         pCrc->Reset();
     }
+    const bool bForbidden = header.HasForbiddenCode();
+    if (m_Choices.bConceal && (!bIntact || bForbidden)) {
+        Conceal(header, sink);
+        sink.EndFrame();
+        return bIntact ? CONCEALED_FORBIDDEN : CONCEALED;
+    }
     if (!bIntact) {
         // A damaged frame keeps its place in time, as silence.
         OutputSilence(header, sink);
         sink.EndFrame();
         return CRC_ERROR;
     }
+    if (bForbidden) {
+        header.Warnings().Show(WARN_ILLEGAL_ALLOCATION);
+    }
     if (nSblimit == 0) {
         return EMPTY;
     }
+    m_bChoosing = m_Choices.eDual != EDualChannel::Both && header.Mode() == MODE_DUAL_CHANNEL &&
+                  m_pFilter1 != nullptr;
     DecodeAudio(header, reader, sink);
+    m_nKeptSlots = m_Choices.bConceal ? header.SamplesPerFrame() / kSlotSamples : 0;
+    m_bKeptPair = SynthesizesPair(header);
+    m_nBadRun = 0;
+    m_bForgotten = false;
     sink.EndFrame();
     return DECODED;
+}
+
+void CLayerDecoder::ForgetLastFrame() {
+    m_nKeptSlots = 0;
+    m_nBadRun = 0;
+    m_nBadSinceForget = 0;
+    m_bForgotten = true;
+}
+
+void CLayerDecoder::Conceal(const CFrameHeader& header, CAudioSink& sink) {
+    const int nSlots = header.SamplesPerFrame() / kSlotSamples;
+    const bool bPair = SynthesizesPair(header);
+    // A frame of another layer or channel count has nothing to repeat.
+    const float fGain =
+        nSlots == m_nKeptSlots && bPair == m_bKeptPair ? kConcealGains[m_nBadRun] : 0.0f;
+    m_nBadRun = std::min(m_nBadRun + 1, kSilentRun);
+    if (m_bForgotten && m_nBadSinceForget++ < kSilentRun) {
+        ++m_nGuessedFrames;
+    }
+    // The filters run on, so that the sound fades from the last good frame
+    // instead of stopping dead.
+    for (int nSlot = 0; nSlot < nSlots; ++nSlot) {
+        if (fGain != 0.0f) {
+            for (int sb = 0; sb < kSlotSamples; ++sb) {
+                m_pFilter0->m_fInput[sb] = fGain * m_fKept[0][nSlot][sb];
+            }
+            if (bPair) {
+                for (int sb = 0; sb < kSlotSamples; ++sb) {
+                    m_pFilter1->m_fInput[sb] = fGain * m_fKept[1][nSlot][sb];
+                }
+            }
+        }
+        Synthesize(header, bPair, sink);
+    }
+}
+
+void CLayerDecoder::ChooseChannel(float* pIn0, float* pIn1) const {
+    switch (m_Choices.eDual) {
+        case EDualChannel::First:
+            std::memcpy(pIn1, pIn0, kSlotSamples * sizeof(float));
+            break;
+        case EDualChannel::Second:
+            std::memcpy(pIn0, pIn1, kSlotSamples * sizeof(float));
+            break;
+        case EDualChannel::Mix:
+            // The filters are linear: the mean of the subband samples makes
+            // the mean of the two programmes, rounded once.
+            for (int sb = 0; sb < kSlotSamples; ++sb) {
+                pIn0[sb] = pIn1[sb] = (pIn0[sb] + pIn1[sb]) * 0.5f;
+            }
+            break;
+        case EDualChannel::Both:
+            break;
+    }
+}
+
+void CLayerDecoder::KeepSlot(int nSlot, const float* pIn0, const float* pIn1) {
+    std::memcpy(m_fKept[0][nSlot], pIn0, kSlotSamples * sizeof(float));
+    if (pIn1 != nullptr) {
+        std::memcpy(m_fKept[1][nSlot], pIn1, kSlotSamples * sizeof(float));
+    }
 }
 
 void CLayerDecoder::DecodeAudio(const CFrameHeader& header, CBitReader& reader, CAudioSink& sink) {
@@ -195,6 +277,12 @@ void CLayerDecoder::DecodeLayer1(const CFrameHeader& header, CBitReader& reader,
         for (int sb = nBound; sb < nSblimit; ++sb) {
             pHigh[sb].THigh::OutputSample(nChannels, pFilter0, pFilter1);
         }
+        if (m_bChoosing) {
+            ChooseChannel(pFilter0->m_fInput, pFilter1->m_fInput);
+        }
+        if (m_Choices.bConceal) {
+            KeepSlot(nSlot, pFilter0->m_fInput, bSecond ? pFilter1->m_fInput : nullptr);
+        }
         Synthesize(header, bSecond, sink);
     }
 }
@@ -215,7 +303,18 @@ void CLayerDecoder::DecodeLayer2(const CFrameHeader& header, CBitReader& reader,
     samples.ReadFrame(reader, frame);
     // The slots' transforms run two at a time: the two channels' of a slot,
     // or two slots of the one channel.
-    if (SynthesizesPair(header)) {
+    static_assert(sizeof(m_fKept[0]) == sizeof(frame.fSample[0]));
+    const bool bPair = SynthesizesPair(header);
+    for (int nSlot = 0; m_bChoosing && nSlot < CLayer2Frame::kSlots; ++nSlot) {
+        ChooseChannel(frame.fSample[0][nSlot], frame.fSample[1][nSlot]);
+    }
+    if (m_Choices.bConceal) {
+        std::memcpy(m_fKept[0], frame.fSample[0], sizeof(frame.fSample[0]));
+        if (bPair) {
+            std::memcpy(m_fKept[1], frame.fSample[1], sizeof(frame.fSample[1]));
+        }
+    }
+    if (bPair) {
         for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; ++nSlot) {
             CSynthesisFilter::SynthesizePair(*m_pFilter0, frame.fSample[0][nSlot], *m_pFilter1,
                                              frame.fSample[1][nSlot], sink);

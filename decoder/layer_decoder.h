@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "decoder/decode_choices.h"
 #include "decoder/subband_decoder.h"
 #include "synth/audio_sink.h"
 
@@ -23,6 +24,10 @@ class CLayerDecoder {
         DECODED,    // its samples went to the sink
         CRC_ERROR,  // it failed its check: a frame's worth of silence went instead
         EMPTY,      // it codes no subband: nothing went to the sink
+        // It failed its check or holds a forbidden code, and the last good
+        // frame's subband samples went in its place, fading out.
+        CONCEALED,
+        CONCEALED_FORBIDDEN,
     };
 
     // Decodes frames into nChannels (1 or 2) output channels; false from
@@ -42,6 +47,16 @@ class CLayerDecoder {
     // Slots the synthesis filter of output channel nChannel has run; -1
     // where there is no such filter.
     int64_t FilterSlotsRun(int nChannel) const;
+
+    // Takes effect from the next frame on.
+    void SetChoices(const CDecodeChoices& choices) { m_Choices = choices; }
+    // The frames before the next are not those decoded last (the stream has
+    // been moved): a damaged frame has nothing to repeat until a good one.
+    void ForgetLastFrame();
+    // Damaged frames concealed by what was forgotten rather than by a frame
+    // decoded since: their samples differ from those of a decode that never
+    // forgot.
+    int64_t GuessedFrames() const { return m_nGuessedFrames; }
 
   private:
     // Points m_pSubbands at the decoders of the frame's layer, mode and bound
@@ -66,6 +81,12 @@ class CLayerDecoder {
     void Synthesize(const CFrameHeader& header, bool bSecond, CAudioSink& sink);
     // A frame's worth of silence on every output channel.
     void OutputSilence(const CFrameHeader& header, CAudioSink& sink) const;
+    // The last good frame's slots, fading out, through the filters.
+    void Conceal(const CFrameHeader& header, CAudioSink& sink);
+    // Puts the chosen programme of a dual-channel slot into both inputs.
+    void ChooseChannel(float* pIn0, float* pIn1) const;
+    // Keeps the filters' input of slot nSlot for concealment.
+    void KeepSlot(int nSlot, const float* pIn0, const float* pIn1);
 
     std::unique_ptr<CSubbandSet> m_pSubbandSet;
     CSubbandDecoder* m_pSubbands[32] = {};
@@ -77,6 +98,21 @@ class CLayerDecoder {
     int m_nSubbandBound = -1;
     std::unique_ptr<CSynthesisFilter> m_pFilter0;
     std::unique_ptr<CSynthesisFilter> m_pFilter1;
+
+    CDecodeChoices m_Choices;
+    // Whether the frame in hand is dual channel with one programme chosen.
+    bool m_bChoosing = false;
+    // The subband samples of the last good frame, channel, slot, subband:
+    // m_nKeptSlots of them (0 for none), both channels where m_bKeptPair.
+    alignas(64) float m_fKept[2][36][32] = {};
+    int m_nKeptSlots = 0;
+    bool m_bKeptPair = false;
+    // Damaged frames since the last good one; those since ForgetLastFrame
+    // while no good frame has come since.
+    int m_nBadRun = 0;
+    int m_nBadSinceForget = 0;
+    bool m_bForgotten = false;
+    int64_t m_nGuessedFrames = 0;
 };
 
 }  // namespace corvina

@@ -38,8 +38,12 @@ struct CSegmentRecording {
         int32_t nCount;
     };
     std::vector<int16_t> nSamples;
+    // nChannel -2: the stream goes on in the next of formats.
     std::vector<CRun> runs;
     std::vector<std::string> warnings;
+    // The format the segment starts in, and those it changes to.
+    CStreamFormat startFormat;
+    std::vector<CStreamFormat> formats;
     // The stream ended within this segment (or before it).
     bool bLast = false;
     bool bFailed = false;
@@ -50,14 +54,27 @@ struct CSegmentRecording {
         nSamples.clear();
         runs.clear();
         warnings.clear();
+        formats.clear();
         bLast = false;
         bFailed = false;
         strReason.clear();
     }
-    void ReplayInto(CAudioSink& sink) const {
+    // current: the format the sink is in, kept up to date.
+    void ReplayInto(CAudioSink& sink, CStreamFormat& current) const {
+        auto Follow = [&](const CStreamFormat& format) {
+            if (sink.FollowsFormat() && (format.nSampleRate != current.nSampleRate ||
+                                         format.nChannels != current.nChannels)) {
+                sink.ChangeFormat(format);
+                current = format;
+            }
+        };
+        Follow(startFormat);
         std::size_t nAt = 0;
+        std::size_t nFormat = 0;
         for (const CRun& run : runs) {
-            if (run.nChannel < 0) {
+            if (run.nChannel == -2) {
+                Follow(formats[nFormat++]);
+            } else if (run.nChannel < 0) {
                 sink.EndFrame();
             } else {
                 sink.WriteSamples(run.nChannel, nSamples.data() + nAt, run.nCount);
@@ -71,7 +88,25 @@ struct CSegmentRecording {
 // and drops what the frames before it give.
 class CRecordingSink : public CAudioSink {
   public:
-    void SetTarget(CSegmentRecording* pTarget) { m_pTarget = pTarget; }
+    // bFollows: whether the sink the segments go to follows format changes.
+    CRecordingSink(const CStreamFormat& format, bool bFollows)
+        : m_format(format), m_bFollows(bFollows) {}
+    void SetTarget(CSegmentRecording* pTarget) {
+        m_pTarget = pTarget;
+        if (pTarget != nullptr) {
+            pTarget->startFormat = m_format;
+        }
+    }
+    // The change is handed on in its place: the one-thread decode's sink
+    // follows it there.
+    bool FollowsFormat() const override { return m_bFollows; }
+    void ChangeFormat(const CStreamFormat& format) override {
+        m_format = format;
+        if (m_pTarget != nullptr) {
+            m_pTarget->runs.push_back({-2, 0});
+            m_pTarget->formats.push_back(format);
+        }
+    }
     void WriteSample(int16_t nChannel, int16_t nSample) override {
         WriteSamples(nChannel, &nSample, 1);
     }
@@ -96,6 +131,8 @@ class CRecordingSink : public CAudioSink {
 
   private:
     CSegmentRecording* m_pTarget = nullptr;
+    CStreamFormat m_format;
+    bool m_bFollows;
 };
 
 // What the workers and the writing thread share.
@@ -110,15 +147,21 @@ struct CShared {
     int64_t nConsumed = 0;
     int64_t nWindow = 2;
     std::atomic<bool> bStop{false};
+    // Whether the sink the segments go to follows format changes.
+    bool bFollowsFormat = false;
     // A worker that could not hand over its segment tells why here.
     std::string strBroken;
 };
 
 class CWorker {
   public:
-    CWorker(const std::string& strPath, const CStartPoint& start, int nSegmentFrames,
-            CShared& shared)
-        : m_strPath(strPath), m_start(start), m_nSegmentFrames(nSegmentFrames), m_shared(shared) {}
+    CWorker(const std::string& strPath, const CStartPoint& start, const CDecodeChoices& choices,
+            int nSegmentFrames, CShared& shared)
+        : m_strPath(strPath),
+          m_start(start),
+          m_choices(choices),
+          m_nSegmentFrames(nSegmentFrames),
+          m_shared(shared) {}
 
     // Decodes segments nFirst, nFirst + nStep, ... until the stream ends or
     // the writer stops.
@@ -186,13 +229,14 @@ class CWorker {
                 m_pKeptWarnings->push_back(strText);
             }
         };
-        hooks.fnMakeSink = [this](const CStreamFormat&) {
-            auto pSink = std::make_unique<CRecordingSink>();
+        hooks.fnMakeSink = [this](const CStreamFormat& format) {
+            auto pSink = std::make_unique<CRecordingSink>(format, m_shared.bFollowsFormat);
             m_pSink = pSink.get();
             return std::unique_ptr<CAudioSink>(std::move(pSink));
         };
         hooks.bReadTrackInfo = false;
         m_pDecoder = std::make_unique<CAudioDecoder>(m_strPath.c_str(), std::move(hooks));
+        m_pDecoder->SetChoices(m_choices);
         m_nFrame = 0;
         if (m_pDecoder->Initialize() == 0) {
             segment.bFailed = true;
@@ -242,6 +286,7 @@ class CWorker {
             }
             const int64_t nSlotsBefore[2] = {m_pDecoder->FilterSlotsRun(0),
                                              m_pDecoder->FilterSlotsRun(1)};
+            const int64_t nGuessedBefore = m_pDecoder->GuessedFrames();
             SetTarget(nullptr);
             if (!MoveTo(nFirst, true)) {
                 segment.bLast = true;
@@ -258,7 +303,9 @@ class CWorker {
             // ran in it may have sounded different: once more from further
             // back. The first frames of the stream start from silence, as
             // the one-thread decode does.
-            bool bRestored = true;
+            // So may a damaged frame that had no good frame before it here
+            // but had one in the one-thread decode.
+            bool bRestored = nFrom == 0 || m_pDecoder->GuessedFrames() == nGuessedBefore;
             for (int c = 0; c < 2; ++c) {
                 const int64_t nNow = m_pDecoder->FilterSlotsRun(c);
                 if (nFrom > 0 && nNow >= 0 &&
@@ -284,6 +331,7 @@ class CWorker {
 
     std::string m_strPath;
     CStartPoint m_start;
+    CDecodeChoices m_choices;
     int64_t m_nSegmentFrames;
     CShared& m_shared;
     std::unique_ptr<CAudioDecoder> m_pDecoder;
@@ -298,6 +346,8 @@ class CWorker {
 bool WriteSegments(CShared& shared, CAudioSink& sink, const StopRequest& fnStop,
                    const WarningReporter& fnReport, std::string& strReason) {
     std::set<std::string> shown;
+    // The format the sink was made for: the first segment's.
+    CStreamFormat current;
     for (int64_t nSegment = 0;; ++nSegment) {
         CSegmentRecording segment;
         {
@@ -324,7 +374,10 @@ bool WriteSegments(CShared& shared, CAudioSink& sink, const StopRequest& fnStop,
                 ReportWarning(fnReport, strText);
             }
         }
-        segment.ReplayInto(sink);
+        if (nSegment == 0) {
+            current = segment.startFormat;
+        }
+        segment.ReplayInto(sink, current);
         if (segment.bLast || IsStopRequested(fnStop)) {
             return true;
         }
@@ -336,8 +389,12 @@ bool WriteSegments(CShared& shared, CAudioSink& sink, const StopRequest& fnStop,
 
 }  // namespace
 
-CSegmentDecoder::CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport)
-    : m_strPath(std::move(strPath)), m_start(start), m_fnReport(std::move(fnReport)) {}
+CSegmentDecoder::CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport,
+                                 const CDecodeChoices& choices)
+    : m_strPath(std::move(strPath)),
+      m_start(start),
+      m_choices(choices),
+      m_fnReport(std::move(fnReport)) {}
 
 bool CSegmentDecoder::CanSplit(const CAudioDecoder& decoder, const std::string& strPath,
                                int nSegmentFrames) {
@@ -354,13 +411,14 @@ bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnS
     // One segment per worker and two to spare, so that a worker seldom
     // waits for the writer.
     shared.nWindow = static_cast<int64_t>(nThreads) + 2;
+    shared.bFollowsFormat = sink.FollowsFormat();
     std::vector<std::unique_ptr<CWorker>> workers;
     std::vector<std::thread> threads;
     bool bOk = true;
     try {
         for (int w = 0; w < nThreads; ++w) {
             workers.push_back(
-                std::make_unique<CWorker>(m_strPath, m_start, nSegmentFrames, shared));
+                std::make_unique<CWorker>(m_strPath, m_start, m_choices, nSegmentFrames, shared));
             threads.emplace_back(&CWorker::Run, workers.back().get(), w, nThreads);
         }
     } catch (const std::exception& error) {

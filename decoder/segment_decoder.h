@@ -28,8 +28,10 @@ class CSegmentDecoder {
 
     // strPath names a file that every worker opens for itself; start is
     // where the one-thread decode began (every worker moves there too).
-    // Warnings go to fnReport, each text once.
-    CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport);
+    // Warnings go to fnReport, each text once; every worker decodes with
+    // choices.
+    CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport,
+                    const CDecodeChoices& choices = {});
 
     // Whether the stream that decoder has opened from strPath (and started)
     // is worth splitting: a file that can be opened again, with at least two
@@ -47,6 +49,7 @@ class CSegmentDecoder {
   private:
     std::string m_strPath;
     CStartPoint m_start;
+    CDecodeChoices m_choices;
     WarningReporter m_fnReport;
 };
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstdio>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -30,6 +31,8 @@ CPcmFileSink::~CPcmFileSink() {
 bool CPcmFileSink::Open(const std::string& strPath, bool bWav, int nChannels, uint32_t nSampleRate,
                         std::string& strReason) {
     m_nChannels = std::clamp(nChannels, 1, 2);
+    m_strPath = strPath;
+    m_bWav = bWav;
     m_bFailed = !m_Writer.Open(strPath, m_nChannels, nSampleRate, strReason, bWav);
     m_nFrame[0].reserve(1152);
     m_nFrame[1].reserve(1152);
@@ -114,6 +117,36 @@ void CPcmFileSink::Flush() {
         m_bFailed = true;
     }
     m_bPending.clear();
+}
+
+void CPcmFileSink::ChangeFormat(const corvina::CStreamFormat& format) {
+    Flush();
+    m_nChannels = std::clamp(format.nChannels, 1, 2);
+    if (!m_bWav || m_bFailed) {
+        return;
+    }
+    if (!m_Writer.Close()) {
+        m_bFailed = true;
+        return;
+    }
+    // A stream that keeps changing gets no more than kMaxFiles: the rest
+    // is left out, and the decode fails.
+    if (m_nFileNumber >= kMaxFiles) {
+        std::fprintf(stderr, "corvina: %s: the stream changes its format more than %d times\n",
+                     m_strPath.c_str(), kMaxFiles - 1);
+        m_bFailed = true;
+        return;
+    }
+    const std::string strNext = NumberedPath(m_strPath, ++m_nFileNumber);
+    std::fprintf(stderr, "corvina: the stream changes to %d Hz, %d channel%s: going on in %s\n",
+                 format.nSampleRate, m_nChannels, m_nChannels == 1 ? "" : "s", strNext.c_str());
+    std::string strReason;
+    if (!m_Writer.Open(strNext, m_nChannels, static_cast<uint32_t>(format.nSampleRate),
+                       strReason)) {
+        std::fprintf(stderr, "corvina: %s: cannot write (%s)\n", strNext.c_str(),
+                     strReason.c_str());
+        m_bFailed = true;
+    }
 }
 
 bool CPcmFileSink::Close() {

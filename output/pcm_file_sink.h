@@ -35,11 +35,21 @@ class CPcmFileSink : public corvina::CAudioSink {
     // Interleaves the frame's samples; a channel that got fewer samples than
     // the other in this frame is filled up with silence.
     int32_t EndFrame() override;
+    // A raw file writes the samples on as they come; a WAV file is finished
+    // and the rest goes into OUT-2.wav (then -3 ...), as standard error
+    // says. A WAV file on standard output keeps its first format.
+    bool FollowsFormat() const override { return !m_bWav || m_strPath != "-"; }
+    void ChangeFormat(const corvina::CStreamFormat& format) override;
 
   private:
+    static constexpr int kMaxFiles = 99;
+
     void Flush();
 
     CWavFileWriter m_Writer;
+    std::string m_strPath;
+    bool m_bWav = false;
+    int m_nFileNumber = 1;
     int m_nChannels = 0;
     double m_dReplayGain = 1.0;
     bool m_bFailed = false;

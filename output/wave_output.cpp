@@ -51,9 +51,13 @@ void ScaleSample(uint8_t* pSample, uint32_t dwGain) {
 CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRequest fnStop,
                          WarningReporter fnReport, CWaveOutputLinks links)
     : m_fnStop(std::move(fnStop)), m_fnReport(std::move(fnReport)), m_links(std::move(links)) {
+    m_bSmooth = bSmooth;
+    OpenDevice(streamFormat);
+}
+
+void CWaveOutput::OpenDevice(const CStreamFormat& streamFormat) {
     m_nChannels = streamFormat.nChannels >= 2 ? 2 : 1;
     m_nSamplesPerFrame = streamFormat.nSamplesPerFrame == 384 ? 384 : 1152;
-    m_bSmooth = bSmooth;
     m_nBufferSize =
         static_cast<uint32_t>(m_nSamplesPerFrame * m_nChannels * 2 * m_nFramesPerBuffer);
     if (m_bSmooth) {
@@ -108,9 +112,26 @@ CWaveOutput::CWaveOutput(const CStreamFormat& streamFormat, bool bSmooth, StopRe
 }
 
 CWaveOutput::~CWaveOutput() {
+    CloseDevice(true);
+}
+
+void CWaveOutput::ChangeFormat(const CStreamFormat& format) {
+    // What the device holds plays out at its own rate first; the time
+    // written goes on from where it stands.
+    CloseDevice(false);
+    m_dSecondsBefore = WrittenSeconds();
+    m_nFramesEnded = 0;
+    m_nPrimed = 0;
+    m_nFramesInBuffer = 0;
+    m_bDiscarding = false;
+    m_held.clear();
+    OpenDevice(format);
+}
+
+void CWaveOutput::CloseDevice(bool bPad) {
     if (m_pDevice != nullptr) {
         if (!m_bStopped && !IsStopRequested(m_fnStop)) {
-            PlayOut();
+            PlayOut(bPad);
             HasDeviceFailed();
         }
         if (m_bAttached) {
@@ -125,6 +146,7 @@ CWaveOutput::~CWaveOutput() {
         }
         // Gone before the data blocks, so nothing can refer to them afterwards.
         m_pDevice.reset();
+        m_bAttached = false;
     }
 }
 
@@ -483,7 +505,7 @@ int32_t CWaveOutput::EndFrame() {
 
 // Hands over what is still held back, pads the last buffer with silence and
 // waits for everything to be played. False when a stop cut it short.
-bool CWaveOutput::PlayOut() {
+bool CWaveOutput::PlayOut(bool bPad) {
     if (m_bFailed) {
         return false;
     }
@@ -497,8 +519,10 @@ bool CWaveOutput::PlayOut() {
         EvenOutChannels();
         CWaveBuffer& filling = *m_ring[kLast];
         const uint32_t nFilled = FilledBytes();
-        std::memset(filling.data.data() + nFilled, 0, m_nBufferSize - nFilled);
-        filling.header.dwBufferLength = m_nBufferSize;
+        if (bPad) {
+            std::memset(filling.data.data() + nFilled, 0, m_nBufferSize - nFilled);
+        }
+        filling.header.dwBufferLength = bPad ? m_nBufferSize : nFilled;
         if (IsCutShort(Submit(filling, kRetries))) {
             return false;
         }

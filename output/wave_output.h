@@ -48,6 +48,10 @@ class CWaveOutput : public corvina::CAudioSink {
     void WriteSample(int16_t nChannel, int16_t nSample) override;
     void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override;
     int32_t EndFrame() override;
+    // Plays out what the device holds, then opens it again for the new
+    // format.
+    bool FollowsFormat() const override { return true; }
+    void ChangeFormat(const corvina::CStreamFormat& format) override;
 
     uint32_t BufferSize() const { return m_nBufferSize; }
 
@@ -59,7 +63,9 @@ class CWaveOutput : public corvina::CAudioSink {
     // those the seconds the device has played; the rest is queued or still
     // being filled. Smooth playback lasts as long as the stream, so both
     // are stream time. Asked on the thread that writes.
-    double WrittenSeconds() const { return static_cast<double>(m_nFramesEnded) * m_dFrameSeconds; }
+    double WrittenSeconds() const {
+        return m_dSecondsBefore + static_cast<double>(m_nFramesEnded) * m_dFrameSeconds;
+    }
     double PlayedSeconds() const;
     // For CSoundControl, on the interface thread while the output is attached.
     void PauseDevice() { (void)m_pDevice->Pause(); }
@@ -86,6 +92,11 @@ class CWaveOutput : public corvina::CAudioSink {
   private:
     static constexpr int kLast = 3;
 
+    // Opens the default device for the format and makes the ring.
+    void OpenDevice(const corvina::CStreamFormat& format);
+    // Plays out what was written (with bPad the last buffer filled up with
+    // silence), unless stopped, and closes the device.
+    void CloseDevice(bool bPad);
     std::unique_ptr<CWaveBuffer> NewBuffer() const;
     int Submit(CWaveBuffer& buffer, int nRetries);
     int AwaitBuffer(CWaveBuffer& buffer);
@@ -96,7 +107,7 @@ class CWaveOutput : public corvina::CAudioSink {
     void EvenOutChannels();
     uint32_t FilledBytes() const;
     int32_t GiveUp();
-    bool PlayOut();
+    bool PlayOut(bool bPad = true);
     bool IsDropRequested() const;
     bool HasDeviceFailed();
     void ReportDeviceFailure(const std::string& strReason, bool bBusy);
@@ -132,6 +143,8 @@ class CWaveOutput : public corvina::CAudioSink {
     bool m_bDiscarding = false;
     std::vector<std::unique_ptr<CWaveBuffer>> m_held;
     int64_t m_nFramesEnded = 0;
+    // Seconds written at the formats before the current one.
+    double m_dSecondsBefore = 0.0;
     double m_dFrameSeconds = 0.0;
     std::string m_strDeviceError;
     // The device keeps the volume of its stream itself.

@@ -9,8 +9,11 @@ class CCmdUI {
 
     void Enable(bool bEnabled = true) { m_bEnabled = bEnabled; }
     void SetCheck(bool bChecked) { m_bChecked = bChecked; }
+    // Whether the menu shows the command at all.
+    void Show(bool bVisible) { m_bVisible = bVisible; }
 
     int m_nID;
     bool m_bEnabled = true;
+    bool m_bVisible = true;
     bool m_bChecked;
 };

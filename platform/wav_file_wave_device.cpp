@@ -1,5 +1,6 @@
 // The "wav:PATH" wave device: writes every buffer into a WAV file and
 // finishes it at once, without pacing.
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -63,12 +64,26 @@ class CWavFileWaveDevice : public CWaveDevice {
             return WAVERR_BADFORMAT;
         }
         std::lock_guard<std::mutex> lock(g_targetLock);
-        auto [it, bNew] = Targets().try_emplace(m_strPath);
+        // One WAV file has one format: sound of another goes on in PATH-2.wav
+        // (then -3 ...), the earlier sound staying as it is. Standard output
+        // has no second file.
+        std::string strPath = m_strPath;
+        for (int nNumber = 2; strPath != "-"; ++nNumber) {
+            const auto it = Targets().find(strPath);
+            if (it == Targets().end() || IsSameFormat(it->second.format, format)) {
+                break;
+            }
+            strPath = NumberedPath(m_strPath, nNumber);
+        }
+        auto [it, bNew] = Targets().try_emplace(strPath);
         CWavTarget& target = it->second;
         if (bNew) {
             std::string strReason;
-            if (!target.writer.Open(m_strPath, format.nChannels, format.nSamplesPerSec,
-                                    strReason)) {
+            if (strPath != m_strPath) {
+                std::fprintf(stderr, "corvina: %s holds another format: going on in %s\n",
+                             m_strPath.c_str(), strPath.c_str());
+            }
+            if (!target.writer.Open(strPath, format.nChannels, format.nSamplesPerSec, strReason)) {
                 Targets().erase(it);
                 m_strOpenError = strReason;
                 return MMSYSERR_ERROR;

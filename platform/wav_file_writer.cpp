@@ -134,3 +134,13 @@ bool CWavFileWriter::Close() {
     m_pFile = nullptr;
     return !m_bFailed;
 }
+
+std::string NumberedPath(const std::string& strPath, int nNumber) {
+    const std::size_t nName = strPath.rfind('/') == std::string::npos ? 0 : strPath.rfind('/') + 1;
+    std::size_t nDot = strPath.rfind('.');
+    // A name's leading dot starts no extension.
+    if (nDot == std::string::npos || nDot <= nName) {
+        nDot = strPath.size();
+    }
+    return strPath.substr(0, nDot) + "-" + std::to_string(nNumber) + strPath.substr(nDot);
+}

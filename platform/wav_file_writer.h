@@ -7,6 +7,10 @@
 #include <cstdio>
 #include <string>
 
+// The name of the file that goes on where strPath changes its format: -N
+// before the extension (out.wav, 2: out-2.wav).
+std::string NumberedPath(const std::string& strPath, int nNumber);
+
 class CWavFileWriter {
   public:
     CWavFileWriter() = default;

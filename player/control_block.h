@@ -39,6 +39,12 @@ extern std::atomic<int> g_bDeviceFailed;
 extern std::atomic<int> g_bSliderTracking;
 extern std::atomic<int> g_bLoopPlay;
 extern std::atomic<int> g_bSmoothPlay;
+// How the worker decodes: 0 where damaged frames play as they stand (or as
+// silence); the programme of dual-channel frames, an EDualChannel.
+extern std::atomic<int> g_bConcealFrames;
+extern std::atomic<int> g_nDualChannel;
+// Set by the worker while the frame in hand is dual channel.
+extern std::atomic<int> g_bDualChannelStream;
 // 0 while a stream that cannot seek (standard input, a pipe) plays.
 extern std::atomic<int> g_bSeekable;
 extern std::atomic<CSlider*> g_hTrackbar;

@@ -299,6 +299,15 @@ void CCorvinaDoc::OnUpdateCommand(CCmdUI& cmdUI) {
             cmdUI.Enable(IsOneOf(nState, {PLAY_IDLE, PLAY_STOPPING, PLAY_ENDED, PLAY_INVALID}));
             cmdUI.SetCheck(g_bSmoothPlay == 1);
             break;
+        case ID_AUDIO_CHANNEL_BOTH:
+        case ID_AUDIO_CHANNEL_FIRST:
+        case ID_AUDIO_CHANNEL_SECOND:
+        case ID_AUDIO_CHANNEL_MIX:
+            // The choice is kept for every stream, offered while one with
+            // two programmes plays.
+            cmdUI.Show(IsRunningStreamDualChannel());
+            cmdUI.SetCheck(g_nDualChannel == cmdUI.m_nID - ID_AUDIO_CHANNEL_BOTH);
+            break;
         case ID_VIEW_BITSTREAM_INFO:
             // A decoder still searching for its first frame has nothing to
             // tell.
@@ -365,6 +374,16 @@ bool CCorvinaDoc::OnCommand(int nID) {
             return true;
         case ID_AUDIO_SMOOTH:
             g_bSmoothPlay = g_bSmoothPlay == 0 ? 1 : 0;
+            return true;
+        case ID_AUDIO_CHANNEL_BOTH:
+        case ID_AUDIO_CHANNEL_FIRST:
+        case ID_AUDIO_CHANNEL_SECOND:
+        case ID_AUDIO_CHANNEL_MIX:
+            g_nDualChannel = nID - ID_AUDIO_CHANNEL_BOTH;
+            return true;
+        case ID_AUDIO_CHANNEL_NEXT:
+            g_nDualChannel =
+                (g_nDualChannel + 1) % (ID_AUDIO_CHANNEL_MIX - ID_AUDIO_CHANNEL_BOTH + 1);
             return true;
         case ID_VIEW_BITSTREAM_INFO:
             ShowRunningStreamInfo();

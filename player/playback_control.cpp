@@ -215,6 +215,17 @@ void SeekOrReport(CAudioDecoder& decoder, CTimeline& timeline) {
     }
 }
 
+// What the control block asks of the decoding.
+CDecodeChoices ChosenDecoding() {
+    CDecodeChoices choices;
+    choices.bConceal = g_bConcealFrames.load() != 0;
+    const int nDual = g_nDualChannel.load();
+    choices.eDual = nDual >= 0 && nDual <= static_cast<int>(EDualChannel::Mix)
+                        ? static_cast<EDualChannel>(nDual)
+                        : EDualChannel::Both;
+    return choices;
+}
+
 // The wave output that the player's sink maker made, so the worker can ask it
 // for the sound heard and whether it has a device.
 CAudioDecoder::CHooks MakeHooksNoting(CWaveOutput*& pOutput, const std::string& strTitle) {
@@ -243,6 +254,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
         return false;
     }
     PublishDecoder(pDecoder);
+    pDecoder->SetChoices(ChosenDecoding());
 
     if (pDecoder->Initialize() == 0) {
         const std::string strReason = pDecoder->FailureReason();
@@ -283,6 +295,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     int nEnd = 100;
     g_nPosition.compare_exchange_strong(nEnd, 0);
 
+    g_bDualChannelStream = pDecoder->Header().Mode() == MODE_DUAL_CHANNEL ? 1 : 0;
     // The playing time is known once the first frame has been read.
     g_bSeekable = pDecoder->Stream().CanSeek() ? 1 : 0;
     NotifyTrackInfoChanged(std::make_shared<const CTrackInfo>(pDecoder->TrackInfo()));
@@ -325,9 +338,14 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     for (;;) {
         CWorkerThread::SafePoint();
         SeekOrReport(*pDecoder, timeline);
+        if (const CDecodeChoices choices = ChosenDecoding();
+            choices.eDual != pDecoder->Choices().eDual) {
+            pDecoder->SetChoices(choices);
+        }
         if (pDecoder->DecodeFrame() == 0 || g_nPlayState == PLAY_STOPPING || g_bDeviceFailed != 0) {
             break;
         }
+        g_bDualChannelStream = pDecoder->Header().Mode() == MODE_DUAL_CHANNEL ? 1 : 0;
         // A seek asked for meanwhile is shown already; the old place is
         // not told again before it is carried out.
         if (g_bSeekPending.load(std::memory_order_acquire) == 0) {
@@ -337,6 +355,7 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
     // At the end the output has played out and closed; after a stop the
     // last report carries where the sound handed over ends.
     timeline.Report(true);
+    g_bDualChannelStream = 0;
     RetireDecoder(pDecoder);
     g_nPosition = 0;
     return true;

@@ -50,6 +50,10 @@ bool IsRunningStreamSeekable() {
     return g_bSeekable.load() != 0;
 }
 
+bool IsRunningStreamDualChannel() {
+    return IsRunningStreamReady() && g_bDualChannelStream.load() != 0;
+}
+
 bool ShowRunningStreamInfo() {
     std::string strText;
     {

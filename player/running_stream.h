@@ -8,6 +8,9 @@ bool GetRunningPlayingTime(float& fSeconds);
 bool IsRunningStreamReady();
 // False while a stream that cannot seek (standard input, a pipe) plays.
 bool IsRunningStreamSeekable();
+// Whether the frame in hand of the running stream is dual channel (two
+// programmes); false with no stream running.
+bool IsRunningStreamDualChannel();
 // Shows the running stream's information text; false until the running
 // decoder has read its first frame.
 bool ShowRunningStreamInfo();

@@ -27,6 +27,13 @@ enum : int {
     ID_PLAY_TOGGLE_LOOP = 32798,
     ID_AUDIO_MUTE = 32799,
     ID_VIEW_KEYS = 32800,
+    // The programme of a dual-channel stream: the Audio menu's four, in the
+    // order of EDualChannel, and the terminal player's key that cycles them.
+    ID_AUDIO_CHANNEL_BOTH = 32810,
+    ID_AUDIO_CHANNEL_FIRST = 32811,
+    ID_AUDIO_CHANNEL_SECOND = 32812,
+    ID_AUDIO_CHANNEL_MIX = 32813,
+    ID_AUDIO_CHANNEL_NEXT = 32814,
     ID_FILE_OPEN_LOCATION = 32820,
     ID_PLAY_PLAY_PAUSE = 32782,
 

@@ -27,6 +27,13 @@ class CAudioSink {
     }
     // Called once after every decoded frame; 0 when a wait was given up for a stop.
     virtual int32_t EndFrame() = 0;
+    // Whether the sink goes on in a new sample rate or channel count when the
+    // stream changes to it (a device reopened, a file continued in another);
+    // one that does not keeps its first format, and the decoder goes on in
+    // that. The same answer for the sink's whole life.
+    virtual bool FollowsFormat() const { return false; }
+    // The frames from here on are in format; called where FollowsFormat.
+    virtual void ChangeFormat(const CStreamFormat& /*format*/) {}
 };
 
 }  // namespace corvina

@@ -2,6 +2,7 @@
 #include "ui/command_router.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QShortcut>
 #include <QWidget>
 #include <algorithm>
@@ -16,9 +17,13 @@ using namespace corvina;
 
 namespace {
 
+bool IsChannelChoice(int nID) {
+    return nID >= ID_AUDIO_CHANNEL_BOTH && nID <= ID_AUDIO_CHANNEL_MIX;
+}
+
 bool IsCheckable(int nID) {
     return nID == ID_PLAY_PLAYBACK || nID == ID_PLAY_LOOP || nID == ID_AUDIO_SMOOTH ||
-           nID == ID_VIEW_STATUS_BAR || nID == ID_PLAY_TOGGLE_LOOP;
+           nID == ID_VIEW_STATUS_BAR || nID == ID_PLAY_TOGGLE_LOOP || IsChannelChoice(nID);
 }
 
 }  // namespace
@@ -61,6 +66,14 @@ QAction* CCommandRouter::CreateAction(int nID) {
         pAction->setIconVisibleInMenu(false);
     }
     pAction->setCheckable(IsCheckable(nID));
+    if (IsChannelChoice(nID)) {
+        // Drawn as radio items; the rules set the one mark.
+        if (m_pChannelGroup == nullptr) {
+            m_pChannelGroup = new QActionGroup(this);
+            m_pChannelGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        }
+        m_pChannelGroup->addAction(pAction);
+    }
     AddAction(nID, pAction);
     return pAction;
 }
@@ -99,6 +112,11 @@ void CCommandRouter::UpdateCommandStates() {
         UpdateCommand(cmdUI);
         if (pAction->isEnabled() != cmdUI.m_bEnabled) {
             pAction->setEnabled(cmdUI.m_bEnabled);
+        }
+        // The recent files' items are shown by the menus; the channel
+        // choices by their rule.
+        if (IsChannelChoice(nID) && pAction->isVisible() != cmdUI.m_bVisible) {
+            pAction->setVisible(cmdUI.m_bVisible);
         }
         if (pAction->isCheckable()) {
             m_checks[nID] = cmdUI.m_bChecked;

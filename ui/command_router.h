@@ -10,6 +10,7 @@
 
 class CDocument;
 class QAction;
+class QActionGroup;
 class QWidget;
 
 // The commands that the window carries out itself; asked before the
@@ -60,6 +61,7 @@ class CCommandRouter : public QObject {
     CDocument& m_document;
     CFrameCommandTarget& m_target;
     std::map<int, QAction*> m_actions;
+    QActionGroup* m_pChannelGroup = nullptr;
     // The check marks as the update rules left them; a triggered action
     // toggles its own mark, which the rules must not see.
     std::map<int, bool> m_checks;

@@ -15,7 +15,7 @@ enum class EFrameResult {
     Decoded,        // a frame was decoded into the PCM
     NeedMoreBytes,  // a frame starts here but is not all there; nothing consumed
     SkippedJunk,    // bytes that start no frame were passed
-    CrcError,       // a frame failed its check; its length of silence is in the PCM
+    CrcError,       // a frame failed its check; the PCM holds the last good frame fading out
     NotLayer12,     // a Layer III frame was passed
 };
 

@@ -44,9 +44,16 @@ TEST(CommandLine, ModesTakeTheirFiles) {
     EXPECT_TRUE(parsed.commandLine.bSmooth);
     EXPECT_EQ(parsed.commandLine.strDevice, "null");
 
+    parsed = Parse({"--wav", "o.wav", "in.mp2", "--conceal=off", "--channel", "mix"});
+    ASSERT_TRUE(parsed.bOk) << parsed.strError;
+    EXPECT_FALSE(parsed.commandLine.choices.bConceal);
+    EXPECT_EQ(parsed.commandLine.choices.eDual, EDualChannel::Mix);
+
     parsed = Parse({});
     ASSERT_TRUE(parsed.bOk);
     EXPECT_EQ(parsed.commandLine.mode, ERunMode::Window);
+    EXPECT_TRUE(parsed.commandLine.choices.bConceal);
+    EXPECT_EQ(parsed.commandLine.choices.eDual, EDualChannel::Both);
     EXPECT_TRUE(parsed.commandLine.strFile.empty());
 
     parsed = Parse({"--", "--odd-name.mp2"});
@@ -74,6 +81,8 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
         {"--wav", "o.wav", "a.mp2", "--output", "null"},
         {"--info", "a.mp2", "--raw", "-"},  // two modes
         {"--frobnicate"},
+        {"--play", "a.mp2", "--conceal", "maybe"},
+        {"--play", "a.mp2", "--channel", "3"},
     };
     for (const auto& args : bad) {
         const auto parsed = Parse(args);

@@ -69,6 +69,53 @@ TEST(EncoderStreamsTest, DecodeWithinOneStepOfMpg123WithTheSameLength) {
         << info.strOut;
 }
 
+// The two programmes of a dual-channel stream: either one on both sides is
+// mpg123's decode of that channel alone, the mix their mean; stereo streams
+// are left alone by every choice.
+TEST(EncoderStreamsTest, DualChannelChoicesMatchMpg123sSingleChannels) {
+    const char* pszMpg123 = "/usr/bin/mpg123";
+    if (!std::filesystem::exists(pszMpg123)) {
+        GTEST_SKIP() << "mpg123 is not installed";
+    }
+    const std::string strDual = (kStreams / "twolame-48k-dual-192k.mp2").string();
+    auto Choice = [](const std::string& strPath, const char* pszChoice) {
+        const CChildResult result =
+            RunChild({CORVINA_BINARY, "--raw", "-", "--channel", pszChoice, strPath});
+        EXPECT_EQ(result.nExitStatus, 0) << result.strErr;
+        return Pcm(result.strOut);
+    };
+    const std::vector<int16_t> first = Pcm(RunChild({pszMpg123, "-q", "-0", "-s", strDual}).strOut);
+    const std::vector<int16_t> second =
+        Pcm(RunChild({pszMpg123, "-q", "-1", "-s", strDual}).strOut);
+    ASSERT_FALSE(first.empty());
+    ASSERT_EQ(first.size(), second.size());
+    std::vector<int16_t> mean(first.size());
+    std::vector<int16_t> both(2 * first.size());
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        mean[i] = static_cast<int16_t>((first[i] + second[i]) / 2);
+        both[2 * i] = first[i];
+        both[2 * i + 1] = second[i];
+    }
+    EXPECT_LE(MaxDifference(Choice(strDual, "both"), both), 1);
+    for (const auto& [pszChoice, expected] :
+         {std::pair{"1", &first}, {"2", &second}, {"mix", &mean}}) {
+        const std::vector<int16_t> actual = Choice(strDual, pszChoice);
+        ASSERT_EQ(actual.size(), 2 * expected->size()) << pszChoice;
+        for (int nSide = 0; nSide < 2; ++nSide) {
+            std::vector<int16_t> side;
+            for (std::size_t i = nSide; i < actual.size(); i += 2) {
+                side.push_back(actual[i]);
+            }
+            EXPECT_LE(MaxDifference(side, *expected), 1) << pszChoice << " side " << nSide;
+        }
+    }
+    const std::string strStereo = (kStreams / "ffmpeg-stereo-48k.mp2").string();
+    const std::vector<int16_t> stereo = CorvinaPcm(strStereo);
+    for (const char* pszChoice : {"1", "2", "mix"}) {
+        EXPECT_EQ(Choice(strStereo, pszChoice), stereo) << pszChoice;
+    }
+}
+
 // The same frames with the bitrate index of every header set to 0 make a
 // free-format stream (padded frames among them) that decodes to the same
 // samples.

@@ -93,8 +93,7 @@ TEST_F(HostileFileTest, RawGivesEachFileItsOutcome) {
             case EHostileOutcome::Decodes:
                 EXPECT_EQ(result.nExitStatus, 0) << result.strErr;
                 EXPECT_EQ(Occurrences(result.strErr, kInvalid), 0);
-                EXPECT_EQ(ReadFileBytes(strOut).size(),
-                          file.nSamplesPerChannel * static_cast<std::size_t>(file.nChannels) * 2);
+                EXPECT_EQ(ReadFileBytes(strOut).size(), file.RawSamples() * 2);
                 break;
         }
     }
@@ -121,8 +120,7 @@ TEST_F(HostileFileTest, StandardInputGivesEachFileItsOutcome) {
             EXPECT_TRUE(result.strOut.empty());
         } else {
             EXPECT_EQ(result.nExitStatus, 0) << result.strErr;
-            EXPECT_EQ(result.strOut.size(),
-                      file.nSamplesPerChannel * static_cast<std::size_t>(file.nChannels) * 2);
+            EXPECT_EQ(result.strOut.size(), file.RawSamples() * 2);
         }
     }
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 #include <fstream>
@@ -14,6 +15,7 @@
 
 #include "tests/support/child_process.h"
 #include "tests/support/pcm_samples.h"
+#include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
 using namespace corvina;
@@ -67,6 +69,48 @@ TEST_F(PlayCliTest, WavOutputHoldsExactlyTheDecodedPcmPaddedToWholeBuffers) {
     const std::vector<int16_t> expected = PaddedToBuffers(DecodedPcm(SamplePath()), 2);
     EXPECT_EQ(wav.samples.size(), expected.size());
     EXPECT_EQ(FirstDifference(wav.samples, expected), -1);
+}
+
+// Four seconds at 44.1 kHz, then four at 48 kHz: each part plays at its own
+// rate, and no file holds both under one header.
+TEST_F(PlayCliTest, ARateChangeGoesOnAtTheNewRateAndInASecondFile) {
+    CFrameShape shape;
+    shape.SetAll(2, 20, 3, 8);
+    const std::vector<uint8_t> first = BuildStream(shape, 153);
+    shape.nFrequencyIndex = 1;
+    const std::vector<uint8_t> second = BuildStream(shape, 167);
+    std::vector<uint8_t> both = first;
+    Append(both, second);
+    const std::string strFirst = m_dir.Write("first.mp2", first);
+    const std::string strSecond = m_dir.Write("second.mp2", second);
+    const std::string strBoth = m_dir.Write("both.mp2", both);
+
+    const auto tStart = std::chrono::steady_clock::now();
+    const CChildResult played = RunChild(Play(strBoth, {"--output", "null"}), 30000);
+    const double dSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - tStart).count();
+    EXPECT_EQ(played.nExitStatus, 0) << played.strErr;
+    EXPECT_GE(dSeconds, 8.0);
+    EXPECT_LE(dSeconds, 8.3);
+    EXPECT_NE(played.strErr.find("it goes on at the new rate"), std::string::npos) << played.strErr;
+
+    const std::string strDevice = m_dir.File("device.wav");
+    ASSERT_EQ(RunChild(Play(strBoth, {"--output", "wav:" + strDevice}), 30000).nExitStatus, 0);
+    const std::string strDecoded = m_dir.File("decoded.wav");
+    const CChildResult decoded = RunChild({kCorvina, "--wav", strDecoded, strBoth});
+    ASSERT_EQ(decoded.nExitStatus, 0);
+    EXPECT_NE(decoded.strErr.find("decoded-2.wav"), std::string::npos) << decoded.strErr;
+    for (const auto& [strPath, bPadded] : {std::pair{strDevice, true}, {strDecoded, false}}) {
+        const CWavContents firstPart = ReadWav(strPath);
+        const CWavContents secondPart =
+            ReadWav(m_dir.File(bPadded ? "device-2.wav" : "decoded-2.wav"));
+        ASSERT_TRUE(firstPart.bValid && secondPart.bValid) << strPath;
+        EXPECT_EQ(firstPart.nSampleRate, 44100u);
+        EXPECT_EQ(secondPart.nSampleRate, 48000u);
+        EXPECT_EQ(firstPart.samples, DecodedPcm(strFirst)) << strPath;
+        const std::vector<int16_t> expected = DecodedPcm(strSecond);
+        EXPECT_EQ(secondPart.samples, bPadded ? PaddedToBuffers(expected, 2) : expected) << strPath;
+    }
 }
 
 // Half the rate, every other sample of each channel, buffers of half the size.

@@ -47,6 +47,12 @@ class AudioDecoderTest : public ::testing::Test {
     CDecodeResult Decode(const std::vector<uint8_t>& bytes) {
         return DecodeBytes(bytes, m_presenter.Reporter());
     }
+    // As the stream stands, damaged frames unconcealed.
+    CDecodeResult DecodePlain(const std::vector<uint8_t>& bytes) {
+        CDecodeChoices plain;
+        plain.bConceal = false;
+        return DecodeBytes(bytes, m_presenter.Reporter(), 1000000, plain);
+    }
 
     CRecordingPresenter m_presenter;
 };
@@ -145,7 +151,7 @@ TEST_F(AudioDecoderTest, TheMiddleCodeOfEveryLayerTwoClassIsSilence) {
     EXPECT_TRUE(m_presenter.Messages().empty());
 }
 
-TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsSilenceWithoutAWord) {
+TEST_F(AudioDecoderTest, UnconcealedAFrameFailingItsCrcIsSilenceWithoutAWord) {
     CFrameShape good = Sounding(2, 10, 0, 0);
     good.bProtected = true;
     CFrameShape bad = good;
@@ -155,7 +161,7 @@ TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsSilenceWithoutAWord) {
     Append(bytes, BuildFrame(good));
     Append(bytes, BuildFrame(bad));
     Append(bytes, BuildFrame(good));
-    const CDecodeResult result = Decode(bytes);
+    const CDecodeResult result = DecodePlain(bytes);
     EXPECT_EQ(result.nFrames, 5);
     ASSERT_EQ(result.nSamples[0].size(), 5u * 1152);
     EXPECT_TRUE(std::all_of(result.nSamples[0].begin() + 1152, result.nSamples[0].begin() + 2304,
@@ -165,7 +171,7 @@ TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsSilenceWithoutAWord) {
     CFrameShape layer1 = Sounding(1, 12, 0, 1);
     layer1.bProtected = true;
     layer1.bWrongCrc = true;
-    const CDecodeResult damaged = Decode(BuildStream(layer1, 4));
+    const CDecodeResult damaged = DecodePlain(BuildStream(layer1, 4));
     EXPECT_EQ(damaged.nFrames, 4);
     EXPECT_EQ(damaged.nSamples[0], std::vector<int16_t>(4 * 384, 0));
 }
@@ -173,7 +179,7 @@ TEST_F(AudioDecoderTest, AFrameFailingItsCrcIsSilenceWithoutAWord) {
 TEST_F(AudioDecoderTest, DamagedStreamsWarnOncePerRun) {
     CFrameShape illegal = Sounding(1, 12, 0, 0);
     illegal.nAllocation[1][7] = 15;
-    CDecodeResult result = Decode(BuildStream(illegal, 20));
+    CDecodeResult result = DecodePlain(BuildStream(illegal, 20));
     EXPECT_EQ(result.nFrames, 20);
     EXPECT_EQ(m_presenter.Count(kIllegalAllocation), 1);
 

@@ -19,7 +19,7 @@ struct CDecoded : CRecording {
     bool bInitialized = false;
 };
 
-CDecoded Decode(const std::vector<uint8_t>& bytes) {
+CDecoded Decode(const std::vector<uint8_t>& bytes, const CDecodeChoices& choices = {}) {
     CDecoded decoded;
     CAudioDecoder::CHooks hooks;
     hooks.fnMakeSink = [&decoded](const CStreamFormat& format) {
@@ -28,6 +28,7 @@ CDecoded Decode(const std::vector<uint8_t>& bytes) {
         return std::make_unique<CRecordingSink>(decoded);
     };
     CAudioDecoder decoder(std::make_unique<CMemorySource>(bytes), "stream", std::move(hooks));
+    decoder.SetChoices(choices);
     decoded.bInitialized = decoder.Initialize() != 0;
     for (int i = 0; decoded.bInitialized && i < 10000 && decoder.DecodeFrame() != 0; ++i) {
     }
@@ -88,7 +89,10 @@ TEST(StreamKindsTest, DamagedAndSingleChannelFramesKeepTimeAndBothChannels) {
     for (int i = 0; i < 100; ++i) {
         Append(bytes, BuildFrame(i == 10 || i == 50 || i == 90 ? damaged : stereo));
     }
-    CDecoded decoded = Decode(bytes);
+    // Unconcealed, a damaged frame is silence.
+    CDecodeChoices plain;
+    plain.bConceal = false;
+    CDecoded decoded = Decode(bytes, plain);
     EXPECT_EQ(decoded.nFrames, 100);
     ASSERT_EQ(decoded.nSamples[0].size(), 100u * 1152);
     EXPECT_EQ(decoded.nSamples[1].size(), 100u * 1152);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/wave_device.h"
+#include "tests/support/pcm_samples.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -375,16 +376,20 @@ TEST(WavFileWaveDevice, LaterOpensOfThePathAppendSoNoRunIsLost) {
     }
 }
 
-TEST(WavFileWaveDevice, AnotherFormatOrASecondUserIsRefusedAndTheFileKept) {
+// One file holds one format: another goes on in one-2.wav, then one-3.wav,
+// and a format met before goes back to its file.
+TEST(WavFileWaveDevice, AnotherFormatGoesToAFileOfItsOwnAndASecondUserIsRefused) {
     CTempDir dir;
     const std::string strName = "wav:" + dir.File("one.wav");
     std::vector<std::unique_ptr<CTestBuffer>> buffers;
     buffers.push_back(std::make_unique<CTestBuffer>(4000, 9));
     PlayRun(strName, Format(1, 44100), buffers);
+    PlayRun(strName, Format(2, 44100), buffers);
+    PlayRun(strName, Format(1, 22050), buffers);
+    EXPECT_EQ(ReadWav(dir.File("one-2.wav")).nChannels, 2);
+    EXPECT_EQ(ReadWav(dir.File("one-3.wav")).nSampleRate, 22050u);
 
     auto pDevice = CreateWaveDevice(strName);
-    EXPECT_TRUE(IsFailure(pDevice->Open(Format(2, 44100))));
-    EXPECT_TRUE(IsFailure(pDevice->Open(Format(1, 22050))));
     CTestBuffer buffer(400, 1);
     EXPECT_TRUE(IsFailure(pDevice->Write(buffer.header)));
 

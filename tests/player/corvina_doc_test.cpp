@@ -201,3 +201,21 @@ TEST_F(CorvinaDocTest, UnequalChannelsStepOnTheirOwnWithoutBorrowOrCarry) {
     document.ExecuteCommand(ID_AUDIO_VOLUME_UP);
     EXPECT_EQ(CSoundControl::GetVolume(), 0xF0002100u);
 }
+
+// The programme of a dual-channel stream: offered only while one plays, the
+// choice kept for the next stream; the terminal's key goes round the four.
+TEST_F(CorvinaDocTest, ChannelChoicesAreHiddenWithoutADualChannelStreamAndCycle) {
+    CCorvinaDoc document;
+    ASSERT_TRUE(document.NewDocument());
+    CCmdUI mix(ID_AUDIO_CHANNEL_MIX);
+    document.OnUpdateCommand(mix);
+    EXPECT_FALSE(mix.m_bVisible);
+    EXPECT_TRUE(document.OnCommand(ID_AUDIO_CHANNEL_MIX));
+    EXPECT_EQ(g_nDualChannel, 3);
+    EXPECT_TRUE(Query(document, ID_AUDIO_CHANNEL_MIX).bChecked);
+    EXPECT_FALSE(Query(document, ID_AUDIO_CHANNEL_BOTH, true).bChecked);
+    for (int nExpected : {0, 1, 2, 3}) {
+        EXPECT_TRUE(document.OnCommand(ID_AUDIO_CHANNEL_NEXT));
+        EXPECT_EQ(g_nDualChannel, nExpected);
+    }
+}

@@ -15,8 +15,12 @@ namespace {
 
 using CBytes = std::vector<uint8_t>;
 
-const char kModeSwitch[] = "illegal switch from single channel to stereo or vice versa!";
-const char kRateSwitch[] = "sorry, can't switch the sample frequency in the middle of the stream!";
+// The output follows a switch of channel count or rate.
+const char kModeSwitch[] =
+    "the stream switches between single channel and stereo in the middle: it goes on in the new "
+    "channel count";
+const char kRateSwitch[] =
+    "the sample frequency switches in the middle of the stream: it goes on at the new rate";
 
 CFrameShape FrameOf(int nLayer, int nMode, int nFrequency = 0, bool bProtected = false) {
     CFrameShape shape;
@@ -138,12 +142,14 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
     Decodes("last-frame-truncated", cutLast, 3, 3 * 1152, 2);
 
     // Every other frame switches rate and between one and two channels;
-    // each warning is given once for the run.
+    // each warning is given once for the run, and the samples come in the
+    // channels of their frames.
     CBytes switching;
     for (int i = 0; i < 8; ++i) {
         Append(switching, BuildFrame(FrameOf(1, i / 2 % 2 == 0 ? 0 : 3, i / 2 % 3)));
     }
     Decodes("rate-and-mode-switch", switching, 8, 8 * 384, 2, {kModeSwitch, kRateSwitch});
+    files.back().nRawSamples = 4 * 384 * 2 + 4 * 384;
 
     CFrameShape wrongCrc = FrameOf(2, 0, 0, true);
     wrongCrc.bWrongCrc = true;
@@ -168,6 +174,7 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
     CBytes kinds = BuildStream(unlisted, 3);
     Append(kinds, BuildStream(padded, 3));
     Decodes("unlisted-pair-then-padded-48k", kinds, 6, 6 * 1152, 1, {kRateSwitch, kModeSwitch});
+    files.back().nRawSamples = 3 * 1152 + 3 * 1152 * 2;
     // Junk dense with false syncs before and between the frames.
     CBytes dense;
     for (uint8_t b : Random(3000, 99)) {

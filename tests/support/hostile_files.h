@@ -25,6 +25,14 @@ struct CHostileFile {
     int nFrames = 0;
     std::size_t nSamplesPerChannel = 0;
     int nChannels = 0;
+    // Interleaved samples that --raw writes where the channel count changes
+    // on the way; 0 for nSamplesPerChannel times nChannels.
+    std::size_t nRawSamples = 0;
+
+    std::size_t RawSamples() const {
+        return nRawSamples != 0 ? nRawSamples
+                                : nSamplesPerChannel * static_cast<std::size_t>(nChannels);
+    }
 };
 
 // Writes every file of the catalogue into the folder and describes it.

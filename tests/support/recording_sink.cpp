@@ -12,12 +12,14 @@ namespace {
 
 // Takes the decoder's source arguments ahead of its hooks.
 template <typename... TSource>
-CDecodeResult DecodeWith(WarningReporter fnReport, int nMaxFrames, TSource&&... source) {
+CDecodeResult DecodeWith(WarningReporter fnReport, int nMaxFrames, const CDecodeChoices& choices,
+                         TSource&&... source) {
     CDecodeResult result;
     CAudioDecoder::CHooks hooks;
     hooks.fnReportWarning = std::move(fnReport);
     hooks.fnMakeSink = RecordingSinkFactory(result);
     CAudioDecoder decoder(std::forward<TSource>(source)..., std::move(hooks));
+    decoder.SetChoices(choices);
     result.nInitialized = decoder.Initialize();
     if (result.nInitialized == 0) {
         return result;
@@ -37,11 +39,13 @@ CAudioDecoder::SinkFactory RecordingSinkFactory(CRecording& recording) {
     };
 }
 
-CDecodeResult DecodeBytes(std::vector<uint8_t> bytes, WarningReporter fnReport, int nMaxFrames) {
-    return DecodeWith(std::move(fnReport), nMaxFrames,
+CDecodeResult DecodeBytes(std::vector<uint8_t> bytes, WarningReporter fnReport, int nMaxFrames,
+                          const CDecodeChoices& choices) {
+    return DecodeWith(std::move(fnReport), nMaxFrames, choices,
                       std::make_unique<CMemorySource>(std::move(bytes)), std::string("memory"));
 }
 
-CDecodeResult DecodeFile(const std::string& strPath, WarningReporter fnReport, int nMaxFrames) {
-    return DecodeWith(std::move(fnReport), nMaxFrames, strPath.c_str());
+CDecodeResult DecodeFile(const std::string& strPath, WarningReporter fnReport, int nMaxFrames,
+                         const CDecodeChoices& choices) {
+    return DecodeWith(std::move(fnReport), nMaxFrames, choices, strPath.c_str());
 }

@@ -45,6 +45,6 @@ corvina::CAudioDecoder::SinkFactory RecordingSinkFactory(CRecording& recording);
 // CAudioDecoder, warnings going to fnReport; nMaxFrames bounds the
 // DecodeFrame calls (a hang shows as a failed bound, not a stuck test).
 CDecodeResult DecodeBytes(std::vector<uint8_t> bytes, corvina::WarningReporter fnReport = {},
-                          int nMaxFrames = 1000000);
+                          int nMaxFrames = 1000000, const corvina::CDecodeChoices& choices = {});
 CDecodeResult DecodeFile(const std::string& strPath, corvina::WarningReporter fnReport = {},
-                         int nMaxFrames = 1000000);
+                         int nMaxFrames = 1000000, const corvina::CDecodeChoices& choices = {});
