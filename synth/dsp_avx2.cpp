@@ -26,6 +26,7 @@ namespace {
 struct CWindowLanes {
     using T = __m256d;
     static constexpr int kWidth = 4;
+    static constexpr int kStoreSamples = 16;
     CORVINA_LANE T Zero() { return _mm256_setzero_pd(); }
     CORVINA_LANE T Load(const double* p) { return _mm256_load_pd(p); }
     CORVINA_LANE T LoadU(const double* p) { return _mm256_loadu_pd(p); }

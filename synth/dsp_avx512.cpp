@@ -29,6 +29,7 @@ namespace {
 struct CWindowLanes {
     using T = __m512d;
     static constexpr int kWidth = 8;
+    static constexpr int kStoreSamples = 16;
     CORVINA_LANE T Zero() { return _mm512_setzero_pd(); }
     CORVINA_LANE T Load(const double* p) { return _mm512_load_pd(p); }
     CORVINA_LANE T LoadU(const double* p) { return _mm512_loadu_pd(p); }

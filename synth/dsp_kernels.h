@@ -25,6 +25,9 @@ void WindowSums(const double* pBank, int nSlot, float fScale, int16_t* pOut);
 namespace sse2 {
 void Dct32(const float* pIn, float* pOut);
 void StoreVector(const float* pX, double* pFirst, double* pSecond);
+void WindowSums(const double* pBank, int nSlot, float fScale, int16_t* pOut);
+void WindowSumsPair(const double* pBank0, int nSlot0, const double* pBank1, int nSlot1,
+                    float fScale, int16_t* pOut0, int16_t* pOut1);
 }  // namespace sse2
 #endif
 

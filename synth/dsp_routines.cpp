@@ -26,11 +26,11 @@ const CDspRoutines kRoutines[] = {
      scalar::StoreVector, scalar::WindowSums, WindowSumsOneByOne<scalar::WindowSums>},
 #ifdef CORVINA_DSP_SSE2
     {EInstructionSet::Sse2, "sse2", sse2::Dct32, Dct32OneByOne<sse2::Dct32>, sse2::StoreVector,
-     scalar::WindowSums, WindowSumsOneByOne<scalar::WindowSums>},
+     sse2::WindowSums, sse2::WindowSumsPair},
 #endif
 #if defined(CORVINA_DSP_SSE2) && defined(CORVINA_DSP_AVX)
-    {EInstructionSet::Avx, "avx", sse2::Dct32, avx::Dct32Pair, avx::StoreVector, scalar::WindowSums,
-     WindowSumsOneByOne<scalar::WindowSums>},
+    {EInstructionSet::Avx, "avx", sse2::Dct32, avx::Dct32Pair, avx::StoreVector, sse2::WindowSums,
+     sse2::WindowSumsPair},
     {EInstructionSet::Avx2, "avx2", sse2::Dct32, avx::Dct32Pair, avx::StoreVector, avx2::WindowSums,
      avx2::WindowSumsPair},
     {EInstructionSet::Avx512, "avx512", sse2::Dct32, avx::Dct32Pair, avx::StoreVector,

@@ -5,8 +5,9 @@
 //
 // D is the width, D::T a vector of D::kWidth doubles:
 //   Zero(), Load(p) (aligned), LoadU(p), MulAdd(a, b, c) = a b + c;
-//   StoreSamples(pSum, fScale, pOut)  the 16 samples of 16 / kWidth vectors
-//                                     of sums, as the scalar ToSample.
+//   StoreSamples(pSum, fScale, pOut)  the kStoreSamples samples of
+//                                     kStoreSamples / kWidth vectors of sums,
+//                                     as the scalar ToSample.
 // Include it after the instruction set's CORVINA_TARGET_BEGIN.
 #pragma once
 
@@ -30,7 +31,8 @@ template <class D, int kChannels>
     // the sums stay in registers through the sixteen ages.
     constexpr int kRows = 8 * D::kWidth / kChannels < 32 ? 8 * D::kWidth / kChannels : 32;
     constexpr int kVectors = kRows / D::kWidth;
-    constexpr int kVectorsPerStore = 16 / D::kWidth;
+    constexpr int kVectorsPerStore = D::kStoreSamples / D::kWidth;
+    static_assert(kRows % D::kStoreSamples == 0);
     for (int nFirst = 0; nFirst < 32; nFirst += kRows) {
         T dSum[kChannels][kVectors];
         // Offsets of the columns of age t, stepped back one column per age.
