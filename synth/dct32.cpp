@@ -24,9 +24,24 @@ std::array<float, 32> MakeButterflyConstants() {
     return fTable;
 }
 
+CButterflyGroups MakeButterflyGroups(const std::array<float, 32>& fButterfly) {
+    CButterflyGroups groups{};
+    for (std::size_t i = 0; i < 16; ++i) {
+        groups.fLevel32[i] = fButterfly[2 * i + 1];
+    }
+    for (std::size_t i = 0; i < 8; ++i) {
+        groups.fLevel16[i] = fButterfly[4 * i + 2];
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        groups.fLevel8[i] = fButterfly[8 * i + 4];
+    }
+    return groups;
+}
+
 }  // namespace
 
 const std::array<float, 32> g_fButterfly = MakeButterflyConstants();
+const CButterflyGroups g_butterflyGroups = MakeButterflyGroups(g_fButterfly);
 
 namespace scalar {
 

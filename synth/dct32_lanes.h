@@ -6,7 +6,8 @@
 // values of one transform, and V::kTransforms transforms run side by side, a
 // group each. Its operations work group by group:
 //   Add, Sub, Mul, UnpackLo, UnpackHi   as the SSE instructions of the name;
-//   Splat(f), Constants(k0, k1, k2, k3) f, or c(k0)..c(k3), in every group;
+//   Splat(f), Constants(p)               f, or the four floats at p (16-byte
+//                                        aligned), in every group;
 //   Reverse(v)                           the four lanes of each group reversed;
 //   ShiftIn(h, n)                        h1 h2 h3 n0 of each group;
 //   Transpose4(b0, b1, b2, b3)           each group's 4 x 4 block transposed;
@@ -21,14 +22,17 @@ namespace corvina {
 // c(k) = 1 / (2 cos(k pi / 64)); entry 0 is unused.
 extern const std::array<float, 32> g_fButterfly;
 
-namespace {
+// The same constants in the groups of four that the first three levels
+// multiply by: c(1), c(3) .. c(31), then c(2), c(6) .. c(30), then c(4),
+// c(12), c(20), c(28). Each group is then one load.
+struct CButterflyGroups {
+    alignas(16) float fLevel32[16];
+    alignas(16) float fLevel16[8];
+    alignas(16) float fLevel8[4];
+};
+extern const CButterflyGroups g_butterflyGroups;
 
-template <class V>
-[[gnu::always_inline]] inline typename V::T ButterflyConstants(int k0, int k1, int k2, int k3) {
-    return V::Constants(
-        g_fButterfly[static_cast<std::size_t>(k0)], g_fButterfly[static_cast<std::size_t>(k1)],
-        g_fButterfly[static_cast<std::size_t>(k2)], g_fButterfly[static_cast<std::size_t>(k3)]);
-}
+namespace {
 
 // The butterflies of one block of 4 n lanes: g = x[i] + x[N - 1 - i] and
 // h = (x[i] - x[N - 1 - i]) c(i).
@@ -89,10 +93,11 @@ template <class V>
     for (int i = 0; i < 8; ++i) {
         x[i] = V::Load(ppIn, 4 * i);
     }
-    const T c32[4] = {ButterflyConstants<V>(1, 3, 5, 7), ButterflyConstants<V>(9, 11, 13, 15),
-                      ButterflyConstants<V>(17, 19, 21, 23), ButterflyConstants<V>(25, 27, 29, 31)};
-    const T c16[2] = {ButterflyConstants<V>(2, 6, 10, 14), ButterflyConstants<V>(18, 22, 26, 30)};
-    const T c8[1] = {ButterflyConstants<V>(4, 12, 20, 28)};
+    const CButterflyGroups& c = g_butterflyGroups;
+    const T c32[4] = {V::Constants(c.fLevel32), V::Constants(c.fLevel32 + 4),
+                      V::Constants(c.fLevel32 + 8), V::Constants(c.fLevel32 + 12)};
+    const T c16[2] = {V::Constants(c.fLevel16), V::Constants(c.fLevel16 + 4)};
+    const T c8[1] = {V::Constants(c.fLevel8)};
     // 32 points into two halves of 16, each of those into two of 8, and so
     // on; the names follow the path, g for the sums and h for the differences.
     T g[4], h[4];

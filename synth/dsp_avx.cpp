@@ -33,9 +33,8 @@ struct CTransformLanes {
     CORVINA_LANE T UnpackLo(T a, T b) { return _mm256_unpacklo_ps(a, b); }
     CORVINA_LANE T UnpackHi(T a, T b) { return _mm256_unpackhi_ps(a, b); }
     CORVINA_LANE T Splat(float f) { return _mm256_set1_ps(f); }
-    CORVINA_LANE T Constants(float f0, float f1, float f2, float f3) {
-        const __m128 f = _mm_setr_ps(f0, f1, f2, f3);
-        return _mm256_insertf128_ps(_mm256_castps128_ps256(f), f, 1);
+    CORVINA_LANE T Constants(const float* p) {
+        return _mm256_broadcast_ps(reinterpret_cast<const __m128*>(p));
     }
     CORVINA_LANE T Reverse(T v) { return _mm256_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
     CORVINA_LANE T ShiftIn(T h, T n) {

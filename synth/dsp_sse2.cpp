@@ -26,9 +26,7 @@ struct CTransformLanes {
     CORVINA_LANE T UnpackLo(T a, T b) { return _mm_unpacklo_ps(a, b); }
     CORVINA_LANE T UnpackHi(T a, T b) { return _mm_unpackhi_ps(a, b); }
     CORVINA_LANE T Splat(float f) { return _mm_set1_ps(f); }
-    CORVINA_LANE T Constants(float f0, float f1, float f2, float f3) {
-        return _mm_setr_ps(f0, f1, f2, f3);
-    }
+    CORVINA_LANE T Constants(const float* p) { return _mm_load_ps(p); }
     CORVINA_LANE T Reverse(T v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
     CORVINA_LANE T ShiftIn(T h, T n) {
         const T f = _mm_move_ss(h, n);
