@@ -12,7 +12,8 @@
 //   ShiftIn(h, n)                        h1 h2 h3 n0 of each group;
 //   Transpose4(b0, b1, b2, b3)           each group's 4 x 4 block transposed;
 //   Load(ppIn, i), Store(ppOut, i, v)    values i..i + 3 of every transform.
-// Include it after the instruction set's CORVINA_TARGET_BEGIN.
+// Include it inside the instruction set's target region (target_region.h),
+// what it includes itself included before the region.
 #pragma once
 
 #include <array>

@@ -1,7 +1,8 @@
 // The V vector store of vector_store.cpp four rows at a time, one source for
 // every width: X in order, or reversed, negated or not, and each group of
-// four converted to doubles by S::Store4(pTo, f). Include it after the
-// instruction set's CORVINA_TARGET_BEGIN.
+// four converted to doubles by S::Store4(pTo, f). Include it inside the
+// instruction set's target region (target_region.h), what it includes itself
+// included before the region.
 #pragma once
 
 #include <immintrin.h>

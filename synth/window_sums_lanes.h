@@ -1,14 +1,16 @@
 // The window sums of window_sums.cpp in vectors, one source for every width
 // and for one bank or two: each vector holds the sums of D::kWidth
-// neighbouring samples, and each term is one fused multiply-add, so the bits
-// are those of the scalar version.
+// neighbouring samples, and each term is one multiply-add, fused or not (the
+// product of two floats is exact in double), so the bits are those of the
+// scalar version.
 //
 // D is the width, D::T a vector of D::kWidth doubles:
 //   Zero(), Load(p) (aligned), LoadU(p), MulAdd(a, b, c) = a b + c;
 //   StoreSamples(pSum, fScale, pOut)  the kStoreSamples samples of
 //                                     kStoreSamples / kWidth vectors of sums,
 //                                     as the scalar ToSample.
-// Include it after the instruction set's CORVINA_TARGET_BEGIN.
+// Include it inside the instruction set's target region (target_region.h),
+// what it includes itself included before the region.
 #pragma once
 
 #include <cstdint>
@@ -26,7 +28,7 @@ template <class D, int kChannels>
                                                    const int (&nSlot)[kChannels], float fScale,
                                                    int16_t* const (&pOut)[kChannels]) {
     using T = typename D::T;
-    // Eight vectors of sums at a time over all banks, which leaves the
+    // At most eight vectors of sums at a time over all banks, which leaves the
     // registers room for the coefficient, loaded once for all the banks;
     // the sums stay in registers through the sixteen ages.
     constexpr int kRows = 8 * D::kWidth / kChannels < 32 ? 8 * D::kWidth / kChannels : 32;
