@@ -1,15 +1,15 @@
-// One synthesis run (one time slot of one channel), and its two hot loops
-// in every version this build has.
+// One synthesis run (one time slot of one channel), and its hot loops in
+// every table of DSP routines that this processor runs.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstring>
 #include <random>
+#include <string>
 
 #include "output/discard_sink.h"
-#include "synth/dct32.h"
+#include "synth/dsp_routines.h"
 #include "synth/synthesis_filter.h"
-#include "synth/window_sums.h"
 
 using namespace corvina;
 
@@ -43,10 +43,6 @@ void BM_Synthesize(benchmark::State& state) {
 BENCHMARK(BM_Synthesize);
 
 void RunWindowSums(benchmark::State& state, WindowSumsFunction pfnWindowSums) {
-    if (pfnWindowSums == nullptr) {
-        state.SkipWithError("not available on this processor");
-        return;
-    }
     std::mt19937 random(11);
     std::uniform_real_distribution<float> value(-0.5f, 0.5f);
     alignas(32) double dBank[512];
@@ -62,15 +58,9 @@ void RunWindowSums(benchmark::State& state, WindowSumsFunction pfnWindowSums) {
     }
     state.SetItemsProcessed(state.iterations() * 32);
 }
-BENCHMARK_CAPTURE(RunWindowSums, portable, WindowSumsPortable);
-BENCHMARK_CAPTURE(RunWindowSums, avx2, WindowSumsAvx2());
 
 // Both channels of a slot; items are samples of either channel.
 void RunWindowSumsPair(benchmark::State& state, WindowSumsPairFunction pfnWindowSumsPair) {
-    if (pfnWindowSumsPair == nullptr) {
-        state.SkipWithError("not available on this processor");
-        return;
-    }
     std::mt19937 random(17);
     std::uniform_real_distribution<float> value(-0.5f, 0.5f);
     alignas(32) double dBank[2][512];
@@ -88,10 +78,8 @@ void RunWindowSumsPair(benchmark::State& state, WindowSumsPairFunction pfnWindow
     }
     state.SetItemsProcessed(state.iterations() * 64);
 }
-BENCHMARK_CAPTURE(RunWindowSumsPair, portable, WindowSumsPairPortable);
-BENCHMARK_CAPTURE(RunWindowSumsPair, avx2, WindowSumsPairAvx2());
 
-void RunDct32(benchmark::State& state, void (*pfnDct32)(const float*, float*)) {
+void RunDct32(benchmark::State& state, Dct32Function pfnDct32) {
     std::mt19937 random(13);
     float fIn[32];
     FillSlot(fIn, random);
@@ -102,14 +90,8 @@ void RunDct32(benchmark::State& state, void (*pfnDct32)(const float*, float*)) {
         benchmark::DoNotOptimize(fOut);
     }
 }
-BENCHMARK_CAPTURE(RunDct32, portable, Dct32Portable);
-BENCHMARK_CAPTURE(RunDct32, vector, Dct32);
 
 void RunDct32Pair(benchmark::State& state, Dct32PairFunction pfnDct32Pair) {
-    if (pfnDct32Pair == nullptr) {
-        state.SkipWithError("not available on this processor");
-        return;
-    }
     std::mt19937 random(19);
     float fIn[2][32];
     FillSlot(fIn[0], random);
@@ -121,7 +103,36 @@ void RunDct32Pair(benchmark::State& state, Dct32PairFunction pfnDct32Pair) {
         benchmark::DoNotOptimize(fOut);
     }
 }
-BENCHMARK_CAPTURE(RunDct32Pair, one_by_one, Dct32PairOneByOne);
-BENCHMARK_CAPTURE(RunDct32Pair, avx, Dct32PairAvx());
+// Each routine of each table that this processor runs, named by the routine
+// and the first table that has it.
+const bool kRegistered = [] {
+    const CDspRoutines* pPrevious = nullptr;
+    for (const CDspRoutines& table : BuiltDspRoutines()) {
+        if (table.set > ProcessorInstructionSet()) {
+            break;
+        }
+        const std::string sName = std::string("/") + table.pszName;
+        const auto New = [pPrevious](auto pfn, auto CDspRoutines::*pMember) {
+            return pPrevious == nullptr || pPrevious->*pMember != pfn;
+        };
+        if (New(table.pfnWindowSums, &CDspRoutines::pfnWindowSums)) {
+            benchmark::RegisterBenchmark(("WindowSums" + sName).c_str(), RunWindowSums,
+                                         table.pfnWindowSums);
+        }
+        if (New(table.pfnWindowSumsPair, &CDspRoutines::pfnWindowSumsPair)) {
+            benchmark::RegisterBenchmark(("WindowSumsPair" + sName).c_str(), RunWindowSumsPair,
+                                         table.pfnWindowSumsPair);
+        }
+        if (New(table.pfnDct32, &CDspRoutines::pfnDct32)) {
+            benchmark::RegisterBenchmark(("Dct32" + sName).c_str(), RunDct32, table.pfnDct32);
+        }
+        if (New(table.pfnDct32Pair, &CDspRoutines::pfnDct32Pair)) {
+            benchmark::RegisterBenchmark(("Dct32Pair" + sName).c_str(), RunDct32Pair,
+                                         table.pfnDct32Pair);
+        }
+        pPrevious = &table;
+    }
+    return true;
+}();
 
 }  // namespace

@@ -1,17 +1,12 @@
 // The 32-point DCT-II of the synthesis filter, by Lee's factorisation,
-// written out in full: 80 multiplications by the butterfly constants.
-#include "synth/dct32.h"
-
+// written out in full: 80 multiplications by the butterfly constants. The
+// vector versions (dct32_lanes.h) take the same steps several at a time.
 #include <array>
 #include <cmath>
 #include <numbers>
 
-#include "synth/instruction_set.h"
-
-#if defined(__SSE2__)
-#include <immintrin.h>
-#define CORVINA_HAVE_SSE_DCT 1
-#endif
+#include "synth/dct32_lanes.h"
+#include "synth/dsp_kernels.h"
 
 namespace corvina {
 
@@ -29,11 +24,29 @@ std::array<float, 32> MakeButterflyConstants() {
     return fTable;
 }
 
-const std::array<float, 32> kC = MakeButterflyConstants();
+CButterflyGroups MakeButterflyGroups(const std::array<float, 32>& fButterfly) {
+    CButterflyGroups groups{};
+    for (std::size_t i = 0; i < 16; ++i) {
+        groups.fLevel32[i] = fButterfly[2 * i + 1];
+    }
+    for (std::size_t i = 0; i < 8; ++i) {
+        groups.fLevel16[i] = fButterfly[4 * i + 2];
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        groups.fLevel8[i] = fButterfly[8 * i + 4];
+    }
+    return groups;
+}
 
 }  // namespace
 
-void Dct32Portable(const float* pIn, float* pOut) {
+const std::array<float, 32> g_fButterfly = MakeButterflyConstants();
+const CButterflyGroups g_butterflyGroups = MakeButterflyGroups(g_fButterfly);
+
+namespace scalar {
+
+void Dct32(const float* pIn, float* pOut) {
+    const auto& kC = g_fButterfly;
     const float f1 = pIn[0] + pIn[31];
     const float f2 = (pIn[0] - pIn[31]) * kC[1];
     const float f3 = pIn[1] + pIn[30];
@@ -277,245 +290,6 @@ void Dct32Portable(const float* pIn, float* pOut) {
     pOut[31] = f183;
 }
 
-#ifdef CORVINA_HAVE_SSE_DCT
-
-// The same factorisation four lanes at a time, level by level: every value
-// goes through the same additions and multiplications as in the straight-line
-// version, only several of them at once.
-namespace {
-
-#define CORVINA_INLINE [[gnu::always_inline]] inline
-
-CORVINA_INLINE __m128 Reverse(__m128 v) {
-    return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
-}
-
-CORVINA_INLINE __m128 Constants(int k0, int k1, int k2, int k3) {
-    return _mm_setr_ps(kC[static_cast<std::size_t>(k0)], kC[static_cast<std::size_t>(k1)],
-                       kC[static_cast<std::size_t>(k2)], kC[static_cast<std::size_t>(k3)]);
-}
-
-// The butterflies of one block of 4 n lanes: g = x[i] + x[N - 1 - i] and
-// h = (x[i] - x[N - 1 - i]) c(i).
-template <int n>
-CORVINA_INLINE void Butterflies(const __m128 (&x)[2 * n], const __m128 (&c)[n], __m128 (&g)[n],
-                                __m128 (&h)[n]) {
-#pragma GCC unroll 4
-    for (int i = 0; i < n; ++i) {
-        const __m128 a = x[i];
-        const __m128 b = Reverse(x[2 * n - 1 - i]);
-        g[i] = _mm_add_ps(a, b);
-        h[i] = _mm_mul_ps(_mm_sub_ps(a, b), c[i]);
-    }
-}
-
-// X[2m] = G[m], X[2m + 1] = H[m] + H[m + 1], and the last X is the last H;
-// adding -0.0 leaves that one exactly as it is.
-template <int n>
-CORVINA_INLINE void Recombine(const __m128 (&g)[n], const __m128 (&h)[n], __m128 (&x)[2 * n]) {
-    const __m128 fNegativeZero = _mm_set1_ps(-0.0f);
-#pragma GCC unroll 4
-    for (int i = 0; i < n; ++i) {
-        const __m128 fNext = _mm_move_ss(h[i], i + 1 < n ? h[i + 1] : fNegativeZero);
-        const __m128 fSum = _mm_add_ps(h[i], _mm_shuffle_ps(fNext, fNext, _MM_SHUFFLE(0, 3, 2, 1)));
-        x[2 * i] = _mm_unpacklo_ps(g[i], fSum);
-        x[2 * i + 1] = _mm_unpackhi_ps(g[i], fSum);
-    }
-}
-
-// The 4-point transform of four blocks at once, one block per vector.
-CORVINA_INLINE void Dct4Blocks(__m128& b0, __m128& b1, __m128& b2, __m128& b3) {
-    _MM_TRANSPOSE4_PS(b0, b1, b2, b3);
-    const __m128 c8 = _mm_set1_ps(kC[8]);
-    const __m128 c16 = _mm_set1_ps(kC[16]);
-    const __m128 c24 = _mm_set1_ps(kC[24]);
-    const __m128 g0 = _mm_add_ps(b0, b3);
-    const __m128 g1 = _mm_add_ps(b1, b2);
-    const __m128 h0 = _mm_mul_ps(_mm_sub_ps(b0, b3), c8);
-    const __m128 h1 = _mm_mul_ps(_mm_sub_ps(b1, b2), c24);
-    const __m128 fH1 = _mm_mul_ps(_mm_sub_ps(h0, h1), c16);
-    b0 = _mm_add_ps(g0, g1);
-    b1 = _mm_add_ps(_mm_add_ps(h0, h1), fH1);
-    b2 = _mm_mul_ps(_mm_sub_ps(g0, g1), c16);
-    b3 = fH1;
-    _MM_TRANSPOSE4_PS(b0, b1, b2, b3);
-}
-
-}  // namespace
-
-void Dct32(const float* pIn, float* pOut) {
-    __m128 x[8];
-    for (int i = 0; i < 8; ++i) {
-        x[i] = _mm_loadu_ps(pIn + 4 * i);
-    }
-    const __m128 c32[4] = {Constants(1, 3, 5, 7), Constants(9, 11, 13, 15),
-                           Constants(17, 19, 21, 23), Constants(25, 27, 29, 31)};
-    const __m128 c16[2] = {Constants(2, 6, 10, 14), Constants(18, 22, 26, 30)};
-    const __m128 c8[1] = {Constants(4, 12, 20, 28)};
-    // 32 points into two halves of 16, each of those into two of 8, and so
-    // on; the names follow the path, g for the sums and h for the differences.
-    __m128 g[4], h[4];
-    Butterflies<4>(x, c32, g, h);
-    __m128 gg[2], gh[2], hg[2], hh[2];
-    Butterflies<2>(g, c16, gg, gh);
-    Butterflies<2>(h, c16, hg, hh);
-    __m128 ggg[1], ggh[1], ghg[1], ghh[1], hgg[1], hgh[1], hhg[1], hhh[1];
-    Butterflies<1>(gg, c8, ggg, ggh);
-    Butterflies<1>(gh, c8, ghg, ghh);
-    Butterflies<1>(hg, c8, hgg, hgh);
-    Butterflies<1>(hh, c8, hhg, hhh);
-    Dct4Blocks(ggg[0], ggh[0], ghg[0], ghh[0]);
-    Dct4Blocks(hgg[0], hgh[0], hhg[0], hhh[0]);
-    Recombine<1>(ggg, ggh, gg);
-    Recombine<1>(ghg, ghh, gh);
-    Recombine<1>(hgg, hgh, hg);
-    Recombine<1>(hhg, hhh, hh);
-    Recombine<2>(gg, gh, g);
-    Recombine<2>(hg, hh, h);
-    Recombine<4>(g, h, x);
-    for (int i = 0; i < 8; ++i) {
-        _mm_storeu_ps(pOut + 4 * i, x[i]);
-    }
-}
-
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-
-// Two transforms at once, one per 128-bit half of AVX vectors: each half goes
-// through exactly the steps of the four-lane version above.
-namespace {
-
-#define CORVINA_AVX [[gnu::always_inline]] inline __attribute__((target("avx")))
-
-CORVINA_AVX __m256 Reverse(__m256 v) {
-    return _mm256_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3));
-}
-
-CORVINA_AVX __m256 BothHalves(__m128 v) {
-    return _mm256_insertf128_ps(_mm256_castps128_ps256(v), v, 1);
-}
-
-template <int n>
-CORVINA_AVX void Butterflies(const __m256 (&x)[2 * n], const __m128 (&c)[n], __m256 (&g)[n],
-                             __m256 (&h)[n]) {
-#pragma GCC unroll 4
-    for (int i = 0; i < n; ++i) {
-        const __m256 a = x[i];
-        const __m256 b = Reverse(x[2 * n - 1 - i]);
-        g[i] = _mm256_add_ps(a, b);
-        h[i] = _mm256_mul_ps(_mm256_sub_ps(a, b), BothHalves(c[i]));
-    }
-}
-
-template <int n>
-CORVINA_AVX void Recombine(const __m256 (&g)[n], const __m256 (&h)[n], __m256 (&x)[2 * n]) {
-    const __m256 fNegativeZero = _mm256_set1_ps(-0.0f);
-#pragma GCC unroll 4
-    for (int i = 0; i < n; ++i) {
-        const __m256 fNext = _mm256_blend_ps(h[i], i + 1 < n ? h[i + 1] : fNegativeZero, 0x11);
-        const __m256 fSum =
-            _mm256_add_ps(h[i], _mm256_shuffle_ps(fNext, fNext, _MM_SHUFFLE(0, 3, 2, 1)));
-        x[2 * i] = _mm256_unpacklo_ps(g[i], fSum);
-        x[2 * i + 1] = _mm256_unpackhi_ps(g[i], fSum);
-    }
-}
-
-CORVINA_AVX void Transpose4(__m256& b0, __m256& b1, __m256& b2, __m256& b3) {
-    const __m256 t0 = _mm256_unpacklo_ps(b0, b1);
-    const __m256 t1 = _mm256_unpacklo_ps(b2, b3);
-    const __m256 t2 = _mm256_unpackhi_ps(b0, b1);
-    const __m256 t3 = _mm256_unpackhi_ps(b2, b3);
-    b0 = _mm256_castpd_ps(_mm256_unpacklo_pd(_mm256_castps_pd(t0), _mm256_castps_pd(t1)));
-    b1 = _mm256_castpd_ps(_mm256_unpackhi_pd(_mm256_castps_pd(t0), _mm256_castps_pd(t1)));
-    b2 = _mm256_castpd_ps(_mm256_unpacklo_pd(_mm256_castps_pd(t2), _mm256_castps_pd(t3)));
-    b3 = _mm256_castpd_ps(_mm256_unpackhi_pd(_mm256_castps_pd(t2), _mm256_castps_pd(t3)));
-}
-
-CORVINA_AVX void Dct4Blocks(__m256& b0, __m256& b1, __m256& b2, __m256& b3) {
-    Transpose4(b0, b1, b2, b3);
-    const __m256 c8 = _mm256_set1_ps(kC[8]);
-    const __m256 c16 = _mm256_set1_ps(kC[16]);
-    const __m256 c24 = _mm256_set1_ps(kC[24]);
-    const __m256 g0 = _mm256_add_ps(b0, b3);
-    const __m256 g1 = _mm256_add_ps(b1, b2);
-    const __m256 h0 = _mm256_mul_ps(_mm256_sub_ps(b0, b3), c8);
-    const __m256 h1 = _mm256_mul_ps(_mm256_sub_ps(b1, b2), c24);
-    const __m256 fH1 = _mm256_mul_ps(_mm256_sub_ps(h0, h1), c16);
-    b0 = _mm256_add_ps(g0, g1);
-    b1 = _mm256_add_ps(_mm256_add_ps(h0, h1), fH1);
-    b2 = _mm256_mul_ps(_mm256_sub_ps(g0, g1), c16);
-    b3 = fH1;
-    Transpose4(b0, b1, b2, b3);
-}
-
-__attribute__((target("avx"))) void Dct32PairAvx(const float* pIn0, const float* pIn1, float* pOut0,
-                                                 float* pOut1) {
-    __m256 x[8];
-    for (int i = 0; i < 8; ++i) {
-        x[i] = _mm256_insertf128_ps(_mm256_castps128_ps256(_mm_loadu_ps(pIn0 + 4 * i)),
-                                    _mm_loadu_ps(pIn1 + 4 * i), 1);
-    }
-    const __m128 c32[4] = {Constants(1, 3, 5, 7), Constants(9, 11, 13, 15),
-                           Constants(17, 19, 21, 23), Constants(25, 27, 29, 31)};
-    const __m128 c16[2] = {Constants(2, 6, 10, 14), Constants(18, 22, 26, 30)};
-    const __m128 c8[1] = {Constants(4, 12, 20, 28)};
-    __m256 g[4], h[4];
-    Butterflies<4>(x, c32, g, h);
-    __m256 gg[2], gh[2], hg[2], hh[2];
-    Butterflies<2>(g, c16, gg, gh);
-    Butterflies<2>(h, c16, hg, hh);
-    __m256 ggg[1], ggh[1], ghg[1], ghh[1], hgg[1], hgh[1], hhg[1], hhh[1];
-    Butterflies<1>(gg, c8, ggg, ggh);
-    Butterflies<1>(gh, c8, ghg, ghh);
-    Butterflies<1>(hg, c8, hgg, hgh);
-    Butterflies<1>(hh, c8, hhg, hhh);
-    Dct4Blocks(ggg[0], ggh[0], ghg[0], ghh[0]);
-    Dct4Blocks(hgg[0], hgh[0], hhg[0], hhh[0]);
-    Recombine<1>(ggg, ggh, gg);
-    Recombine<1>(ghg, ghh, gh);
-    Recombine<1>(hgg, hgh, hg);
-    Recombine<1>(hhg, hhh, hh);
-    Recombine<2>(gg, gh, g);
-    Recombine<2>(hg, hh, h);
-    Recombine<4>(g, h, x);
-    for (int i = 0; i < 8; ++i) {
-        _mm_storeu_ps(pOut0 + 4 * i, _mm256_castps256_ps128(x[i]));
-        _mm_storeu_ps(pOut1 + 4 * i, _mm256_extractf128_ps(x[i], 1));
-    }
-}
-
-}  // namespace
-
-#define CORVINA_HAVE_AVX_DCT_PAIR 1
-#endif
-
-#else
-
-void Dct32(const float* pIn, float* pOut) {
-    Dct32Portable(pIn, pOut);
-}
-
-#endif
-
-void Dct32PairOneByOne(const float* pIn0, const float* pIn1, float* pOut0, float* pOut1) {
-    Dct32(pIn0, pOut0);
-    Dct32(pIn1, pOut1);
-}
-
-Dct32PairFunction Dct32PairAvx() {
-#ifdef CORVINA_HAVE_AVX_DCT_PAIR
-    if (UsableInstructionSet() >= EInstructionSet::Avx) {
-        return Dct32PairAvx;
-    }
-#endif
-    return nullptr;
-}
-
-Dct32PairFunction BestDct32Pair() {
-    static const Dct32PairFunction pfnBest = [] {
-        const Dct32PairFunction pfnAvx = Dct32PairAvx();
-        return pfnAvx != nullptr ? pfnAvx : Dct32PairOneByOne;
-    }();
-    return pfnBest;
-}
+}  // namespace scalar
 
 }  // namespace corvina

@@ -5,10 +5,11 @@
 
 namespace corvina {
 
-namespace {
-
 EInstructionSet ProcessorInstructionSet() {
 #if defined(__x86_64__) || defined(__i386__)
+    // Needed where this runs before the static constructors, as a
+    // benchmark's registration does.
+    __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f")) {
         return EInstructionSet::Avx512;
     }
@@ -18,38 +19,36 @@ EInstructionSet ProcessorInstructionSet() {
     if (__builtin_cpu_supports("avx")) {
         return EInstructionSet::Avx;
     }
+    if (__builtin_cpu_supports("sse2")) {
+        return EInstructionSet::Sse2;
+    }
 #endif
-    return EInstructionSet::Portable;
+    return EInstructionSet::Scalar;
 }
 
-// An unknown name leaves the processor's own choice.
-EInstructionSet CapFromEnvironment() {
-    const char* pszCap = std::getenv("CORVINA_CPU");
-    if (pszCap == nullptr) {
-        return EInstructionSet::Avx512;
-    }
+std::optional<EInstructionSet> InstructionSetNamed(const char* pszName) {
     const struct {
         const char* pszName;
         EInstructionSet set;
-    } kNames[] = {{"portable", EInstructionSet::Portable},
-                  {"avx", EInstructionSet::Avx},
-                  {"avx2", EInstructionSet::Avx2},
-                  {"avx512", EInstructionSet::Avx512}};
+    } kNames[] = {{"scalar", EInstructionSet::Scalar}, {"sse2", EInstructionSet::Sse2},
+                  {"portable", EInstructionSet::Sse2}, {"avx", EInstructionSet::Avx},
+                  {"avx2", EInstructionSet::Avx2},     {"avx512", EInstructionSet::Avx512}};
     for (const auto& name : kNames) {
-        if (std::strcmp(pszCap, name.pszName) == 0) {
+        if (std::strcmp(pszName, name.pszName) == 0) {
             return name.set;
         }
     }
-    return EInstructionSet::Avx512;
+    return std::nullopt;
 }
-
-}  // namespace
 
 EInstructionSet UsableInstructionSet() {
     static const EInstructionSet set = [] {
         const EInstructionSet processor = ProcessorInstructionSet();
-        const EInstructionSet cap = CapFromEnvironment();
-        return processor < cap ? processor : cap;
+        // No value, or an unknown one, leaves the processor's own choice.
+        const char* pszCap = std::getenv("CORVINA_CPU");
+        const std::optional<EInstructionSet> cap =
+            pszCap != nullptr ? InstructionSetNamed(pszCap) : std::nullopt;
+        return cap.has_value() && *cap < processor ? *cap : processor;
     }();
     return set;
 }

@@ -5,18 +5,13 @@
 
 #include <cstring>
 
-#include "synth/dct32.h"
-
 namespace corvina {
 
 CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
     : m_dBank{},
       m_pBank(m_dBank[0]),
       m_nSlot(15),
-      m_pfnWindowSums(BestWindowSums()),
-      m_pfnWindowSumsPair(BestWindowSumsPair()),
-      m_pfnDct32Pair(BestDct32Pair()),
-      m_pfnStoreVector(BestStoreVector()),
+      m_dsp(DspRoutines()),
       m_fInput{},
       m_nChannel(nChannel),
       m_fScale(fScale) {}
@@ -39,7 +34,7 @@ void CSynthesisFilter::SynthesizePair(CSynthesisFilter& first, const float* pIn0
                                       CAudioSink& sink) {
     alignas(16) float fX0[32];
     alignas(16) float fX1[32];
-    first.m_pfnDct32Pair(pIn0, pIn1, fX0, fX1);
+    first.m_dsp.pfnDct32Pair(pIn0, pIn1, fX0, fX1);
     first.StoreVector(fX0);
     second.StoreVector(fX1);
     if (first.m_fScale != second.m_fScale) {
@@ -48,8 +43,8 @@ void CSynthesisFilter::SynthesizePair(CSynthesisFilter& first, const float* pIn0
     } else {
         int16_t nFirst[32];
         int16_t nSecond[32];
-        first.m_pfnWindowSumsPair(first.m_pBank, first.m_nSlot, second.m_pBank, second.m_nSlot,
-                                  first.m_fScale, nFirst, nSecond);
+        first.m_dsp.pfnWindowSumsPair(first.m_pBank, first.m_nSlot, second.m_pBank, second.m_nSlot,
+                                      first.m_fScale, nFirst, nSecond);
         sink.WriteSamples(static_cast<int16_t>(first.m_nChannel), nFirst, 32);
         sink.WriteSamples(static_cast<int16_t>(second.m_nChannel), nSecond, 32);
     }
@@ -60,7 +55,7 @@ void CSynthesisFilter::SynthesizePair(CSynthesisFilter& first, const float* pIn0
 void CSynthesisFilter::SynthesizeTwoSlots(const float* pIn0, const float* pIn1, CAudioSink& sink) {
     alignas(16) float fX0[32];
     alignas(16) float fX1[32];
-    m_pfnDct32Pair(pIn0, pIn1, fX0, fX1);
+    m_dsp.pfnDct32Pair(pIn0, pIn1, fX0, fX1);
     StoreVector(fX0);
     Windowing(sink);
     NextSlot();
@@ -84,18 +79,18 @@ void CSynthesisFilter::NextSlot() {
 // column m_nSlot; V follows from the transform X by its symmetries.
 void CSynthesisFilter::Matrixing() {
     alignas(16) float fX[32];
-    Dct32(m_fInput, fX);
+    m_dsp.pfnDct32(m_fInput, fX);
     StoreVector(fX);
 }
 
 void CSynthesisFilter::StoreVector(const float* pX) {
     double* pOther = m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0];
-    m_pfnStoreVector(pX, m_pBank + 32 * m_nSlot, pOther + 32 * m_nSlot);
+    m_dsp.pfnStoreVector(pX, m_pBank + 32 * m_nSlot, pOther + 32 * m_nSlot);
 }
 
 void CSynthesisFilter::Windowing(CAudioSink& sink) {
     int16_t nSamples[32];
-    m_pfnWindowSums(m_pBank, m_nSlot, m_fScale, nSamples);
+    m_dsp.pfnWindowSums(m_pBank, m_nSlot, m_fScale, nSamples);
     sink.WriteSamples(static_cast<int16_t>(m_nChannel), nSamples, 32);
 }
 

@@ -5,9 +5,7 @@
 #include <cstdint>
 
 #include "synth/audio_sink.h"
-#include "synth/dct32.h"
-#include "synth/vector_store.h"
-#include "synth/window_sums.h"
+#include "synth/dsp_routines.h"
 
 namespace corvina {
 
@@ -53,10 +51,7 @@ class CSynthesisFilter {
     double* m_pBank;
     int m_nSlot;
     int64_t m_nSlotsRun = 0;
-    WindowSumsFunction m_pfnWindowSums;
-    WindowSumsPairFunction m_pfnWindowSumsPair;
-    Dct32PairFunction m_pfnDct32Pair;
-    StoreVectorFunction m_pfnStoreVector;
+    const CDspRoutines& m_dsp;
 
   public:
     // The subband samples of the coming slot, written by the layer decoders.

@@ -41,4 +41,20 @@ const float g_fSynthWindow[512] = {
     -0.000396729f, -0.003173828f, -0.006118774f, -0.031478882f, -0.073059082f, -0.108856201f, -0.543823242f, -1.144287109f, 0.600219727f, -0.090927124f, 0.084182739f, -0.030517578f, 0.007919312f, -0.003326416f, 0.000473022f, 0.000015259f,};
 // clang-format on
 
+namespace {
+
+CWindowByAge MakeWindowByAge() {
+    CWindowByAge window{};
+    for (int j = 0; j < 32; ++j) {
+        for (int t = 0; t < 16; ++t) {
+            window.dCoefficient[32 * t + j] = static_cast<double>(g_fSynthWindow[16 * j + t]);
+        }
+    }
+    return window;
+}
+
+}  // namespace
+
+const CWindowByAge g_windowByAge = MakeWindowByAge();
+
 }  // namespace corvina

@@ -1,7 +1,7 @@
 // The synthesis filterbank: what a person hears of it (impulse and steady
 // responses, rounding, saturation, agreement with the textbook formulation),
-// and the vector versions of its two hot loops giving the very bits of the
-// portable ones.
+// and every table of DSP routines that this processor runs giving the very
+// bits of the scalar one.
 #include "synth/synthesis_filter.h"
 
 #include <gtest/gtest.h>
@@ -14,10 +14,8 @@
 #include <random>
 #include <vector>
 
-#include "synth/dct32.h"
+#include "synth/dsp_routines.h"
 #include "synth/synthesis_window.h"
-#include "synth/vector_store.h"
-#include "synth/window_sums.h"
 #include "tests/support/recording_sink.h"
 
 using namespace corvina;
@@ -231,50 +229,64 @@ std::vector<double> TestBank(std::mt19937& random, int nKind) {
     return dBank;
 }
 
-TEST(WindowSumsTest, EveryVersionGivesTheBitsOfThePortableOne) {
-    struct CVersion {
-        WindowSumsFunction pfnSingle;
-        WindowSumsPairFunction pfnPair;
-    };
-    std::vector<CVersion> versions;
-    for (const CVersion version : {CVersion{WindowSumsAvx2(), WindowSumsPairAvx2()},
-                                   CVersion{WindowSumsAvx512(), WindowSumsPairAvx512()}}) {
-        ASSERT_EQ(version.pfnSingle == nullptr, version.pfnPair == nullptr);
-        if (version.pfnSingle != nullptr) {
-            versions.push_back(version);
+// The scalar table first, then the wider ones this processor runs.
+std::vector<CDspRoutines> RunnableTables() {
+    std::vector<CDspRoutines> tables;
+    for (const CDspRoutines& table : BuiltDspRoutines()) {
+        if (table.set <= ProcessorInstructionSet()) {
+            tables.push_back(table);
         }
     }
-    if (versions.empty()) {
-        GTEST_SKIP() << "this processor runs the portable version only";
+    return tables;
+}
+
+TEST(DspRoutinesTest, TheTablesGoFromScalarUpAndThePickedOneIsTheWidestAllowed) {
+    const auto built = BuiltDspRoutines();
+    ASSERT_FALSE(built.empty());
+    EXPECT_EQ(built[0].set, EInstructionSet::Scalar);
+    const CDspRoutines* pWidest = nullptr;
+    for (std::size_t i = 0; i < built.size(); ++i) {
+        EXPECT_EQ(InstructionSetNamed(built[i].pszName), built[i].set) << built[i].pszName;
+        if (i > 0) {
+            EXPECT_LT(built[i - 1].set, built[i].set) << built[i].pszName;
+        }
+        if (built[i].set <= UsableInstructionSet()) {
+            pWidest = &built[i];
+        }
     }
+    EXPECT_EQ(&DspRoutines(), pWidest);
+    EXPECT_EQ(InstructionSetNamed("portable"), EInstructionSet::Sse2);
+    EXPECT_EQ(InstructionSetNamed("AVX2"), std::nullopt);
+    EXPECT_EQ(InstructionSetNamed(""), std::nullopt);
+}
+
+TEST(WindowSumsTest, EveryTableGivesTheBitsOfTheScalarOne) {
+    const std::vector<CDspRoutines> tables = RunnableTables();
     std::mt19937 random(3);
     for (int nCase = 0; nCase < 400; ++nCase) {
         const std::vector<double> dBank0 = TestBank(random, nCase % 4);
         const std::vector<double> dBank1 = TestBank(random, (nCase + 1) % 4);
         const int nSlot0 = nCase % 16;
         const int nSlot1 = (nCase * 7 + nCase / 16) % 16;
-        int16_t nPortable0[32], nPortable1[32];
-        WindowSumsPortable(dBank0.data(), nSlot0, 32768.0f, nPortable0);
-        WindowSumsPortable(dBank1.data(), nSlot1, 32768.0f, nPortable1);
-        for (std::size_t v = 0; v < versions.size(); ++v) {
-            int16_t nVector[32], nPair0[32], nPair1[32];
-            versions[v].pfnSingle(dBank0.data(), nSlot0, 32768.0f, nVector);
-            versions[v].pfnPair(dBank0.data(), nSlot0, dBank1.data(), nSlot1, 32768.0f, nPair0,
-                                nPair1);
+        int16_t nScalar0[32], nScalar1[32];
+        tables[0].pfnWindowSums(dBank0.data(), nSlot0, 32768.0f, nScalar0);
+        tables[0].pfnWindowSums(dBank1.data(), nSlot1, 32768.0f, nScalar1);
+        for (const CDspRoutines& table : tables) {
+            int16_t nSingle[32], nPair0[32], nPair1[32];
+            table.pfnWindowSums(dBank0.data(), nSlot0, 32768.0f, nSingle);
+            table.pfnWindowSumsPair(dBank0.data(), nSlot0, dBank1.data(), nSlot1, 32768.0f, nPair0,
+                                    nPair1);
             for (int j = 0; j < 32; ++j) {
-                ASSERT_EQ(nVector[j], nPortable0[j]) << "version " << v << " case " << nCase;
-                ASSERT_EQ(nPair0[j], nPortable0[j]) << "version " << v << " case " << nCase;
-                ASSERT_EQ(nPair1[j], nPortable1[j]) << "version " << v << " case " << nCase;
+                ASSERT_EQ(nSingle[j], nScalar0[j]) << table.pszName << " case " << nCase;
+                ASSERT_EQ(nPair0[j], nScalar0[j]) << table.pszName << " case " << nCase;
+                ASSERT_EQ(nPair1[j], nScalar1[j]) << table.pszName << " case " << nCase;
             }
         }
     }
 }
 
-TEST(StoreVectorTest, TheAvxVersionWritesTheRowsOfThePortableOne) {
-    const StoreVectorFunction pfnAvx = StoreVectorAvx();
-    if (pfnAvx == nullptr) {
-        GTEST_SKIP() << "this processor runs the portable version only";
-    }
+TEST(StoreVectorTest, EveryTableWritesTheRowsOfTheScalarOne) {
+    const std::vector<CDspRoutines> tables = RunnableTables();
     std::mt19937 random(5);
     std::uniform_real_distribution<float> value(-2.0f, 2.0f);
     for (int nCase = 0; nCase < 20; ++nCase) {
@@ -282,12 +294,15 @@ TEST(StoreVectorTest, TheAvxVersionWritesTheRowsOfThePortableOne) {
         for (float& f : fX) {
             f = value(random);
         }
-        double dPortable[2][32];
-        double dAvx[2][32];
-        std::fill(&dAvx[0][0], &dAvx[0][0] + 64, 99.0);
-        StoreVectorPortable(fX, dPortable[0], dPortable[1]);
-        pfnAvx(fX, dAvx[0], dAvx[1]);
-        ASSERT_EQ(std::memcmp(dPortable, dAvx, sizeof dAvx), 0) << "case " << nCase;
+        double dExpected[2][32];
+        tables[0].pfnStoreVector(fX, dExpected[0], dExpected[1]);
+        for (const CDspRoutines& table : tables) {
+            double dRows[2][32];
+            std::fill(&dRows[0][0], &dRows[0][0] + 64, 99.0);
+            table.pfnStoreVector(fX, dRows[0], dRows[1]);
+            ASSERT_EQ(std::memcmp(dExpected, dRows, sizeof dRows), 0)
+                << table.pszName << " case " << nCase;
+        }
     }
 }
 
@@ -311,19 +326,15 @@ TEST(WindowSumsTest, RoundingIsHalfAwayFromZeroAndSaturationIsSilent) {
         {1e30, 32767},
         {std::numeric_limits<double>::quiet_NaN(), -32768},
     };
-    for (const WindowSumsFunction pfnVersion :
-         {WindowSumsPortable, WindowSumsAvx2(), WindowSumsAvx512()}) {
-        if (pfnVersion == nullptr) {
-            continue;
-        }
+    for (const CDspRoutines& table : RunnableTables()) {
         for (const CCase& test : cases) {
             alignas(32) double dBank[512] = {};
             const int nSlot = 3;
             dBank[32 * ((nSlot - 8) & 15)] =
                 static_cast<double>(static_cast<float>(test.dSum / dCoefficient));
             int16_t nOut[32];
-            pfnVersion(dBank, nSlot, 32768.0f, nOut);
-            EXPECT_EQ(nOut[0], test.nExpected) << test.dSum * 32768;
+            table.pfnWindowSums(dBank, nSlot, 32768.0f, nOut);
+            EXPECT_EQ(nOut[0], test.nExpected) << table.pszName << " " << test.dSum * 32768;
             for (int j = 1; j < 32; ++j) {
                 EXPECT_EQ(nOut[j], 0);
             }
@@ -340,7 +351,7 @@ TEST(Dct32Test, TheStraightLineVersionIsTheCosineTransform) {
             f = value(random);
         }
         float fOut[32];
-        Dct32Portable(fIn, fOut);
+        BuiltDspRoutines()[0].pfnDct32(fIn, fOut);
         for (int i = 0; i < 32; ++i) {
             double dExpected = 0.0;
             for (int k = 0; k < 32; ++k) {
@@ -351,29 +362,29 @@ TEST(Dct32Test, TheStraightLineVersionIsTheCosineTransform) {
     }
 }
 
-TEST(Dct32Test, VectorAndPairVersionsGiveTheBitsOfTheStraightLineOne) {
+TEST(Dct32Test, EveryTableGivesTheBitsOfTheStraightLineOneAloneAndInPairs) {
+    const std::vector<CDspRoutines> tables = RunnableTables();
     std::mt19937 random(2);
     std::uniform_real_distribution<float> value(-2.0f, 2.0f);
-    std::vector<Dct32PairFunction> pairs = {Dct32PairOneByOne};
-    if (Dct32PairAvx() != nullptr) {
-        pairs.push_back(Dct32PairAvx());
-    }
     for (int nCase = 0; nCase < 3000; ++nCase) {
         float fIn0[32], fIn1[32];
         for (int k = 0; k < 32; ++k) {
             fIn0[k] = value(random) * (nCase % 3 == 0 ? 1e-30f : 1.0f);
             fIn1[k] = nCase % 5 == 0 && k % 2 == 0 ? -0.0f : value(random);
         }
-        float fExpected0[32], fExpected1[32], fVector[32];
-        Dct32Portable(fIn0, fExpected0);
-        Dct32Portable(fIn1, fExpected1);
-        Dct32(fIn0, fVector);
-        ASSERT_EQ(std::memcmp(fVector, fExpected0, sizeof fVector), 0) << "case " << nCase;
-        for (const Dct32PairFunction pfnPair : pairs) {
-            float fOut0[32], fOut1[32];
-            pfnPair(fIn0, fIn1, fOut0, fOut1);
-            ASSERT_EQ(std::memcmp(fOut0, fExpected0, sizeof fOut0), 0) << "case " << nCase;
-            ASSERT_EQ(std::memcmp(fOut1, fExpected1, sizeof fOut1), 0) << "case " << nCase;
+        float fExpected0[32], fExpected1[32];
+        tables[0].pfnDct32(fIn0, fExpected0);
+        tables[0].pfnDct32(fIn1, fExpected1);
+        for (const CDspRoutines& table : tables) {
+            float fSingle[32], fOut0[32], fOut1[32];
+            table.pfnDct32(fIn0, fSingle);
+            table.pfnDct32Pair(fIn0, fIn1, fOut0, fOut1);
+            ASSERT_EQ(std::memcmp(fSingle, fExpected0, sizeof fSingle), 0)
+                << table.pszName << " case " << nCase;
+            ASSERT_EQ(std::memcmp(fOut0, fExpected0, sizeof fOut0), 0)
+                << table.pszName << " case " << nCase;
+            ASSERT_EQ(std::memcmp(fOut1, fExpected1, sizeof fOut1), 0)
+                << table.pszName << " case " << nCase;
         }
     }
 }
