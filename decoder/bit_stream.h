@@ -87,6 +87,8 @@ class CBitStream {
     // Bytes that can hold audio: the stream less a leading ID3v2 tag and a
     // trailing ID3v1 block; 0 when the length is not known.
     int64_t AudioBytes() const { return m_nLength > 0 ? m_nAudioEnd - m_nAudioStart : 0; }
+    // Byte offset of the first byte that can hold audio.
+    int64_t AudioStart() const { return m_nAudioStart; }
     // Whole percent of the stream's bytes read, truncated; 0 for an empty or
     // unknown length.
     int PositionPercent() const;

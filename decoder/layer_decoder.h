@@ -42,6 +42,8 @@ class CLayerDecoder {
     // Slots the synthesis filter of output channel nChannel has run; -1
     // where there is no such filter.
     int64_t FilterSlotsRun(int nChannel) const;
+    // Clears the synthesis history, as at the start of a stream.
+    void ResetFilters();
 
   private:
     // Points m_pSubbands at the decoders of the frame's layer, mode and bound
