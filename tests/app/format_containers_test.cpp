@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <utility>
 
 #include "tests/support/child_process.h"
 #include "tests/support/pcm_samples.h"
@@ -102,6 +104,23 @@ TEST_F(FormatContainersTest, DecodeTheTrackAsMpg123DecodesTheStreamCopiedOut) {
             nMax = std::max(nMax, std::abs(actual[i] - expected[i]));
         }
         EXPECT_LE(nMax, 1);
+    }
+}
+
+// A start by the container's seek gives the whole decode from its sample on:
+// at a frame boundary (0.288 s, frame 12) and inside a frame.
+TEST_F(FormatContainersTest, StartsGiveTheWholeDecodesSamplesFromTheirSample) {
+    for (const char* pszName : {"audio.mka", "video.mkv", "video.mp4", "audio.nut"}) {
+        const std::string strWhole = Decode(Path(pszName)).strOut;
+        for (const auto& [pszStart, nSample] :
+             {std::pair{"0.288", 13824}, std::pair{"0.5", 24000}}) {
+            SCOPED_TRACE(std::string(pszName) + " from " + pszStart);
+            const CChildResult result =
+                RunChild({CORVINA_BINARY, "--start", pszStart, "--raw", "-", Path(pszName)});
+            EXPECT_EQ(result.nExitStatus, 0) << result.strErr;
+            ASSERT_GT(strWhole.size(), static_cast<std::size_t>(nSample) * 4);
+            EXPECT_TRUE(result.strOut == strWhole.substr(static_cast<std::size_t>(nSample) * 4));
+        }
     }
 }
 
