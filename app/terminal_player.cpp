@@ -102,8 +102,9 @@ CTerminalPlayer::~CTerminalPlayer() {
 }
 
 void CTerminalPlayer::OnDecoderChanged(bool bHasDecoder, float fPlayingTime) {
-    // The total stays on the line once the file has ended.
-    if (bHasDecoder) {
+    // The total stays on the line once the file has ended; an open tells it
+    // before a decoder comes.
+    if (bHasDecoder || fPlayingTime > 0.0f) {
         std::lock_guard<std::mutex> lock(m_lock);
         m_fPlayingTime = fPlayingTime;
     }

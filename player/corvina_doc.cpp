@@ -6,6 +6,7 @@
 #include "platform/message_presenter.h"
 #include "player/control_block.h"
 #include "player/engine_events.h"
+#include "player/file_length.h"
 #include "player/folder_listing.h"
 #include "player/playback_control.h"
 #include "player/playlist_file.h"
@@ -101,6 +102,10 @@ bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
     // Opened other than through the queue, the file is a queue of its own.
     if (m_queue.GetCurrent().strPath != strPath) {
         m_queue.Assign({CQueueEntry{strPath, {}, {}}});
+    }
+    // The front ends show the playing time before Play.
+    if (const float fPlayingTime = MeasureFileLength(strPath); fPlayingTime > 0.0f) {
+        NotifyDecoderChanged(false, fPlayingTime);
     }
     return true;
 }

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <vector>
+
 #include "output/sound_control.h"
 #include "player/control_block.h"
 #include "player/engine_events.h"
 #include "resources/resource_ids.h"
 #include "tests/support/recording_presenter.h"
+#include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
 using namespace corvina;
@@ -200,4 +203,30 @@ TEST_F(CorvinaDocTest, UnequalChannelsStepOnTheirOwnWithoutBorrowOrCarry) {
     CSoundControl::SetVolume(0xF0000100);                // right 0xF000 has no room, left has
     document.ExecuteCommand(ID_AUDIO_VOLUME_UP);
     EXPECT_EQ(CSoundControl::GetVolume(), 0xF0002100u);
+}
+
+// An open tells the front ends the file's playing time before it plays (its
+// frames counted); a file of junk tells none, the search through it given
+// up, so an open does not wait for it.
+TEST_F(CorvinaDocTest, AnOpenTellsThePlayingTimeBeforePlay) {
+    struct CListener : CEngineListener {
+        void OnDecoderChanged(bool bHasDecoder, float fPlayingTime) override {
+            bDecoder = bDecoder || bHasDecoder;
+            fTime = fPlayingTime;
+        }
+        bool bDecoder = false;
+        float fTime = -1.0f;
+    } listener;
+    AddEngineListener(&listener);
+    CCorvinaDoc document;
+    CFrameShape shape;
+    shape.nFrequencyIndex = 1;
+    const std::string strSong = m_dir.Write("song.mp2", BuildStream(shape, 400));
+    ASSERT_TRUE(document.OpenDocument(strSong));
+    EXPECT_FLOAT_EQ(listener.fTime, 400 * 1152 / 48000.0f);
+    const std::string strJunk = m_dir.Write("junk.mp2", std::vector<uint8_t>(8 << 20, 0xFF));
+    ASSERT_TRUE(document.OpenDocument(strJunk));
+    EXPECT_FLOAT_EQ(listener.fTime, 400 * 1152 / 48000.0f);  // nothing told anew
+    EXPECT_FALSE(listener.bDecoder);
+    RemoveEngineListener(&listener);
 }
