@@ -1,6 +1,8 @@
 // Parsing the command line.
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -67,7 +69,8 @@ namespace {
 // The options that take a value, given as "--option VALUE" or "--option=VALUE".
 bool TakesValue(std::string_view option) {
     return option == "--wav" || option == "--raw" || option == "--output" || option == "--start" ||
-           option == "--threads" || option == "--list" || option == "-@";
+           option == "--threads" || option == "--list" || option == "-@" || option == "--track" ||
+           option == "--audio-lang";
 }
 
 }  // namespace
@@ -81,6 +84,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     bool bStartGiven = false;
     bool bThreadsGiven = false;
     bool bListGiven = false;
+    bool bTrackGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg(argv[i]);
         if (bOptionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -159,6 +163,25 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
                 return false;
             }
             bThreadsGiven = true;
+        } else if (arg == "--track") {
+            int& nTrack = commandLine.track.nTrack;
+            const auto result =
+                std::from_chars(strValue.data(), strValue.data() + strValue.size(), nTrack);
+            if (!bHasValue || strValue.empty() || result.ec != std::errc() ||
+                result.ptr != strValue.data() + strValue.size() || nTrack < 1 || nTrack > 99) {
+                strError = "--track needs the number of a track, from 1";
+                return false;
+            }
+            bTrackGiven = true;
+        } else if (arg == "--audio-lang") {
+            if (!bHasValue || strValue.size() != 3 ||
+                !std::all_of(strValue.begin(), strValue.end(),
+                             [](char c) { return std::isalpha(static_cast<unsigned char>(c)); })) {
+                strError = "--audio-lang needs a language code of three letters (ISO 639-2: deu)";
+                return false;
+            }
+            commandLine.track.strLanguage = strValue;
+            bTrackGiven = true;
         } else if (arg == "--list" || arg == "-@") {
             // As mpg123 takes them: a playlist of any name, to play.
             if (!bHasValue || strValue.empty()) {
@@ -195,6 +218,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     }
     if (bStartGiven && mode != ERunMode::Play && mode != ERunMode::Wav && mode != ERunMode::Raw) {
         strError = "--start goes with --play, --wav or --raw";
+        return false;
+    }
+    if (bTrackGiven && mode != ERunMode::Play && mode != ERunMode::Wav && mode != ERunMode::Raw) {
+        strError = "--track and --audio-lang go with --play, --wav or --raw";
         return false;
     }
     if (bThreadsGiven && mode != ERunMode::Wav && mode != ERunMode::Raw) {
@@ -247,6 +274,10 @@ std::string UsageText() {
                "                           at seconds (83.5), m:ss (1:23.5) or percent (40%)\n"
                "  --threads N              with --wav, --raw: decode on N threads (default:\n"
                "                           one per core); the output is the same\n"
+               "  --track N                with --play, --wav, --raw: the Nth Layer I/II\n"
+               "                           track of a container (--info lists them)\n"
+               "  --audio-lang LANG        ... or its track in language LANG (ISO 639-2:\n"
+               "                           deu); else the first not made for the impaired\n"
                "  --output DEVICE          with the window or --play: pulse[:SINK] (the\n"
                "                           default when a sound server answers),\n"
                "                           alsa[:PCM] (else the default), null, or wav:PATH;\n"

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/run_modes.h"
+#include "app/track_choice.h"
 #include "decoder/audio_decoder.h"
 #include "decoder/segment_decoder.h"
 #include "output/pcm_file_sink.h"
@@ -59,6 +60,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         pSink = pFileSink.get();
         return std::unique_ptr<CAudioSink>(std::move(pFileSink));
     };
+    hooks.track = commandLine.track;
     CAudioDecoder decoder(commandLine.strFile.c_str(), std::move(hooks));
     if (decoder.Initialize() == 0) {
         if (bOpenFailed) {
@@ -66,6 +68,12 @@ int RunDecodeMode(const CCommandLine& commandLine) {
                          strReason.c_str());
         } else {
             ShowInvalidStream(decoder.FailureReason());
+        }
+        return EXIT_UNUSABLE;
+    }
+    if (!CheckTrackChoice(decoder, commandLine.track, commandLine.strFile)) {
+        if (strOutput != "-") {
+            std::remove(strOutput.c_str());
         }
         return EXIT_UNUSABLE;
     }
@@ -101,7 +109,8 @@ int RunDecodeMode(const CCommandLine& commandLine) {
     if (bSegmented) {
         // The workers read the file for themselves; this decoder keeps the
         // sink, which takes their output in order.
-        CSegmentDecoder segments(commandLine.strFile, commandLine.start, ShowWarningText);
+        CSegmentDecoder segments(commandLine.strFile, commandLine.start, ShowWarningText,
+                                 commandLine.track);
         std::string strFailure;
         if (!segments.Run(
                 *pSink, nThreads, [pSink] { return pSink->Failed(); }, strFailure)) {

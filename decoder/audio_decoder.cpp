@@ -36,7 +36,8 @@ CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks, int64_t nWal
       m_nWalkBudget(nWalkBudget),
       m_Stream(
           OpenStreamSource(m_strFileName.c_str(), m_Hooks.fnStopRequested, m_Hooks.fnReportWarning),
-          m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested, nWalkBudget) {
+          m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested, nWalkBudget,
+          m_Hooks.track) {
     m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
@@ -46,7 +47,7 @@ CAudioDecoder::CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string s
       m_Hooks(std::move(hooks)),
       m_nWalkBudget(nWalkBudget),
       m_Stream(std::move(pSource), m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested,
-               nWalkBudget) {
+               nWalkBudget, m_Hooks.track) {
     m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
@@ -136,7 +137,8 @@ void CAudioDecoder::StartWalk(int64_t nStart) {
         m_Stream.Source() != nullptr ? m_Stream.Source()->ReopenFile() : nullptr;
     if (pFile != nullptr) {
         try {
-            m_pWalker = std::make_unique<CHeaderWalker>(std::move(pFile), m_strFileName, nStart);
+            m_pWalker = std::make_unique<CHeaderWalker>(std::move(pFile), m_strFileName, nStart,
+                                                        m_Hooks.track);
             return;
         } catch (const std::system_error&) {
             // No thread to be had: the walk ends here instead.

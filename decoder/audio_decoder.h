@@ -46,6 +46,8 @@ class CAudioDecoder {
         WarningReporter fnReportWarning;
         SinkFactory fnMakeSink;
         std::function<void(float fPlayingTime)> fnPlayingTimeChanged = {};
+        // The track to play of a container that holds several.
+        CTrackChoice track = {};
     };
 
     // Bytes of the file that the walks over the container and the frame

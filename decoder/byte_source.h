@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "decoder/audio_track.h"
 
 namespace corvina {
 
@@ -35,6 +38,9 @@ class CByteSource {
     // before, can seek from now on; false, leaving it as it is, where the two
     // are not alike or walked has no index.
     virtual bool AdoptIndex(CByteSource& /*walked*/) { return false; }
+    // The Layer I/II tracks of the container read, in its order; empty for
+    // a source that is no such container (one track, then).
+    virtual std::vector<CAudioTrack> AudioTracks() const { return {}; }
 };
 
 }  // namespace corvina

@@ -116,9 +116,13 @@ struct CShared {
 
 class CWorker {
   public:
-    CWorker(const std::string& strPath, const CStartPoint& start, int nSegmentFrames,
-            CShared& shared)
-        : m_strPath(strPath), m_start(start), m_nSegmentFrames(nSegmentFrames), m_shared(shared) {}
+    CWorker(const std::string& strPath, const CStartPoint& start, const CTrackChoice& track,
+            int nSegmentFrames, CShared& shared)
+        : m_strPath(strPath),
+          m_start(start),
+          m_track(track),
+          m_nSegmentFrames(nSegmentFrames),
+          m_shared(shared) {}
 
     // Decodes segments nFirst, nFirst + nStep, ... until the stream ends or
     // the writer stops.
@@ -186,6 +190,7 @@ class CWorker {
                 m_pKeptWarnings->push_back(strText);
             }
         };
+        hooks.track = m_track;
         hooks.fnMakeSink = [this](const CStreamFormat&) {
             auto pSink = std::make_unique<CRecordingSink>();
             m_pSink = pSink.get();
@@ -283,6 +288,7 @@ class CWorker {
 
     std::string m_strPath;
     CStartPoint m_start;
+    CTrackChoice m_track;
     int64_t m_nSegmentFrames;
     CShared& m_shared;
     std::unique_ptr<CAudioDecoder> m_pDecoder;
@@ -335,8 +341,12 @@ bool WriteSegments(CShared& shared, CAudioSink& sink, const StopRequest& fnStop,
 
 }  // namespace
 
-CSegmentDecoder::CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport)
-    : m_strPath(std::move(strPath)), m_start(start), m_fnReport(std::move(fnReport)) {}
+CSegmentDecoder::CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport,
+                                 CTrackChoice track)
+    : m_strPath(std::move(strPath)),
+      m_start(start),
+      m_fnReport(std::move(fnReport)),
+      m_track(std::move(track)) {}
 
 bool CSegmentDecoder::CanSplit(const CAudioDecoder& decoder, const std::string& strPath,
                                int nSegmentFrames) {
@@ -359,7 +369,7 @@ bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnS
     try {
         for (int w = 0; w < nThreads; ++w) {
             workers.push_back(
-                std::make_unique<CWorker>(m_strPath, m_start, nSegmentFrames, shared));
+                std::make_unique<CWorker>(m_strPath, m_start, m_track, nSegmentFrames, shared));
             threads.emplace_back(&CWorker::Run, workers.back().get(), w, nThreads);
         }
     } catch (const std::exception& error) {

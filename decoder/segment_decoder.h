@@ -28,8 +28,9 @@ class CSegmentDecoder {
 
     // strPath names a file that every worker opens for itself; start is
     // where the one-thread decode began (every worker moves there too).
-    // Warnings go to fnReport, each text once.
-    CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport);
+    // Warnings go to fnReport, each text once; track is the track decoded.
+    CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport,
+                    CTrackChoice track = {});
 
     // Whether the stream that decoder has opened from strPath (and started)
     // is worth splitting: a file that can be opened again, with at least two
@@ -48,6 +49,7 @@ class CSegmentDecoder {
     std::string m_strPath;
     CStartPoint m_start;
     WarningReporter m_fnReport;
+    CTrackChoice m_track;
 };
 
 }  // namespace corvina

@@ -7,7 +7,7 @@
 #include <system_error>
 
 #include "decoder/audio_decoder.h"
-#include "decoder/trimming_sink.h"
+#include "output/discard_sink.h"
 
 using namespace corvina;
 
@@ -30,7 +30,7 @@ float MeasureFileLength(const std::string& strPath) {
     hooks.fnStopRequested = [deadline] { return std::chrono::steady_clock::now() > deadline; };
     // Nothing is heard: the first frame is read, not decoded.
     hooks.fnMakeSink = [](const CStreamFormat&) {
-        return std::unique_ptr<CAudioSink>(std::make_unique<CTrimmingSink>(nullptr, 0));
+        return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
     };
     CAudioDecoder decoder(strPath.c_str(), std::move(hooks), kOpenWalkBudget);
     return decoder.Initialize() != 0 ? decoder.PlayingTime() : 0.0f;

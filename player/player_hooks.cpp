@@ -1,6 +1,7 @@
 // The decoder's hooks for playback.
 #include "player/player_hooks.h"
 
+#include <mutex>
 #include <new>
 
 #include "output/wave_output.h"
@@ -24,6 +25,23 @@ void ShowInvalidStream(const std::string& strReason) {
     ShowMessage(MSG_WARNING);
 }
 
+namespace {
+
+std::mutex g_trackLock;
+CTrackChoice g_trackChoice;
+
+}  // namespace
+
+void SetPlayerTrackChoice(const CTrackChoice& choice) {
+    std::lock_guard lock(g_trackLock);
+    g_trackChoice = choice;
+}
+
+CTrackChoice GetPlayerTrackChoice() {
+    std::lock_guard lock(g_trackLock);
+    return g_trackChoice;
+}
+
 bool IsPlaybackStopping() {
     return g_nPlayState.load(std::memory_order_relaxed) == PLAY_STOPPING;
 }
@@ -32,6 +50,7 @@ CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle) {
     CAudioDecoder::CHooks hooks;
     hooks.fnStopRequested = IsPlaybackStopping;
     hooks.fnReportWarning = ShowWarningText;
+    hooks.track = GetPlayerTrackChoice();
     // The walk over a long file has come in: the front ends take the new
     // length as they took the first, and moves go by it.
     hooks.fnPlayingTimeChanged = [](float fPlayingTime) {

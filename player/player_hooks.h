@@ -11,5 +11,9 @@ void ShowWarningText(const std::string& strText);
 void ShowInvalidStream(const std::string& strReason);
 // True while a stop is in progress.
 bool IsPlaybackStopping();
+// The track that playback takes of a container with several (the command
+// line's, or the one the user switched to); safe from any thread.
+void SetPlayerTrackChoice(const corvina::CTrackChoice& choice);
+corvina::CTrackChoice GetPlayerTrackChoice();
 // strTitle names the stream in the desktop's mixer.
 corvina::CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle);

@@ -75,6 +75,8 @@ constexpr CCommandInfo g_aCommands[] = {
                  nullptr},
     CCommandInfo{ID_AUDIO_MUTE, "ID_AUDIO_MUTE", nullptr, "Mute or unmute", nullptr, nullptr},
     CCommandInfo{ID_VIEW_KEYS, "ID_VIEW_KEYS", nullptr, "List the keys", nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_NEXT_TRACK, "ID_AUDIO_NEXT_TRACK", nullptr,
+                 "Switch to the next audio track", nullptr, nullptr},
     CCommandInfo{ID_NEXT_PANE, "ID_NEXT_PANE", nullptr, nullptr, nullptr, nullptr},
     CCommandInfo{ID_PREV_PANE, "ID_PREV_PANE", nullptr, nullptr, nullptr, nullptr},
 };
