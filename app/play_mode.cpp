@@ -57,6 +57,7 @@ void OnSignal(int nSignal) {
         g_bStopAsked = 1;
     } else if (nSignal != SIGCONT) {
         g_nSignal = nSignal;
+        InterruptPlayback();
     }
     WriteWakeByte(g_nWakeFd.load());
     errno = nSavedErrno;

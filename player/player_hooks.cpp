@@ -1,6 +1,7 @@
 // The decoder's hooks for playback.
 #include "player/player_hooks.h"
 
+#include <atomic>
 #include <mutex>
 #include <new>
 
@@ -29,6 +30,8 @@ namespace {
 
 std::mutex g_trackLock;
 CTrackChoice g_trackChoice;
+std::atomic<int> g_bInterrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free, "stored from a signal handler");
 
 }  // namespace
 
@@ -43,7 +46,16 @@ CTrackChoice GetPlayerTrackChoice() {
 }
 
 bool IsPlaybackStopping() {
-    return g_nPlayState.load(std::memory_order_relaxed) == PLAY_STOPPING;
+    return g_nPlayState.load(std::memory_order_relaxed) == PLAY_STOPPING ||
+           g_bInterrupted.load(std::memory_order_relaxed) != 0;
+}
+
+void InterruptPlayback() {
+    g_bInterrupted.store(1, std::memory_order_relaxed);
+}
+
+bool IsPlaybackInterrupted() {
+    return g_bInterrupted.load(std::memory_order_relaxed) != 0;
 }
 
 CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle) {

@@ -112,6 +112,18 @@ TEST_F(PlayCliTest, InterruptOrTerminateInTheMiddleEndsPromptly) {
     }
 }
 
+// Ctrl+C while the worker still searches hundreds of megabytes of junk for
+// a first frame (which takes seconds) ends the program at once, without a
+// verdict on the file.
+TEST_F(PlayCliTest, InterruptDuringTheSearchForAFirstFrameEndsAtOnce) {
+    const std::string strJunk = m_dir.Write("junk.mp2", std::vector<uint8_t>(256 << 20, 0xFF));
+    const CChildResult result =
+        RunChildAndSignal(Play(strJunk, {"--output", "null"}), SIGINT, 200, 1500);
+    EXPECT_FALSE(result.bTimedOut);
+    EXPECT_EQ(result.nExitStatus, 128 + SIGINT);
+    EXPECT_EQ(result.strErr, "");
+}
+
 TEST_F(PlayCliTest, FilesThatCannotBePlayedAreToldAndExitOne) {
     const CChildResult missing =
         RunChild(Play(m_dir.File("missing.mp2"), {"--output", "null"}), 30000);
