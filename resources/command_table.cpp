@@ -75,8 +75,8 @@ constexpr CCommandInfo g_aCommands[] = {
                  nullptr},
     CCommandInfo{ID_AUDIO_MUTE, "ID_AUDIO_MUTE", nullptr, "Mute or unmute", nullptr, nullptr},
     CCommandInfo{ID_VIEW_KEYS, "ID_VIEW_KEYS", nullptr, "List the keys", nullptr, nullptr},
-    CCommandInfo{ID_AUDIO_NEXT_TRACK, "ID_AUDIO_NEXT_TRACK", nullptr,
-                 "Switch to the next audio track", nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_NEXT_TRACK, "ID_AUDIO_NEXT_TRACK", "Next Audio &Track",
+                 "Switch to the next audio track of the file, where it is heard", nullptr, nullptr},
     CCommandInfo{ID_NEXT_PANE, "ID_NEXT_PANE", nullptr, nullptr, nullptr, nullptr},
     CCommandInfo{ID_PREV_PANE, "ID_PREV_PANE", nullptr, nullptr, nullptr, nullptr},
 };
@@ -87,7 +87,8 @@ constexpr int g_aPlayMenu[] = {ID_PLAY_PLAYBACK,      ID_PLAY_LOOP,      0,
                                ID_PLAY_FAST_FORWARD,  ID_PLAY_REWIND,    0,
                                ID_PLAY_PAUSE,         ID_PLAY_STOP,      0,
                                ID_PLAY_PREVIOUS_FILE, ID_PLAY_NEXT_FILE, ID_PLAY_TOGGLE_LOOP};
-constexpr int g_aAudioMenu[] = {ID_AUDIO_VOLUME_UP, ID_AUDIO_VOLUME_DOWN, 0, ID_AUDIO_SMOOTH};
+constexpr int g_aAudioMenu[] = {ID_AUDIO_VOLUME_UP, ID_AUDIO_VOLUME_DOWN, 0, ID_AUDIO_SMOOTH,
+                                ID_AUDIO_NEXT_TRACK};
 constexpr int g_aViewMenu[] = {ID_VIEW_BITSTREAM_INFO, 0, ID_VIEW_STATUS_BAR};
 constexpr int g_aHelpMenu[] = {ID_HELP_FINDER, 0, ID_APP_ABOUT};
 

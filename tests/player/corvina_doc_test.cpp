@@ -46,7 +46,7 @@ TEST_F(CorvinaDocTest, WithoutAFileOnlyStopSmoothAndOpenFollowTheirOwnRules) {
     ASSERT_TRUE(document.NewDocument());
     for (int nID : {ID_PLAY_PLAYBACK, ID_PLAY_LOOP, ID_PLAY_PAUSE, ID_PLAY_FAST_FORWARD,
                     ID_PLAY_REWIND, ID_AUDIO_VOLUME_UP, ID_AUDIO_VOLUME_DOWN, ID_FILE_CLOSE,
-                    ID_VIEW_BITSTREAM_INFO, ID_PLAY_STOP}) {
+                    ID_VIEW_BITSTREAM_INFO, ID_PLAY_STOP, ID_AUDIO_NEXT_TRACK}) {
         EXPECT_FALSE(Query(document, nID).bEnabled) << nID;
     }
     EXPECT_TRUE(Query(document, ID_AUDIO_SMOOTH).bEnabled);
