@@ -1,6 +1,8 @@
 // Parsing the command line.
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -82,7 +84,8 @@ namespace {
 bool TakesValue(std::string_view option) {
     return option == "--wav" || option == "--raw" || option == "--output" || option == "--start" ||
            option == "--threads" || option == "--list" || option == "-@" ||
-           option == "--replaygain" || option == "--conceal" || option == "--channel";
+           option == "--replaygain" || option == "--conceal" || option == "--channel" ||
+           option == "--track" || option == "--audio-lang";
 }
 
 }  // namespace
@@ -96,6 +99,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     bool bStartGiven = false;
     bool bThreadsGiven = false;
     bool bListGiven = false;
+    bool bTrackGiven = false;
     for (int i = 1; i < argc; ++i) {
         std::string_view arg(argv[i]);
         if (bOptionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
@@ -174,6 +178,25 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
                 return false;
             }
             bThreadsGiven = true;
+        } else if (arg == "--track") {
+            int& nTrack = commandLine.track.nTrack;
+            const auto result =
+                std::from_chars(strValue.data(), strValue.data() + strValue.size(), nTrack);
+            if (!bHasValue || strValue.empty() || result.ec != std::errc() ||
+                result.ptr != strValue.data() + strValue.size() || nTrack < 1 || nTrack > 99) {
+                strError = "--track needs the number of a track, from 1";
+                return false;
+            }
+            bTrackGiven = true;
+        } else if (arg == "--audio-lang") {
+            if (!bHasValue || strValue.size() != 3 ||
+                !std::all_of(strValue.begin(), strValue.end(),
+                             [](char c) { return std::isalpha(static_cast<unsigned char>(c)); })) {
+                strError = "--audio-lang needs a language code of three letters (ISO 639-2: deu)";
+                return false;
+            }
+            commandLine.track.strLanguage = strValue;
+            bTrackGiven = true;
         } else if (arg == "--list" || arg == "-@") {
             // As mpg123 takes them: a playlist of any name, to play.
             if (!bHasValue || strValue.empty()) {
@@ -230,6 +253,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
     }
     if (bStartGiven && mode != ERunMode::Play && mode != ERunMode::Wav && mode != ERunMode::Raw) {
         strError = "--start goes with --play, --wav or --raw";
+        return false;
+    }
+    if (bTrackGiven && mode != ERunMode::Play && mode != ERunMode::Wav && mode != ERunMode::Raw) {
+        strError = "--track and --audio-lang go with --play, --wav or --raw";
         return false;
     }
     if (bThreadsGiven && mode != ERunMode::Wav && mode != ERunMode::Raw) {
@@ -289,6 +316,10 @@ std::string UsageText() {
                "  --channel both|1|2|mix   of a dual-channel (two-language) stream: both as\n"
                "                           stereo (the default), the first or the second on\n"
                "                           both sides, or the two mixed\n"
+               "  --track N                with --play, --wav, --raw: the Nth Layer I/II\n"
+               "                           track of a container (--info lists them)\n"
+               "  --audio-lang LANG        ... or its track in language LANG (ISO 639-2:\n"
+               "                           deu); else the first not made for the impaired\n"
                "  --output DEVICE          with the window or --play: pulse[:SINK] (the\n"
                "                           default when a sound server answers),\n"
                "                           alsa[:PCM] (else the default), null, or wav:PATH;\n"

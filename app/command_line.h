@@ -27,8 +27,9 @@ struct CCommandLine {
     std::string strDevice;  // --output: empty when not given
     bool bLoop = false;
     bool bSmooth = false;
-    corvina::CStartPoint start;  // --start: where --wav, --raw and the first file of --play begin
-    int nThreads = 0;            // --threads: cores that --wav and --raw use; 0 for all
+    corvina::CStartPoint start;   // --start: where --wav, --raw and the first file of --play begin
+    int nThreads = 0;             // --threads: cores that --wav and --raw use; 0 for all
+    corvina::CTrackChoice track;  // --track, --audio-lang: the track of a container
     // --replaygain: off unless given; --wav and --raw apply it only when given.
     corvina::EReplayGain eReplayGain = corvina::EReplayGain::Off;
     corvina::CDecodeChoices choices;  // --conceal, --channel

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "app/run_modes.h"
+#include "app/track_choice.h"
 #include "decoder/audio_decoder.h"
 #include "decoder/segment_decoder.h"
 #include "output/pcm_file_sink.h"
@@ -65,6 +66,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         pSink = pFileSink.get();
         return std::unique_ptr<CAudioSink>(std::move(pFileSink));
     };
+    hooks.track = commandLine.track;
     CAudioDecoder decoder(commandLine.strFile.c_str(), std::move(hooks));
     decoder.SetChoices(commandLine.choices);
     const int nInitialized = decoder.Initialize();
@@ -78,6 +80,12 @@ int RunDecodeMode(const CCommandLine& commandLine) {
                          strReason.c_str());
         } else {
             ShowInvalidStream(decoder.FailureReason());
+        }
+        return EXIT_UNUSABLE;
+    }
+    if (!CheckTrackChoice(decoder, commandLine.track, commandLine.strFile)) {
+        if (strOutput != "-") {
+            std::remove(strOutput.c_str());
         }
         return EXIT_UNUSABLE;
     }
@@ -114,7 +122,7 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         // The workers read the file for themselves; this decoder keeps the
         // sink, which takes their output in order.
         CSegmentDecoder segments(commandLine.strFile, commandLine.start, ShowWarningText,
-                                 commandLine.choices);
+                                 commandLine.choices, commandLine.track);
         std::string strFailure;
         if (!segments.Run(
                 *pSink, nThreads, [pSink] { return pSink->Failed(); }, strFailure)) {

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "app/run_modes.h"
+#include "app/track_choice.h"
 #include "decoder/audio_decoder.h"
 #include "output/discard_sink.h"
 #include "platform/message_presenter.h"
@@ -24,7 +25,8 @@ bool DescribeStream(const std::string& strFile) {
         ShowInvalidStream(decoder.FailureReason());
         return false;
     }
-    g_MessageStream << WithTrackTags(decoder.FormatStreamInfo(), decoder.TrackInfo());
+    g_MessageStream << WithTrackTags(decoder.FormatStreamInfo() + DescribeTracks(decoder, strFile),
+                                     decoder.TrackInfo());
     ShowMessage(MSG_INFORMATION);
     return true;
 }

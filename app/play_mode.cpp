@@ -26,6 +26,7 @@
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
 #include "player/playback_control.h"
+#include "player/player_hooks.h"
 #include "player/playlist_file.h"
 #include "resources/resource_ids.h"
 
@@ -56,6 +57,7 @@ void OnSignal(int nSignal) {
         g_bStopAsked = 1;
     } else if (nSignal != SIGCONT) {
         g_nSignal = nSignal;
+        InterruptPlayback();
     }
     WriteWakeByte(g_nWakeFd.load());
     errno = nSavedErrno;
@@ -220,6 +222,7 @@ int RunPlayMode(const CCommandLine& commandLine) {
                      files.front().c_str(), commandLine.start.dValue, dPlayingTime);
         return EXIT_USAGE;
     }
+    SetPlayerTrackChoice(commandLine.track);
     CCorvinaDoc document;
     if (commandLine.bSmooth) {
         document.ExecuteCommand(ID_AUDIO_SMOOTH);

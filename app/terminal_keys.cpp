@@ -21,6 +21,7 @@ constexpr CKeyBinding g_aKeys[] = {
     {"u", 'u', 'U', ID_AUDIO_MUTE},
     {"o", 'o', 'O', ID_PLAY_TOGGLE_LOOP},
     {"z", 'z', 'Z', ID_AUDIO_SMOOTH},
+    {"a", 'a', 'A', ID_AUDIO_NEXT_TRACK},
     {"c", 'c', 'C', ID_AUDIO_CHANNEL_NEXT},
     {"i", 'i', 'I', ID_VIEW_BITSTREAM_INFO},
     {"h", 'h', 'H', ID_VIEW_KEYS},

@@ -14,6 +14,7 @@
 #include "player/corvina_doc.h"
 #include "player/engine_events.h"
 #include "player/playback_control.h"
+#include "player/player_hooks.h"
 #include "player/running_stream.h"
 #include "resources/command_table.h"
 #include "resources/resource_ids.h"
@@ -118,8 +119,9 @@ CTerminalPlayer::~CTerminalPlayer() {
 }
 
 void CTerminalPlayer::OnDecoderChanged(bool bHasDecoder, float fPlayingTime) {
-    // The total stays on the line once the file has ended.
-    if (bHasDecoder) {
+    // The total stays on the line once the file has ended; an open tells it
+    // before a decoder comes.
+    if (bHasDecoder || fPlayingTime > 0.0f) {
         std::lock_guard<std::mutex> lock(m_lock);
         m_fPlayingTime = fPlayingTime;
     }
@@ -285,6 +287,9 @@ bool CTerminalPlayer::HandleKey(int nKey) {
         case ID_AUDIO_SMOOTH:
             ToggleSmooth();
             break;
+        case ID_AUDIO_NEXT_TRACK:
+            NextTrack();
+            break;
         case ID_VIEW_BITSTREAM_INFO:
         case ID_AUDIO_CHANNEL_NEXT:
             m_document.ExecuteCommand(nID);
@@ -319,6 +324,34 @@ void CTerminalPlayer::ToggleMute() {
 // again where it is heard.
 void CTerminalPlayer::ToggleSmooth() {
     g_bSmoothPlay = g_bSmoothPlay == 0 ? 1 : 0;
+    RestartWhereHeard();
+}
+
+// The track after the one playing, from where it is heard.
+void CTerminalPlayer::NextTrack() {
+    std::vector<CAudioTrack> tracks;
+    if (!GetRunningTracks(tracks) || tracks.size() < 2) {
+        return;
+    }
+    const int nPlaying = ChooseTrack(tracks, GetPlayerTrackChoice());
+    CTrackChoice next;
+    next.nTrack = (nPlaying + 1) % static_cast<int>(tracks.size()) + 1;
+    SetPlayerTrackChoice(next);
+    if (m_pStatus != nullptr) {
+        const CAudioTrack& track = tracks[static_cast<std::size_t>(next.nTrack - 1)];
+        std::string strText = "Track ";
+        strText += std::to_string(next.nTrack);
+        strText += ": ";
+        strText += track.strLanguage.empty() ? "language not told" : track.strLanguage;
+        strText += ", ";
+        strText += TrackKindName(track.kind);
+        strText += '\n';
+        m_pStatus->PrintAbove(strText);
+    }
+    RestartWhereHeard();
+}
+
+void CTerminalPlayer::RestartWhereHeard() {
     const std::string& strFile = m_files[static_cast<std::size_t>(m_nIndex)];
     const int nState = g_nPlayState;
     if (strFile == "-" || (!IsPlaying(nState) && nState != PLAY_PAUSED)) {

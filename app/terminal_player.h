@@ -65,6 +65,9 @@ class CTerminalPlayer : public CEngineListener {
     void TogglePause();
     void ToggleMute();
     void ToggleSmooth();
+    void NextTrack();
+    // Starts the file again where it is heard, as it is set up now.
+    void RestartWhereHeard();
     void ShowVolume();
     double HeardSeconds();
 

@@ -75,15 +75,36 @@ const char* KindName(AVMediaType eType) {
     }
 }
 
+// The language and the kind that the stream's tags and dispositions tell.
+CAudioTrack DescribeTrack(const AVStream& stream) {
+    CAudioTrack track;
+    if (const AVDictionaryEntry* pEntry = av_dict_get(stream.metadata, "language", nullptr, 0)) {
+        const std::string strLanguage = pEntry->value != nullptr ? pEntry->value : "";
+        if (strLanguage.size() == 3 && strLanguage != "und") {
+            track.strLanguage = strLanguage;
+        }
+    }
+    if ((stream.disposition & AV_DISPOSITION_VISUAL_IMPAIRED) != 0) {
+        track.kind = CAudioTrack::EKind::VisuallyImpaired;
+    } else if ((stream.disposition & AV_DISPOSITION_HEARING_IMPAIRED) != 0) {
+        track.kind = CAudioTrack::EKind::HearingImpaired;
+    } else if ((stream.disposition & AV_DISPOSITION_CLEAN_EFFECTS) != 0) {
+        track.kind = CAudioTrack::EKind::CleanEffects;
+    }
+    return track;
+}
+
 }  // namespace
 
 CFormatContainerSource::CFormatContainerSource(std::unique_ptr<CByteSource> pInner,
-                                               const AVInputFormat* pFormat, StopRequest fnStop)
+                                               const AVInputFormat* pFormat, StopRequest fnStop,
+                                               CTrackChoice choice)
     : m_pInner(std::move(pInner)),
       m_pInputFormat(pFormat),
       m_fnStop(std::move(fnStop)),
       m_nInnerStart(m_pInner->Position()),
       m_pPacket(av_packet_alloc()) {
+    m_choice = std::move(choice);
     if (m_pPacket == nullptr) {
         m_strError = "out of memory";
         return;
@@ -203,16 +224,23 @@ std::unique_ptr<CByteSource> CFormatContainerSource::ReleaseInner() {
 
 void CFormatContainerSource::FindTrack() {
     // Layer I and II by name first; MPEG audio of any layer (MP4's one name
-    // for them all) where there is no such track.
+    // for them all) where there is no such track. Of several, the choice.
     const auto choose = [this] {
         for (const bool bAnyLayer : {false, true}) {
+            std::vector<int> streams;
+            m_tracks.clear();
             for (unsigned i = 0; i < m_pFormat->nb_streams; ++i) {
-                const AVCodecID eCodec = m_pFormat->streams[i]->codecpar->codec_id;
+                const AVStream* pStream = m_pFormat->streams[i];
+                const AVCodecID eCodec = pStream->codecpar->codec_id;
                 if (bAnyLayer ? IsMpegAudio(eCodec)
                               : eCodec == AV_CODEC_ID_MP1 || eCodec == AV_CODEC_ID_MP2) {
-                    m_nTrack = static_cast<int>(i);
-                    return;
+                    streams.push_back(static_cast<int>(i));
+                    m_tracks.push_back(DescribeTrack(*pStream));
                 }
+            }
+            if (!streams.empty()) {
+                m_nTrack = streams[static_cast<std::size_t>(ChooseTrack(m_tracks, m_choice))];
+                return;
             }
         }
     };

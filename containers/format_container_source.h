@@ -1,4 +1,4 @@
-// The frames of the first MPEG audio track of a container that libavformat
+// The frames of the chosen MPEG audio track of a container that libavformat
 // reads, as one byte source: the track's packets, joined. libavformat reads
 // the container through our own byte source and opens nothing by name.
 #pragma once
@@ -23,8 +23,9 @@ namespace corvina {
 class CFormatContainerSource : public CByteSource {
   public:
     // Reads pInner, standing at its start, as a container of pFormat.
+    // Of several Layer I/II tracks, choice picks one.
     CFormatContainerSource(std::unique_ptr<CByteSource> pInner, const AVInputFormat* pFormat,
-                           StopRequest fnStop);
+                           StopRequest fnStop, CTrackChoice choice = {});
     ~CFormatContainerSource() override;
     CFormatContainerSource(const CFormatContainerSource&) = delete;
     CFormatContainerSource& operator=(const CFormatContainerSource&) = delete;
@@ -62,6 +63,7 @@ class CFormatContainerSource : public CByteSource {
     const CTrackInfo* ContainerTrackInfo() const override {
         return HasTrack() ? &m_TrackInfo : nullptr;
     }
+    std::vector<CAudioTrack> AudioTracks() const override { return m_tracks; }
 
   private:
     struct CPacketEntry {
@@ -97,6 +99,8 @@ class CFormatContainerSource : public CByteSource {
     AVPacket* m_pPacket = nullptr;
     std::string m_strError;
     int m_nTrack = -1;
+    CTrackChoice m_choice;
+    std::vector<CAudioTrack> m_tracks;
     // Packets of the track read while looking for it, handed out first.
     std::deque<std::vector<uint8_t>> m_pending;
     std::vector<uint8_t> m_packet;

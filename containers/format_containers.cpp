@@ -63,7 +63,8 @@ void RegisterFormatContainers() {
 std::unique_ptr<CByteSource> OpenFormatContainer(std::unique_ptr<CByteSource>& pSource,
                                                  const std::string& strName,
                                                  const StopRequest& fnStop, int64_t nWalkBudget,
-                                                 std::string& strReason) {
+                                                 std::string& strReason,
+                                                 const CTrackChoice& choice) {
     // What goes wrong in a container is told by our messages, not printed.
     static std::once_flag s_quiet;
     std::call_once(s_quiet, [] { av_log_set_level(AV_LOG_QUIET); });
@@ -94,7 +95,8 @@ std::unique_ptr<CByteSource> OpenFormatContainer(std::unique_ptr<CByteSource>& p
         return nullptr;
     }
     const std::string strWho = strName == "-" ? std::string("The stream") : strName;
-    auto pContainer = std::make_unique<CFormatContainerSource>(std::move(pSource), pFormat, fnStop);
+    auto pContainer =
+        std::make_unique<CFormatContainerSource>(std::move(pSource), pFormat, fnStop, choice);
     if (!pContainer->IsOpen()) {
         // Taken for the container by mistake: searched as it is, where it
         // can still be read from its start.

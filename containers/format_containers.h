@@ -21,6 +21,7 @@ void RegisterFormatContainers();
 std::unique_ptr<CByteSource> OpenFormatContainer(std::unique_ptr<CByteSource>& pSource,
                                                  const std::string& strName,
                                                  const StopRequest& fnStop, int64_t nWalkBudget,
-                                                 std::string& strReason);
+                                                 std::string& strReason,
+                                                 const CTrackChoice& choice);
 
 }  // namespace corvina

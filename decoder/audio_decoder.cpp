@@ -8,13 +8,28 @@
 #include <cstring>
 #include <new>
 #include <system_error>
+#include <utility>
 
 #include "decoder/crc16.h"
 #include "decoder/file_source.h"
 #include "decoder/header_walker.h"
 #include "decoder/layer_decoder.h"
+#include "decoder/trimming_sink.h"
+#include "synth/synthesis_filter.h"
 
 namespace corvina {
+
+namespace {
+
+// Samples of history that the synthesis filters hold: the frames that give
+// them, decoded before a move's target, make its samples those of a
+// continuous decode.
+constexpr int64_t kWarmSamples = int64_t{CSynthesisFilter::kHistorySlots} * 32;
+// The longest frame's samples: a move lands this much earlier again, so that
+// the frame found there still lies before the history.
+constexpr int64_t kMaxFrameSamples = 1152;
+
+}  // namespace
 
 CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks, int64_t nWalkBudget)
     : m_strFileName(pszFileName != nullptr ? pszFileName : ""),
@@ -23,7 +38,8 @@ CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks, int64_t nWal
       m_nWalkBudget(nWalkBudget),
       m_Stream(OpenStreamSource(m_strFileName.c_str(), m_Hooks.fnStopRequested,
                                 m_Hooks.fnReportWarning, m_Hooks.live),
-               m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested, nWalkBudget) {
+               m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested, nWalkBudget,
+               m_Hooks.track) {
     m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
@@ -33,7 +49,7 @@ CAudioDecoder::CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string s
       m_Hooks(std::move(hooks)),
       m_nWalkBudget(nWalkBudget),
       m_Stream(std::move(pSource), m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested,
-               nWalkBudget) {
+               nWalkBudget, m_Hooks.track) {
     m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
@@ -127,7 +143,8 @@ void CAudioDecoder::StartWalk(int64_t nStart) {
         m_Stream.Source() != nullptr ? m_Stream.Source()->ReopenFile() : nullptr;
     if (pFile != nullptr) {
         try {
-            m_pWalker = std::make_unique<CHeaderWalker>(std::move(pFile), m_strFileName, nStart);
+            m_pWalker = std::make_unique<CHeaderWalker>(std::move(pFile), m_strFileName, nStart,
+                                                        m_Hooks.track);
             return;
         } catch (const std::system_error&) {
             // No thread to be had: the walk ends here instead.
@@ -206,32 +223,76 @@ int CAudioDecoder::DecodeFrame() {
         m_pSink.reset();
         return 0;
     }
-    const CLayerDecoder::EOutcome outcome =
-        m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, *m_pSink);
+    CLayerDecoder::EOutcome outcome;
+    if (m_nTrim > 0) {
+        CTrimmingSink trimmed(m_pSink.get(), std::exchange(m_nTrim, 0));
+        outcome = m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, trimmed);
+    } else {
+        outcome = m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, *m_pSink);
+    }
     const bool bConcealed =
         outcome == CLayerDecoder::CONCEALED || outcome == CLayerDecoder::CONCEALED_FORBIDDEN;
     if (bConcealed && !m_bConcealing) {
         ReportConcealment(outcome == CLayerDecoder::CONCEALED_FORBIDDEN);
     }
     m_bConcealing = bConcealed;
-    if (m_Header.ReadFrame(m_Stream, &m_pCrc) != 0) {
-        m_nNextSample += m_Header.SamplesPerFrame();
-        return 1;
+    return ReadNextFrame();
+}
+
+int CAudioDecoder::ReadNextFrame() {
+    if (m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
+        m_pSink.reset();
+        return 0;
     }
-    m_pSink.reset();
-    return 0;
+    m_nNextSample += m_Header.SamplesPerFrame();
+    return m_nSeekTarget >= 0 || m_nWarmUntil >= 0 || m_bResetFilters ? WarmUp() : 1;
+}
+
+int CAudioDecoder::WarmUp() {
+    const int64_t nTarget = std::exchange(m_nSeekTarget, -1);
+    const int64_t nWarmUntil = std::exchange(m_nWarmUntil, -1);
+    if (std::exchange(m_bResetFilters, false)) {
+        m_pLayerDecoder->ResetFilters();
+    }
+    // A damaged frame after the move has no good frame before it to repeat
+    // but those decoded here.
+    m_pLayerDecoder->ForgetLastFrame();
+    m_bConcealing = false;
+    CTrimmingSink unheard(nullptr, 0);
+    for (int64_t nFrame = 0;; ++nFrame) {
+        // m_nNextSample is where the frame in hand ends.
+        bool bDecode = true;
+        if (nTarget >= 0) {
+            if (m_nNextSample > nTarget) {
+                m_nTrim =
+                    std::max<int64_t>(0, nTarget - (m_nNextSample - m_Header.SamplesPerFrame()));
+                return 1;
+            }
+            bDecode = m_nNextSample + kWarmSamples + kMaxFrameSamples > nTarget;
+        } else if (m_Stream.Position() > nWarmUntil) {
+            // The frame in hand ends after the place moved to: it is heard.
+            return 1;
+        }
+        // A long read on (a pipe) gives way to a stop.
+        if (nFrame % 64 == 63 && IsStopRequested(m_Hooks.fnStopRequested)) {
+            return 0;
+        }
+        if (bDecode) {
+            m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, unheard);
+        }
+        if (m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
+            m_pSink.reset();
+            return 0;
+        }
+        m_nNextSample += m_Header.SamplesPerFrame();
+    }
 }
 
 int CAudioDecoder::SeekPercent(int nPercent) {
     AdoptWalk();
-    if (m_bTimed) {
-        return SeekSample(m_Index.Samples() * std::clamp(nPercent, 0, 100) / 100);
-    }
-    const int nMoved = m_Stream.SeekPercent(nPercent);
-    if (nMoved != 0) {
-        m_Header.DropReadAhead();
-        m_bSampleCounted = false;
-    }
+    nPercent = std::clamp(nPercent, 0, 100);
+    const int nMoved =
+        m_bTimed ? SeekSample(m_Index.Samples() * nPercent / 100) : SeekBytes(nPercent / 100.0);
     // The frame in hand is decoded from its audio data, after its CRC word.
     m_Stream.RewindPayload();
     if (m_pCrc != nullptr) {
@@ -242,19 +303,47 @@ int CAudioDecoder::SeekPercent(int nPercent) {
 
 int CAudioDecoder::SeekSample(int64_t nSample) {
     int64_t nStartSample = 0;
-    const bool bMoved = m_Index.MoveTo(m_Stream, nSample, nStartSample, m_Hooks.fnStopRequested);
+    const int64_t nFrom = std::max<int64_t>(0, nSample - kWarmSamples - 2 * kMaxFrameSamples);
+    const bool bMoved = m_Index.MoveTo(m_Stream, nFrom, nStartSample, m_Hooks.fnStopRequested);
     if (bMoved) {
         m_Header.DropReadAhead();
         // The frame in hand is still counted: the one read next starts here.
         m_nNextSample = nStartSample;
+        m_nSeekTarget = nSample;
+        m_nWarmUntil = -1;
+        m_bResetFilters = nStartSample == 0;
     } else {
         ReportWarning(m_Hooks.fnReportWarning, "couldn't relocate file pointer");
     }
-    m_Stream.RewindPayload();
-    if (m_pCrc != nullptr) {
-        m_Stream.Reader().GetBits(16);
-    }
     return bMoved ? 1 : 0;
+}
+
+int CAudioDecoder::SeekBytes(double dFraction) {
+    // Back by the frames that fill the history, and one more for the frame
+    // that the search lands inside.
+    const int nSamples = std::max(m_Header.SamplesPerFrame(), 1);
+    const int64_t nWarmFrames = (kWarmSamples + nSamples - 1) / nSamples;
+    const int64_t nAudioBytes = std::max<int64_t>(m_Stream.AudioBytes(), 1);
+    const int64_t nTarget =
+        m_Stream.AudioStart() +
+        static_cast<int64_t>(std::clamp(dFraction, 0.0, 1.0) * static_cast<double>(nAudioBytes));
+    const int64_t nBack = (nWarmFrames + 1) * (m_Header.FrameBytes() + 4);
+    const double dFrom = dFraction > 0.0
+                             ? std::max(0.0, dFraction - static_cast<double>(nBack) /
+                                                             static_cast<double>(nAudioBytes))
+                             : 0.0;
+    if (m_Stream.SeekFraction(dFrom) == 0) {
+        if (m_Stream.CanSeek()) {
+            ReportWarning(m_Hooks.fnReportWarning, "couldn't relocate file pointer");
+        }
+        return 0;
+    }
+    m_Header.DropReadAhead();
+    m_bSampleCounted = false;
+    m_nSeekTarget = -1;
+    m_nWarmUntil = dFrom > 0.0 ? nTarget : -1;
+    m_bResetFilters = dFrom <= 0.0;
+    return 1;
 }
 
 int CAudioDecoder::PositionPercent() const {
@@ -274,30 +363,25 @@ int CAudioDecoder::MoveToStart(const CStartPoint& start) {
         const double dSample = start.bPercent
                                    ? start.dValue / 100.0 * static_cast<double>(m_Index.Samples())
                                    : start.dValue * m_Index.SampleRate();
-        SeekSample(static_cast<int64_t>(std::min(dSample, static_cast<double>(m_Index.Samples()))));
+        SeekSample(std::llround(std::min(dSample, static_cast<double>(m_Index.Samples()))));
         return SkipFrame();
     }
     const double dPlayingTime = PlayingTime();
     if (m_Stream.CanSeek() && dPlayingTime > 0.0) {
         const double dFraction =
             start.bPercent ? start.dValue / 100.0 : start.dValue / dPlayingTime;
-        if (m_Stream.SeekFraction(std::clamp(dFraction, 0.0, 1.0)) != 0) {
-            m_Header.DropReadAhead();
-            m_bSampleCounted = false;
-        }
+        SeekBytes(std::clamp(dFraction, 0.0, 1.0));
         return SkipFrame();
     }
-    if (start.bPercent || m_Header.SampleFrequency() <= 0) {
+    if (start.bPercent || m_Header.SampleFrequency() <= 0 || m_pSink == nullptr) {
         return 0;
     }
-    const auto nFrames = static_cast<int64_t>(
-        std::ceil(start.dValue * m_Header.SampleFrequency() / m_Header.SamplesPerFrame()));
-    for (int64_t i = 0; i < nFrames; ++i) {
-        if (SkipFrame() == 0 || IsStopRequested(m_Hooks.fnStopRequested)) {
-            return 0;
-        }
-    }
-    return 1;
+    // Reading on from the frame in hand, which is the first one passed.
+    m_nTrim = 0;
+    m_nSeekTarget = m_nNextSample - m_Header.SamplesPerFrame() +
+                    std::llround(start.dValue * m_Header.SampleFrequency());
+    m_nWarmUntil = -1;
+    return WarmUp();
 }
 
 bool CAudioDecoder::FollowFormat(bool bModeSwitch, bool bRateSwitch) {
@@ -367,12 +451,8 @@ int CAudioDecoder::SkipFrame() {
     if (m_pWalker != nullptr) {
         AdoptWalk();
     }
-    if (m_Header.ReadFrame(m_Stream, &m_pCrc) != 0) {
-        m_nNextSample += m_Header.SamplesPerFrame();
-        return 1;
-    }
-    m_pSink.reset();
-    return 0;
+    m_nTrim = 0;
+    return ReadNextFrame();
 }
 
 int CAudioDecoder::Channels() const {

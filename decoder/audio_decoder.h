@@ -53,6 +53,8 @@ class CAudioDecoder {
         bool bReadTrackInfo = true;
         // What a stream read from an address tells as it plays.
         CLiveHooks live = {};
+        // The track to play of a container that holds several.
+        CTrackChoice track = {};
     };
 
     // Bytes of the file that the walks over the container and the frame
@@ -87,8 +89,10 @@ class CAudioDecoder {
     // Decodes the frame in hand and reads the next; 0 once the stream ended.
     int DecodeFrame();
     // Moves to nPercent of the playing time between two frames: the frame in
-    // hand is still decoded whole, and the next one is the first found at or
-    // after the new place. 0 when the file could not be moved.
+    // hand is still decoded whole, and the next one heard is the one that
+    // holds the new place (from that sample on where the frames are
+    // counted), the frames before it decoded unheard so that the filters
+    // sound as in a continuous decode. 0 when the file could not be moved.
     int SeekPercent(int nPercent);
     // Whole percent of the playing time up to the end of the frame in hand;
     // of the stream's bytes where the bitrate is constant or the frames
@@ -97,10 +101,13 @@ class CAudioDecoder {
     // Drops the frame in hand unheard and reads the next; 0 once the stream
     // ended (the sink is then closed, as at the end of DecodeFrame).
     int SkipFrame();
-    // Drops the frame in hand and moves to the first frame at or after
-    // start: by a seek where the stream can seek, else by reading on (which
-    // cannot reach a percentage of an unknown playing time). 0 when the
-    // point cannot be reached; the stream may then have ended.
+    // Drops the frame in hand and moves to the frame that holds start: by a
+    // seek where the stream can seek, else by reading on (which cannot reach
+    // a percentage of an unknown playing time). The frames before it are
+    // decoded unheard, so the filters hold what a continuous decode gives
+    // them, and the next DecodeFrame hands over that frame from the start's
+    // sample on (round(seconds x rate), where the frames are counted). 0 when
+    // the point cannot be reached; the stream may then have ended.
     int MoveToStart(const CStartPoint& start);
 
     // True once the stream has ended and the sink is closed.
@@ -146,8 +153,9 @@ class CAudioDecoder {
     // Seconds by the counted frames, else by the audio bytes at the first
     // frame's bitrate; 0 where neither is known.
     float MeasurePlayingTime() const;
-    // Moves by the frame index to the first frame at or after nSample, to be
-    // read after the frame in hand.
+    // Moves by the frame index to a frame far enough before nSample that
+    // the frames up to it fill the filters' history; the frames read after
+    // the one in hand lead up to the frame holding nSample.
     int SeekSample(int64_t nSample);
     // Fills m_TrackInfo from the container, else from the file's tags.
     void ReadTrackInfo();
@@ -158,6 +166,15 @@ class CAudioDecoder {
     bool FollowFormat(bool bModeSwitch, bool bRateSwitch);
     // Tells of a burst of damaged frames starting with the frame in hand.
     void ReportConcealment(bool bForbidden) const;
+    // Moves to dFraction of the audio bytes, a few frames early for the
+    // history; the frames read there are decoded unheard.
+    int SeekBytes(double dFraction);
+    // Reads the next frame into hand and, after a move, on to the frame of
+    // its target; 0 once the stream ended (the sink is then closed).
+    int ReadNextFrame();
+    // Decodes, unheard, the frames read after a move whose samples the
+    // filters' history holds, and passes the rest up to the target.
+    int WarmUp();
     int m_nLayer = 0;
     int m_nInitialMode = 0;
     int m_nInitialSampleRate = 0;
@@ -180,6 +197,17 @@ class CAudioDecoder {
     // Whether m_nNextSample was counted from the start: a move by the bytes
     // while the walk ran leaves it to be found from the index.
     bool m_bSampleCounted = true;
+    // A move under way: the sample that the frames read next lead up to (-1
+    // for none), or, where the samples are not counted, the byte offset
+    // moved to, before which the frames read fill the history unheard;
+    // whether the history is to start from silence, the move having gone
+    // back to the first frame.
+    int64_t m_nSeekTarget = -1;
+    int64_t m_nWarmUntil = -1;
+    bool m_bResetFilters = false;
+    // Samples per channel at the start of the frame in hand that lie before
+    // the target of a move and are not heard.
+    int64_t m_nTrim = 0;
     // The walk under way in the background; null once taken or where none.
     std::unique_ptr<CHeaderWalker> m_pWalker;
     CCrc16* m_pCrc = nullptr;

@@ -10,9 +10,11 @@
 namespace corvina {
 
 CBitStream::CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
-                       WarningReporter fnReport, const StopRequest& fnStop, int64_t nWalkBudget)
-    : m_pSource(OpenContainedAudio(std::move(pSource), strName, fnReport, fnStop, nWalkBudget,
-                                   &m_strVerdict)),
+                       WarningReporter fnReport, const StopRequest& fnStop, int64_t nWalkBudget,
+                       CTrackChoice choice)
+    : m_choice(std::move(choice)),
+      m_pSource(OpenContainedAudio(std::move(pSource), strName, fnReport, fnStop, nWalkBudget,
+                                   &m_strVerdict, m_choice)),
       m_strName(std::move(strName)),
       m_fnReport(std::move(fnReport)),
       m_bIn(new uint8_t[kInputBytes]) {

@@ -20,11 +20,12 @@ class CBitStream {
     // container it may be) and looks at its start; strName names the stream
     // in warnings, and a long walk over a container gives up once fnStop says
     // so, or after nWalkBudget bytes where not negative (see
-    // OpenContainedAudio). A null source (one that could not be opened)
-    // leaves an object whose reads all fail.
+    // OpenContainedAudio); choice picks the track of a container that holds
+    // several. A null source (one that could not be opened) leaves an object
+    // whose reads all fail.
     CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
                WarningReporter fnReport = {}, const StopRequest& fnStop = {},
-               int64_t nWalkBudget = -1);
+               int64_t nWalkBudget = -1, CTrackChoice choice = {});
     // Opens the file at pszFileName; a failure is told as a warning.
     explicit CBitStream(const char* pszFileName, WarningReporter fnReport = {});
     ~CBitStream();
@@ -87,6 +88,8 @@ class CBitStream {
     // Bytes that can hold audio: the stream less a leading ID3v2 tag and a
     // trailing ID3v1 block; 0 when the length is not known.
     int64_t AudioBytes() const { return m_nLength > 0 ? m_nAudioEnd - m_nAudioStart : 0; }
+    // Byte offset of the first byte that can hold audio.
+    int64_t AudioStart() const { return m_nAudioStart; }
     // Whole percent of the stream's bytes read, truncated; 0 for an empty or
     // unknown length.
     int PositionPercent() const;
@@ -98,6 +101,8 @@ class CBitStream {
     // Why the stream holds nothing to play, where its container told
     // (a container without a Layer I/II track); empty otherwise.
     const std::string& ContainerVerdict() const { return m_strVerdict; }
+    // The track choice the stream was opened with.
+    const CTrackChoice& TrackChoice() const { return m_choice; }
 
   private:
     void LookAtStart();
@@ -110,8 +115,9 @@ class CBitStream {
     // Copies the next nBytes into pTarget; false when fewer are left.
     bool ReadBytes(uint8_t* pTarget, std::size_t nBytes);
     void Warn(const std::string& strText) const { ReportWarning(m_fnReport, strText); }
-    // Before the source: opening the source fills it.
+    // Before the source: opening the source fills them.
     std::string m_strVerdict;
+    CTrackChoice m_choice;
     std::unique_ptr<CByteSource> m_pSource;
     std::string m_strName;
     WarningReporter m_fnReport;

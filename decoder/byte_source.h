@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "decoder/audio_track.h"
 
 namespace corvina {
 
@@ -40,6 +43,9 @@ class CByteSource {
     // What a container read whole tells of the track it carries (its own
     // tags); null where the file's tags are read by the tag reader instead.
     virtual const CTrackInfo* ContainerTrackInfo() const { return nullptr; }
+    // The Layer I/II tracks of the container read, in its order; empty for
+    // a source that is no such container (one track, then).
+    virtual std::vector<CAudioTrack> AudioTracks() const { return {}; }
 };
 
 }  // namespace corvina

@@ -78,7 +78,7 @@ std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSo
                                                 const std::string& strName,
                                                 const WarningReporter& fnReport,
                                                 const StopRequest& fnStop, int64_t nWalkBudget,
-                                                std::string* pReason) {
+                                                std::string* pReason, const CTrackChoice& choice) {
     if (pSource == nullptr) {
         return nullptr;
     }
@@ -128,7 +128,7 @@ std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSo
             return Demultiplex(
                 std::make_unique<CTransportStreamSource>(
                     std::move(pSource), fnStop,
-                    CTransportStreamSource::DetectPacketBytes(start.data(), start.size())),
+                    CTransportStreamSource::DetectPacketBytes(start.data(), start.size()), choice),
                 {}, fnReport, nWalkBudget);
         case EContainer::Video:
             ReportWarning(fnReport, strName + " is an MPEG video stream, which is beyond me!");
@@ -139,7 +139,7 @@ std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSo
     // A container that the reader above knows is read only through it.
     if (const ContainerOpener pfnOpen = g_pfnContainerOpener.load(std::memory_order_acquire)) {
         std::string strReason;
-        if (auto pAudio = pfnOpen(pSource, strName, fnStop, nWalkBudget, strReason)) {
+        if (auto pAudio = pfnOpen(pSource, strName, fnStop, nWalkBudget, strReason, choice)) {
             if (pReason != nullptr) {
                 *pReason = std::move(strReason);
             }

@@ -18,11 +18,9 @@ namespace corvina {
 // gives the same bytes), where the container is not one it reads. Where it
 // reads the container but finds no Layer I/II track, it gives an empty source
 // and puts the sentence that says so into strReason.
-using ContainerOpener = std::unique_ptr<CByteSource> (*)(std::unique_ptr<CByteSource>& pSource,
-                                                         const std::string& strName,
-                                                         const StopRequest& fnStop,
-                                                         int64_t nWalkBudget,
-                                                         std::string& strReason);
+using ContainerOpener = std::unique_ptr<CByteSource> (*)(
+    std::unique_ptr<CByteSource>& pSource, const std::string& strName, const StopRequest& fnStop,
+    int64_t nWalkBudget, std::string& strReason, const CTrackChoice& choice);
 // Installs the reader asked about every stream that none of ours takes; null
 // removes it.
 void SetContainerOpener(ContainerOpener pfnOpen);
@@ -35,11 +33,12 @@ void SetContainerOpener(ContainerOpener pfnOpen);
 // reads at most nWalkBudget bytes (where not negative): a container longer
 // than that is left unmeasured, to be read as a pipe until its index comes.
 // Why the stream cannot be played, where the container tells, goes to
-// *pReason.
+// *pReason. Of a container with several Layer I/II tracks, choice picks one.
 std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSource,
                                                 const std::string& strName,
                                                 const WarningReporter& fnReport,
                                                 const StopRequest& fnStop, int64_t nWalkBudget = -1,
-                                                std::string* pReason = nullptr);
+                                                std::string* pReason = nullptr,
+                                                const CTrackChoice& choice = {});
 
 }  // namespace corvina

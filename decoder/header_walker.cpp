@@ -14,8 +14,9 @@ constexpr auto kStopCheck = std::chrono::milliseconds(20);
 }  // namespace
 
 CHeaderWalker::CHeaderWalker(std::unique_ptr<CByteSource> pSource, std::string strName,
-                             int64_t nStart)
-    : m_thread(&CHeaderWalker::Run, this, std::move(pSource), std::move(strName), nStart) {}
+                             int64_t nStart, CTrackChoice choice)
+    : m_choice(std::move(choice)),
+      m_thread(&CHeaderWalker::Run, this, std::move(pSource), std::move(strName), nStart) {}
 
 CHeaderWalker::~CHeaderWalker() {
     m_bStop.store(true, std::memory_order_relaxed);
@@ -28,8 +29,8 @@ void CHeaderWalker::Run(std::unique_ptr<CByteSource> pSource, const std::string&
     try {
         // The stream warns about nothing here: the decoder's own reading of
         // the same bytes has told whatever there is to tell.
-        m_pStream =
-            std::make_unique<CBitStream>(std::move(pSource), strName, WarningReporter{}, fnStop);
+        m_pStream = std::make_unique<CBitStream>(std::move(pSource), strName, WarningReporter{},
+                                                 fnStop, -1, m_choice);
         if (m_pStream->CanSeek() && m_pStream->SeekOffset(nStart) != 0) {
             m_index.Build(*m_pStream, fnStop);
         }

@@ -21,8 +21,9 @@ namespace corvina {
 class CHeaderWalker {
   public:
     // Walks pSource (from CByteSource::ReopenFile) from the stream offset
-    // nStart, where the decoder's own walk began.
-    CHeaderWalker(std::unique_ptr<CByteSource> pSource, std::string strName, int64_t nStart);
+    // nStart, where the decoder's own walk began, in the track of choice.
+    CHeaderWalker(std::unique_ptr<CByteSource> pSource, std::string strName, int64_t nStart,
+                  CTrackChoice choice = {});
     // Stops the walk and waits for its thread, which looks at the stop
     // between a few thousand frames or container packets.
     ~CHeaderWalker();
@@ -49,6 +50,7 @@ class CHeaderWalker {
     std::condition_variable m_ended;
     std::unique_ptr<CBitStream> m_pStream;
     CFrameIndex m_index;
+    CTrackChoice m_choice;
     std::thread m_thread;
 };
 

@@ -334,4 +334,12 @@ int64_t CLayerDecoder::FilterSlotsRun(int nChannel) const {
     return pFilter != nullptr ? pFilter->SlotsRun() : -1;
 }
 
+void CLayerDecoder::ResetFilters() {
+    for (CSynthesisFilter* pFilter : {m_pFilter0.get(), m_pFilter1.get()}) {
+        if (pFilter != nullptr) {
+            pFilter->Reset();
+        }
+    }
+}
+
 }  // namespace corvina

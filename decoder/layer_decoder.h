@@ -47,6 +47,8 @@ class CLayerDecoder {
     // Slots the synthesis filter of output channel nChannel has run; -1
     // where there is no such filter.
     int64_t FilterSlotsRun(int nChannel) const;
+    // Clears the synthesis history, as at the start of a stream.
+    void ResetFilters();
 
     // Takes effect from the next frame on.
     void SetChoices(const CDecodeChoices& choices) { m_Choices = choices; }

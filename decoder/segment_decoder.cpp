@@ -156,10 +156,11 @@ struct CShared {
 class CWorker {
   public:
     CWorker(const std::string& strPath, const CStartPoint& start, const CDecodeChoices& choices,
-            int nSegmentFrames, CShared& shared)
+            const CTrackChoice& track, int nSegmentFrames, CShared& shared)
         : m_strPath(strPath),
           m_start(start),
           m_choices(choices),
+          m_track(track),
           m_nSegmentFrames(nSegmentFrames),
           m_shared(shared) {}
 
@@ -229,6 +230,7 @@ class CWorker {
                 m_pKeptWarnings->push_back(strText);
             }
         };
+        hooks.track = m_track;
         hooks.fnMakeSink = [this](const CStreamFormat& format) {
             auto pSink = std::make_unique<CRecordingSink>(format, m_shared.bFollowsFormat);
             m_pSink = pSink.get();
@@ -332,6 +334,7 @@ class CWorker {
     std::string m_strPath;
     CStartPoint m_start;
     CDecodeChoices m_choices;
+    CTrackChoice m_track;
     int64_t m_nSegmentFrames;
     CShared& m_shared;
     std::unique_ptr<CAudioDecoder> m_pDecoder;
@@ -390,11 +393,12 @@ bool WriteSegments(CShared& shared, CAudioSink& sink, const StopRequest& fnStop,
 }  // namespace
 
 CSegmentDecoder::CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport,
-                                 const CDecodeChoices& choices)
+                                 const CDecodeChoices& choices, CTrackChoice track)
     : m_strPath(std::move(strPath)),
       m_start(start),
       m_choices(choices),
-      m_fnReport(std::move(fnReport)) {}
+      m_fnReport(std::move(fnReport)),
+      m_track(std::move(track)) {}
 
 bool CSegmentDecoder::CanSplit(const CAudioDecoder& decoder, const std::string& strPath,
                                int nSegmentFrames) {
@@ -417,8 +421,8 @@ bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnS
     bool bOk = true;
     try {
         for (int w = 0; w < nThreads; ++w) {
-            workers.push_back(
-                std::make_unique<CWorker>(m_strPath, m_start, m_choices, nSegmentFrames, shared));
+            workers.push_back(std::make_unique<CWorker>(m_strPath, m_start, m_choices, m_track,
+                                                        nSegmentFrames, shared));
             threads.emplace_back(&CWorker::Run, workers.back().get(), w, nThreads);
         }
     } catch (const std::exception& error) {

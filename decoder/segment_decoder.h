@@ -28,10 +28,10 @@ class CSegmentDecoder {
 
     // strPath names a file that every worker opens for itself; start is
     // where the one-thread decode began (every worker moves there too).
-    // Warnings go to fnReport, each text once; every worker decodes with
-    // choices.
+    // Warnings go to fnReport, each text once; every worker decodes track
+    // with choices.
     CSegmentDecoder(std::string strPath, CStartPoint start, WarningReporter fnReport,
-                    const CDecodeChoices& choices = {});
+                    const CDecodeChoices& choices = {}, CTrackChoice track = {});
 
     // Whether the stream that decoder has opened from strPath (and started)
     // is worth splitting: a file that can be opened again, with at least two
@@ -51,6 +51,7 @@ class CSegmentDecoder {
     CStartPoint m_start;
     CDecodeChoices m_choices;
     WarningReporter m_fnReport;
+    CTrackChoice m_track;
 };
 
 }  // namespace corvina

@@ -23,6 +23,9 @@ constexpr std::size_t kMostPrivatePids = 8;
 // A section is at most 1021 bytes after its three-byte head.
 constexpr std::size_t kMostSectionBytes = 1024;
 constexpr std::size_t kSectionCrcBytes = 4;
+// The ISO 639 language descriptor: three letters and the audio type, which
+// marks tracks made for the impaired.
+constexpr uint8_t kLanguageDescriptor = 0x0A;
 
 int SyncOffsetOf(int nPacketBytes) {
     return nPacketBytes == 192 ? 4 : 0;
@@ -35,10 +38,12 @@ bool IsUsablePid(int nPid) {
 }  // namespace
 
 CTransportStreamSource::CTransportStreamSource(std::unique_ptr<CByteSource> pInner,
-                                               StopRequest fnStop, int nPacketBytes)
+                                               StopRequest fnStop, int nPacketBytes,
+                                               CTrackChoice choice)
     : CDemuxSource(std::move(pInner), std::move(fnStop)),
       m_nPacketBytes(nPacketBytes),
-      m_nSyncAt(SyncOffsetOf(nPacketBytes)) {}
+      m_nSyncAt(SyncOffsetOf(nPacketBytes)),
+      m_choice(std::move(choice)) {}
 
 int CTransportStreamSource::DetectPacketBytes(const uint8_t* pStart, std::size_t nBytes) {
     for (int nSize : {188, 192, 204}) {
@@ -211,21 +216,28 @@ void CTransportStreamSource::ParseSection(int nPid, const uint8_t* pSection, std
     } else if (nPid == m_nPmtPid && pSection[0] == kPmtTable && nEnd >= 12) {
         std::size_t i = 12 + (((pSection[10] & 0x0F) << 8) | pSection[11]);
         m_privatePids.clear();
+        m_tracks.clear();
+        std::vector<int> audioPids;
         while (i + 5 <= nEnd) {
             const uint8_t bType = pSection[i];
             const int nStreamPid = ((pSection[i + 1] & 0x1F) << 8) | pSection[i + 2];
+            const std::size_t nInfoEnd =
+                std::min(nEnd, i + 5 + (((pSection[i + 3] & 0x0F) << 8) | pSection[i + 4]));
             // A map that names itself (or the tables' PIDs) as the audio is broken.
             if ((bType == kMpeg1Audio || bType == kMpeg2Audio) && IsUsablePid(nStreamPid) &&
-                nStreamPid != m_nPmtPid) {
-                m_nAudioPid = nStreamPid;
-                m_privatePids.clear();
-                return;
+                nStreamPid != m_nPmtPid && audioPids.size() < kMostPrivatePids) {
+                audioPids.push_back(nStreamPid);
+                m_tracks.push_back(DescribeTrack(pSection + i + 5, pSection + nInfoEnd));
             }
             if (bType == kPrivateData && IsUsablePid(nStreamPid) && nStreamPid != m_nPmtPid &&
                 m_privatePids.size() < kMostPrivatePids) {
                 m_privatePids.push_back(nStreamPid);
             }
-            i += 5 + (((pSection[i + 3] & 0x0F) << 8) | pSection[i + 4]);
+            i = nInfoEnd;
+        }
+        if (!audioPids.empty()) {
+            m_nAudioPid = audioPids[static_cast<std::size_t>(ChooseTrack(m_tracks, m_choice))];
+            m_privatePids.clear();
         }
     }
 }
@@ -241,6 +253,32 @@ void CTransportStreamSource::Restart(bool bFromStart) {
         m_nAudioPid = -1;
         m_privatePids.clear();
     }
+}
+
+CAudioTrack CTransportStreamSource::DescribeTrack(const uint8_t* pInfo, const uint8_t* pEnd) {
+    CAudioTrack track;
+    while (pEnd - pInfo >= 2 && pEnd - pInfo - 2 >= pInfo[1]) {
+        if (pInfo[0] == kLanguageDescriptor && pInfo[1] >= 4) {
+            for (int c = 0; c < 3; ++c) {
+                const char cLetter = static_cast<char>(pInfo[2 + c]);
+                if (cLetter >= 'a' && cLetter <= 'z') {
+                    track.strLanguage += cLetter;
+                } else if (cLetter >= 'A' && cLetter <= 'Z') {
+                    track.strLanguage += static_cast<char>(cLetter - 'A' + 'a');
+                }
+            }
+            if (track.strLanguage.size() != 3) {
+                track.strLanguage.clear();
+            }
+            constexpr CAudioTrack::EKind kKinds[] = {
+                CAudioTrack::EKind::Main, CAudioTrack::EKind::CleanEffects,
+                CAudioTrack::EKind::HearingImpaired, CAudioTrack::EKind::VisuallyImpaired};
+            track.kind = pInfo[5] < 4 ? kKinds[pInfo[5]] : CAudioTrack::EKind::Main;
+            break;
+        }
+        pInfo += 2 + pInfo[1];
+    }
+    return track;
 }
 
 // A private-data stream of the map whose PES packet, starting here, has an

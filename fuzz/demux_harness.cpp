@@ -128,7 +128,7 @@ int FuzzFormatContainer(const uint8_t* pData, std::size_t nSize) {
         std::unique_ptr<CByteSource> pContainer = Container(pData, nSize);
         std::string strReason;
         std::unique_ptr<CByteSource> pAudio =
-            OpenFormatContainer(pContainer, "fuzz", {}, -1, strReason);
+            OpenFormatContainer(pContainer, "fuzz", {}, -1, strReason, {});
         if (pAudio == nullptr) {
             FuzzCheck(pContainer != nullptr && strReason.empty(),
                       "a container left alone is not given back");

@@ -1,14 +1,18 @@
 // The player's document.
 #include "player/corvina_doc.h"
 
+#include <vector>
+
 #include "decoder/address_opener.h"
 #include "output/sound_control.h"
 #include "platform/file_access.h"
 #include "platform/message_presenter.h"
 #include "player/control_block.h"
 #include "player/engine_events.h"
+#include "player/file_length.h"
 #include "player/folder_listing.h"
 #include "player/playback_control.h"
+#include "player/player_hooks.h"
 #include "player/playlist_file.h"
 #include "player/running_stream.h"
 #include "resources/resource_ids.h"
@@ -103,6 +107,10 @@ bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
     // Opened other than through the queue, the file is a queue of its own.
     if (m_queue.GetCurrent().strPath != strPath) {
         m_queue.Assign({CQueueEntry{strPath, {}, {}}});
+    }
+    // The front ends show the playing time before Play.
+    if (const float fPlayingTime = MeasureFileLength(strPath); fPlayingTime > 0.0f) {
+        NotifyDecoderChanged(false, fPlayingTime);
     }
     return true;
 }
@@ -313,6 +321,12 @@ void CCorvinaDoc::OnUpdateCommand(CCmdUI& cmdUI) {
             // tell.
             cmdUI.Enable(IsRunningStreamReady());
             break;
+        case ID_AUDIO_NEXT_TRACK: {
+            std::vector<CAudioTrack> tracks;
+            cmdUI.Enable(IsOneOf(nState, {PLAY_STARTED, PLAY_RESUMED, PLAY_PAUSED}) &&
+                         GetRunningTracks(tracks) && tracks.size() > 1);
+            break;
+        }
         case ID_FILE_CLOSE:
             cmdUI.Enable(GetPathName().size() > 1);
             break;
@@ -388,11 +402,35 @@ bool CCorvinaDoc::OnCommand(int nID) {
         case ID_VIEW_BITSTREAM_INFO:
             ShowRunningStreamInfo();
             return true;
+        case ID_AUDIO_NEXT_TRACK:
+            OnAudioNextTrack();
+            return true;
         case ID_FILE_CLOSE:
             OnFileClose();
             return true;
         default:
             return false;
+    }
+}
+
+// The track after the one playing, started again where the sound is heard.
+// The choice stays for the files played after it, as the command line's does.
+void CCorvinaDoc::OnAudioNextTrack() {
+    std::vector<CAudioTrack> tracks;
+    if (!GetRunningTracks(tracks) || tracks.size() < 2) {
+        return;
+    }
+    CTrackChoice next;
+    next.nTrack =
+        (ChooseTrack(tracks, GetPlayerTrackChoice()) + 1) % static_cast<int>(tracks.size()) + 1;
+    SetPlayerTrackChoice(next);
+    const double dHeard = GetHeardTime().At(CHeardTime::CClock::now());
+    // The run ended here is no end of the entry: the queue stays.
+    m_bRunWatched = false;
+    StopPlayback();
+    if (RetireWorker(kWorkerEndMs)) {
+        m_bRunQuiet = false;
+        m_bRunWatched = StartPlayback(*this, CStartPoint{dHeard, false}, EInvalidNotice::Presenter);
     }
 }
 

@@ -61,6 +61,7 @@ class CCorvinaDoc : public CDocument {
     void OnPlayPlayback();
     void OnAudioVolumeUp();
     void OnAudioVolumeDown();
+    void OnAudioNextTrack();
     void OnFileClose();
 
     CPlayQueue m_queue;

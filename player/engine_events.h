@@ -34,7 +34,8 @@ class CEngineListener {
     virtual void OnPlayStateChanged(int /*nState*/) {}
     // g_nPosition is now nPosition, whole percent 0..100.
     virtual void OnPositionChanged(int /*nPosition*/) {}
-    // A decoder has come, playing fPlayingTime seconds, or has gone.
+    // A decoder has come, playing fPlayingTime seconds, or has gone; without
+    // a decoder, a playing time above 0 is that of the file just opened.
     virtual void OnDecoderChanged(bool /*bHasDecoder*/, float /*fPlayingTime*/) {}
     // The sound heard was measured anew, or it stopped or went on moving.
     virtual void OnHeardTimeChanged(const CHeardTime& /*heard*/) {}

@@ -260,8 +260,9 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
         const std::string strReason = pDecoder->FailureReason();
         RetireDecoder(pDecoder);
         // A stop that cut the search for the first frame short is no verdict
-        // on the file.
-        if (MovePlayState(PLAY_STOPPING, PLAY_ENDED)) {
+        // on the file, nor is the program's end.
+        if (MovePlayState(PLAY_STOPPING, PLAY_ENDED) ||
+            (IsPlaybackInterrupted() && (SetPlayState(PLAY_ENDED), true))) {
             if (IsAwaited(pHandshake)) {
                 pHandshake->ready.Set();
             }

@@ -1,6 +1,8 @@
 // The decoder's hooks for playback.
 #include "player/player_hooks.h"
 
+#include <atomic>
+#include <mutex>
 #include <new>
 
 #include "output/wave_output.h"
@@ -24,14 +26,43 @@ void ShowInvalidStream(const std::string& strReason) {
     ShowMessage(MSG_WARNING);
 }
 
+namespace {
+
+std::mutex g_trackLock;
+CTrackChoice g_trackChoice;
+std::atomic<int> g_bInterrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free, "stored from a signal handler");
+
+}  // namespace
+
+void SetPlayerTrackChoice(const CTrackChoice& choice) {
+    std::lock_guard lock(g_trackLock);
+    g_trackChoice = choice;
+}
+
+CTrackChoice GetPlayerTrackChoice() {
+    std::lock_guard lock(g_trackLock);
+    return g_trackChoice;
+}
+
 bool IsPlaybackStopping() {
-    return g_nPlayState.load(std::memory_order_relaxed) == PLAY_STOPPING;
+    return g_nPlayState.load(std::memory_order_relaxed) == PLAY_STOPPING ||
+           g_bInterrupted.load(std::memory_order_relaxed) != 0;
+}
+
+void InterruptPlayback() {
+    g_bInterrupted.store(1, std::memory_order_relaxed);
+}
+
+bool IsPlaybackInterrupted() {
+    return g_bInterrupted.load(std::memory_order_relaxed) != 0;
 }
 
 CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle) {
     CAudioDecoder::CHooks hooks;
     hooks.fnStopRequested = IsPlaybackStopping;
     hooks.fnReportWarning = ShowWarningText;
+    hooks.track = GetPlayerTrackChoice();
     // The walk over a long file has come in: the front ends take the new
     // length as they took the first, and moves go by it.
     hooks.fnPlayingTimeChanged = [](float fPlayingTime) {

@@ -42,6 +42,16 @@ bool GetRunningPlayingTime(float& fSeconds) {
     return true;
 }
 
+bool GetRunningTracks(std::vector<CAudioTrack>& tracks) {
+    std::lock_guard<std::mutex> lock(g_DecoderLock);
+    const CAudioDecoder* pDecoder = g_pDecoder.load();
+    if (pDecoder == nullptr || pDecoder->Stream().Source() == nullptr) {
+        return false;
+    }
+    tracks = pDecoder->Stream().Source()->AudioTracks();
+    return true;
+}
+
 bool IsRunningStreamReady() {
     return g_decoderWatch.IsReady() && g_pDecoder.load() != nullptr;
 }

@@ -89,6 +89,8 @@ constexpr CCommandInfo g_aCommands[] = {
     CCommandInfo{ID_VIEW_KEYS, "ID_VIEW_KEYS", nullptr, "List the keys", nullptr, nullptr},
     CCommandInfo{ID_AUDIO_CHANNEL_NEXT, "ID_AUDIO_CHANNEL_NEXT", nullptr,
                  "Choose the channel of a dual-channel stream", nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_NEXT_TRACK, "ID_AUDIO_NEXT_TRACK", "Next Audio &Track",
+                 "Switch to the next audio track of the file, where it is heard", nullptr, nullptr},
     CCommandInfo{ID_NEXT_PANE, "ID_NEXT_PANE", nullptr, nullptr, nullptr, nullptr},
     CCommandInfo{ID_PREV_PANE, "ID_PREV_PANE", nullptr, nullptr, nullptr, nullptr},
 };
@@ -99,15 +101,11 @@ constexpr int g_aPlayMenu[] = {ID_PLAY_PLAYBACK,      ID_PLAY_LOOP,      0,
                                ID_PLAY_FAST_FORWARD,  ID_PLAY_REWIND,    0,
                                ID_PLAY_PAUSE,         ID_PLAY_STOP,      0,
                                ID_PLAY_PREVIOUS_FILE, ID_PLAY_NEXT_FILE, ID_PLAY_TOGGLE_LOOP};
-constexpr int g_aAudioMenu[] = {ID_AUDIO_VOLUME_UP,
-                                ID_AUDIO_VOLUME_DOWN,
-                                0,
-                                ID_AUDIO_SMOOTH,
-                                0,
-                                ID_AUDIO_CHANNEL_BOTH,
-                                ID_AUDIO_CHANNEL_FIRST,
-                                ID_AUDIO_CHANNEL_SECOND,
-                                ID_AUDIO_CHANNEL_MIX};
+constexpr int g_aAudioMenu[] = {
+    ID_AUDIO_VOLUME_UP,    ID_AUDIO_VOLUME_DOWN,   0,
+    ID_AUDIO_SMOOTH,       ID_AUDIO_NEXT_TRACK,    0,
+    ID_AUDIO_CHANNEL_BOTH, ID_AUDIO_CHANNEL_FIRST, ID_AUDIO_CHANNEL_SECOND,
+    ID_AUDIO_CHANNEL_MIX};
 constexpr int g_aViewMenu[] = {ID_VIEW_BITSTREAM_INFO, 0, ID_VIEW_STATUS_BAR};
 constexpr int g_aHelpMenu[] = {ID_HELP_FINDER, 0, ID_APP_ABOUT};
 

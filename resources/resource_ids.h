@@ -27,6 +27,7 @@ enum : int {
     ID_PLAY_TOGGLE_LOOP = 32798,
     ID_AUDIO_MUTE = 32799,
     ID_VIEW_KEYS = 32800,
+    ID_AUDIO_NEXT_TRACK = 32801,
     // The programme of a dual-channel stream: the Audio menu's four, in the
     // order of EDualChannel, and the terminal player's key that cycles them.
     ID_AUDIO_CHANNEL_BOTH = 32810,

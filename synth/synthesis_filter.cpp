@@ -16,6 +16,13 @@ CSynthesisFilter::CSynthesisFilter(int nChannel, float fScale)
       m_nChannel(nChannel),
       m_fScale(fScale) {}
 
+void CSynthesisFilter::Reset() {
+    std::memset(m_dBank, 0, sizeof m_dBank);
+    m_pBank = m_dBank[0];
+    m_nSlot = 15;
+    std::memset(m_fInput, 0, sizeof m_fInput);
+}
+
 void CSynthesisFilter::Synthesize(CAudioSink& sink) {
     Matrixing();
     Windowing(sink);

@@ -33,6 +33,9 @@ class CSynthesisFilter {
     // slots (or more) are in the same state.
     int64_t SlotsRun() const { return m_nSlotsRun; }
     static constexpr int kHistorySlots = 16;
+    // Forgets the history, as at the start of a stream (the slots run stay
+    // counted).
+    void Reset();
 
   private:
     void Matrixing();

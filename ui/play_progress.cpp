@@ -132,10 +132,10 @@ void CPlayProgress::ShowReportedPosition(bool bMoved) {
     OnHeardPosition(m_nPercent * m_dLength / 100.0, bMoved);
 }
 
-void CPlayProgress::OnDecoderChanged(bool bHasDecoder, float fPlayingTime) {
+void CPlayProgress::OnDecoderChanged(bool /*bHasDecoder*/, float fPlayingTime) {
     // The playing time stays known after the decoder has gone, for the
-    // stopped file's display.
-    if (bHasDecoder && std::isfinite(fPlayingTime) && fPlayingTime > 0.0f) {
+    // stopped file's display; an open tells it before a decoder comes.
+    if (std::isfinite(fPlayingTime) && fPlayingTime > 0.0f) {
         m_dLength = fPlayingTime;
         m_dAnchor = m_nPercent * m_dLength / 100.0;
         m_sinceAnchor.restart();

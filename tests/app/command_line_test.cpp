@@ -83,12 +83,23 @@ TEST(CommandLine, UsageErrorsSayWhatIsWrong) {
         {"--frobnicate"},
         {"--play", "a.mp2", "--conceal", "maybe"},
         {"--play", "a.mp2", "--channel", "3"},
+        {"--raw", "-", "a.ts", "--track", "0"},
+        {"--raw", "-", "a.ts", "--track", "2x"},
+        {"--raw", "-", "a.ts", "--audio-lang", "de"},
+        {"--info", "a.ts", "--track", "2"},  // --info lists every track
     };
     for (const auto& args : bad) {
         const auto parsed = Parse(args);
         EXPECT_FALSE(parsed.bOk) << args.front();
         EXPECT_FALSE(parsed.strError.empty());
     }
+}
+
+TEST(CommandLine, TrackAndLanguage) {
+    const auto parsed = Parse({"--play", "a.ts", "--track", "2", "--audio-lang=eng"});
+    ASSERT_TRUE(parsed.bOk) << parsed.strError;
+    EXPECT_EQ(parsed.commandLine.track.nTrack, 2);
+    EXPECT_EQ(parsed.commandLine.track.strLanguage, "eng");
 }
 
 TEST(CommandLine, DeviceNames) {

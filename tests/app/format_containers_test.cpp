@@ -8,6 +8,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/child_process.h"
 #include "tests/support/pcm_samples.h"
@@ -59,6 +62,38 @@ class FormatContainersTest : public ::testing::Test {
         Make({"-f", "lavfi", "-i", sine, "-c:a", "aac", Path("aac-only.mkv")});
         Make({"-f", "lavfi", "-i", sine, "-c:a", "aac", "-f", "adts", Path("adts.aac")});
         Make({"-f", "lavfi", "-i", sine, "-c:a", "libmp3lame", "-f", "mp3", Path("layer3.mp2")});
+        // Two tracks, German and English, the German one made for the
+        // visually impaired in one of them.
+        Make({"-f",
+              "lavfi",
+              "-i",
+              sine,
+              "-f",
+              "lavfi",
+              "-i",
+              "sine=frequency=1000:duration=1:sample_rate=48000",
+              "-map",
+              "0",
+              "-map",
+              "1",
+              "-c:a",
+              "mp2",
+              "-b:a",
+              "192k",
+              "-metadata:s:a:0",
+              "language=deu",
+              "-metadata:s:a:1",
+              "language=eng",
+              "-disposition:a:0",
+              "visual_impaired",
+              Path("two-vi.ts")});
+        Make({"-i", Path("two-vi.ts"), "-map", "0", "-c", "copy", "-disposition:a:0", "0",
+              Path("two.ts")});
+        Make({"-i", Path("two-vi.ts"), "-map", "0", "-c", "copy", Path("two-vi.mka")});
+        for (const char* pszTrack : {"0", "1"}) {
+            Make({"-i", Path("two-vi.ts"), "-map", std::string("0:a:") + pszTrack, "-c", "copy",
+                  "-f", "mp2", Path(std::string("track") + pszTrack + ".mp2")});
+        }
     }
     static void TearDownTestSuite() {
         if (!s_dir.empty()) {
@@ -103,6 +138,65 @@ TEST_F(FormatContainersTest, DecodeTheTrackAsMpg123DecodesTheStreamCopiedOut) {
         }
         EXPECT_LE(nMax, 1);
     }
+}
+
+// A start by the container's seek gives the whole decode from its sample on:
+// at a frame boundary (0.288 s, frame 12) and inside a frame.
+TEST_F(FormatContainersTest, StartsGiveTheWholeDecodesSamplesFromTheirSample) {
+    for (const char* pszName : {"audio.mka", "video.mkv", "video.mp4", "audio.nut"}) {
+        const std::string strWhole = Decode(Path(pszName)).strOut;
+        for (const auto& [pszStart, nSample] :
+             {std::pair{"0.288", 13824}, std::pair{"0.5", 24000}}) {
+            SCOPED_TRACE(std::string(pszName) + " from " + pszStart);
+            const CChildResult result =
+                RunChild({CORVINA_BINARY, "--start", pszStart, "--raw", "-", Path(pszName)});
+            EXPECT_EQ(result.nExitStatus, 0) << result.strErr;
+            ASSERT_GT(strWhole.size(), static_cast<std::size_t>(nSample) * 4);
+            EXPECT_TRUE(result.strOut == strWhole.substr(static_cast<std::size_t>(nSample) * 4));
+        }
+    }
+}
+
+// The default track is the first not made for the impaired; --track and
+// --audio-lang choose; --info lists both; a track past the last is refused.
+TEST_F(FormatContainersTest, TracksAreChosenByNumberLanguageAndKind) {
+    const std::string strGerman = Decode(Path("track0.mp2")).strOut;
+    const std::string strEnglish = Decode(Path("track1.mp2")).strOut;
+    ASSERT_FALSE(strGerman.empty());
+    ASSERT_NE(strGerman, strEnglish);
+    const struct {
+        const char* pszFile;
+        std::vector<std::string> options;
+        const std::string& strExpected;
+    } kCases[] = {
+        {"two.ts", {}, strGerman},
+        {"two-vi.ts", {}, strEnglish},
+        {"two-vi.mka", {}, strEnglish},
+        {"two.ts", {"--track", "2"}, strEnglish},
+        {"two-vi.ts", {"--track=1"}, strGerman},
+        {"two.ts", {"--audio-lang", "eng"}, strEnglish},
+        {"two-vi.mka", {"--audio-lang", "deu"}, strGerman},
+    };
+    for (const auto& test : kCases) {
+        std::vector<std::string> args = {CORVINA_BINARY};
+        args.insert(args.end(), test.options.begin(), test.options.end());
+        args.insert(args.end(), {"--raw", "-", Path(test.pszFile)});
+        const CChildResult result = RunChild(args);
+        EXPECT_EQ(result.nExitStatus, 0) << test.pszFile << result.strErr;
+        EXPECT_TRUE(result.strOut == test.strExpected)
+            << test.pszFile << " " << (test.options.empty() ? "" : test.options.back());
+    }
+    const CChildResult info = RunChild({CORVINA_BINARY, "--info", Path("two-vi.ts")});
+    EXPECT_NE(info.strOut.find("Track 1: deu, visually impaired, 48 kHz, single channel, 192 "
+                               "kbit/s.\nTrack 2: eng, main, 48 kHz, single channel, 192 kbit/s."),
+              std::string::npos)
+        << info.strOut;
+    const CChildResult past =
+        RunChild({CORVINA_BINARY, "--track", "3", "--raw", "-", Path("two.ts")});
+    EXPECT_EQ(past.nExitStatus, 1);
+    EXPECT_NE(past.strErr.find("holds 2 Layer I or II tracks; there is no track 3"),
+              std::string::npos)
+        << past.strErr;
 }
 
 TEST_F(FormatContainersTest, DecodeFromAPipeAsFromTheFile) {

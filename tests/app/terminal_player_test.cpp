@@ -429,3 +429,32 @@ TEST(TerminalPlayer, EachFilesTagsFollowItsFormat) {
     const std::string strOutput = session.Output();
     EXPECT_EQ(strOutput.find("Title:", strOutput.find("[2/2]")), std::string::npos) << strOutput;
 }
+
+// a switches to the next audio track of a container where the sound is heard,
+// round to the first again; the time goes on.
+TEST(TerminalPlayer, ASwitchesTheAudioTrack) {
+    if (std::system("command -v ffmpeg >/dev/null") != 0) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    CTempDir dir;
+    const std::string strFile = dir.File("two.ts");
+    const std::string strMake =
+        "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=20:sample_rate=48000 "
+        "-f lavfi -i sine=frequency=1000:duration=20:sample_rate=48000 -map 0 -map 1 -c:a mp2 "
+        "-metadata:s:a:0 language=deu -metadata:s:a:1 language=eng "
+        "-disposition:a:0 visual_impaired '" +
+        strFile + "'";
+    ASSERT_EQ(std::system(strMake.c_str()), 0);
+    CTerminalSession session({strFile});
+    ASSERT_TRUE(session.Started());
+    ASSERT_TRUE(session.WaitFor(R"(0:0[1-9]\.\d / 0:20\.\d  Playing)")) << session.Output();
+    const double dBefore = HeardOf(session.LastMatch());
+    session.Type("a");
+    EXPECT_TRUE(session.WaitFor("Track 1: deu, visually impaired")) << session.Output();
+    ASSERT_TRUE(session.WaitFor(R"(\d:\d\d\.\d / 0:20\.\d  Playing)")) << session.Output();
+    EXPECT_GE(HeardOf(session.LastMatch()), dBefore);
+    session.Type("a");
+    EXPECT_TRUE(session.WaitFor("Track 2: eng, main")) << session.Output();
+    session.Type("q");
+    EXPECT_EQ(session.WaitForExit(), 0) << session.Output();
+}

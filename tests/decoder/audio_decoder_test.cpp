@@ -265,7 +265,7 @@ class SeekTest : public AudioDecoderTest {
     }
 };
 
-TEST_F(SeekTest, TheFrameInHandIsKeptAndTheNextIsTheFirstAfterTheOffset) {
+TEST_F(SeekTest, TheFrameInHandIsKeptAndTheNextHoldsTheNewPlace) {
     for (int nLayer : {1, 2}) {
         CFrameShape shape = Sounding(nLayer, 10, 0, 0);
         shape.bProtected = true;
@@ -274,7 +274,7 @@ TEST_F(SeekTest, TheFrameInHandIsKeptAndTheNextIsTheFirstAfterTheOffset) {
         const std::vector<uint8_t> bytes = BuildStream(shape, nFrames);
         for (int nPercent : {0, 10, 33, 50, 99, 100}) {
             const auto nOffset = static_cast<std::size_t>(nPercent * bytes.size() / 100);
-            const std::size_t nStartsAfter = nFrames - (nOffset + frame.size() - 1) / frame.size();
+            const std::size_t nStartsAfter = nFrames - nOffset / frame.size();
             SCOPED_TRACE(testing::Message() << "layer " << nLayer << " at " << nPercent << "%");
             // Two frames decoded, the third in hand: it is decoded whole.
             EXPECT_EQ(FramesAroundSeek(bytes, 2, nPercent), static_cast<int>(3 + nStartsAfter));
@@ -300,10 +300,10 @@ TEST_F(SeekTest, NoSoundIsMadeOfBytesThatAreNotFrames) {
     for (int i = 0; i < 3; ++i) {
         Append(bytes, BuildFrame(shape));
     }
-    // 50 % of the frames counted is frame 7 of the first ten, where half the
-    // bytes would be inside the junk: the frame before, the one in hand,
-    // three more and the last three, and nothing of the junk.
-    EXPECT_EQ(FramesAroundSeek(bytes, 1, 50), 2 + 3 + 3);
+    // 50 % of the frames counted lies in frame 6 of the first ten, where half
+    // the bytes would be inside the junk: the frame before, the one in hand,
+    // four more from frame 6 on and the last three, and nothing of the junk.
+    EXPECT_EQ(FramesAroundSeek(bytes, 1, 50), 2 + 4 + 3);
 }
 
 }  // namespace

@@ -84,7 +84,9 @@ TEST_F(LargeFileTest, PlayingTimeAndPositionsUseTheWholeLength) {
     EXPECT_EQ(decoder.Stream().PositionPercent(), 0);
 
     ASSERT_EQ(decoder.SeekPercent(50), 1);
-    EXPECT_EQ(decoder.Stream().Position(), OffsetOf(50));
+    // A few frames early, for the frames that fill the filters' history.
+    EXPECT_LE(decoder.Stream().Position(), OffsetOf(50));
+    EXPECT_GT(decoder.Stream().Position(), OffsetOf(50) - 4 * kFrameBytes);
     ASSERT_EQ(decoder.DecodeFrame(), 1);  // the first frame; the middle's first is read
     EXPECT_EQ(decoder.Stream().PositionPercent(), 50);
     EXPECT_GT(decoder.Stream().Position(), int64_t{1} << 31);
@@ -119,10 +121,16 @@ TEST_F(LargeFileTest, SeeksReachEachGroupFrameForFrame) {
     ASSERT_EQ(decoder.DecodeFrame(), 1);  // 7, then 8
     ASSERT_EQ(decoder.DecodeFrame(), 0);  // 8, then the end
 
-    const std::vector<uint8_t> reference = Group({0, 1, 3, 4, 0, 1, 6, 7, 8});
-    ASSERT_EQ(reference.size(), 9u * kFrameBytes);
-    const CDecodeResult expected = DecodeBytes(reference, m_presenter.Reporter());
-    ASSERT_EQ(expected.nFrames, 9);
+    // The move back to the start starts the filters afresh, as the file's
+    // first decode did; the move to the end finds no frame before its
+    // place to fill them, so they go on.
+    CDecodeResult expected = DecodeBytes(Group({0, 1, 3, 4}), m_presenter.Reporter());
+    const CDecodeResult after = DecodeBytes(Group({0, 1, 6, 7, 8}), m_presenter.Reporter());
+    ASSERT_EQ(expected.nFrames + after.nFrames, 9);
+    for (int c = 0; c < 2; ++c) {
+        expected.nSamples[c].insert(expected.nSamples[c].end(), after.nSamples[c].begin(),
+                                    after.nSamples[c].end());
+    }
     EXPECT_EQ(recording.nFrames, 9);
     EXPECT_TRUE(recording.nSamples[0] == expected.nSamples[0]);
     EXPECT_TRUE(recording.nSamples[1] == expected.nSamples[1]);

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <vector>
+
 #include "output/sound_control.h"
 #include "player/control_block.h"
 #include "player/engine_events.h"
 #include "resources/resource_ids.h"
 #include "tests/support/recording_presenter.h"
+#include "tests/support/stream_builder.h"
 #include "tests/support/temp_dir.h"
 
 using namespace corvina;
@@ -43,7 +46,7 @@ TEST_F(CorvinaDocTest, WithoutAFileOnlyStopSmoothAndOpenFollowTheirOwnRules) {
     ASSERT_TRUE(document.NewDocument());
     for (int nID : {ID_PLAY_PLAYBACK, ID_PLAY_LOOP, ID_PLAY_PAUSE, ID_PLAY_FAST_FORWARD,
                     ID_PLAY_REWIND, ID_AUDIO_VOLUME_UP, ID_AUDIO_VOLUME_DOWN, ID_FILE_CLOSE,
-                    ID_VIEW_BITSTREAM_INFO, ID_PLAY_STOP}) {
+                    ID_VIEW_BITSTREAM_INFO, ID_PLAY_STOP, ID_AUDIO_NEXT_TRACK}) {
         EXPECT_FALSE(Query(document, nID).bEnabled) << nID;
     }
     EXPECT_TRUE(Query(document, ID_AUDIO_SMOOTH).bEnabled);
@@ -218,4 +221,30 @@ TEST_F(CorvinaDocTest, ChannelChoicesAreHiddenWithoutADualChannelStreamAndCycle)
         EXPECT_TRUE(document.OnCommand(ID_AUDIO_CHANNEL_NEXT));
         EXPECT_EQ(g_nDualChannel, nExpected);
     }
+}
+
+// An open tells the front ends the file's playing time before it plays (its
+// frames counted); a file of junk tells none, the search through it given
+// up, so an open does not wait for it.
+TEST_F(CorvinaDocTest, AnOpenTellsThePlayingTimeBeforePlay) {
+    struct CListener : CEngineListener {
+        void OnDecoderChanged(bool bHasDecoder, float fPlayingTime) override {
+            bDecoder = bDecoder || bHasDecoder;
+            fTime = fPlayingTime;
+        }
+        bool bDecoder = false;
+        float fTime = -1.0f;
+    } listener;
+    AddEngineListener(&listener);
+    CCorvinaDoc document;
+    CFrameShape shape;
+    shape.nFrequencyIndex = 1;
+    const std::string strSong = m_dir.Write("song.mp2", BuildStream(shape, 400));
+    ASSERT_TRUE(document.OpenDocument(strSong));
+    EXPECT_FLOAT_EQ(listener.fTime, 400 * 1152 / 48000.0f);
+    const std::string strJunk = m_dir.Write("junk.mp2", std::vector<uint8_t>(8 << 20, 0xFF));
+    ASSERT_TRUE(document.OpenDocument(strJunk));
+    EXPECT_FLOAT_EQ(listener.fTime, 400 * 1152 / 48000.0f);  // nothing told anew
+    EXPECT_FALSE(listener.bDecoder);
+    RemoveEngineListener(&listener);
 }

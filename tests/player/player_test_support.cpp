@@ -128,21 +128,13 @@ std::vector<uint8_t> VariedLayer1MonoStream(int nFrames) {
     return bytes;
 }
 
-long MatchTail(const std::vector<int16_t>& played, std::size_t nFrom,
-               const std::vector<int16_t>& decoded, std::size_t nFrameSamples) {
-    const std::size_t nDecodedFrames = decoded.size() / nFrameSamples;
-    for (std::size_t m = 0; m < nDecodedFrames; ++m) {
-        const std::size_t nLength = decoded.size() - m * nFrameSamples;
-        if (nFrom + nLength > played.size()) {
-            continue;
-        }
-        const auto itPlayed = played.begin() + static_cast<long>(nFrom);
-        if (std::equal(decoded.begin() + static_cast<long>(m * nFrameSamples), decoded.end(),
-                       itPlayed) &&
-            std::all_of(itPlayed + static_cast<long>(nLength), played.end(),
-                        [](int16_t n) { return n == 0; })) {
-            return static_cast<long>(m);
-        }
+bool PlaysTail(const std::vector<int16_t>& played, std::size_t nFrom,
+               const std::vector<int16_t>& decoded, std::size_t nDecodedFrom) {
+    if (nDecodedFrom > decoded.size() || nFrom + (decoded.size() - nDecodedFrom) > played.size()) {
+        return false;
     }
-    return -1;
+    const auto itPlayed = played.begin() + static_cast<long>(nFrom);
+    const auto itEnd = itPlayed + static_cast<long>(decoded.size() - nDecodedFrom);
+    return std::equal(decoded.begin() + static_cast<long>(nDecodedFrom), decoded.end(), itPlayed) &&
+           std::all_of(itEnd, played.end(), [](int16_t n) { return n == 0; });
 }

@@ -76,9 +76,7 @@ std::string SampleCut(const CTempDir& dir, std::size_t nBytes, const std::string
 // nFrames of Layer I single channel, each frame unlike the ones around it.
 std::vector<uint8_t> VariedLayer1MonoStream(int nFrames);
 
-// Frames of the decoded PCM (interleaved samples of one frame each) that
-// match the played PCM from frame nFrom of the played one on, to the end of
-// the decoded one, followed by silence only; the decoded frame index where
-// the match begins, or -1.
-long MatchTail(const std::vector<int16_t>& played, std::size_t nFrom,
-               const std::vector<int16_t>& decoded, std::size_t nFrameSamples);
+// Whether the played PCM from sample nFrom on is the decoded PCM from sample
+// nDecodedFrom to its end (interleaved samples both), followed by silence only.
+bool PlaysTail(const std::vector<int16_t>& played, std::size_t nFrom,
+               const std::vector<int16_t>& decoded, std::size_t nDecodedFrom);

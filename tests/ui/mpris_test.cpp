@@ -137,6 +137,8 @@ TEST_F(MprisTest, TheDesktopsMediaControlsDriveThePlayer) {
     EXPECT_EQ(Metadata().value("xesam:title").toString(), QStringLiteral("corvina-sample.mp2"));
     EXPECT_EQ(Metadata().value("xesam:url").toString(),
               QUrl::fromLocalFile(QString::fromUtf8(kSample)).toString());
+    // Opened, not played: the length is there already, its frames counted.
+    EXPECT_NEAR(Metadata().value("mpris:length").toLongLong() / 1e6, TrueLength(), 0.0005);
 
     CSignalRecorder recorder;
     QDBusConnection bus = QDBusConnection::sessionBus();
