@@ -21,6 +21,7 @@
 #include <fstream>
 #include <thread>
 
+#include "decoder/audio_decoder.h"
 #include "player/control_block.h"
 #include "player/engine_events.h"
 #include "resources/command_table.h"
@@ -219,10 +220,12 @@ TEST_F(MainFrameTest, EngineEventsReachTheCommandsAndTheViewOnTheWindowsThread) 
     QAction* pInfo = frame.GetAction(ID_VIEW_BITSTREAM_INFO);
 
     // The worker's changes arrive as queued calls: nothing on its thread.
-    alignas(8) static char decoderStandIn[8];
-    std::thread([] {
+    // The commands' rules ask the decoder about its stream: a real one, on
+    // the file, never initialised.
+    CAudioDecoder decoder(File("song.mp2").c_str(), {});
+    std::thread([&decoder] {
         SetPlayState(PLAY_STARTED);
-        g_pDecoder = reinterpret_cast<CAudioDecoder*>(decoderStandIn);
+        g_pDecoder = &decoder;
         NotifyDecoderChanged(true, 20.0f);
     }).join();
     EXPECT_FALSE(pPause->isEnabled());
