@@ -64,20 +64,6 @@ bool ParseStartPoint(const std::string& strText, CStartPoint& start) {
     return true;
 }
 
-bool ParseDualChannel(const std::string& strText, EDualChannel& eDual) {
-    static constexpr std::pair<const char*, EDualChannel> kNames[] = {{"both", EDualChannel::Both},
-                                                                      {"1", EDualChannel::First},
-                                                                      {"2", EDualChannel::Second},
-                                                                      {"mix", EDualChannel::Mix}};
-    for (const auto& [pszName, eValue] : kNames) {
-        if (strText == pszName) {
-            eDual = eValue;
-            return true;
-        }
-    }
-    return false;
-}
-
 namespace {
 
 // The options that take a value, given as "--option VALUE" or "--option=VALUE".
@@ -207,14 +193,11 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
             files.push_back(strValue);
             bListGiven = true;
         } else if (arg == "--replaygain") {
-            if (strValue == "track" || strValue == "album" || strValue == "off") {
-                commandLine.eReplayGain = strValue == "track"   ? EReplayGain::Track
-                                          : strValue == "album" ? EReplayGain::Album
-                                                                : EReplayGain::Off;
-            } else {
+            if (!ParseReplayGain(strValue, commandLine.eReplayGain)) {
                 strError = "--replaygain needs track, album or off";
                 return false;
             }
+            commandLine.bReplayGainGiven = true;
         } else if (arg == "--conceal") {
             if (strValue != "on" && strValue != "off") {
                 strError = "--conceal needs on or off";
@@ -226,6 +209,7 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
                 strError = "--channel needs both, 1, 2 or mix";
                 return false;
             }
+            commandLine.bChannelGiven = true;
         } else if (arg == "--loop") {
             commandLine.bLoop = true;
         } else if (arg == "--smooth") {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "decoder/audio_decoder.h"
+#include "player/audio_choices.h"
 
 enum class ERunMode {
     Window,   // corvina [FILE...]
@@ -33,6 +34,10 @@ struct CCommandLine {
     // --replaygain: off unless given; --wav and --raw apply it only when given.
     corvina::EReplayGain eReplayGain = corvina::EReplayGain::Off;
     corvina::CDecodeChoices choices;  // --conceal, --channel
+    // Given on the command line: the window's kept setting gives way for
+    // this run.
+    bool bReplayGainGiven = false;
+    bool bChannelGiven = false;
 };
 
 // Exit statuses.
@@ -49,9 +54,6 @@ bool ParseCommandLine(int argc, const char* const* argv, CCommandLine& commandLi
 // Reads a start time: seconds ("83.5"), minutes and seconds ("1:23.5") or a
 // percentage of the playing time ("40%"); false when TEXT is none of them.
 bool ParseStartPoint(const std::string& strText, corvina::CStartPoint& start);
-
-// Reads a programme of a dual-channel stream: both, 1, 2 or mix.
-bool ParseDualChannel(const std::string& strText, corvina::EDualChannel& eDual);
 
 // The text of --help.
 std::string UsageText();

@@ -5,6 +5,7 @@
 
 #include "app/about_dlg.h"
 #include "platform/message_presenter.h"
+#include "player/control_block.h"
 #include "player/corvina_doc.h"
 #include "player/playback_control.h"
 #include "ui/instance_channel.h"
@@ -35,6 +36,13 @@ bool CCorvinaApp::InitInstance(const CCommandLine& commandLine) {
 
     m_pDocument = std::make_unique<CCorvinaDoc>();
     m_pMainFrame = std::make_unique<CMainFrame>(*m_pDocument);
+    // What the command line asks for wins over the kept choice, for this run.
+    if (commandLine.bReplayGainGiven) {
+        SetReplayGainMode(commandLine.eReplayGain);
+    }
+    if (commandLine.bChannelGiven) {
+        g_nDualChannel = static_cast<int>(commandLine.choices.eDual);
+    }
     m_pMainFrame->SetPresenter(m_pPresenter.get());
     m_pMainFrame->SetAboutHandler([this] { OnAppAbout(); });
     // Quitting by any way ends the worker too.

@@ -316,6 +316,14 @@ void CCorvinaDoc::OnUpdateCommand(CCmdUI& cmdUI) {
             cmdUI.Show(IsRunningStreamDualChannel());
             cmdUI.SetCheck(g_nDualChannel == cmdUI.m_nID - ID_AUDIO_CHANNEL_BOTH);
             break;
+        case ID_AUDIO_REPLAYGAIN_OFF:
+        case ID_AUDIO_REPLAYGAIN_TRACK:
+        case ID_AUDIO_REPLAYGAIN_ALBUM:
+            // Taken by each stream as it starts, so it can change at any time.
+            cmdUI.Enable(true);
+            cmdUI.SetCheck(static_cast<int>(GetReplayGainMode()) ==
+                           cmdUI.m_nID - ID_AUDIO_REPLAYGAIN_OFF);
+            break;
         case ID_VIEW_BITSTREAM_INFO:
             // A decoder still searching for its first frame has nothing to
             // tell.
@@ -398,6 +406,11 @@ bool CCorvinaDoc::OnCommand(int nID) {
         case ID_AUDIO_CHANNEL_NEXT:
             g_nDualChannel =
                 (g_nDualChannel + 1) % (ID_AUDIO_CHANNEL_MIX - ID_AUDIO_CHANNEL_BOTH + 1);
+            return true;
+        case ID_AUDIO_REPLAYGAIN_OFF:
+        case ID_AUDIO_REPLAYGAIN_TRACK:
+        case ID_AUDIO_REPLAYGAIN_ALBUM:
+            SetReplayGainMode(static_cast<EReplayGain>(nID - ID_AUDIO_REPLAYGAIN_OFF));
             return true;
         case ID_VIEW_BITSTREAM_INFO:
             ShowRunningStreamInfo();

@@ -443,6 +443,10 @@ void SetReplayGainMode(EReplayGain eMode) {
     g_eReplayGain.store(eMode);
 }
 
+EReplayGain GetReplayGainMode() {
+    return g_eReplayGain.load();
+}
+
 void PausePlayback() {
     if (g_pWorker == nullptr) {
         return;

@@ -26,6 +26,7 @@ bool StartPlayback(CDocument& document, const corvina::CStartPoint& start = {},
 // The ReplayGain that each stream started from now on plays with; off at
 // first.
 void SetReplayGainMode(corvina::EReplayGain eMode);
+corvina::EReplayGain GetReplayGainMode();
 void PausePlayback();
 // State 4: lets the sound and the worker go on, state 2.
 void ResumePlayback();

@@ -58,6 +58,12 @@ constexpr CCommandInfo g_aCommands[] = {
     CCommandInfo{ID_AUDIO_CHANNEL_MIX, "ID_AUDIO_CHANNEL_MIX", "&Mix",
                  "Play the two channels of a dual-channel stream mixed on both sides", nullptr,
                  nullptr},
+    CCommandInfo{ID_AUDIO_REPLAYGAIN_OFF, "ID_AUDIO_REPLAYGAIN_OFF", "ReplayGain &Off",
+                 "Play the streams started next without their ReplayGain", nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_REPLAYGAIN_TRACK, "ID_AUDIO_REPLAYGAIN_TRACK", "ReplayGain by T&rack",
+                 "Play the streams started next with their track's ReplayGain", nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_REPLAYGAIN_ALBUM, "ID_AUDIO_REPLAYGAIN_ALBUM", "ReplayGain by &Album",
+                 "Play the streams started next with their album's ReplayGain", nullptr, nullptr},
     CCommandInfo{ID_VIEW_BITSTREAM_INFO, "ID_VIEW_BITSTREAM_INFO", "Bitstream &Info",
                  "Display detailed information about the current audio stream", nullptr, nullptr},
     CCommandInfo{ID_VIEW_STATUS_BAR, "ID_VIEW_STATUS_BAR", "&Status Bar",
@@ -101,11 +107,20 @@ constexpr int g_aPlayMenu[] = {ID_PLAY_PLAYBACK,      ID_PLAY_LOOP,      0,
                                ID_PLAY_FAST_FORWARD,  ID_PLAY_REWIND,    0,
                                ID_PLAY_PAUSE,         ID_PLAY_STOP,      0,
                                ID_PLAY_PREVIOUS_FILE, ID_PLAY_NEXT_FILE, ID_PLAY_TOGGLE_LOOP};
-constexpr int g_aAudioMenu[] = {
-    ID_AUDIO_VOLUME_UP,    ID_AUDIO_VOLUME_DOWN,   0,
-    ID_AUDIO_SMOOTH,       ID_AUDIO_NEXT_TRACK,    0,
-    ID_AUDIO_CHANNEL_BOTH, ID_AUDIO_CHANNEL_FIRST, ID_AUDIO_CHANNEL_SECOND,
-    ID_AUDIO_CHANNEL_MIX};
+constexpr int g_aAudioMenu[] = {ID_AUDIO_VOLUME_UP,
+                                ID_AUDIO_VOLUME_DOWN,
+                                0,
+                                ID_AUDIO_SMOOTH,
+                                ID_AUDIO_NEXT_TRACK,
+                                0,
+                                ID_AUDIO_CHANNEL_BOTH,
+                                ID_AUDIO_CHANNEL_FIRST,
+                                ID_AUDIO_CHANNEL_SECOND,
+                                ID_AUDIO_CHANNEL_MIX,
+                                0,
+                                ID_AUDIO_REPLAYGAIN_OFF,
+                                ID_AUDIO_REPLAYGAIN_TRACK,
+                                ID_AUDIO_REPLAYGAIN_ALBUM};
 constexpr int g_aViewMenu[] = {ID_VIEW_BITSTREAM_INFO, 0, ID_VIEW_STATUS_BAR};
 constexpr int g_aHelpMenu[] = {ID_HELP_FINDER, 0, ID_APP_ABOUT};
 

@@ -35,6 +35,10 @@ enum : int {
     ID_AUDIO_CHANNEL_SECOND = 32812,
     ID_AUDIO_CHANNEL_MIX = 32813,
     ID_AUDIO_CHANNEL_NEXT = 32814,
+    // The ReplayGain of the streams started next, in the order of EReplayGain.
+    ID_AUDIO_REPLAYGAIN_OFF = 32815,
+    ID_AUDIO_REPLAYGAIN_TRACK = 32816,
+    ID_AUDIO_REPLAYGAIN_ALBUM = 32817,
     ID_FILE_OPEN_LOCATION = 32820,
     ID_PLAY_PLAY_PAUSE = 32782,
 

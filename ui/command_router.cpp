@@ -21,9 +21,20 @@ bool IsChannelChoice(int nID) {
     return nID >= ID_AUDIO_CHANNEL_BOTH && nID <= ID_AUDIO_CHANNEL_MIX;
 }
 
+bool IsReplayGainChoice(int nID) {
+    return nID >= ID_AUDIO_REPLAYGAIN_OFF && nID <= ID_AUDIO_REPLAYGAIN_ALBUM;
+}
+
+// The first item of the radio items that nID is one of, or 0.
+int RadioGroupOf(int nID) {
+    return IsChannelChoice(nID)      ? ID_AUDIO_CHANNEL_BOTH
+           : IsReplayGainChoice(nID) ? ID_AUDIO_REPLAYGAIN_OFF
+                                     : 0;
+}
+
 bool IsCheckable(int nID) {
     return nID == ID_PLAY_PLAYBACK || nID == ID_PLAY_LOOP || nID == ID_AUDIO_SMOOTH ||
-           nID == ID_VIEW_STATUS_BAR || nID == ID_PLAY_TOGGLE_LOOP || IsChannelChoice(nID);
+           nID == ID_VIEW_STATUS_BAR || nID == ID_PLAY_TOGGLE_LOOP || RadioGroupOf(nID) != 0;
 }
 
 }  // namespace
@@ -66,13 +77,14 @@ QAction* CCommandRouter::CreateAction(int nID) {
         pAction->setIconVisibleInMenu(false);
     }
     pAction->setCheckable(IsCheckable(nID));
-    if (IsChannelChoice(nID)) {
+    if (const int nGroup = RadioGroupOf(nID); nGroup != 0) {
         // Drawn as radio items; the rules set the one mark.
-        if (m_pChannelGroup == nullptr) {
-            m_pChannelGroup = new QActionGroup(this);
-            m_pChannelGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        QActionGroup*& pGroup = m_radioGroups[nGroup];
+        if (pGroup == nullptr) {
+            pGroup = new QActionGroup(this);
+            pGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
         }
-        m_pChannelGroup->addAction(pAction);
+        pGroup->addAction(pAction);
     }
     AddAction(nID, pAction);
     return pAction;

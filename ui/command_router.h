@@ -61,7 +61,8 @@ class CCommandRouter : public QObject {
     CDocument& m_document;
     CFrameCommandTarget& m_target;
     std::map<int, QAction*> m_actions;
-    QActionGroup* m_pChannelGroup = nullptr;
+    // The radio items' groups, by the group's first command.
+    std::map<int, QActionGroup*> m_radioGroups;
     // The check marks as the update rules left them; a triggered action
     // toggles its own mark, which the rules must not see.
     std::map<int, bool> m_checks;

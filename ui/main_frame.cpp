@@ -32,6 +32,7 @@
 #include "ui/qt_message_presenter.h"
 #include "ui/qt_strings.h"
 #include "ui/user_paths.h"
+#include "ui/window_settings.h"
 
 using namespace corvina;
 
@@ -58,6 +59,7 @@ CMainFrame::CMainFrame(CCorvinaDoc& document, const std::string& strIniPath, QWi
     setCentralWidget(m_pView);
 
     m_recentFiles.Load();
+    RestoreAudioSettings(strIniPath);
     m_pMenus = std::make_unique<CFrameMenus>(menuBar(), *m_pRouter);
     m_pToolBar = CreateFrameToolBar(*this, *m_pRouter);
     m_pStatusBar = new CFrameStatusBar(statusBar());
@@ -85,8 +87,10 @@ CMainFrame::CMainFrame(CCorvinaDoc& document, const std::string& strIniPath, QWi
             UpdateTitle();
         }
     });
-    // Next and Previous move the queue by command, from any way in.
-    connect(m_pRouter, &CCommandRouter::CommandRun, this, [this] {
+    // Next and Previous move the queue by command, from any way in; an
+    // audio choice is kept for the next start.
+    connect(m_pRouter, &CCommandRouter::CommandRun, this, [this](int nID) {
+        SaveAudioSetting(m_recentFiles.GetIniPath(), nID);
         const CPlayQueue& queue = m_document.GetQueue();
         if (m_document.GetPathName() != m_strShownPath || queue.GetIndex() != m_nShownIndex) {
             ShowDocument();

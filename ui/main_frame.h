@@ -30,7 +30,8 @@ class CMainFrame : public QMainWindow, public CFrameCommandTarget {
     Q_OBJECT
 
   public:
-    // The recent-file list lives in strIniPath.
+    // The recent-file list and the kept audio choices live in strIniPath;
+    // the choices are restored here.
     explicit CMainFrame(CCorvinaDoc& document, const std::string& strIniPath = GetDefaultIniPath(),
                         QWidget* pParent = nullptr);
     ~CMainFrame() override;

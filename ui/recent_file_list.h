@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/ini_file.h"
+
 class CRecentFileList {
   public:
     static constexpr int kSize = 4;
@@ -28,6 +30,3 @@ class CRecentFileList {
     std::string m_strIniPath;
     std::vector<std::string> m_files;
 };
-
-// corvina/corvina.ini in the user's configuration folder.
-std::string GetDefaultIniPath();

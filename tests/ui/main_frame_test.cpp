@@ -24,6 +24,7 @@
 #include "decoder/audio_decoder.h"
 #include "player/control_block.h"
 #include "player/engine_events.h"
+#include "player/playback_control.h"
 #include "resources/command_table.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/temp_dir.h"
@@ -679,4 +680,50 @@ TEST_F(MainFrameTest, ExitClosesTheWindow) {
     frame.show();
     ASSERT_TRUE(frame.RunCommand(ID_APP_EXIT));
     EXPECT_FALSE(frame.isVisible());
+}
+
+TEST_F(MainFrameTest, AudioChoicesAreRadioItemsKeptBesideTheRecentFilesForTheNextStart) {
+    auto Checked = [](CMainFrame& frame, std::initializer_list<int> ids) {
+        std::vector<int> checked;
+        for (int nID : ids) {
+            if (frame.GetAction(nID)->isChecked()) {
+                checked.push_back(nID);
+            }
+        }
+        return checked;
+    };
+    const std::initializer_list<int> kGains = {ID_AUDIO_REPLAYGAIN_OFF, ID_AUDIO_REPLAYGAIN_TRACK,
+                                               ID_AUDIO_REPLAYGAIN_ALBUM};
+    {
+        CCorvinaDoc document;
+        CMainFrame frame(document, IniPath());
+        EXPECT_EQ(Checked(frame, kGains), std::vector<int>{ID_AUDIO_REPLAYGAIN_OFF});
+        ASSERT_TRUE(frame.OpenDocumentFile(File("song.mp2")));
+        ASSERT_TRUE(frame.RunCommand(ID_AUDIO_REPLAYGAIN_ALBUM));
+        ASSERT_TRUE(frame.RunCommand(ID_AUDIO_CHANNEL_SECOND));
+        EXPECT_EQ(Checked(frame, kGains), std::vector<int>{ID_AUDIO_REPLAYGAIN_ALBUM});
+    }
+    ResetControlBlock();
+    SetReplayGainMode(EReplayGain::Off);
+
+    {
+        CCorvinaDoc document;
+        CMainFrame frame(document, IniPath());
+        EXPECT_EQ(GetReplayGainMode(), EReplayGain::Album);
+        EXPECT_EQ(g_nDualChannel.load(), static_cast<int>(EDualChannel::Second));
+        EXPECT_EQ(Checked(frame, kGains), std::vector<int>{ID_AUDIO_REPLAYGAIN_ALBUM});
+        EXPECT_EQ(Checked(frame, {ID_AUDIO_CHANNEL_BOTH, ID_AUDIO_CHANNEL_FIRST,
+                                  ID_AUDIO_CHANNEL_SECOND, ID_AUDIO_CHANNEL_MIX}),
+                  std::vector<int>{ID_AUDIO_CHANNEL_SECOND});
+        EXPECT_EQ(frame.GetRecentFiles().GetFiles().size(), 1u);
+        SetReplayGainMode(EReplayGain::Off);
+    }
+
+    // A value that is no choice leaves the choice as it is.
+    std::ofstream(IniPath()) << "[Settings]\nReplayGain=loud\nDualChannel=3\n";
+    ResetControlBlock();
+    CCorvinaDoc document;
+    CMainFrame frame(document, IniPath());
+    EXPECT_EQ(GetReplayGainMode(), EReplayGain::Off);
+    EXPECT_EQ(g_nDualChannel.load(), 0);
 }

@@ -20,6 +20,7 @@
 #include "platform/message_presenter.h"
 #include "player/control_block.h"
 #include "player/corvina_doc.h"
+#include "player/playback_control.h"
 #include "resources/command_table.h"
 #include "resources/version.h"
 #include "tests/support/temp_dir.h"
@@ -29,6 +30,7 @@
 #include "ui/main_frame.h"
 #include "ui/play_progress.h"
 #include "ui/position_slider.h"
+#include "ui/user_paths.h"
 
 using namespace corvina;
 
@@ -96,6 +98,29 @@ TEST_F(WindowAppTest, AFileThatCannotBeOpenedIsToldAndEndsTheStart) {
     EXPECT_EQ(closer.GetClosed()[0].strCaption, QStringLiteral("Warning"));
     EXPECT_TRUE(closer.GetClosed()[0].strText.contains(QStringLiteral("missing.mp2")));
     EXPECT_FALSE(app.GetMainFrame()->isVisible());
+}
+
+TEST_F(WindowAppTest, TheCommandLinesReplayGainWinsOverTheKeptOneForThisRun) {
+    const std::string strIni = GetDefaultIniPath();
+    ASSERT_TRUE(ReplaceFile(strIni, "[Settings]\nReplayGain=album\nDualChannel=mix\n"));
+    CCommandLine commandLine = WindowCommandLine();
+    commandLine.eReplayGain = EReplayGain::Track;
+    commandLine.bReplayGainGiven = true;
+    {
+        CCorvinaApp app;
+        ASSERT_TRUE(app.InitInstance(commandLine));
+        EXPECT_EQ(GetReplayGainMode(), EReplayGain::Track);
+        EXPECT_EQ(g_nDualChannel.load(), static_cast<int>(EDualChannel::Mix));
+        EXPECT_TRUE(app.GetMainFrame()->GetAction(ID_AUDIO_REPLAYGAIN_TRACK)->isChecked());
+    }
+    ResetControlBlock();
+    {
+        CCorvinaApp app;
+        ASSERT_TRUE(app.InitInstance(WindowCommandLine()));
+        EXPECT_EQ(GetReplayGainMode(), EReplayGain::Album);
+    }
+    SetReplayGainMode(EReplayGain::Off);
+    std::filesystem::remove(strIni);
 }
 
 TEST_F(WindowAppTest, AboutBoxShowsTheIconTheVersionAndOk) {
