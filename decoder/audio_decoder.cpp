@@ -236,6 +236,9 @@ int CAudioDecoder::DecodeFrame() {
         ReportConcealment(outcome == CLayerDecoder::CONCEALED_FORBIDDEN);
     }
     m_bConcealing = bConcealed;
+    if (m_Hooks.bReadTrackInfo) {
+        FollowTrackInfo();
+    }
     return ReadNextFrame();
 }
 
@@ -466,6 +469,7 @@ int64_t CAudioDecoder::FilterSlotsRun(int nChannel) const {
 void CAudioDecoder::ReadTrackInfo() {
     const CByteSource* pSource = m_Stream.Source();
     const CTrackInfo* pContainer = pSource != nullptr ? pSource->ContainerTrackInfo() : nullptr;
+    m_nTrackInfoRevision = pSource != nullptr ? pSource->TrackInfoRevision() : 0;
     if (pContainer != nullptr) {
         m_TrackInfo = *pContainer;
         return;
@@ -473,6 +477,29 @@ void CAudioDecoder::ReadTrackInfo() {
     const TagReader pfnRead = GetTagReader();
     if (pfnRead != nullptr && m_bNamedFile) {
         pfnRead(m_strFileName, m_TrackInfo);
+    }
+}
+
+void CAudioDecoder::FollowTrackInfo() {
+    const CByteSource* pSource = m_Stream.Source();
+    if (pSource == nullptr || pSource->TrackInfoRevision() == m_nTrackInfoRevision) {
+        return;
+    }
+    m_nTrackInfoRevision = pSource->TrackInfoRevision();
+    const CTrackInfo* pContainer = pSource->ContainerTrackInfo();
+    if (pContainer == nullptr) {
+        return;
+    }
+    // The file's own tags stay; the names the stream tells are taken, and
+    // the programme on air may also end.
+    for (auto pField : {&CTrackInfo::strAlbum, &CTrackInfo::strService, &CTrackInfo::strProvider}) {
+        if (!(pContainer->*pField).empty()) {
+            m_TrackInfo.*pField = pContainer->*pField;
+        }
+    }
+    m_TrackInfo.strProgramme = pContainer->strProgramme;
+    if (m_Hooks.fnTrackInfoChanged) {
+        m_Hooks.fnTrackInfoChanged(m_TrackInfo);
     }
 }
 

@@ -51,6 +51,9 @@ class CAudioDecoder {
         // Whether Initialize reads what plays (TrackInfo); a decoder of one
         // piece of a file among several has no use for it.
         bool bReadTrackInfo = true;
+        // Hears, on the decoder's thread, that what plays changed as the
+        // stream went on (a broadcast's programme on air).
+        std::function<void(const CTrackInfo& info)> fnTrackInfoChanged = {};
         // What a stream read from an address tells as it plays.
         CLiveHooks live = {};
         // The track to play of a container that holds several.
@@ -159,6 +162,8 @@ class CAudioDecoder {
     int SeekSample(int64_t nSample);
     // Fills m_TrackInfo from the container, else from the file's tags.
     void ReadTrackInfo();
+    // Takes what the source tells of the track anew where it changed.
+    void FollowTrackInfo();
     // Asks the sink to go on in the format of the frame in hand, which has
     // another channel count or rate than the frames before; false where it
     // keeps the old one. Without the memory for new filters the layer
@@ -185,6 +190,7 @@ class CAudioDecoder {
     // Whether m_strFileName is a path that the tag reader may open.
     bool m_bNamedFile = false;
     CTrackInfo m_TrackInfo;
+    uint64_t m_nTrackInfoRevision = 0;
     CHooks m_Hooks;
     int64_t m_nWalkBudget;
     CBitStream m_Stream;

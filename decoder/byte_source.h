@@ -43,6 +43,9 @@ class CByteSource {
     // What a container read whole tells of the track it carries (its own
     // tags); null where the file's tags are read by the tag reader instead.
     virtual const CTrackInfo* ContainerTrackInfo() const { return nullptr; }
+    // Grows each time what ContainerTrackInfo tells changes as the source is
+    // read (a broadcast's programme on air, a server's station name).
+    virtual uint64_t TrackInfoRevision() const { return 0; }
     // The Layer I/II tracks of the container read, in its order; empty for
     // a source that is no such container (one track, then).
     virtual std::vector<CAudioTrack> AudioTracks() const { return {}; }

@@ -71,6 +71,8 @@ class CDemuxSource : public CByteSource {
     bool SkipIn(int64_t nBytes);
     // Offset in the container of the next byte ReadIn gives.
     int64_t InOffset() const { return m_nInOffset; }
+    // The container's source; null once released.
+    const CByteSource* Inner() const { return m_pInner.get(); }
 
   private:
     struct CEntry {

@@ -16,6 +16,8 @@ class CReplaySource : public CByteSource {
 
     std::size_t Read(uint8_t* pBuffer, std::size_t nBytes) override;
     int64_t Position() const override { return m_nPosition; }
+    const CTrackInfo* ContainerTrackInfo() const override { return m_pInner->ContainerTrackInfo(); }
+    uint64_t TrackInfoRevision() const override { return m_pInner->TrackInfoRevision(); }
 
   private:
     std::vector<uint8_t> m_taken;

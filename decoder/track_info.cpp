@@ -123,6 +123,9 @@ std::string FormatTrackTags(const CTrackInfo& info) {
     AddLine(strLines, "Year", info.strDate);
     AddLine(strLines, "Genre", info.strGenre);
     AddLine(strLines, "Comment", info.strComment);
+    AddLine(strLines, "Service", info.strService);
+    AddLine(strLines, "Provider", info.strProvider);
+    AddLine(strLines, "Programme", info.strProgramme);
     return strLines;
 }
 
@@ -135,8 +138,13 @@ std::string WithTrackTags(const std::string& strStreamInfo, const CTrackInfo& in
 }
 
 std::string TrackDisplayName(const CTrackInfo& info, const std::string& strFallback) {
+    // A broadcast without titles is named by what is on air and where.
+    if (info.strTitle.empty() && !info.strProgramme.empty()) {
+        return info.strService.empty() ? info.strProgramme
+                                       : info.strProgramme + " \u2014 " + info.strService;
+    }
     if (info.strTitle.empty()) {
-        return strFallback;
+        return info.strService.empty() ? strFallback : info.strService;
     }
     return info.strArtist.empty() ? info.strTitle : info.strTitle + " \u2014 " + info.strArtist;
 }

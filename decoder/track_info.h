@@ -52,7 +52,8 @@ struct CTrackInfo {
 
 // The tag lines the terminal and the information text show, as mpg123 does:
 // "Title: ..." then Artist, Album, Year, Genre and Comment, those the track
-// has, each ending in a newline; empty for a track without tags.
+// has, and the broadcast's Service, Provider and Programme, each ending in a
+// newline; empty for a track without tags.
 std::string FormatTrackTags(const CTrackInfo& info);
 // The stream's information text with the track's tag lines after a blank
 // line; the text alone where there are none.
@@ -61,7 +62,8 @@ std::string WithTrackTags(const std::string& strStreamInfo, const CTrackInfo& in
 // (else the track's) or the track's (else the album's), held down so that
 // the tagged peak stays below full scale; 1 where off or untagged.
 double ReplayGainFactor(const CReplayGain& gain, EReplayGain eMode);
-// "Title — Artist", the title alone, or strFallback where there is no title.
+// "Title — Artist", the title alone; without a title "Programme — Service",
+// either alone, or strFallback where there is neither.
 std::string TrackDisplayName(const CTrackInfo& info, const std::string& strFallback);
 // text as valid UTF-8: each byte of a sequence that is not UTF-8 taken as
 // Latin-1 where the whole text is not UTF-8; control characters but tab

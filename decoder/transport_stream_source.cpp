@@ -12,6 +12,8 @@ namespace {
 constexpr int kPacketBytes = 188;
 constexpr uint8_t kSyncByte = 0x47;
 constexpr int kPatPid = 0;
+constexpr int kSdtPid = 0x11;
+constexpr int kEitPid = 0x12;
 constexpr int kNullPid = 0x1FFF;
 constexpr uint8_t kPatTable = 0;
 constexpr uint8_t kPmtTable = 2;
@@ -20,12 +22,18 @@ constexpr uint8_t kMpeg2Audio = 0x04;
 // Private data: ffmpeg's Blu-ray mode (192-byte packets) marks MPEG audio so.
 constexpr uint8_t kPrivateData = 0x06;
 constexpr std::size_t kMostPrivatePids = 8;
+constexpr std::size_t kMostServices = 64;
 // A section is at most 1021 bytes after its three-byte head.
 constexpr std::size_t kMostSectionBytes = 1024;
 constexpr std::size_t kSectionCrcBytes = 4;
 // The ISO 639 language descriptor: three letters and the audio type, which
 // marks tracks made for the impaired.
 constexpr uint8_t kLanguageDescriptor = 0x0A;
+
+// Which of the section buffers a table's PID fills.
+std::size_t SectionSlot(int nPid) {
+    return nPid == kPatPid ? 0 : nPid == kSdtPid ? 2 : nPid == kEitPid ? 3 : 1;
+}
 
 int SyncOffsetOf(int nPacketBytes) {
     return nPacketBytes == 192 ? 4 : 0;
@@ -127,7 +135,8 @@ bool CTransportStreamSource::ReadPayload(std::vector<uint8_t>& payload, int64_t&
         if (bResume) {
             nResumeAt = nPacketAt;
         }
-    } else if (m_nAudioPid < 0 && (nPid == kPatPid || nPid == m_nPmtPid)) {
+    } else if ((m_nAudioPid < 0 && (nPid == kPatPid || nPid == m_nPmtPid)) || nPid == kSdtPid ||
+               nPid == kEitPid) {
         TakeSection(nPid, bStart, pData, nBytes);
     }
     return true;
@@ -174,28 +183,56 @@ void CTransportStreamSource::TakeAudio(const uint8_t* pPacket, const uint8_t* pD
 
 void CTransportStreamSource::TakeSection(int nPid, bool bStart, const uint8_t* pData,
                                          std::size_t nBytes) {
-    if (bStart) {
-        const std::size_t nPointer = pData[0];
-        if (1 + nPointer >= nBytes) {
-            m_section.clear();
-            return;
+    std::vector<uint8_t>& section = m_sections[SectionSlot(nPid)];
+    if (!bStart) {
+        if (!section.empty()) {
+            AddToSection(nPid, section, pData, nBytes);
         }
-        m_section.assign(pData + 1 + nPointer, pData + nBytes);
-        m_nSectionPid = nPid;
-    } else if (nPid == m_nSectionPid && !m_section.empty() &&
-               m_section.size() < kMostSectionBytes + 3) {
-        m_section.insert(m_section.end(), pData, pData + nBytes);
-    }
-    if (m_section.size() < 3) {
         return;
     }
-    const std::size_t nTotal = 3 + (((m_section[1] & 0x0F) << 8) | m_section[2]);
-    if (nTotal > kMostSectionBytes + 3) {
-        m_section.clear();
-    } else if (m_section.size() >= nTotal) {
-        ParseSection(nPid, m_section.data(), nTotal);
-        m_section.clear();
+    const std::size_t nPointer = pData[0];
+    if (1 + nPointer >= nBytes) {
+        section.clear();
+        return;
     }
+    // The bytes before the pointed-to start end the section begun before.
+    if (!section.empty()) {
+        AddToSection(nPid, section, pData + 1, nPointer);
+        section.clear();
+    }
+    // Sections follow one another up to the stuffing.
+    pData += 1 + nPointer;
+    nBytes -= 1 + nPointer;
+    while (nBytes > 0 && pData[0] != 0xFF) {
+        section.clear();
+        const std::size_t nTaken = AddToSection(nPid, section, pData, nBytes);
+        pData += nTaken;
+        nBytes -= nTaken;
+    }
+}
+
+std::size_t CTransportStreamSource::AddToSection(int nPid, std::vector<uint8_t>& section,
+                                                 const uint8_t* pData, std::size_t nBytes) {
+    std::size_t nTaken = 0;
+    while (section.size() < 3 && nTaken < nBytes) {
+        section.push_back(pData[nTaken++]);
+    }
+    if (section.size() < 3) {
+        return nTaken;
+    }
+    const std::size_t nTotal = 3 + (((section[1] & 0x0F) << 8) | section[2]);
+    if (nTotal > kMostSectionBytes + 3) {
+        section.clear();
+        return nBytes;
+    }
+    const std::size_t nMore = std::min(nBytes - nTaken, nTotal - section.size());
+    section.insert(section.end(), pData + nTaken, pData + nTaken + nMore);
+    nTaken += nMore;
+    if (section.size() == nTotal) {
+        ParseSection(nPid, section.data(), nTotal);
+        section.clear();
+    }
+    return nTaken;
 }
 
 void CTransportStreamSource::ParseSection(int nPid, const uint8_t* pSection, std::size_t nBytes) {
@@ -210,6 +247,8 @@ void CTransportStreamSource::ParseSection(int nPid, const uint8_t* pSection, std
             const int nMapPid = ((pSection[i + 2] & 0x1F) << 8) | pSection[i + 3];
             if (nProgram != 0 && IsUsablePid(nMapPid)) {
                 m_nPmtPid = nMapPid;
+                m_nProgram = nProgram;
+                NameService();
                 return;
             }
         }
@@ -239,19 +278,75 @@ void CTransportStreamSource::ParseSection(int nPid, const uint8_t* pSection, std
             m_nAudioPid = audioPids[static_cast<std::size_t>(ChooseTrack(m_tracks, m_choice))];
             m_privatePids.clear();
         }
+    } else if (nPid == kSdtPid) {
+        for (CDvbService& service : ReadServiceSection(pSection, nEnd)) {
+            auto it =
+                std::find_if(m_services.begin(), m_services.end(),
+                             [&](const CDvbService& known) { return known.nId == service.nId; });
+            if (it != m_services.end()) {
+                *it = std::move(service);
+            } else if (m_services.size() < kMostServices) {
+                m_services.push_back(std::move(service));
+            }
+        }
+        NameService();
+    } else if (nPid == kEitPid && m_nProgram >= 0) {
+        int nService = 0;
+        std::string strName;
+        if (ReadPresentEvent(pSection, nEnd, nService, strName) && nService == m_nProgram) {
+            m_strProgramme = std::move(strName);
+            NameService();
+        }
     }
+}
+
+void CTransportStreamSource::NameService() {
+    CTrackInfo info;
+    for (const CDvbService& service : m_services) {
+        if (service.nId == m_nProgram) {
+            info.strService = service.strName;
+            info.strProvider = service.strProvider;
+        }
+    }
+    info.strProgramme = m_strProgramme;
+    if (info.strService != m_info.strService || info.strProvider != m_info.strProvider ||
+        info.strProgramme != m_info.strProgramme) {
+        m_info = std::move(info);
+        ++m_nInfoRevision;
+    }
+}
+
+const CTrackInfo* CTransportStreamSource::ContainerTrackInfo() const {
+    const CTrackInfo* pBelow = Inner() != nullptr ? Inner()->ContainerTrackInfo() : nullptr;
+    if (m_info.IsEmpty()) {
+        return pBelow;
+    }
+    m_shown = m_info;
+    if (pBelow != nullptr) {
+        m_shown.Complete(*pBelow);
+    }
+    return &m_shown;
+}
+
+uint64_t CTransportStreamSource::TrackInfoRevision() const {
+    return m_nInfoRevision + (Inner() != nullptr ? Inner()->TrackInfoRevision() : 0);
 }
 
 void CTransportStreamSource::Restart(bool bFromStart) {
     m_nLastCounter = -1;
     m_bDropping = true;
     m_nPesLeft = -1;
-    m_section.clear();
-    m_nSectionPid = -1;
+    for (std::vector<uint8_t>& section : m_sections) {
+        section.clear();
+    }
     if (bFromStart) {
         m_nPmtPid = -1;
         m_nAudioPid = -1;
         m_privatePids.clear();
+        // What is on air at the start is told again there.
+        m_nProgram = -1;
+        m_strProgramme.clear();
+        NameService();
     }
 }
 

@@ -335,6 +335,13 @@ std::size_t CHttpSource::OnHeader(char* pData, std::size_t nSize, std::size_t nC
         if (nInterval > 0 && nInterval <= kMaxMetaInterval) {
             self.m_icy = CIcyMetadataFilter(nInterval);
         }
+    } else if (StartsWithNoCase(strLine, "icy-name:")) {
+        std::string strName = ToValidUtf8(strLine.substr(9));
+        strName.erase(0, strName.find_first_not_of(" \t"));
+        if (!strName.empty() && strName != self.m_info.strAlbum) {
+            self.m_info.strAlbum = std::move(strName);
+            ++self.m_nInfoRevision;
+        }
     }
     return nBytes;
 }

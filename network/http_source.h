@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "decoder/byte_source.h"
+#include "decoder/track_info.h"
 #include "network/icy_metadata.h"
 #include "synth/caller_hooks.h"
 
@@ -41,6 +42,11 @@ class CHttpSource : public CByteSource {
 
     std::size_t Read(uint8_t* pBuffer, std::size_t nBytes) override;
     int64_t Position() const override { return m_nPosition; }
+    // The station's name (icy-name) as the album, once the server gave one.
+    const CTrackInfo* ContainerTrackInfo() const override {
+        return m_info.strAlbum.empty() ? nullptr : &m_info;
+    }
+    uint64_t TrackInfoRevision() const override { return m_nInfoRevision; }
 
   private:
     enum class EConnect { Ok, Answered, Failed, Stopped };
@@ -92,6 +98,8 @@ class CHttpSource : public CByteSource {
     CClock::time_point m_lastData{};
     CClock::time_point m_lastRead{};
     int64_t m_nPosition = 0;
+    CTrackInfo m_info;
+    uint64_t m_nInfoRevision = 0;
 };
 
 }  // namespace corvina

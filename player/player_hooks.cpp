@@ -69,6 +69,10 @@ CAudioDecoder::CHooks MakePlayerDecoderHooks(const std::string& strTitle) {
         g_bSeekable = 1;
         NotifyDecoderChanged(true, fPlayingTime);
     };
+    // A broadcast's new programme reaches the front ends as new tags.
+    hooks.fnTrackInfoChanged = [](const CTrackInfo& info) {
+        NotifyTrackInfoChanged(std::make_shared<const CTrackInfo>(info));
+    };
     hooks.live.fnTitleChanged = NotifyLiveTitleChanged;
     hooks.live.fnStateChanged = NotifyLiveStateChanged;
     CWaveOutputLinks links;

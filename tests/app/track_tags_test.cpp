@@ -73,6 +73,23 @@ TEST(TrackTags, MatroskaTagsReachTheInfo) {
               std::string::npos);
 }
 
+TEST(TrackTags, ATransportStreamNamesItsServiceAndProvider) {
+    if (!std::filesystem::exists("/usr/bin/ffmpeg")) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    CTempDir dir;
+    const std::string strFile = dir.File("radio.ts");
+    ASSERT_EQ(
+        RunChild({"/usr/bin/ffmpeg", "-v", "error", "-i", CORVINA_SAMPLES_DIR "/corvina-sample.mp2",
+                  "-c", "copy", "-metadata", "service_name=Radio \u00dcn\u00ef", "-metadata",
+                  "service_provider=Corvina Test", strFile})
+            .nExitStatus,
+        0);
+    EXPECT_NE(Corvina({"--info", strFile})
+                  .find("\n\nService: Radio \u00dcn\u00ef\nProvider: Corvina Test\n"),
+              std::string::npos);
+}
+
 TEST(TrackTags, ReplayGainScalesThePlayedSamplesAndTheDecodedOnlyWhenAsked) {
     CTempDir dir;
     const std::string strFile = dir.File("quiet.mp2");

@@ -39,4 +39,10 @@ TEST(TrackInfoTest, LinesAndNameTakeTheFieldsThereAre) {
     EXPECT_EQ(TrackDisplayName(info, "a.mp2"), "Song \u2014 Band");
     EXPECT_EQ(WithTrackTags("Text.", info),
               "Text.\n\nTitle: Song\nArtist: Band\nComment: two lines\n");
+    // A broadcast without titles: what is on air, and where.
+    CTrackInfo broadcast;
+    broadcast.strService = "Radio";
+    EXPECT_EQ(TrackDisplayName(broadcast, "a.ts"), "Radio");
+    broadcast.strProgramme = "News";
+    EXPECT_EQ(TrackDisplayName(broadcast, "a.ts"), "News \u2014 Radio");
 }

@@ -148,6 +148,28 @@ TEST_F(NetworkCliTest, ARedirectionIsFollowedAndDropsAndStallsAreReconnectedToTh
     EXPECT_EQ(FirstDifference(RawOf("out.raw"), m_decoded), -1);
 }
 
+// The station's name as the album, and a station file naming the address
+// that plays in the terminal player.
+TEST_F(NetworkCliTest, AStationNamesItsAlbumAndPlaysFromAStationFile) {
+    CLoopbackServer server([&](int fd, int, const std::atomic<bool>&) {
+        SendText(fd, Header("200 OK", "icy-name: Radio \u00dcn\u00ef\r\nContent-Length: " +
+                                          std::to_string(m_source.size()) + "\r\n"));
+        SendAll(fd, m_source.data(), m_source.size());
+    });
+    const CChildResult info = Corvina({"--info", server.Address()});
+    EXPECT_EQ(info.nExitStatus, 0) << info.strErr;
+    EXPECT_NE(info.strOut.find("\n\nAlbum: Radio \u00dcn\u00ef\n"), std::string::npos)
+        << info.strOut;
+
+    std::ofstream(m_dir.File("station.pls"))
+        << "[playlist]\nFile1=" << server.Address() << "\nTitle1=Radio\nNumberOfEntries=1\n";
+    const CChildResult played =
+        Corvina({"--output=wav:" + m_dir.File("out.wav"), "--play", m_dir.File("station.pls")});
+    EXPECT_EQ(played.nExitStatus, 0) << played.strErr;
+    EXPECT_EQ(
+        FirstDifference(ReadWav(m_dir.File("out.wav")).samples, PaddedToBuffers(m_decoded, 2)), -1);
+}
+
 TEST_F(NetworkCliTest, ATransportStreamOverHttpAndUdpDecodesAsTheFile) {
     const std::string strTs = m_dir.File("source.ts");
     ASSERT_EQ(std::system(

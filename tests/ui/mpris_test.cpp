@@ -18,6 +18,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <thread>
@@ -378,4 +379,32 @@ TEST_F(MprisTagsTest, TheTagsAndTheCoverReachTheMediaControls) {
     EXPECT_EQ(Metadata().value("xesam:artist").toStringList(), QStringList{"The Players"});
     EXPECT_EQ(Metadata().value("mpris:artUrl").toString(), QString());
     EXPECT_FALSE(std::filesystem::exists(strCover));
+}
+
+namespace {
+
+// A transport stream without titles, named by its service.
+class MprisServiceTest : public MprisTest {
+  protected:
+    QStringList Arguments() override {
+        const std::string strFile = m_dir.File("radio.ts");
+        const std::string strMake = "ffmpeg -v error -i '" + std::string(kSample) +
+                                    "' -c copy -metadata service_name=Radio -metadata "
+                                    "service_provider=Corvina '" +
+                                    strFile + "'";
+        m_bMade = std::system(strMake.c_str()) == 0;
+        return {QString::fromStdString(strFile)};
+    }
+    bool m_bMade = false;
+};
+
+}  // namespace
+
+TEST_F(MprisServiceTest, TheServiceNameIsTheTitle) {
+    if (!m_bMade) {
+        GTEST_SKIP() << "ffmpeg made no transport stream";
+    }
+    Call("Play");
+    EXPECT_TRUE(WaitFor([] { return Title() == QStringLiteral("Radio"); }))
+        << Title().toStdString();
 }
