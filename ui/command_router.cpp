@@ -6,6 +6,7 @@
 #include <QShortcut>
 #include <QWidget>
 #include <algorithm>
+#include <string>
 
 #include "platform/document.h"
 #include "player/control_block.h"
@@ -21,9 +22,19 @@ bool IsChannelChoice(int nID) {
     return nID >= ID_AUDIO_CHANNEL_BOTH && nID <= ID_AUDIO_CHANNEL_MIX;
 }
 
+bool IsTrackChoice(int nID) {
+    return nID >= ID_AUDIO_TRACK_1 && nID <= ID_AUDIO_TRACK_8;
+}
+
 bool IsCheckable(int nID) {
     return nID == ID_PLAY_PLAYBACK || nID == ID_PLAY_LOOP || nID == ID_AUDIO_SMOOTH ||
-           nID == ID_VIEW_STATUS_BAR || nID == ID_PLAY_TOGGLE_LOOP || IsChannelChoice(nID);
+           nID == ID_VIEW_STATUS_BAR || nID == ID_PLAY_TOGGLE_LOOP || IsChannelChoice(nID) ||
+           IsTrackChoice(nID);
+}
+
+// A text from a rule shows as it stands: an '&' in it is no mnemonic.
+QString PlainText(const std::string& strText) {
+    return FromUtf8(strText).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 }  // namespace
@@ -66,13 +77,14 @@ QAction* CCommandRouter::CreateAction(int nID) {
         pAction->setIconVisibleInMenu(false);
     }
     pAction->setCheckable(IsCheckable(nID));
-    if (IsChannelChoice(nID)) {
+    if (IsChannelChoice(nID) || IsTrackChoice(nID)) {
         // Drawn as radio items; the rules set the one mark.
-        if (m_pChannelGroup == nullptr) {
-            m_pChannelGroup = new QActionGroup(this);
-            m_pChannelGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+        QActionGroup*& pGroup = IsChannelChoice(nID) ? m_pChannelGroup : m_pTrackGroup;
+        if (pGroup == nullptr) {
+            pGroup = new QActionGroup(this);
+            pGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
         }
-        m_pChannelGroup->addAction(pAction);
+        pGroup->addAction(pAction);
     }
     AddAction(nID, pAction);
     return pAction;
@@ -113,10 +125,14 @@ void CCommandRouter::UpdateCommandStates() {
         if (pAction->isEnabled() != cmdUI.m_bEnabled) {
             pAction->setEnabled(cmdUI.m_bEnabled);
         }
-        // The recent files' items are shown by the menus; the channel
-        // choices by their rule.
-        if (IsChannelChoice(nID) && pAction->isVisible() != cmdUI.m_bVisible) {
+        // The recent files' items are shown by the menus; the channel and
+        // track choices by their rule.
+        if ((IsChannelChoice(nID) || IsTrackChoice(nID)) &&
+            pAction->isVisible() != cmdUI.m_bVisible) {
             pAction->setVisible(cmdUI.m_bVisible);
+        }
+        if (!cmdUI.m_strText.empty() && pAction->text() != PlainText(cmdUI.m_strText)) {
+            pAction->setText(PlainText(cmdUI.m_strText));
         }
         if (pAction->isCheckable()) {
             m_checks[nID] = cmdUI.m_bChecked;

@@ -62,6 +62,7 @@ class CCommandRouter : public QObject {
     CFrameCommandTarget& m_target;
     std::map<int, QAction*> m_actions;
     QActionGroup* m_pChannelGroup = nullptr;
+    QActionGroup* m_pTrackGroup = nullptr;
     // The check marks as the update rules left them; a triggered action
     // toggles its own mark, which the rules must not see.
     std::map<int, bool> m_checks;
