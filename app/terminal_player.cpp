@@ -338,15 +338,8 @@ void CTerminalPlayer::NextTrack() {
     next.nTrack = (nPlaying + 1) % static_cast<int>(tracks.size()) + 1;
     SetPlayerTrackChoice(next);
     if (m_pStatus != nullptr) {
-        const CAudioTrack& track = tracks[static_cast<std::size_t>(next.nTrack - 1)];
-        std::string strText = "Track ";
-        strText += std::to_string(next.nTrack);
-        strText += ": ";
-        strText += track.strLanguage.empty() ? "language not told" : track.strLanguage;
-        strText += ", ";
-        strText += TrackKindName(track.kind);
-        strText += '\n';
-        m_pStatus->PrintAbove(strText);
+        m_pStatus->PrintAbove(
+            TrackName(next.nTrack, tracks[static_cast<std::size_t>(next.nTrack - 1)]) + "\n");
     }
     RestartWhereHeard();
 }

@@ -19,10 +19,6 @@ std::vector<CAudioTrack> TracksOf(const CAudioDecoder& decoder) {
     return pSource != nullptr ? pSource->AudioTracks() : std::vector<CAudioTrack>{};
 }
 
-std::string LanguageOf(const CAudioTrack& track) {
-    return track.strLanguage.empty() ? std::string("language not told") : track.strLanguage;
-}
-
 }  // namespace
 
 bool CheckTrackChoice(const CAudioDecoder& decoder, const CTrackChoice& choice,
@@ -58,8 +54,7 @@ std::string DescribeTracks(const CAudioDecoder& decoder, const std::string& strF
     }
     std::string strText;
     for (std::size_t i = 0; i < tracks.size(); ++i) {
-        strText += "Track " + std::to_string(i + 1) + ": " + LanguageOf(tracks[i]) + ", " +
-                   TrackKindName(tracks[i].kind);
+        strText += TrackName(static_cast<int>(i + 1), tracks[i]);
         // Each track's first frame, read from the file opened again; a pipe
         // is read once.
         if (strFile != "-") {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 
 namespace corvina {
 
@@ -62,6 +63,12 @@ const char* TrackKindName(CAudioTrack::EKind kind) {
             break;
     }
     return "main";
+}
+
+std::string TrackName(int nNumber, const CAudioTrack& track) {
+    return "Track " + std::to_string(nNumber) + ": " +
+           (track.strLanguage.empty() ? std::string("language not told") : track.strLanguage) +
+           ", " + TrackKindName(track.kind);
 }
 
 }  // namespace corvina

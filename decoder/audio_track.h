@@ -26,5 +26,8 @@ struct CTrackChoice {
 int ChooseTrack(const std::vector<CAudioTrack>& tracks, const CTrackChoice& choice);
 // "main", "visually impaired", "hearing impaired", "clean effects".
 const char* TrackKindName(CAudioTrack::EKind kind);
+// How the track is named to the user: "Track 2: eng, main" for the track
+// numbered nNumber (1-based), "language not told" where it is not.
+std::string TrackName(int nNumber, const CAudioTrack& track);
 
 }  // namespace corvina

@@ -1,6 +1,9 @@
 // The record through which a command's update rule sets its state.
 #pragma once
 
+#include <string>
+#include <utility>
+
 class CCmdUI {
   public:
     // bChecked is the mark the command carries now; a rule that leaves the
@@ -11,9 +14,13 @@ class CCmdUI {
     void SetCheck(bool bChecked) { m_bChecked = bChecked; }
     // Whether the menu shows the command at all.
     void Show(bool bVisible) { m_bVisible = bVisible; }
+    // The text the menu shows for the command, as it stands (no mnemonic);
+    // a rule that sets none leaves the table's text.
+    void SetText(std::string strText) { m_strText = std::move(strText); }
 
     int m_nID;
     bool m_bEnabled = true;
     bool m_bVisible = true;
     bool m_bChecked;
+    std::string m_strText;
 };

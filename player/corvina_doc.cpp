@@ -52,6 +52,10 @@ bool IsPlaying(int nState) {
     return nState == PLAY_STARTED || nState == PLAY_RESUMED;
 }
 
+bool IsTrackCommand(int nID) {
+    return nID >= ID_AUDIO_TRACK_1 && nID <= ID_AUDIO_TRACK_8;
+}
+
 // What the queue passes over is told on standard error: a box for each would
 // stop the music at every one.
 void WarnOnConsole(const std::string& strText) {
@@ -78,6 +82,7 @@ bool CCorvinaDoc::OnNewDocument() {
         return false;
     }
     m_queue.Clear();
+    m_tracks.clear();
     return true;
 }
 
@@ -108,8 +113,8 @@ bool CCorvinaDoc::OnOpenDocument(const std::string& strPath) {
     if (m_queue.GetCurrent().strPath != strPath) {
         m_queue.Assign({CQueueEntry{strPath, {}, {}}});
     }
-    // The front ends show the playing time before Play.
-    if (const float fPlayingTime = MeasureFileLength(strPath); fPlayingTime > 0.0f) {
+    // The front ends show the playing time and the tracks before Play.
+    if (const float fPlayingTime = MeasureFileLength(strPath, m_tracks); fPlayingTime > 0.0f) {
         NotifyDecoderChanged(false, fPlayingTime);
     }
     return true;
@@ -279,6 +284,10 @@ void CCorvinaDoc::OnPlayPreviousFile() {
 
 void CCorvinaDoc::OnUpdateCommand(CCmdUI& cmdUI) {
     const int nState = g_nPlayState;
+    if (IsTrackCommand(cmdUI.m_nID)) {
+        UpdateTrackCommand(cmdUI);
+        return;
+    }
     switch (cmdUI.m_nID) {
         case ID_PLAY_PLAYBACK:
             UpdatePlayCommand(cmdUI, HasFile(), 0);
@@ -358,6 +367,10 @@ void CCorvinaDoc::OnUpdateCommand(CCmdUI& cmdUI) {
 }
 
 bool CCorvinaDoc::OnCommand(int nID) {
+    if (IsTrackCommand(nID)) {
+        SwitchTrack(nID - ID_AUDIO_TRACK_1 + 1);
+        return true;
+    }
     switch (nID) {
         case ID_PLAY_PLAYBACK:
             OnPlayPlayback();
@@ -426,17 +439,44 @@ bool CCorvinaDoc::OnCommand(int nID) {
     }
 }
 
-// The track after the one playing, started again where the sound is heard.
-// The choice stays for the files played after it, as the command line's does.
+// One item per track of a file of several, named as --info names it, the
+// one that plays (or will) marked. The tracks are those the open found: the
+// rule never reads the running decoder.
+void CCorvinaDoc::UpdateTrackCommand(CCmdUI& cmdUI) const {
+    const std::vector<CAudioTrack>& tracks = m_tracks;
+    const auto nIndex = static_cast<std::size_t>(cmdUI.m_nID - ID_AUDIO_TRACK_1);
+    const bool bShown = tracks.size() > 1 && nIndex < tracks.size();
+    cmdUI.Show(bShown);
+    cmdUI.Enable(bShown);
+    cmdUI.SetCheck(bShown &&
+                   ChooseTrack(tracks, GetPlayerTrackChoice()) == static_cast<int>(nIndex));
+    if (bShown) {
+        cmdUI.SetText(TrackName(static_cast<int>(nIndex + 1), tracks[nIndex]));
+    }
+}
+
+// The track after the one playing.
 void CCorvinaDoc::OnAudioNextTrack() {
     std::vector<CAudioTrack> tracks;
     if (!GetRunningTracks(tracks) || tracks.size() < 2) {
         return;
     }
-    CTrackChoice next;
-    next.nTrack =
-        (ChooseTrack(tracks, GetPlayerTrackChoice()) + 1) % static_cast<int>(tracks.size()) + 1;
-    SetPlayerTrackChoice(next);
+    SwitchTrack(
+        (ChooseTrack(tracks, GetPlayerTrackChoice()) + 1) % static_cast<int>(tracks.size()) + 1);
+}
+
+// Track nTrack (1-based) from now on; a file that plays starts again on it
+// where the sound is heard. The choice stays for the files played after it,
+// as the command line's does.
+void CCorvinaDoc::SwitchTrack(int nTrack) {
+    const bool bSame = ChooseTrack(m_tracks, GetPlayerTrackChoice()) == nTrack - 1;
+    CTrackChoice choice;
+    choice.nTrack = nTrack;
+    SetPlayerTrackChoice(choice);
+    const int nState = g_nPlayState;
+    if (bSame || (!IsPlaying(nState) && nState != PLAY_PAUSED)) {
+        return;
+    }
     const double dHeard = GetHeardTime().At(CHeardTime::CClock::now());
     // The run ended here is no end of the entry: the queue stays.
     m_bRunWatched = false;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "decoder/audio_track.h"
 #include "platform/document.h"
 #include "player/play_queue.h"
 
@@ -61,10 +62,14 @@ class CCorvinaDoc : public CDocument {
     void OnPlayPlayback();
     void OnAudioVolumeUp();
     void OnAudioVolumeDown();
+    void UpdateTrackCommand(CCmdUI& cmdUI) const;
     void OnAudioNextTrack();
+    void SwitchTrack(int nTrack);
     void OnFileClose();
 
     CPlayQueue m_queue;
+    // The Layer I/II tracks of the file, as the open found them.
+    std::vector<corvina::CAudioTrack> m_tracks;
     // A start of this document is running: its end moves the queue on.
     bool m_bRunWatched = false;
     // The running start was the queue's own (its unplayable entry is skipped).

@@ -20,7 +20,8 @@ constexpr auto kOpenWalkTime = std::chrono::milliseconds(25);
 
 }  // namespace
 
-float MeasureFileLength(const std::string& strPath) {
+float MeasureFileLength(const std::string& strPath, std::vector<CAudioTrack>& tracks) {
+    tracks.clear();
     std::error_code error;
     if (strPath.empty() || !std::filesystem::is_regular_file(strPath, error)) {
         return 0.0f;
@@ -33,5 +34,9 @@ float MeasureFileLength(const std::string& strPath) {
         return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
     };
     CAudioDecoder decoder(strPath.c_str(), std::move(hooks), kOpenWalkBudget);
-    return decoder.Initialize() != 0 ? decoder.PlayingTime() : 0.0f;
+    const bool bOpened = decoder.Initialize() != 0;
+    if (const CByteSource* pSource = decoder.Stream().Source(); pSource != nullptr) {
+        tracks = pSource->AudioTracks();
+    }
+    return bOpened ? decoder.PlayingTime() : 0.0f;
 }

@@ -46,7 +46,7 @@ void ShowMessage(int nKind) {
         // A worker that must wait for the user first lets go of an interface
         // thread that still waits for it to start, so the box can be seen.
         if (CWorkerThread::Current() != nullptr) {
-            if (CAutoResetEvent* pReady = g_hReadyEvent.load()) {
+            if (CAutoResetEvent* pReady = g_hReadyEvent.exchange(nullptr)) {
                 pReady->Set();
             }
         }

@@ -33,6 +33,10 @@ struct CStartHandshake {
 namespace {
 
 constexpr int kHandshakeMs = 2000;
+// A start whose search for the first frame takes longer than this (through
+// junk, or a container walked) stops holding the interface thread, so that
+// a Stop or quit reaches the search at once.
+constexpr auto kSearchHoldTime = std::chrono::milliseconds(40);
 constexpr int kStopSleeps = 10;
 
 std::atomic<EReplayGain> g_eReplayGain{EReplayGain::Off};
@@ -77,6 +81,24 @@ void RetireDecoder(CAudioDecoder* pDecoder) {
 // True while StartPlayback still waits for this start's worker.
 bool IsAwaited(const CStartHandshake* pHandshake) {
     return pHandshake != nullptr && g_hReadyEvent.load() == &pHandshake->ready;
+}
+
+// Whoever takes the handshake out of the control block answers it: the
+// worker when it is ready, has failed or searches long, or the interface
+// thread when it stops waiting. Taken once, it is never waited for twice.
+bool TakeHandshake(CStartHandshake* pHandshake) {
+    if (pHandshake == nullptr) {
+        return false;
+    }
+    CAutoResetEvent* pReady = &pHandshake->ready;
+    return g_hReadyEvent.compare_exchange_strong(pReady, nullptr);
+}
+
+// The worker's answer without a go to wait for: the start goes on alone.
+void LetStartGo(CStartHandshake* pHandshake) {
+    if (TakeHandshake(pHandshake)) {
+        pHandshake->ready.Set();
+    }
 }
 
 // Maps the wave output's time onto the stream's. Each start and seek leaves
@@ -244,13 +266,20 @@ CAudioDecoder::CHooks MakeHooksNoting(CWaveOutput*& pOutput, const std::string& 
 bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CStartPoint& start,
               EInvalidNotice notice) {
     CWaveOutput* pOutput = nullptr;
-    auto* pDecoder = new (std::nothrow)
-        CAudioDecoder(strPath.c_str(), MakeHooksNoting(pOutput, StreamTitle(strPath)));
+    CAudioDecoder::CHooks hooks = MakeHooksNoting(pOutput, StreamTitle(strPath));
+    // Every wait and search of the decoder asks this; one still running past
+    // the hold time lets the interface thread go.
+    hooks.fnStopRequested = [fnStop = std::move(hooks.fnStopRequested), pHandshake,
+                             started = std::chrono::steady_clock::now()] {
+        if (IsAwaited(pHandshake) && std::chrono::steady_clock::now() - started > kSearchHoldTime) {
+            LetStartGo(pHandshake);
+        }
+        return fnStop();
+    };
+    auto* pDecoder = new (std::nothrow) CAudioDecoder(strPath.c_str(), std::move(hooks));
     if (pDecoder == nullptr) {
         SetPlayState(PLAY_ENDED);
-        if (IsAwaited(pHandshake)) {
-            pHandshake->ready.Set();
-        }
+        LetStartGo(pHandshake);
         return false;
     }
     PublishDecoder(pDecoder);
@@ -263,16 +292,12 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
         // on the file, nor is the program's end.
         if (MovePlayState(PLAY_STOPPING, PLAY_ENDED) ||
             (IsPlaybackInterrupted() && (SetPlayState(PLAY_ENDED), true))) {
-            if (IsAwaited(pHandshake)) {
-                pHandshake->ready.Set();
-            }
+            LetStartGo(pHandshake);
             return false;
         }
         SetPlayState(PLAY_INVALID);
         // The interface thread goes first, so the box does not keep it waiting.
-        if (IsAwaited(pHandshake)) {
-            pHandshake->ready.Set();
-        }
+        LetStartGo(pHandshake);
         if (notice == EInvalidNotice::Console) {
             CConsolePresenter().Present(
                 MSG_WARNING, "\"" + strPath + "\": " + kInvalidStreamText + ", skipped" +
@@ -304,10 +329,12 @@ bool PlayOnce(const std::string& strPath, CStartHandshake* pHandshake, const CSt
 
     // A loop restart, or a start whose interface thread stopped waiting, has
     // nobody to answer the handshake and goes on at once.
-    if (IsAwaited(pHandshake)) {
+    if (pHandshake != nullptr) {
         g_hGoEvent = &pHandshake->go;
-        pHandshake->ready.Set();
-        pHandshake->go.Wait(kHandshakeMs);
+        if (TakeHandshake(pHandshake)) {
+            pHandshake->ready.Set();
+            pHandshake->go.Wait(kHandshakeMs);
+        }
         g_hGoEvent = nullptr;
     }
 
@@ -429,7 +456,13 @@ bool StartPlayback(CDocument& document, const CStartPoint& start, EInvalidNotice
         });
     g_pPlayThread = g_pWorker.get();
 
-    if (pHandshake->ready.Wait(kHandshakeMs) && g_hGoEvent.load() != nullptr) {
+    bool bAnswered = pHandshake->ready.Wait(kHandshakeMs);
+    // A worker that took the handshake just as the wait ran out answers it
+    // at once.
+    if (!bAnswered && !TakeHandshake(pHandshake.get())) {
+        bAnswered = pHandshake->ready.Wait(kHandshakeMs);
+    }
+    if (bAnswered && g_hGoEvent.load() != nullptr) {
         if (g_pDecoder.load() != nullptr) {
             document.UpdateAllViews();
         }

@@ -3,6 +3,8 @@
 
 namespace {
 
+constexpr const char* kTrackPrompt = "Play this audio track of the file, from where it is heard";
+
 constexpr CCommandInfo g_aCommands[] = {
     CCommandInfo{ID_FILE_OPEN, "ID_FILE_OPEN", "&Open...\tCtrl+O",
                  "Open an MPEG audio stream\nOpen", "document-open", "open.png"},
@@ -64,6 +66,16 @@ constexpr CCommandInfo g_aCommands[] = {
                  "Play the streams started next with their track's ReplayGain", nullptr, nullptr},
     CCommandInfo{ID_AUDIO_REPLAYGAIN_ALBUM, "ID_AUDIO_REPLAYGAIN_ALBUM", "ReplayGain by &Album",
                  "Play the streams started next with their album's ReplayGain", nullptr, nullptr},
+    // The file's tracks: shown only where the file has the track, their
+    // rule giving the text ("Track 2: eng, main").
+    CCommandInfo{ID_AUDIO_TRACK_1, "ID_AUDIO_TRACK_1", "Track &1", kTrackPrompt, nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_TRACK_2, "ID_AUDIO_TRACK_2", "Track &2", kTrackPrompt, nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_TRACK_3, "ID_AUDIO_TRACK_3", "Track &3", kTrackPrompt, nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_TRACK_4, "ID_AUDIO_TRACK_4", "Track &4", kTrackPrompt, nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_TRACK_5, "ID_AUDIO_TRACK_5", "Track &5", kTrackPrompt, nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_TRACK_6, "ID_AUDIO_TRACK_6", "Track &6", kTrackPrompt, nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_TRACK_7, "ID_AUDIO_TRACK_7", "Track &7", kTrackPrompt, nullptr, nullptr},
+    CCommandInfo{ID_AUDIO_TRACK_8, "ID_AUDIO_TRACK_8", "Track &8", kTrackPrompt, nullptr, nullptr},
     CCommandInfo{ID_VIEW_BITSTREAM_INFO, "ID_VIEW_BITSTREAM_INFO", "Bitstream &Info",
                  "Display detailed information about the current audio stream", nullptr, nullptr},
     CCommandInfo{ID_VIEW_STATUS_BAR, "ID_VIEW_STATUS_BAR", "&Status Bar",
@@ -95,7 +107,7 @@ constexpr CCommandInfo g_aCommands[] = {
     CCommandInfo{ID_VIEW_KEYS, "ID_VIEW_KEYS", nullptr, "List the keys", nullptr, nullptr},
     CCommandInfo{ID_AUDIO_CHANNEL_NEXT, "ID_AUDIO_CHANNEL_NEXT", nullptr,
                  "Choose the channel of a dual-channel stream", nullptr, nullptr},
-    CCommandInfo{ID_AUDIO_NEXT_TRACK, "ID_AUDIO_NEXT_TRACK", "Next Audio &Track",
+    CCommandInfo{ID_AUDIO_NEXT_TRACK, "ID_AUDIO_NEXT_TRACK", nullptr,
                  "Switch to the next audio track of the file, where it is heard", nullptr, nullptr},
     CCommandInfo{ID_NEXT_PANE, "ID_NEXT_PANE", nullptr, nullptr, nullptr, nullptr},
     CCommandInfo{ID_PREV_PANE, "ID_PREV_PANE", nullptr, nullptr, nullptr, nullptr},
@@ -111,7 +123,15 @@ constexpr int g_aAudioMenu[] = {ID_AUDIO_VOLUME_UP,
                                 ID_AUDIO_VOLUME_DOWN,
                                 0,
                                 ID_AUDIO_SMOOTH,
-                                ID_AUDIO_NEXT_TRACK,
+                                0,
+                                ID_AUDIO_TRACK_1,
+                                ID_AUDIO_TRACK_2,
+                                ID_AUDIO_TRACK_3,
+                                ID_AUDIO_TRACK_4,
+                                ID_AUDIO_TRACK_5,
+                                ID_AUDIO_TRACK_6,
+                                ID_AUDIO_TRACK_7,
+                                ID_AUDIO_TRACK_8,
                                 0,
                                 ID_AUDIO_CHANNEL_BOTH,
                                 ID_AUDIO_CHANNEL_FIRST,

@@ -40,6 +40,16 @@ enum : int {
     ID_AUDIO_REPLAYGAIN_TRACK = 32816,
     ID_AUDIO_REPLAYGAIN_ALBUM = 32817,
     ID_FILE_OPEN_LOCATION = 32820,
+    // The Audio menu's tracks of a container, the first eight of them: each
+    // stands for track 1 + (ID - ID_AUDIO_TRACK_1).
+    ID_AUDIO_TRACK_1 = 32830,
+    ID_AUDIO_TRACK_2 = 32831,
+    ID_AUDIO_TRACK_3 = 32832,
+    ID_AUDIO_TRACK_4 = 32833,
+    ID_AUDIO_TRACK_5 = 32834,
+    ID_AUDIO_TRACK_6 = 32835,
+    ID_AUDIO_TRACK_7 = 32836,
+    ID_AUDIO_TRACK_8 = 32837,
     ID_PLAY_PLAY_PAUSE = 32782,
 
     ID_FILE_NEW = 57600,

@@ -6,6 +6,7 @@
 #include <QShortcut>
 #include <QWidget>
 #include <algorithm>
+#include <string>
 
 #include "platform/document.h"
 #include "player/control_block.h"
@@ -25,16 +26,26 @@ bool IsReplayGainChoice(int nID) {
     return nID >= ID_AUDIO_REPLAYGAIN_OFF && nID <= ID_AUDIO_REPLAYGAIN_ALBUM;
 }
 
+bool IsTrackChoice(int nID) {
+    return nID >= ID_AUDIO_TRACK_1 && nID <= ID_AUDIO_TRACK_8;
+}
+
 // The first item of the radio items that nID is one of, or 0.
 int RadioGroupOf(int nID) {
     return IsChannelChoice(nID)      ? ID_AUDIO_CHANNEL_BOTH
            : IsReplayGainChoice(nID) ? ID_AUDIO_REPLAYGAIN_OFF
+           : IsTrackChoice(nID)      ? ID_AUDIO_TRACK_1
                                      : 0;
 }
 
 bool IsCheckable(int nID) {
     return nID == ID_PLAY_PLAYBACK || nID == ID_PLAY_LOOP || nID == ID_AUDIO_SMOOTH ||
            nID == ID_VIEW_STATUS_BAR || nID == ID_PLAY_TOGGLE_LOOP || RadioGroupOf(nID) != 0;
+}
+
+// A text from a rule shows as it stands: an '&' in it is no mnemonic.
+QString PlainText(const std::string& strText) {
+    return FromUtf8(strText).replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
 }  // namespace
@@ -125,10 +136,14 @@ void CCommandRouter::UpdateCommandStates() {
         if (pAction->isEnabled() != cmdUI.m_bEnabled) {
             pAction->setEnabled(cmdUI.m_bEnabled);
         }
-        // The recent files' items are shown by the menus; the channel
-        // choices by their rule.
-        if (IsChannelChoice(nID) && pAction->isVisible() != cmdUI.m_bVisible) {
+        // The recent files' items are shown by the menus; the channel and
+        // track choices by their rule.
+        if ((IsChannelChoice(nID) || IsTrackChoice(nID)) &&
+            pAction->isVisible() != cmdUI.m_bVisible) {
             pAction->setVisible(cmdUI.m_bVisible);
+        }
+        if (!cmdUI.m_strText.empty() && pAction->text() != PlainText(cmdUI.m_strText)) {
+            pAction->setText(PlainText(cmdUI.m_strText));
         }
         if (pAction->isCheckable()) {
             m_checks[nID] = cmdUI.m_bChecked;

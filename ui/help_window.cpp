@@ -53,12 +53,19 @@ QString BuildHelpHtml() {
         strHtml += strHeader;
         for (int nID : menu.items) {
             const CCommandInfo* pCommand = nID != 0 ? FindCommand(nID) : nullptr;
-            if (pCommand == nullptr || pCommand->pszMenuText == nullptr) {
+            // The tracks' items are one row.
+            if (pCommand == nullptr || pCommand->pszMenuText == nullptr ||
+                (nID > ID_AUDIO_TRACK_1 && nID <= ID_AUDIO_TRACK_8)) {
                 continue;
             }
-            const QString strName = nID == ID_FILE_MRU_FILE1
-                                        ? QStringLiteral("1 to 4 (the recent files)")
-                                        : PlainMenuText(pCommand->pszMenuText);
+            QString strName = PlainMenuText(pCommand->pszMenuText);
+            if (nID == ID_FILE_MRU_FILE1) {
+                strName = QStringLiteral("1 to 4 (the recent files)");
+            } else if (nID == ID_AUDIO_TRACK_1) {
+                strName = QStringLiteral(
+                    "Track 1 to 8 (the file's audio tracks, where it has "
+                    "several)");
+            }
             strHtml += Row(strName, KeysOf(nID),
                            QString::fromUtf8(std::string(StatusPrompt(*pCommand)).c_str()));
         }

@@ -352,6 +352,21 @@ TEST_F(WorkerTransitionsTest, StartRefusesWhileThePreviousWorkerDoesNotEnd) {
     EXPECT_EQ(m_log.nMostOpen, 1);
 }
 
+// Play on a file of junk holds the interface thread only briefly while the
+// worker searches it (for seconds) for a first frame: a Stop right after
+// ends the search at once, and no verdict on the file is given.
+TEST_F(WorkerTransitionsTest, StopDuringALongSearchThroughJunkEndsItAtOnce) {
+    ASSERT_TRUE(m_document.OpenDocument(
+        m_dir.Write("junk.mp2", std::vector<uint8_t>(std::size_t{32} << 20, 0xFF))));
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(m_document.ExecuteCommand(ID_PLAY_PLAYBACK));
+    ASSERT_TRUE(m_document.ExecuteCommand(ID_PLAY_STOP));
+    EXPECT_TRUE(WaitForWorkerEnd(100));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, milliseconds(100));
+    EXPECT_EQ(g_nPlayState, PLAY_ENDED);
+    EXPECT_EQ(m_presenter.Count("Invalid Audio Stream"), 0);
+}
+
 TEST_F(WorkerTransitionsTest, DecoderThatCannotBeCreatedEndsInEndedAndPlayWorksAgain) {
     g_bFailDecoderAllocation = true;
     ASSERT_TRUE(m_document.ExecuteCommand(ID_PLAY_PLAYBACK));

@@ -18,6 +18,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QWhatsThis>
+#include <cstdlib>
 #include <fstream>
 #include <thread>
 
@@ -25,6 +26,7 @@
 #include "player/control_block.h"
 #include "player/engine_events.h"
 #include "player/playback_control.h"
+#include "player/player_hooks.h"
 #include "resources/command_table.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/temp_dir.h"
@@ -111,10 +113,12 @@ TEST_F(MainFrameTest, MenuBarHoldsEveryItemOfTheTableWithItsTextAndSeparators) {
         EXPECT_EQ(menus[m]->title(), Text(menu.pszTitle));
         std::vector<QAction*> shown;
         for (QAction* pAction : menus[m]->actions()) {
-            // The channel choices hide while no dual-channel stream plays.
+            // The channel and track choices hide while no stream of two
+            // programmes or tracks is there.
             const int nData = pAction->data().toInt();
             if (pAction->isVisible() ||
-                (nData >= ID_AUDIO_CHANNEL_BOTH && nData <= ID_AUDIO_CHANNEL_MIX)) {
+                (nData >= ID_AUDIO_CHANNEL_BOTH && nData <= ID_AUDIO_CHANNEL_MIX) ||
+                (nData >= ID_AUDIO_TRACK_1 && nData <= ID_AUDIO_TRACK_8)) {
                 shown.push_back(pAction);
             }
         }
@@ -465,7 +469,8 @@ TEST_F(MainFrameTest, HelpListsTheCommandsWithTheKeysThatWork) {
     const QString strHtml = BuildHelpHtml();
     for (const CMenuInfo& menu : GetMenus()) {
         for (int nID : menu.items) {
-            if (nID != 0 && nID != ID_FILE_MRU_FILE1) {
+            if (nID != 0 && nID != ID_FILE_MRU_FILE1 &&
+                (nID <= ID_AUDIO_TRACK_1 || nID > ID_AUDIO_TRACK_8)) {
                 QString strName = Text(FindCommand(nID)->pszMenuText);
                 strName = strName.left(strName.indexOf('\t') < 0 ? strName.size()
                                                                  : strName.indexOf('\t'));
@@ -673,6 +678,40 @@ TEST_F(MainFrameTest, FastForwardMovesThePositionThroughTheRealDocument) {
     EXPECT_EQ(g_nPosition.load(), 0);
     EXPECT_EQ(frame.GetView()->GetSlider()->value(), 0);
     EXPECT_EQ(g_nPlayState.load(), PLAY_IDLE);
+}
+
+// The Audio menu of a transport stream with two tracks: an item for each,
+// named as --info names it, the first marked; choosing the second marks it.
+TEST_F(MainFrameTest, TheAudioMenuListsTheTracksOfAFileAndChoosesOne) {
+    if (std::system("command -v ffmpeg >/dev/null") != 0) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    const std::string strFile = m_dir.File("two.ts");
+    const std::string strMake =
+        "ffmpeg -v error -y -f lavfi -i sine=frequency=440:duration=2:sample_rate=48000 "
+        "-f lavfi -i sine=frequency=1000:duration=2:sample_rate=48000 -map 0 -map 1 -c:a mp2 "
+        "-metadata:s:a:0 language=deu -metadata:s:a:1 language=eng '" +
+        strFile + "'";
+    ASSERT_EQ(std::system(strMake.c_str()), 0);
+    CCorvinaDoc document;
+    CMainFrame frame(document, IniPath());
+    ASSERT_TRUE(frame.OpenDocumentFile(strFile));
+    frame.UpdateCommandStates();
+    QAction* pFirst = frame.GetAction(ID_AUDIO_TRACK_1);
+    QAction* pSecond = frame.GetAction(ID_AUDIO_TRACK_2);
+    EXPECT_TRUE(pFirst->isVisible() && pSecond->isVisible());
+    EXPECT_FALSE(frame.GetAction(ID_AUDIO_TRACK_3)->isVisible());
+    EXPECT_EQ(pFirst->text(), QStringLiteral("Track 1: deu, main"));
+    EXPECT_EQ(pSecond->text(), QStringLiteral("Track 2: eng, main"));
+    EXPECT_TRUE(pFirst->isChecked());
+    ASSERT_TRUE(frame.RunCommand(ID_AUDIO_TRACK_2));
+    EXPECT_TRUE(pSecond->isChecked());
+    EXPECT_FALSE(pFirst->isChecked());
+    SetPlayerTrackChoice({});
+    // A file of one track has none to choose.
+    ASSERT_TRUE(frame.OpenDocumentFile(File("song.mp2")));
+    frame.UpdateCommandStates();
+    EXPECT_FALSE(pFirst->isVisible());
 }
 
 TEST_F(MainFrameTest, ExitClosesTheWindow) {
