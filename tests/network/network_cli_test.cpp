@@ -275,9 +275,10 @@ TEST_F(NetworkCliTest, AnIcecastBroadcastDecodesToItsSourcesSamplesFromTheFrameI
             std::system(("curl -sf -o /dev/null " + icecast.Url("/status-json.xsl")).c_str()) == 0;
     }
     ASSERT_TRUE(bUp);
+    // The user is icecast's "source", ffmpeg's default.
     const std::string strPush = "ffmpeg -v error -re -i " + m_strSource +
-                                " -c copy -f mp2 -content_type audio/mpeg icecast://source:pass@"
-                                "127.0.0.1:" +
+                                " -c copy -f mp2 -content_type audio/mpeg -password pass "
+                                "icecast://127.0.0.1:" +
                                 std::to_string(icecast.Port()) + "/radio";
     std::thread source([&] { (void)std::system(strPush.c_str()); });
     bool bMounted = false;
