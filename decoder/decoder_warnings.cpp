@@ -9,8 +9,8 @@ const char* const kWarningTexts[] = {
     "stream contains an illegal allocation!",
     "illegal switch from single channel to stereo or vice versa!",
     "sorry, can't switch the sample frequency in the middle of the stream!",
-    "the stream switches between single channel and stereo in the middle: it goes on in the "
-    "new channel count",
+    ("the stream switches between single channel and stereo in the middle: it goes on in the "
+     "new channel count"),
     "the sample frequency switches in the middle of the stream: it goes on at the new rate",
 };
 
