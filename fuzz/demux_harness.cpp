@@ -51,6 +51,10 @@ std::vector<uint8_t> ReadAll(CByteSource& source, std::size_t nLimit, bool bMayI
     return bytes;
 }
 
+// bMayInflate: the source is libavformat's reading of a container, whose
+// audio may outgrow the container and whose demultiplexers may, on damaged
+// input, find other packets after a seek than in a reading from the start:
+// there a move may be refused, and one taken need only read without fault.
 void CheckSource(CByteSource& source, const uint8_t* pData, std::size_t nSize,
                  bool bMayInflate = false) {
     const std::vector<uint8_t> all = ReadAll(source, nSize, bMayInflate);
@@ -61,7 +65,11 @@ void CheckSource(CByteSource& source, const uint8_t* pData, std::size_t nSize,
     FuzzCheck(source.Size() == static_cast<int64_t>(all.size()), "size not the count read");
     for (std::size_t i = 1; i < kHeadBytes; ++i) {
         const std::size_t nAt = all.empty() ? 0 : pData[i] * all.size() / 255;
-        FuzzCheck(source.Seek(static_cast<int64_t>(nAt)), "move inside the audio refused");
+        const bool bMoved = source.Seek(static_cast<int64_t>(nAt));
+        FuzzCheck(bMoved || bMayInflate, "move inside the audio refused");
+        if (!bMoved) {
+            continue;
+        }
         std::vector<uint8_t> part(std::min<std::size_t>(600, all.size() - nAt));
         std::size_t nGot = 0;
         while (nGot < part.size()) {
@@ -71,8 +79,9 @@ void CheckSource(CByteSource& source, const uint8_t* pData, std::size_t nSize,
             }
             nGot += nRead;
         }
-        FuzzCheck(nGot == part.size() && std::equal(part.begin(), part.end(),
-                                                    all.begin() + static_cast<std::ptrdiff_t>(nAt)),
+        FuzzCheck(bMayInflate || (nGot == part.size() &&
+                                  std::equal(part.begin(), part.end(),
+                                             all.begin() + static_cast<std::ptrdiff_t>(nAt))),
                   "a move gives other bytes than a read");
     }
 }
