@@ -1,14 +1,16 @@
 // Reading a file's tags with TagLib.
 #include "tags/tag_reader.h"
 
+#include <taglib/apefooter.h>
 #include <taglib/apetag.h>
 #include <taglib/attachedpictureframe.h>
 #include <taglib/id3v1tag.h>
+#include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
-#include <taglib/mpegfile.h>
 #include <taglib/relativevolumeframe.h>
 #include <taglib/tdebuglistener.h>
+#include <taglib/tfile.h>
 #include <taglib/tpropertymap.h>
 #include <taglib/wavfile.h>
 
@@ -171,6 +173,56 @@ void ReadWaveTags(const std::string& strPath, CTrackInfo& info) {
     }
 }
 
+// A file read only for the tags at its ends. TagLib's MPEG file would look
+// for an ID3v2 tag before the first frame it accepts, and it accepts no
+// Layer I frame and no frame of a damaged stream: it then reads the whole
+// file, three seconds for 40 MB. The tags of an elementary stream stand at
+// its start (ID3v2) and its end (APEv2, ID3v1), where the decoder skips them.
+class CTaggedFile : public TagLib::File {
+  public:
+    explicit CTaggedFile(const char* pszPath) : TagLib::File(pszPath) {}
+    TagLib::Tag* tag() const override { return nullptr; }
+    TagLib::AudioProperties* audioProperties() const override { return nullptr; }
+    bool save() override { return false; }
+
+    bool Holds(long nOffset, const TagLib::ByteVector& id) {
+        if (nOffset < 0 || nOffset + static_cast<long>(id.size()) > length()) {
+            return false;
+        }
+        seek(nOffset);
+        return readBlock(id.size()) == id;
+    }
+};
+
+void ReadStreamTags(const std::string& strPath, CTrackInfo& info) {
+    CTaggedFile file(strPath.c_str());
+    if (!file.isOpen()) {
+        return;
+    }
+    std::unique_ptr<TagLib::ID3v2::Tag> pId3v2;
+    if (file.Holds(0, TagLib::ID3v2::Header::fileIdentifier())) {
+        pId3v2 = std::make_unique<TagLib::ID3v2::Tag>(&file, 0);
+    }
+    constexpr long kId3v1Size = 128;
+    const long nLength = file.length();
+    std::unique_ptr<TagLib::ID3v1::Tag> pId3v1;
+    long nEnd = nLength;
+    if (file.Holds(nLength - kId3v1Size, TagLib::ID3v1::Tag::fileIdentifier())) {
+        pId3v1 = std::make_unique<TagLib::ID3v1::Tag>(&file, nLength - kId3v1Size);
+        nEnd -= kId3v1Size;
+    }
+    std::unique_ptr<TagLib::APE::Tag> pApe;
+    const long nApeFooter = nEnd - static_cast<long>(TagLib::APE::Footer::size());
+    if (file.Holds(nApeFooter, TagLib::APE::Footer::fileIdentifier())) {
+        pApe = std::make_unique<TagLib::APE::Tag>(&file, nApeFooter);
+    }
+    FillFromTag(pId3v2.get(), info);
+    FillCover(pId3v2.get(), info);
+    FillRelativeVolume(pId3v2.get(), info);
+    FillFromTag(pApe.get(), info);
+    FillFromTag(pId3v1.get(), info);
+}
+
 }  // namespace
 
 void RegisterTagReader() {
@@ -183,16 +235,7 @@ void RegisterTagReader() {
 void ReadFileTags(const std::string& strPath, CTrackInfo& info) {
     const EFileKind kind = KindOf(strPath);
     if (kind == EFileKind::Other) {
-        TagLib::MPEG::File file(strPath.c_str(), false);
-        if (!file.isOpen()) {
-            return;
-        }
-        TagLib::ID3v2::Tag* pId3v2 = file.hasID3v2Tag() ? file.ID3v2Tag() : nullptr;
-        FillFromTag(pId3v2, info);
-        FillCover(pId3v2, info);
-        FillRelativeVolume(pId3v2, info);
-        FillFromTag(file.hasAPETag() ? file.APETag() : nullptr, info);
-        FillFromTag(file.hasID3v1Tag() ? file.ID3v1Tag() : nullptr, info);
+        ReadStreamTags(strPath, info);
     } else if (kind == EFileKind::Wave) {
         ReadWaveTags(strPath, info);
     }
