@@ -499,51 +499,42 @@ void CCorvinaDoc::OnPlayPlayback() {
 
 // The two channels step on their own, each only when it has a whole step of
 // room, so unequal channels never borrow from or carry into each other. With
-// equal channels this is the same as stepping the whole word.
-void CCorvinaDoc::OnAudioVolumeUp() {
-    if (m_bCanVolumeUp == 1) {
+// equal channels this is the same as stepping the whole word. A step that
+// moves neither channel leaves that way closed until a step the other way.
+void CCorvinaDoc::StepVolume(bool bUp) {
+    int& bCanThisWay = bUp ? m_bCanVolumeUp : m_bCanVolumeDown;
+    int& bCanOtherWay = bUp ? m_bCanVolumeDown : m_bCanVolumeUp;
+    if (bCanThisWay == 1) {
         m_dwVolume = CSoundControl::GetVolume();
         uint32_t dwVolume = m_dwVolume;
         bool bMoved = false;
         for (int nChannel = 0; nChannel < 2; ++nChannel) {
             const uint32_t dwStep = Channel(m_dwVolumeStep, nChannel);
-            if (kChannelMax - Channel(dwVolume, nChannel) >= dwStep) {
-                dwVolume += dwStep << (16 * nChannel);
+            const uint32_t dwRoom =
+                bUp ? kChannelMax - Channel(dwVolume, nChannel) : Channel(dwVolume, nChannel);
+            if (dwRoom >= dwStep) {
+                const uint32_t dwMove = dwStep << (16 * nChannel);
+                dwVolume = bUp ? dwVolume + dwMove : dwVolume - dwMove;
                 bMoved = true;
             }
         }
         if (!bMoved) {
-            m_bCanVolumeUp = 0;
-            m_bCanVolumeDown = 1;
+            bCanThisWay = 0;
+            bCanOtherWay = 1;
             return;
         }
         m_dwVolume = dwVolume;
         CSoundControl::SetVolume(m_dwVolume);
     }
-    m_bCanVolumeDown = 1;
+    bCanOtherWay = 1;
+}
+
+void CCorvinaDoc::OnAudioVolumeUp() {
+    StepVolume(true);
 }
 
 void CCorvinaDoc::OnAudioVolumeDown() {
-    if (m_bCanVolumeDown == 1) {
-        m_dwVolume = CSoundControl::GetVolume();
-        uint32_t dwVolume = m_dwVolume;
-        bool bMoved = false;
-        for (int nChannel = 0; nChannel < 2; ++nChannel) {
-            const uint32_t dwStep = Channel(m_dwVolumeStep, nChannel);
-            if (Channel(dwVolume, nChannel) >= dwStep) {
-                dwVolume -= dwStep << (16 * nChannel);
-                bMoved = true;
-            }
-        }
-        if (!bMoved) {
-            m_bCanVolumeDown = 0;
-            m_bCanVolumeUp = 1;
-            return;
-        }
-        m_dwVolume = dwVolume;
-        CSoundControl::SetVolume(m_dwVolume);
-    }
-    m_bCanVolumeUp = 1;
+    StepVolume(false);
 }
 
 void CCorvinaDoc::OnFileClose() {

@@ -47,6 +47,8 @@ class CCorvinaDoc : public CDocument {
 
   private:
     bool HasFile() const { return !GetPathName().empty(); }
+    // One volume step up or down.
+    void StepVolume(bool bUp);
     // The entries of the paths given, playlists read; what was left out is
     // told in problems.
     std::vector<CQueueEntry> CollectEntries(const std::vector<std::string>& paths,
