@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,11 @@ constexpr CComplianceStream kStreams[] = {
     {"l2-fl10", 2, 56448}, {"l2-fl11", 2, 56448}, {"l2-fl12", 2, 56448}, {"l2-fl13", 1, 56448},
     {"l2-fl14", 2, 18432}, {"l2-fl15", 2, 18432}, {"l2-fl16", 2, 72576},
 };
+
+// The stream's name where CTest and failures show the parameter.
+void PrintTo(const CComplianceStream& stream, std::ostream* pOut) {
+    *pOut << stream.pszName;
+}
 
 class ComplianceTest : public ::testing::TestWithParam<CComplianceStream> {};
 
