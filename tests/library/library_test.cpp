@@ -1,17 +1,21 @@
-// The decoder's public interface: the compliance streams through the C API
-// and the example program, feeding, seeking, and the frame decoder on bytes
-// that hold junk or end early.
+// The decoder's public interface: the compliance streams through the frame
+// decoder, the C API and the example program, feeding, seeking, and the frame
+// decoder on bytes that hold junk or end early.
 #include <corvina/corvina.h>
 #include <corvina/frame_decoder.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "tests/support/child_process.h"
 #include "tests/support/hostile_files.h"
+#include "tests/support/pcm_samples.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -57,54 +61,74 @@ std::vector<int16_t> ReadAll(corvina_handle* pHandle, int* pnChannels = nullptr)
     return samples;
 }
 
-// The largest difference from the reference over the decoded samples.
-int WorstDifference(const std::vector<int16_t>& decoded, const std::vector<int16_t>& reference) {
-    EXPECT_LE(decoded.size(), reference.size());
-    int nWorst = 0;
-    for (std::size_t i = 0; i < decoded.size() && i < reference.size(); ++i) {
-        nWorst = std::max(nWorst, std::abs(decoded[i] - reference[i]));
-    }
-    return nWorst;
+struct CComplianceStream {
+    const char* pszName;
+    int nChannels;
+    std::size_t nSamples;  // per channel; the reference is padded beyond
+};
+
+constexpr CComplianceStream kStreams[] = {
+    {"l1-fl1", 2, 18816},  {"l1-fl2", 2, 18816},  {"l1-fl3", 2, 18816},  {"l1-fl4", 1, 18816},
+    {"l1-fl5", 2, 18816},  {"l1-fl6", 2, 18816},  {"l1-fl7", 2, 24192},  {"l1-fl8", 2, 18816},
+    {"l2-fl10", 2, 56448}, {"l2-fl11", 2, 56448}, {"l2-fl12", 2, 56448}, {"l2-fl13", 1, 56448},
+    {"l2-fl14", 2, 18432}, {"l2-fl15", 2, 18432}, {"l2-fl16", 2, 72576},
+};
+
+// The stream's name where CTest and failures show the parameter.
+void PrintTo(const CComplianceStream& stream, std::ostream* pOut) {
+    *pOut << stream.pszName;
 }
 
-std::vector<std::filesystem::path> Streams() {
-    std::vector<std::filesystem::path> streams;
-    if (std::filesystem::exists(kVectors)) {
-        for (const auto& entry : std::filesystem::directory_iterator(kVectors)) {
-            if (entry.path().extension() == ".bit") {
-                streams.push_back(entry.path());
-            }
-        }
-    }
-    return streams;
-}
+class ComplianceTest : public ::testing::TestWithParam<CComplianceStream> {};
 
-TEST(LibraryTest, CompliancesStreamsThroughTheCApiAndTheExample) {
-    const std::vector<std::filesystem::path> streams = Streams();
-    if (streams.empty()) {
-        GTEST_SKIP() << "no compliance streams at " << kVectors;
+// The frame decoder against the reference decoder's output; the C interface
+// and the example program, which drive it their own ways, against it.
+TEST_P(ComplianceTest, MatchesTheReferenceThroughEveryInterface) {
+    const CComplianceStream& stream = GetParam();
+    const std::filesystem::path bit = kVectors / (std::string(stream.pszName) + ".bit");
+    if (!std::filesystem::exists(bit)) {
+        GTEST_SKIP() << "no compliance stream at " << bit;
     }
+    int nChannels = 0;
+    int nCrcErrors = 0;
+    const std::vector<int16_t> decoded = FrameDecodedPcm(ReadBytes(bit), &nChannels, &nCrcErrors);
+    std::filesystem::path pcm = bit;
+    const std::vector<int16_t> reference =
+        LittleEndianSamples(ReadBytes(pcm.replace_extension(".pcm")));
+    const std::size_t nValues = stream.nSamples * static_cast<std::size_t>(stream.nChannels);
+    EXPECT_EQ(nCrcErrors, 0);
+    EXPECT_EQ(nChannels, stream.nChannels);
+    ASSERT_EQ(decoded.size(), nValues);
+    ASSERT_GE(reference.size(), nValues);
+    int nMax = 0;
+    double dSquares = 0.0;
+    for (std::size_t i = 0; i < nValues; ++i) {
+        const int nDiff = std::abs(decoded[i] - reference[i]);
+        nMax = std::max(nMax, nDiff);
+        dSquares += static_cast<double>(nDiff) * nDiff;
+    }
+    const double dRms = std::sqrt(dSquares / static_cast<double>(nValues));
+    EXPECT_LE(nMax, 1);
+    EXPECT_LE(dRms, 0.1);
+
+    corvina_handle* pHandle = corvina_open_file(bit.c_str());
+    ASSERT_NE(pHandle, nullptr);
+    EXPECT_TRUE(ReadAll(pHandle) == decoded);
+    EXPECT_EQ(corvina_length(pHandle), static_cast<int64_t>(stream.nSamples));
+    corvina_close(pHandle);
     CTempDir temp;
-    for (const auto& stream : streams) {
-        SCOPED_TRACE(stream.filename().string());
-        std::filesystem::path pcm = stream;
-        const std::vector<int16_t> reference =
-            LittleEndianSamples(ReadBytes(pcm.replace_extension(".pcm")));
-        corvina_handle* pHandle = corvina_open_file(stream.c_str());
-        ASSERT_NE(pHandle, nullptr);
-        int nChannels = 0;
-        const std::vector<int16_t> decoded = ReadAll(pHandle, &nChannels);
-        EXPECT_EQ(static_cast<int64_t>(decoded.size()), corvina_length(pHandle) * nChannels);
-        EXPECT_GT(decoded.size(), reference.size() / 2);
-        EXPECT_LE(WorstDifference(decoded, reference), 1);
-        corvina_close(pHandle);
-
-        const std::string strWav = temp.File(stream.stem().string() + ".wav");
-        const CChildResult result = RunChild({CORVINA_EXAMPLE, stream.string(), strWav});
-        ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
-        EXPECT_EQ(LittleEndianSamples(ReadBytes(strWav), 44), decoded);
-    }
+    const std::string strWav = temp.File("out.wav");
+    const CChildResult result = RunChild({CORVINA_EXAMPLE, bit.string(), strWav});
+    ASSERT_EQ(result.nExitStatus, 0) << result.strErr;
+    EXPECT_TRUE(LittleEndianSamples(ReadBytes(strWav), 44) == decoded);
 }
+
+INSTANTIATE_TEST_SUITE_P(Iso, ComplianceTest, ::testing::ValuesIn(kStreams),
+                         [](const ::testing::TestParamInfo<CComplianceStream>& param) {
+                             std::string strName = param.param.pszName;
+                             std::replace(strName.begin(), strName.end(), '-', '_');
+                             return strName;
+                         });
 
 TEST(LibraryTest, FedHandleGivesTheSamplesOfTheWholeStream) {
     const std::filesystem::path stream = kVectors / "l2-fl16.bit";

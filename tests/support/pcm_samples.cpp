@@ -1,6 +1,8 @@
 // Reading and comparing PCM in the tests.
 #include "tests/support/pcm_samples.h"
 
+#include <corvina/frame_decoder.h>
+
 #include <algorithm>
 
 #include "tests/support/temp_dir.h"
@@ -41,6 +43,31 @@ std::vector<int16_t> DecodedPcm(const std::string& strPath, int* pChannels) {
         *pChannels = result.nChannels;
     }
     return result.nInitialized != 0 ? Interleave(result) : std::vector<int16_t>{};
+}
+
+std::vector<int16_t> FrameDecodedPcm(const std::vector<uint8_t>& bytes, int* pChannels,
+                                     int* pCrcErrors) {
+    CFrameDecoder decoder;
+    std::vector<int16_t> pcm(kMaxFrameSamples);
+    std::vector<int16_t> samples;
+    CFrameInfo info;
+    int nCrcErrors = 0;
+    for (std::span<const uint8_t> rest(bytes); !rest.empty(); rest = rest.subspan(info.nBytes)) {
+        const EFrameResult eResult = decoder.DecodeFrame(rest, pcm, info);
+        if (eResult == EFrameResult::NeedMoreBytes || info.nBytes == 0) {
+            break;
+        }
+        nCrcErrors += eResult == EFrameResult::CrcError ? 1 : 0;
+        if (info.nSamples > 0 && pChannels != nullptr) {
+            *pChannels = info.nChannels;
+        }
+        const auto nValues = static_cast<std::size_t>(info.nSamples * info.nChannels);
+        samples.insert(samples.end(), pcm.begin(), pcm.begin() + static_cast<long>(nValues));
+    }
+    if (pCrcErrors != nullptr) {
+        *pCrcErrors = nCrcErrors;
+    }
+    return samples;
 }
 
 std::vector<int16_t> RawSamples(const std::vector<uint8_t>& bytes) {

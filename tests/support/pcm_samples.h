@@ -20,6 +20,10 @@ struct CWavContents {
 std::vector<int16_t> Interleave(const CRecording& recording);
 // The decoded PCM of a whole file, interleaved; empty when it does not decode.
 std::vector<int16_t> DecodedPcm(const std::string& strPath, int* pChannels = nullptr);
+// The same through the library's public frame decoder, frame by frame over
+// the bytes; a frame that fails its check counts in *pCrcErrors.
+std::vector<int16_t> FrameDecodedPcm(const std::vector<uint8_t>& bytes, int* pChannels = nullptr,
+                                     int* pCrcErrors = nullptr);
 // Little-endian 16-bit samples of raw bytes; an odd last byte is left out.
 std::vector<int16_t> RawSamples(const std::vector<uint8_t>& bytes);
 // The format and the data chunk of a WAV file.
