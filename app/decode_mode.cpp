@@ -67,6 +67,9 @@ int RunDecodeMode(const CCommandLine& commandLine) {
         return std::unique_ptr<CAudioSink>(std::move(pFileSink));
     };
     hooks.track = commandLine.track;
+    // Decoding from the start to the end needs no walk over the headers;
+    // a start point goes by it.
+    hooks.bWalk = commandLine.start.dValue > 0.0;
     CAudioDecoder decoder(commandLine.strFile.c_str(), std::move(hooks));
     decoder.SetChoices(commandLine.choices);
     const int nInitialized = decoder.Initialize();

@@ -67,7 +67,7 @@ int CAudioDecoder::Initialize() {
     }
     // The walk sees the frames that decoding will find, from the same place.
     const int64_t nStart = m_Stream.Position();
-    if (m_Stream.CanSeek()) {
+    if (m_Stream.CanSeek() && m_Hooks.bWalk) {
         m_Index.Build(m_Stream, m_Hooks.fnStopRequested, m_nWalkBudget);
     }
     if (m_Index.WasCutShort() || !m_Stream.CanSeek()) {

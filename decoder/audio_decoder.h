@@ -51,6 +51,10 @@ class CAudioDecoder {
         // Whether Initialize reads what plays (TrackInfo); a decoder of one
         // piece of a file among several has no use for it.
         bool bReadTrackInfo = true;
+        // Whether Initialize walks the headers of a stream that can seek (for
+        // the playing time and the moves); a decoder that only reads the file
+        // on from its start has no use for the walk.
+        bool bWalk = true;
         // Hears, on the decoder's thread, that what plays changed as the
         // stream went on (a broadcast's programme on air).
         std::function<void(const CTrackInfo& info)> fnTrackInfoChanged = {};

@@ -237,6 +237,9 @@ class CWorker {
             return std::unique_ptr<CAudioSink>(std::move(pSink));
         };
         hooks.bReadTrackInfo = false;
+        // Every worker reads the file from its start: only a start point
+        // needs the walk, the one-thread decode's having landed there by it.
+        hooks.bWalk = m_start.dValue > 0.0;
         m_pDecoder = std::make_unique<CAudioDecoder>(m_strPath.c_str(), std::move(hooks));
         m_pDecoder->SetChoices(m_choices);
         m_nFrame = 0;

@@ -33,8 +33,11 @@ struct CWindowLanes {
     CORVINA_LANE T MulAdd(T a, T b, T c) { return _mm256_fmadd_pd(a, b, c); }
 
     // As ToSample, lane by lane, eight lanes of single precision at a time.
-    // Adding the half in single precision is exact below 2^23, and anything
-    // above saturates all the same; the sign of the sum is the sign of its
+    // Adding the half in single precision keeps the whole part that the
+    // truncation takes from half a step up to 2^23, and anything above
+    // saturates all the same. Under half a step the sample is 0, and so it
+    // is set: there the sum of the largest float below 0.5 and the half
+    // would round up to 1. The sign of the sum is the sign of its
     // single-precision value, or that value is 0 and the sample 0 either way.
     CORVINA_LANE void StoreSamples(const T* pSum, float fScale, int16_t* pOut) {
         const __m256 fScaleV = _mm256_set1_ps(fScale);
@@ -50,7 +53,10 @@ struct CWindowLanes {
                                      _mm256_cvtpd_ps(pSum[2 * h + 1]), 1);
             const __m256 fHalf =
                 _mm256_blendv_ps(fDown, fUp, _mm256_cmp_ps(fSum, fZero, _CMP_GT_OQ));
-            __m256 fRounded = _mm256_add_ps(_mm256_mul_ps(fScaleV, fSum), fHalf);
+            const __m256 fScaled = _mm256_mul_ps(fScaleV, fSum);
+            const __m256 bSmall =
+                _mm256_cmp_ps(_mm256_andnot_ps(_mm256_set1_ps(-0.0f), fScaled), fUp, _CMP_LT_OQ);
+            __m256 fRounded = _mm256_andnot_ps(bSmall, _mm256_add_ps(fScaled, fHalf));
             // max takes its second operand for a NaN, as the scalar version does.
             fRounded = _mm256_min_ps(_mm256_max_ps(fRounded, fLowest), fHighest);
             nEight[h] = _mm256_cvttps_epi32(fRounded);

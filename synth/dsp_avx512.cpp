@@ -35,27 +35,31 @@ struct CWindowLanes {
     CORVINA_LANE T LoadU(const double* p) { return _mm512_loadu_pd(p); }
     CORVINA_LANE T MulAdd(T a, T b, T c) { return _mm512_fmadd_pd(a, b, c); }
 
-    // Eight samples as ToSample, lane by lane, as 32-bit integers.
-    CORVINA_LANE __m256i ToSamples(T dSum, float fScale) {
-        const __mmask8 bAll = 0xFF;
-        const __m256 fScaled =
-            _mm256_mul_ps(_mm256_set1_ps(fScale), _mm512_maskz_cvtpd_ps(bAll, dSum));
-        const __mmask8 bPositive = _mm512_cmp_pd_mask(dSum, _mm512_setzero_pd(), _CMP_GT_OQ);
-        __m512d dRounded = _mm512_add_pd(
-            _mm512_maskz_cvtps_pd(bAll, fScaled),
-            _mm512_mask_blend_pd(bPositive, _mm512_set1_pd(-0.5), _mm512_set1_pd(0.5)));
-        // max takes its second operand for a NaN, as the scalar version does.
-        dRounded = _mm512_maskz_max_pd(bAll, dRounded, _mm512_set1_pd(-32768.0));
-        dRounded = _mm512_maskz_min_pd(bAll, dRounded, _mm512_set1_pd(32767.0));
-        return _mm512_maskz_cvttpd_epi32(bAll, dRounded);
-    }
-
+    // Sixteen samples as ToSample, lane by lane, in single precision as the
+    // AVX2 version (see there why that gives the same samples).
     CORVINA_LANE void StoreSamples(const T* pSum, float fScale, int16_t* pOut) {
-        // The pack works within halves: low half first, then the high one.
-        const __m256i nPacked =
-            _mm256_packs_epi32(ToSamples(pSum[0], fScale), ToSamples(pSum[1], fScale));
-        _mm256_storeu_si256(reinterpret_cast<__m256i*>(pOut),
-                            _mm256_permute4x64_epi64(nPacked, _MM_SHUFFLE(3, 1, 2, 0)));
+        const __mmask8 bAll8 = 0xFF;
+        const __mmask16 bAll = 0xFFFF;
+        const __m512d fLow = _mm512_maskz_insertf64x4(
+            bAll8, _mm512_setzero_pd(), _mm256_castps_pd(_mm512_maskz_cvtpd_ps(bAll8, pSum[0])), 0);
+        const __m512 fSum = _mm512_castpd_ps(_mm512_maskz_insertf64x4(
+            bAll8, fLow, _mm256_castps_pd(_mm512_maskz_cvtpd_ps(bAll8, pSum[1])), 1));
+        const __mmask16 bPositive = _mm512_cmp_ps_mask(fSum, _mm512_setzero_ps(), _CMP_GT_OQ);
+        const __m512 fHalf =
+            _mm512_mask_blend_ps(bPositive, _mm512_set1_ps(-0.5f), _mm512_set1_ps(0.5f));
+        // The product is rounded before the half is added, as in the scalar
+        // version; the masked form is never fused into a multiply-add.
+        const __m512 fScaled = _mm512_maskz_mul_ps(bAll, _mm512_set1_ps(fScale), fSum);
+        // Under half a step the sample is 0 (see the AVX2 version).
+        const __mmask16 bLarge =
+            _mm512_cmp_ps_mask(_mm512_abs_ps(fScaled), _mm512_set1_ps(0.5f), _CMP_NLT_UQ);
+        __m512 fRounded = _mm512_maskz_add_ps(bLarge, fScaled, fHalf);
+        // max takes its second operand for a NaN, as the scalar version does.
+        fRounded = _mm512_maskz_max_ps(bAll, fRounded, _mm512_set1_ps(-32768.0f));
+        fRounded = _mm512_maskz_min_ps(bAll, fRounded, _mm512_set1_ps(32767.0f));
+        _mm256_storeu_si256(
+            reinterpret_cast<__m256i*>(pOut),
+            _mm512_maskz_cvtsepi32_epi16(bAll, _mm512_maskz_cvttps_epi32(bAll, fRounded)));
     }
 };
 

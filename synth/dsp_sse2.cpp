@@ -70,7 +70,10 @@ struct CWindowLanes {
             const __m128 bPositive = _mm_cmpgt_ps(fSum, fZero);
             const __m128 fHalf =
                 _mm_or_ps(_mm_and_ps(bPositive, fUp), _mm_andnot_ps(bPositive, fDown));
-            __m128 fRounded = _mm_add_ps(_mm_mul_ps(fScaleV, fSum), fHalf);
+            const __m128 fScaled = _mm_mul_ps(fScaleV, fSum);
+            // Under half a step the sample is 0 (see the AVX2 version).
+            const __m128 bSmall = _mm_cmplt_ps(_mm_andnot_ps(_mm_set1_ps(-0.0f), fScaled), fUp);
+            __m128 fRounded = _mm_andnot_ps(bSmall, _mm_add_ps(fScaled, fHalf));
             // max takes its second operand for a NaN, as the scalar version does.
             fRounded = _mm_min_ps(_mm_max_ps(fRounded, fLowest), fHighest);
             nFour[h] = _mm_cvttps_epi32(fRounded);

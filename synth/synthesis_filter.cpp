@@ -64,10 +64,21 @@ void CSynthesisFilter::SynthesizeTwoSlots(const float* pIn0, const float* pIn1, 
     alignas(16) float fX1[32];
     m_dsp.pfnDct32Pair(pIn0, pIn1, fX0, fX1);
     StoreVector(fX0);
-    Windowing(sink);
+    // The second slot's values for the other bank wait until the first
+    // slot's sums are done: they take the column that the first slot reads
+    // as its oldest. The two sums then run at once, their chains of
+    // additions side by side.
+    double* pOther = m_pBank == m_dBank[0] ? m_dBank[1] : m_dBank[0];
+    const int nNext = (m_nSlot + 1) & 15;
+    alignas(64) double dLater[32];
+    m_dsp.pfnStoreVector(fX1, pOther + 32 * nNext, dLater);
+    int16_t nFirst[32];
+    int16_t nSecond[32];
+    m_dsp.pfnWindowSumsPair(m_pBank, m_nSlot, pOther, nNext, m_fScale, nFirst, nSecond);
+    std::memcpy(m_pBank + 32 * nNext, dLater, sizeof dLater);
+    sink.WriteSamples(static_cast<int16_t>(m_nChannel), nFirst, 32);
+    sink.WriteSamples(static_cast<int16_t>(m_nChannel), nSecond, 32);
     NextSlot();
-    StoreVector(fX1);
-    Windowing(sink);
     NextSlot();
 }
 

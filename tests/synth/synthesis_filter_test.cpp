@@ -197,6 +197,29 @@ TEST(SynthesisFilterTest, APairRunIsTheTwoSingleRunsEvenWhenTheRingsDiffer) {
     EXPECT_EQ(pairs.nSamples[1], singles.nSamples[1]);
 }
 
+TEST(SynthesisFilterTest, TwoSlotsAtOnceAreTheTwoSingleRuns) {
+    // Past sixteen slots, so that the pair's first slot reads the oldest
+    // column while the second has new values for it.
+    std::mt19937 random(21);
+    std::uniform_real_distribution<float> value(-1.2f, 1.2f);
+    CSynthesisFilter single(0, 32768.0f), twoSlots(0, 32768.0f);
+    CRecording singles, pairs;
+    CRecordingSink singleSink(singles), pairSink(pairs);
+    for (int nRun = 0; nRun < 24; ++nRun) {
+        float fInput[2][32];
+        for (auto& fSlot : fInput) {
+            for (float& f : fSlot) {
+                f = value(random);
+            }
+            std::memcpy(single.m_fInput, fSlot, sizeof fSlot);
+            single.Synthesize(singleSink);
+        }
+        twoSlots.SynthesizeTwoSlots(fInput[0], fInput[1], pairSink);
+    }
+    EXPECT_EQ(pairs.nSamples[0], singles.nSamples[0]);
+    EXPECT_EQ(twoSlots.SlotsRun(), single.SlotsRun());
+}
+
 // Banks of the size that music gives, with values at the edges mixed in:
 // sums past full scale, zeros, tiny values, and the odd infinity or NaN.
 std::vector<double> TestBank(std::mt19937& random, int nKind) {
@@ -322,6 +345,10 @@ TEST(WindowSumsTest, RoundingIsHalfAwayFromZeroAndSaturationIsSilent) {
         {40000.0 / 32768, 32767},
         {-40000.0 / 32768, -32768},
         {32767.2 / 32768, 32767},
+        // The largest float under half a step: a half added in single
+        // precision would round it up to a whole one.
+        {(0.5 - 0x1p-25) / 32768, 0},
+        {-(0.5 - 0x1p-25) / 32768, 0},
         {0.0, 0},
         {1e30, 32767},
         {std::numeric_limits<double>::quiet_NaN(), -32768},
