@@ -112,7 +112,7 @@ class CBitStream {
     void Warn(const std::string& strText) const { ReportWarning(m_fnReport, strText); }
     std::string m_strVerdict;
     CTrackChoice m_choice;
-    // The tag skipping over m_pAudio.
+    // The tag skipping over m_pAudio, the source opened.
     std::unique_ptr<CTagSkippingSource> m_pSource;
     CByteSource* m_pAudio = nullptr;
     WarningReporter m_fnReport;
@@ -120,6 +120,8 @@ class CBitStream {
     CBitReader m_Reader;
     int64_t m_nLength = 0;
     int64_t m_nPosition = 0;
+    // Where the tag skipping found the audio; the end moves to where the
+    // source gave out, where that comes sooner.
     int64_t m_nAudioStart = 0;
     int64_t m_nAudioEnd = INT64_MAX;
     // Bytes read from the source and not yet handed out.

@@ -3,17 +3,13 @@
 // decoding reads beside them (the CRC word, a forbidden code).
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 
 #include "decoder/decoder_warnings.h"
 
 namespace corvina {
 
-class CBitReader;
-class CCrc16;
 struct CLayer2Table;
 
 // The channel modes as the header codes them.
