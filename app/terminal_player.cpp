@@ -90,11 +90,10 @@ bool DescribeRunningFormat(std::string& strLine, std::string& strTags) {
         if (pDecoder == nullptr) {
             return false;
         }
-        dwWord = pDecoder->Header().FrameWord();
+        dwWord = pDecoder->FrameWord();
         strTags = FormatTrackTags(pDecoder->TrackInfo());
     }
-    CFrameHeader header;
-    header.ParseWord(dwWord);
+    const CFrameHeader header(dwWord);
     const auto Name = [](const char* pszName) { return pszName != nullptr ? pszName : "?"; };
     strLine = std::string(header.IsLowSamplingRate() ? "MPEG-2 Layer " : "MPEG-1 Layer ") +
               Name(header.LayerName()) + ", " + Name(header.BitrateName()) + ", " +

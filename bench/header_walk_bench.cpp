@@ -33,7 +33,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const auto start = std::chrono::steady_clock::now();
-    CBitStream stream(argv[1]);
+    CBitStream stream = OpenBitStream(argv[1]);
     CFrameIndex index;
     if (!stream.IsOpen() || !index.Build(stream, {})) {
         std::fprintf(stderr, "header_walk_bench: cannot walk %s\n", argv[1]);

@@ -27,7 +27,7 @@ namespace {
 constexpr int64_t kWarmSamples = int64_t{CSynthesisFilter::kHistorySlots} * 32;
 // The longest frame's samples: a move lands this much earlier again, so that
 // the frame found there still lies before the history.
-constexpr int64_t kMaxFrameSamples = 1152;
+constexpr int64_t kMaxFrameSamples = kMaxSamplesPerFrame;
 
 }  // namespace
 
@@ -36,11 +36,11 @@ CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks, int64_t nWal
       m_bNamedFile(!m_strFileName.empty() && m_strFileName != "-"),
       m_Hooks(std::move(hooks)),
       m_nWalkBudget(nWalkBudget),
-      m_Stream(OpenStreamSource(m_strFileName.c_str(), m_Hooks.fnStopRequested,
-                                m_Hooks.fnReportWarning, m_Hooks.live),
-               m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested, nWalkBudget,
-               m_Hooks.track) {
-    m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
+      m_Stream(OpenBitStream(OpenStreamSource(m_strFileName.c_str(), m_Hooks.fnStopRequested,
+                                              m_Hooks.fnReportWarning, m_Hooks.live),
+                             m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested,
+                             nWalkBudget, m_Hooks.track)) {
+    m_Sync.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
 CAudioDecoder::CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string strName,
@@ -48,9 +48,9 @@ CAudioDecoder::CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string s
     : m_strFileName(std::move(strName)),
       m_Hooks(std::move(hooks)),
       m_nWalkBudget(nWalkBudget),
-      m_Stream(std::move(pSource), m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested,
-               nWalkBudget, m_Hooks.track) {
-    m_Header.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
+      m_Stream(OpenBitStream(std::move(pSource), m_strFileName, m_Hooks.fnReportWarning,
+                             m_Hooks.fnStopRequested, nWalkBudget, m_Hooks.track)) {
+    m_Sync.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
 }
 
 CAudioDecoder::~CAudioDecoder() {
@@ -74,7 +74,7 @@ int CAudioDecoder::Initialize() {
         StartWalk(nStart);
     }
     m_bTimed = m_Index.IsBuilt() && m_Index.SampleRate() > 0;
-    if (m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
+    if (m_Sync.ReadFrame(m_Stream, m_Header, &m_pCrc) == 0) {
         return 0;
     }
     if (m_Hooks.bReadTrackInfo) {
@@ -110,7 +110,7 @@ std::string CAudioDecoder::FailureReason() const {
     if (!m_Stream.ContainerVerdict().empty()) {
         return m_Stream.ContainerVerdict();
     }
-    if (const uint32_t dwLayer3 = m_Header.Layer3Word()) {
+    if (const uint32_t dwLayer3 = m_Sync.Layer3Word()) {
         // The ID bit tells MPEG-1 from the low rates of MPEG-2.
         return std::string("It is an MPEG-") + ((dwLayer3 >> 19) & 1 ? "1" : "2") +
                " Layer III (MP3) stream; Corvina plays Layers I and II.";
@@ -213,10 +213,10 @@ int CAudioDecoder::DecodeFrame() {
     const bool bRateSwitch = m_Header.SampleFrequency() != m_nInitialSampleRate;
     if ((bModeSwitch || bRateSwitch) && !FollowFormat(bModeSwitch, bRateSwitch)) {
         if (bModeSwitch) {
-            m_Header.Warnings().Show(WARN_MODE_SWITCH);
+            m_Sync.Warnings().Show(WARN_MODE_SWITCH);
         }
         if (bRateSwitch) {
-            m_Header.Warnings().Show(WARN_RATE_SWITCH);
+            m_Sync.Warnings().Show(WARN_RATE_SWITCH);
         }
     }
     if (m_pLayerDecoder == nullptr) {
@@ -243,7 +243,7 @@ int CAudioDecoder::DecodeFrame() {
 }
 
 int CAudioDecoder::ReadNextFrame() {
-    if (m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
+    if (m_Sync.ReadFrame(m_Stream, m_Header, &m_pCrc) == 0) {
         m_pSink.reset();
         return 0;
     }
@@ -283,7 +283,7 @@ int CAudioDecoder::WarmUp() {
         if (bDecode) {
             m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, unheard);
         }
-        if (m_Header.ReadFrame(m_Stream, &m_pCrc) == 0) {
+        if (m_Sync.ReadFrame(m_Stream, m_Header, &m_pCrc) == 0) {
             m_pSink.reset();
             return 0;
         }
@@ -309,7 +309,7 @@ int CAudioDecoder::SeekSample(int64_t nSample) {
     const int64_t nFrom = std::max<int64_t>(0, nSample - kWarmSamples - 2 * kMaxFrameSamples);
     const bool bMoved = m_Index.MoveTo(m_Stream, nFrom, nStartSample, m_Hooks.fnStopRequested);
     if (bMoved) {
-        m_Header.DropReadAhead();
+        m_Sync.DropReadAhead();
         // The frame in hand is still counted: the one read next starts here.
         m_nNextSample = nStartSample;
         m_nSeekTarget = nSample;
@@ -341,7 +341,7 @@ int CAudioDecoder::SeekBytes(double dFraction) {
         }
         return 0;
     }
-    m_Header.DropReadAhead();
+    m_Sync.DropReadAhead();
     m_bSampleCounted = false;
     m_nSeekTarget = -1;
     m_nWarmUntil = dFrom > 0.0 ? nTarget : -1;
@@ -412,10 +412,10 @@ bool CAudioDecoder::FollowFormat(bool bModeSwitch, bool bRateSwitch) {
     }
     m_pLayerDecoder->SetChoices(m_Choices);
     if (bModeSwitch) {
-        m_Header.Warnings().Show(WARN_MODE_FOLLOWED);
+        m_Sync.Warnings().Show(WARN_MODE_FOLLOWED);
     }
     if (bRateSwitch) {
-        m_Header.Warnings().Show(WARN_RATE_FOLLOWED);
+        m_Sync.Warnings().Show(WARN_RATE_FOLLOWED);
     }
     return true;
 }
@@ -504,8 +504,7 @@ void CAudioDecoder::FollowTrackInfo() {
 }
 
 std::string CAudioDecoder::FormatStreamInfo() const {
-    CFrameHeader header;
-    header.ParseWord(m_Header.FrameWord());
+    const CFrameHeader header(m_Sync.FrameWord());
     const std::size_t nSlash = m_strFileName.rfind('/');
     const std::string strName = m_strFileName == "-"          ? std::string("standard input")
                                 : nSlash == std::string::npos ? m_strFileName

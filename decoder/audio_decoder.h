@@ -15,6 +15,7 @@
 #include "decoder/decode_choices.h"
 #include "decoder/frame_header.h"
 #include "decoder/frame_index.h"
+#include "decoder/frame_sync.h"
 #include "decoder/track_info.h"
 #include "synth/audio_sink.h"
 #include "synth/caller_hooks.h"
@@ -121,7 +122,10 @@ class CAudioDecoder {
     bool HasEnded() const { return m_pSink == nullptr; }
     CBitStream& Stream() { return m_Stream; }
     const CBitStream& Stream() const { return m_Stream; }
+    // The header of the frame in hand.
     const CFrameHeader& Header() const { return m_Header; }
+    // The header word of the frame last read; safe to read from any thread.
+    uint32_t FrameWord() const { return m_Sync.FrameWord(); }
     // Output channels: 1 or 2 once initialised.
     int Channels() const;
     // Slots the synthesis filter of output channel nChannel has run; -1
@@ -198,6 +202,7 @@ class CAudioDecoder {
     CHooks m_Hooks;
     int64_t m_nWalkBudget;
     CBitStream m_Stream;
+    CFrameSync m_Sync;
     CFrameHeader m_Header;
     // Where the bitrate varies, time comes from the counted frames:
     // m_nNextSample is where the frame after the one in hand starts.

@@ -1,26 +1,37 @@
-// The bit reader's loading of a payload.
+// The bit reader's payloads.
 #include "decoder/bit_reader.h"
 
 #include <cstring>
 
 namespace corvina {
 
-void CBitReader::Take(uint32_t nBytes) {
-    uint8_t* pBytes = Bytes();
-    // The bytes after the payload up to the spare word read as zeros, so a
-    // read into the last partial word gives the same bits on every run.
-    std::memset(pBytes + nBytes, 0, sizeof m_dwBuffer - nBytes);
-    const uint32_t nWords = (nBytes + 3) / 4;
-    for (uint32_t nWord = 0; nWord < nWords; ++nWord) {
-        m_dwBuffer[nWord] = ReadBigEndian32(pBytes + 4 * nWord);
+namespace {
+
+// What a reader of no payload reads.
+constexpr uint8_t kNoPayload[CBitReader::kSlackBytes] = {};
+
+}  // namespace
+
+CBitReader::CBitReader() : m_pBytes(kNoPayload) {}
+
+CBitReader::CBitReader(std::span<const uint8_t> padded, uint32_t nBytes) : m_pBytes(padded.data()) {
+    if (padded.size() < kSlackBytes || padded.size() - kSlackBytes < nBytes) {
+        m_pBytes = kNoPayload;
+        nBytes = 0;
     }
-    m_nLoaded = nBytes;
-    Rewind();
+    m_nBytes = nBytes;
 }
 
-void CBitReader::Load(const uint8_t* pBytes, uint32_t nBytes) {
-    std::memcpy(Bytes(), pBytes, nBytes);
-    Take(nBytes);
+CBitReader CPayloadBuffer::Take(uint32_t nBytes) {
+    // The bytes after the payload read as zeros, so a read into the last
+    // partial word gives the same bits on every run.
+    std::memset(m_bBytes + nBytes, 0, CBitReader::kSlackBytes);
+    return CBitReader(m_bBytes, nBytes);
+}
+
+CBitReader CPayloadBuffer::Load(const uint8_t* pBytes, uint32_t nBytes) {
+    std::memcpy(m_bBytes, pBytes, nBytes);
+    return Take(nBytes);
 }
 
 }  // namespace corvina

@@ -1,4 +1,4 @@
-// The stream and its bit reader.
+// The stream's buffer, payloads and moves.
 #include "decoder/bit_stream.h"
 
 #include <algorithm>
@@ -9,39 +9,42 @@
 
 namespace corvina {
 
-CBitStream::CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
-                       WarningReporter fnReport, const StopRequest& fnStop, int64_t nWalkBudget,
-                       CTrackChoice choice)
-    : m_choice(std::move(choice)),
-      m_pSource(OpenContainedAudio(std::move(pSource), strName, fnReport, fnStop, nWalkBudget,
-                                   &m_strVerdict, m_choice)),
-      m_strName(std::move(strName)),
+CBitStream::CBitStream(std::unique_ptr<CByteSource> pAudio, WarningReporter fnReport,
+                       CTrackChoice choice, std::string strVerdict)
+    : m_strVerdict(std::move(strVerdict)),
+      m_choice(std::move(choice)),
+      m_pAudio(pAudio.get()),
       m_fnReport(std::move(fnReport)),
+      m_pPayload(std::make_unique<CPayloadBuffer>()),
       m_bIn(new uint8_t[kInputBytes]) {
-    if (m_pSource == nullptr) {
+    if (pAudio == nullptr) {
         m_nAudioEnd = 0;
         return;
     }
-    LookAtStart();
-}
-
-CBitStream::CBitStream(const char* pszFileName, WarningReporter fnReport)
-    : CBitStream(OpenStreamSource(pszFileName != nullptr ? pszFileName : "", {}, fnReport),
-                 pszFileName != nullptr ? pszFileName : "", fnReport) {}
-
-CBitStream::~CBitStream() = default;
-
-void CBitStream::LookAtStart() {
+    m_pSource = std::make_unique<CTagSkippingSource>(std::move(pAudio));
     if (m_pSource->CanSeek()) {
         m_nLength = std::max<int64_t>(m_pSource->Size(), 0);
-        m_nAudioEnd = m_nLength;
-        m_nPosition = m_pSource->Position();
     }
-    Fill();
-    FindTags();
-    if (m_nAudioStart > 0 && SeekTo(m_nAudioStart) == 0) {
-        m_nAudioEnd = m_nAudioStart;
-    }
+    m_nPosition = m_pSource->Position();
+    m_nAudioStart = m_pSource->AudioStart();
+    m_nAudioEnd = m_pSource->AudioEnd();
+}
+
+CBitStream::~CBitStream() = default;
+CBitStream::CBitStream(CBitStream&&) noexcept = default;
+
+CBitStream OpenBitStream(std::unique_ptr<CByteSource> pSource, const std::string& strName,
+                         const WarningReporter& fnReport, const StopRequest& fnStop,
+                         int64_t nWalkBudget, const CTrackChoice& choice) {
+    std::string strVerdict;
+    std::unique_ptr<CByteSource> pAudio = OpenContainedAudio(
+        std::move(pSource), strName, fnReport, fnStop, nWalkBudget, &strVerdict, choice);
+    return CBitStream(std::move(pAudio), fnReport, choice, std::move(strVerdict));
+}
+
+CBitStream OpenBitStream(const char* pszFileName, const WarningReporter& fnReport) {
+    const std::string strName = pszFileName != nullptr ? pszFileName : "";
+    return OpenBitStream(OpenStreamSource(strName.c_str(), {}, fnReport), strName, fnReport);
 }
 
 void CBitStream::UpdateLength() {
@@ -53,89 +56,6 @@ void CBitStream::UpdateLength() {
     if (m_nAudioEnd == INT64_MAX) {
         m_nAudioEnd = m_nLength;
     }
-}
-
-// Tags are not audio: an ID3v2 tag at the start is skipped whole (where it
-// ends within the file), and an ID3v1
-// block at the end counts as the end of the stream, so the frame before it is
-// followed by "the end of the file" and kept.
-void CBitStream::FindTags() {
-    const uint8_t* bHead = m_bIn.get();
-    if (m_nInEnd >= 10 && bHead[0] == 'I' && bHead[1] == 'D' && bHead[2] == '3' &&
-        bHead[3] != 0xFF && bHead[4] != 0xFF &&
-        ((bHead[6] | bHead[7] | bHead[8] | bHead[9]) & 0x80) == 0) {
-        const int64_t nSize =
-            (static_cast<int64_t>(bHead[6]) << 21) | (bHead[7] << 14) | (bHead[8] << 7) | bHead[9];
-        const bool bFooter = (bHead[5] & 0x10) != 0;
-        m_nAudioStart = 10 + nSize + (bFooter ? 10 : 0);
-        // A tag that claims more than the file holds lies about its size:
-        // the frames are searched for after its header, so none is lost.
-        if ((m_nLength > 0 || m_pSource->CanSeek()) && m_nAudioStart > m_nLength) {
-            m_nAudioStart = std::min<int64_t>(10, m_nLength);
-        }
-    }
-    if (!m_pSource->CanSeek()) {
-        return;
-    }
-    // Tags stand at the end in any order; each one found moves the end of
-    // the audio before it.
-    const int64_t nStart = m_nPosition;
-    while (int64_t nTag = TagBytesBefore(m_nAudioEnd)) {
-        m_nAudioEnd -= nTag;
-    }
-    if (SeekTo(nStart) == 0) {
-        m_nAudioEnd = 0;
-    }
-}
-
-namespace {
-
-uint32_t FromLittleEndian(const uint8_t* pBytes) {
-    return static_cast<uint32_t>(pBytes[0]) | (static_cast<uint32_t>(pBytes[1]) << 8) |
-           (static_cast<uint32_t>(pBytes[2]) << 16) | (static_cast<uint32_t>(pBytes[3]) << 24);
-}
-
-bool Matches(const uint8_t* pBytes, const char* pszText) {
-    return std::memcmp(pBytes, pszText, std::strlen(pszText)) == 0;
-}
-
-}  // namespace
-
-// The length of the tag that ends at nEnd: ID3v1, APEv1 or APEv2 (with or
-// without its header), Lyrics3v2, or an ID3v2 tag with a footer; 0 for none.
-int64_t CBitStream::TagBytesBefore(int64_t nEnd) {
-    const int64_t nRoom = nEnd - m_nAudioStart;
-    uint8_t bTail[32] = {};
-    if (nRoom < 10 || SeekTo(nEnd - std::min<int64_t>(nRoom, 32)) == 0 ||
-        !ReadBytes(bTail + 32 - std::min<int64_t>(nRoom, 32),
-                   static_cast<std::size_t>(std::min<int64_t>(nRoom, 32)))) {
-        return 0;
-    }
-    int64_t nTag = 0;
-    if (nRoom >= 32 && Matches(bTail, "APETAGEX")) {
-        const bool bHeader = (FromLittleEndian(bTail + 20) & 0x80000000u) != 0;
-        nTag = static_cast<int64_t>(FromLittleEndian(bTail + 12)) + (bHeader ? 32 : 0);
-    } else if (nRoom >= 15 && Matches(bTail + 23, "LYRICS200")) {
-        int64_t nSize = 0;
-        for (int i = 17; i < 23; ++i) {
-            if (bTail[i] < '0' || bTail[i] > '9') {
-                return 0;
-            }
-            nSize = nSize * 10 + (bTail[i] - '0');
-        }
-        nTag = nSize + 15;
-    } else if (Matches(bTail + 22, "3DI") &&
-               ((bTail[28] | bTail[29] | bTail[30] | bTail[31]) & 0x80) == 0) {
-        nTag = ((static_cast<int64_t>(bTail[28]) << 21) | (bTail[29] << 14) | (bTail[30] << 7) |
-                bTail[31]) +
-               20;
-    } else if (nRoom >= 128) {
-        uint8_t bId3v1[3] = {};
-        if (SeekTo(nEnd - 128) != 0 && ReadBytes(bId3v1, sizeof bId3v1) && Matches(bId3v1, "TAG")) {
-            nTag = 128;
-        }
-    }
-    return nTag > 0 && nTag <= nRoom ? nTag : 0;
 }
 
 bool CBitStream::Fill() {
@@ -289,7 +209,7 @@ int CBitStream::LoadFrame(uint32_t nBytes) {
         Warn("Internal error: framelength > bufferlength?!");
         return 0;
     }
-    if (!ReadBytes(m_Reader.Bytes(), nBytes)) {
+    if (!ReadBytes(m_pPayload->Bytes(), nBytes)) {
         if (m_nLength > 0 || CanSeek()) {
             m_nPosition = m_nAudioEnd;
         } else {
@@ -297,7 +217,7 @@ int CBitStream::LoadFrame(uint32_t nBytes) {
         }
         return 0;
     }
-    m_Reader.Take(nBytes);
+    m_Reader = m_pPayload->Take(nBytes);
     return 1;
 }
 

@@ -1,5 +1,6 @@
-// The stream: header words and bytes for the frame search, one frame's
-// payload at a time, and bit fields of up to 32 bits from that payload.
+// The stream: the bytes of the audio between its tags, buffered, for the
+// frame search; one frame's payload at a time for the bit reader; and the
+// moves.
 #pragma once
 
 #include <cstdint>
@@ -8,6 +9,7 @@
 
 #include "decoder/bit_reader.h"
 #include "decoder/byte_source.h"
+#include "decoder/tag_skipping_source.h"
 #include "synth/caller_hooks.h"
 
 namespace corvina {
@@ -16,19 +18,14 @@ class CBitStream {
   public:
     static constexpr uint32_t kBufferBytes = CBitReader::kMaxBytes;
 
-    // Reads the Layer I/II audio that the source carries (opening a
-    // container it may be) and looks at its start; strName names the stream
-    // in warnings, and a long walk over a container gives up once fnStop says
-    // so, or after nWalkBudget bytes where not negative (see
-    // OpenContainedAudio); choice picks the track of a container that holds
-    // several. A null source (one that could not be opened) leaves an object
-    // whose reads all fail.
-    CBitStream(std::unique_ptr<CByteSource> pSource, std::string strName,
-               WarningReporter fnReport = {}, const StopRequest& fnStop = {},
-               int64_t nWalkBudget = -1, CTrackChoice choice = {});
-    // Opens the file at pszFileName; a failure is told as a warning.
-    explicit CBitStream(const char* pszFileName, WarningReporter fnReport = {});
+    // Reads pAudio, the Layer I/II audio of a source opened already (see
+    // OpenBitStream), between its tags. A null source (one that could not be
+    // opened) leaves an object whose reads all fail. choice and strVerdict
+    // are what the opening was asked and told.
+    explicit CBitStream(std::unique_ptr<CByteSource> pAudio, WarningReporter fnReport = {},
+                        CTrackChoice choice = {}, std::string strVerdict = {});
     ~CBitStream();
+    CBitStream(CBitStream&&) noexcept;
     CBitStream(const CBitStream&) = delete;
     CBitStream& operator=(const CBitStream&) = delete;
 
@@ -93,8 +90,9 @@ class CBitStream {
     // Whole percent of the stream's bytes read, truncated; 0 for an empty or
     // unknown length.
     int PositionPercent() const;
-    // The source read (a demultiplexer, a file, ...); null when none opened.
-    CByteSource* Source() const { return m_pSource.get(); }
+    // The source read (a demultiplexer, a file, ...), under the tag
+    // skipping; null when none opened.
+    CByteSource* Source() const { return m_pAudio; }
     // Takes the length of a source that has come to seek since the stream
     // was opened (a container whose index has come in).
     void UpdateLength();
@@ -105,9 +103,6 @@ class CBitStream {
     const CTrackChoice& TrackChoice() const { return m_choice; }
 
   private:
-    void LookAtStart();
-    void FindTags();
-    int64_t TagBytesBefore(int64_t nEnd);
     int SeekTo(int64_t nOffset);
     // Refills the input buffer; false at the end of the source.
     bool Fill();
@@ -115,15 +110,18 @@ class CBitStream {
     // Copies the next nBytes into pTarget; false when fewer are left.
     bool ReadBytes(uint8_t* pTarget, std::size_t nBytes);
     void Warn(const std::string& strText) const { ReportWarning(m_fnReport, strText); }
-    // Before the source: opening the source fills them.
     std::string m_strVerdict;
     CTrackChoice m_choice;
-    std::unique_ptr<CByteSource> m_pSource;
-    std::string m_strName;
+    // The tag skipping over m_pAudio, the source opened.
+    std::unique_ptr<CTagSkippingSource> m_pSource;
+    CByteSource* m_pAudio = nullptr;
     WarningReporter m_fnReport;
+    std::unique_ptr<CPayloadBuffer> m_pPayload;
     CBitReader m_Reader;
     int64_t m_nLength = 0;
     int64_t m_nPosition = 0;
+    // Where the tag skipping found the audio; the end moves to where the
+    // source gave out, where that comes sooner.
     int64_t m_nAudioStart = 0;
     int64_t m_nAudioEnd = INT64_MAX;
     // Bytes read from the source and not yet handed out.
@@ -132,5 +130,16 @@ class CBitStream {
     std::size_t m_nInPos = 0;
     std::size_t m_nInEnd = 0;
 };
+
+// The stream of the Layer I/II audio that pSource carries, opening the
+// container it may be (see OpenContainedAudio): strName names it in
+// warnings, a long walk over a container gives up once fnStop says so, or
+// after nWalkBudget bytes where not negative, and choice picks the track of
+// a container that holds several.
+CBitStream OpenBitStream(std::unique_ptr<CByteSource> pSource, const std::string& strName,
+                         const WarningReporter& fnReport = {}, const StopRequest& fnStop = {},
+                         int64_t nWalkBudget = -1, const CTrackChoice& choice = {});
+// The stream of the file at pszFileName; a failure is told as a warning.
+CBitStream OpenBitStream(const char* pszFileName, const WarningReporter& fnReport = {});
 
 }  // namespace corvina

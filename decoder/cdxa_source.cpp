@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decoder/byte_order.h"
+
 namespace corvina {
 
 namespace {
@@ -15,11 +17,6 @@ constexpr std::size_t kForm2Bytes = 2324;
 // The submode byte of the subheader marks form 2 sectors.
 constexpr std::size_t kSubmodeAt = 18;
 constexpr uint8_t kForm2Flag = 0x20;
-
-uint32_t LittleEndian(const uint8_t* pBytes) {
-    return pBytes[0] | (pBytes[1] << 8) | (pBytes[2] << 16) |
-           (static_cast<uint32_t>(pBytes[3]) << 24);
-}
 
 }  // namespace
 
@@ -40,7 +37,7 @@ bool CCdxaSource::ReadPayload(std::vector<uint8_t>& payload, int64_t& nResumeAt)
         if (ReadIn(bHead, 8) != 8) {
             return false;
         }
-        const uint32_t nSize = LittleEndian(bHead + 4);
+        const uint32_t nSize = ReadLittleEndian32(bHead + 4);
         if (std::memcmp(bHead, "data", 4) == 0) {
             m_nDataStart = InOffset();
             m_nDataEnd = m_nDataStart + nSize;

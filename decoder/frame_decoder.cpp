@@ -3,7 +3,9 @@
 #include <corvina/frame_decoder.h>
 
 #include "decoder/bit_reader.h"
+#include "decoder/byte_order.h"
 #include "decoder/frame_header.h"
+#include "decoder/frame_sync.h"
 #include "decoder/layer_decoder.h"
 
 namespace corvina {
@@ -44,7 +46,10 @@ class CInterleavingSink : public CAudioSink {
 struct CFrameDecoder::CState {
     CFrameHeader header;
     CFrameHeader probe;
+    CPayloadBuffer payload;
     CBitReader reader;
+    CCrc16 crc;
+    CDecoderWarnings warnings;
     CLayerDecoder layer{2};
     bool bSynced = false;
     uint32_t dwLast = 0;
@@ -55,7 +60,7 @@ struct CFrameDecoder::CState {
     // word: 0 where it cannot be a frame, -1 where more bytes are needed to
     // tell its free-format length.
     int LengthOf(uint32_t dwWord, std::span<const uint8_t> ahead) {
-        probe.ParseWord(dwWord);
+        probe = CFrameHeader(dwWord);
         if (probe.SampleFrequency() == 0) {
             return 0;
         }
@@ -65,12 +70,12 @@ struct CFrameDecoder::CState {
             }
             int nBytes = (dwWord & kFreeFormatMask) == dwFreeFormatHeader ? nFreeFormatBytes : 0;
             if (nBytes <= 0) {
-                nBytes = CFrameHeader::FreeFormatBytesIn(ahead, dwWord);
+                nBytes = CFrameSync::FreeFormatBytesIn(ahead, dwWord);
                 if (nBytes <= 0) {
                     return ahead.size() < CBitReader::kMaxBytes + 4 ? -1 : 0;
                 }
             }
-            probe.SetFreeFormatBytes(nBytes);
+            probe = CFrameHeader(dwWord, nBytes);
         }
         const int nLength = probe.FrameBytes() + 4;
         return nLength > 4 && nLength <= static_cast<int>(CBitReader::kMaxBytes) + 4 ? nLength : 0;
@@ -169,11 +174,10 @@ EFrameResult CFrameDecoder::DecodeFrame(std::span<const uint8_t> bytes, std::spa
         return result;
     }
     CFrameHeader& header = state.header;
-    header.SetFreeFormatBytes(state.nFreeFormatBytes);
-    header.ParseWord(dwWord);
-    state.reader.Load(bytes.data() + 4, static_cast<uint32_t>(nLength - 4));
-    CCrc16* pCrc = nullptr;
-    header.StartFrame(dwWord, state.reader, &pCrc);
+    header = CFrameHeader(dwWord, state.nFreeFormatBytes);
+    header.AttachWarnings(&state.warnings);
+    state.reader = state.payload.Load(bytes.data() + 4, static_cast<uint32_t>(nLength - 4));
+    CCrc16* pCrc = StartCheck(header, state.reader, state.crc);
     CInterleavingSink sink(pcm, info.nChannels);
     const CLayerDecoder::EOutcome outcome = state.layer.Decode(header, state.reader, pCrc, sink);
     state.bSynced = true;

@@ -1,19 +1,15 @@
-// The header record of the frame in hand, and the frame search that fills it.
+// A frame's header: the fields of its 32-bit word, what they give (rates,
+// length, subband limits), and the facts of the frame in hand that the layer
+// decoding reads beside them (the CRC word, a forbidden code).
 #pragma once
 
-#include <atomic>
-#include <cstddef>
 #include <cstdint>
-#include <span>
+#include <optional>
 
 #include "decoder/decoder_warnings.h"
-#include "synth/caller_hooks.h"
 
 namespace corvina {
 
-class CBitReader;
-class CBitStream;
-class CCrc16;
 struct CLayer2Table;
 
 // The channel modes as the header codes them.
@@ -24,54 +20,37 @@ enum EChannelMode : int {
     MODE_SINGLE_CHANNEL = 3,
 };
 
+// Samples per channel in one frame of the layer: 384 for Layer I, 1152 for
+// Layer II (and Layer III but at the low sampling rates, 576).
+constexpr int SamplesPerFrame(int nLayer, bool bLowSamplingRate) {
+    return nLayer == 1 ? 384 : nLayer == 3 && bLowSamplingRate ? 576 : 1152;
+}
+// The most samples per channel that a Layer I or II frame holds.
+constexpr int kMaxSamplesPerFrame = SamplesPerFrame(2, false);
+
 class CFrameHeader {
   public:
+    // No frame yet: every field 0.
     CFrameHeader();
-    ~CFrameHeader();
-    CFrameHeader(const CFrameHeader&) = delete;
-    CFrameHeader& operator=(const CFrameHeader&) = delete;
-
-    // The search through bytes that hold no frame gives up once fnStop says
-    // so; warnings go to fnReport.
-    void SetCaller(StopRequest fnStop, WarningReporter fnReport);
-
-    // Finds the next frame, parses its header and loads its payload. 1 when a
-    // frame is ready with the cursor after its CRC word; ppCrc then names the
-    // register to check (null for an unprotected frame). 0 at the end, at a
-    // free-format or a Layer III header.
-    int ReadFrame(CBitStream& stream, CCrc16** ppCrc);
-    // Finds the next frame as ReadFrame does and moves over it without
-    // loading it; its length (0 at the end) and its header word.
-    int PassFrame(CBitStream& stream, uint32_t& dwHeader);
-    // After the file has been moved: the word read ahead before the move is
-    // not a header of the new place, so the next ReadFrame searches from the
-    // new offset on.
-    void DropReadAhead();
-
-    // Takes the frame of header word dwHeader (parsed already) whose payload
-    // reader holds: reads its CRC word and points *ppCrc at the register to
-    // check (null for an unprotected frame). 0 when memory ran out.
-    int StartFrame(uint32_t dwHeader, CBitReader& reader, CCrc16** ppCrc);
-    // Payload bytes of an unpadded frame of the free-format stream whose
-    // header is dwHeader, found by the next header in ahead (the bytes after
-    // this header); 0 where none stands there.
-    static int FreeFormatBytesIn(std::span<const uint8_t> ahead, uint32_t dwHeader);
-    // Sets the free-format length that FrameBytes and Bitrate go by.
-    void SetFreeFormatBytes(int nBytes) { m_nFreeFormatBytes = nBytes; }
-    // A sync whose layer, bitrate index and sampling frequency are not
-    // reserved.
+    // Every field from a header word (bit 31 is the frame's first bit),
+    // without judging whether the frame can be decoded; nFreeFormatBytes is
+    // the payload of an unpadded frame where the word is of free format.
+    explicit CFrameHeader(uint32_t dwWord, int nFreeFormatBytes = 0);
+    // The header of a word that is a sync whose layer, bitrate index and
+    // sampling frequency are not reserved; none for any other word.
+    static std::optional<CFrameHeader> Parse(uint32_t dwWord, int nFreeFormatBytes = 0);
     static bool IsPlausibleWord(uint32_t dwWord);
 
-    // Sets every field from a 32-bit header word (bit 31 is the frame's first
-    // bit), without judging whether the frame can be decoded.
-    void ParseWord(uint32_t dwHeader);
-    // The header word of the frame last loaded; safe to read from any thread.
-    uint32_t FrameWord() const { return m_dwFrameWord.load(std::memory_order_acquire); }
+    // Sets every field from dwWord as the constructor does; the frame's CRC
+    // word, forbidden-code note and warnings stay.
+    void ParseWord(uint32_t dwWord);
+    uint32_t Word() const { return m_dwWord; }
 
-    // Payload bytes of the current frame after its four header bytes.
+    // Payload bytes of the frame after its four header bytes; 0 for a
+    // reserved sampling frequency or a free-format length not known.
     int FrameBytes() const;
-    // Bit/s of the current frame; for free format, from the frame length
-    // found (0 until then).
+    // Bit/s of the frame; for free format, from the frame length (0 where
+    // it is not known).
     int Bitrate() const;
 
     // Constant texts for the fields; null for a value outside the tables.
@@ -81,82 +60,55 @@ class CFrameHeader {
     const char* BitrateName() const;
 
     int Layer() const { return m_nLayer; }
-    int ProtectionBit() const { return m_nProtectionBit; }
-    int BitrateIndex() const { return m_nBitrateIndex; }
-    int PaddingBit() const { return m_nPaddingBit; }
-    int ModeExtension() const { return m_nModeExtension; }
-    int Mode() const { return m_nMode; }
+    int ProtectionBit() const { return Field(16, 1); }
+    int BitrateIndex() const { return Field(12, 15); }
+    int PaddingBit() const { return Field(9, 1); }
+    int ModeExtension() const { return Field(4, 3); }
+    int Mode() const { return Field(6, 3); }
     int Sblimit() const { return m_nSblimit; }
     // The Layer II allocation table of the frame (any header has one).
     const CLayer2Table& Layer2Table() const { return *m_pLayer2Table; }
     int Bound() const { return m_nBound; }
-    int Copyright() const { return m_nCopyright; }
-    int Original() const { return m_nOriginal; }
-    int IdBit() const { return m_nIdBit; }
-    int SampleFrequencyIndex() const { return m_nSampleFrequencyIndex; }
-    // 44100, 48000 or 32000; 0 for the reserved index.
+    int Copyright() const { return Field(3, 1); }
+    int Original() const { return Field(2, 1); }
+    int IdBit() const { return Field(19, 1); }
+    int SampleFrequencyIndex() const { return Field(10, 3); }
+    // 44100, 48000 or 32000 (their halves at the low rates); 0 for the
+    // reserved index.
     int SampleFrequency() const;
     // True for the low sampling rates of MPEG-2 (the ID bit is 0).
-    bool IsLowSamplingRate() const { return m_nIdBit == 0; }
-    // Samples per channel in one frame: 384 for Layer I, 1152 for Layer II.
-    int SamplesPerFrame() const {
-        return m_nLayer == 1 ? 384 : m_nLayer == 3 && IsLowSamplingRate() ? 576 : 1152;
-    }
-    bool IsSingleChannel() const { return m_nMode == MODE_SINGLE_CHANNEL; }
+    bool IsLowSamplingRate() const { return IdBit() == 0; }
+    int SamplesPerFrame() const { return corvina::SamplesPerFrame(m_nLayer, IsLowSamplingRate()); }
+    bool IsSingleChannel() const { return Mode() == MODE_SINGLE_CHANNEL; }
+
+    // The frame in hand: its CRC word (read after the header where the frame
+    // is protected), whether it holds a code the standard forbids (a Layer I
+    // allocation of 15) as its allocations have been read so far, and the
+    // warnings of the run through the file it belongs to.
     uint16_t CrcWord() const { return m_wCrcWord; }
-
-    // The header word of a Layer III stream that the search confirmed and
-    // stopped at; 0 where it met none.
-    uint32_t Layer3Word() const { return m_dwLayer3Word; }
-
-    // The warnings of this run through the file.
-    CDecoderWarnings& Warnings() { return m_Warnings; }
-    // Whether the frame in hand holds a code the standard forbids (a Layer I
-    // allocation of 15), as its allocations have been read so far.
+    void SetCrcWord(uint16_t wCrcWord) { m_wCrcWord = wCrcWord; }
     bool HasForbiddenCode() const { return m_bForbiddenCode; }
     void NoteForbiddenCode(bool bForbidden = true) { m_bForbiddenCode = bForbidden; }
+    // Where none are attached (a header parsed alone), warnings go to no one.
+    CDecoderWarnings& Warnings();
+    void AttachWarnings(CDecoderWarnings* pWarnings) { m_pWarnings = pWarnings; }
 
   private:
-    int StartFrame(CBitReader& reader, CCrc16** ppCrc, uint32_t dwFrameWord);
-    // Stops the stream at the next frame to take; its length, 0 at the end.
-    int FindNextFrame(CBitStream& stream, uint32_t& dwHeader);
-    bool FindConfirmedFrame(CBitStream& stream);
-    bool IsConfirmed(CBitStream& stream, uint32_t dwHeader, int nLength);
-    // Whether a plausible header, or the end, stands nLength bytes ahead.
-    static bool IsFollowed(CBitStream& stream, int nLength);
-    int FrameLengthAt(CBitStream& stream, std::size_t nOffset, uint32_t dwHeader);
-    int ComputeSblimit() const;
-    void SelectTable();
+    int Field(int nShift, uint32_t dwMask) const {
+        return static_cast<int>((m_dwWord >> nShift) & dwMask);
+    }
     int SlotBytes() const { return m_nLayer == 1 ? 4 : 1; }
-    int FindFreeFormatBytes(CBitStream& stream, std::size_t nOffset, uint32_t dwHeader) const;
 
+    uint32_t m_dwWord = 0;
     int m_nLayer = 0;
-    int m_nProtectionBit = 0;
-    int m_nBitrateIndex = 0;
-    int m_nPaddingBit = 0;
-    int m_nModeExtension = 0;
-    int m_nMode = 0;
-    int m_nSblimit = 0;
-    const CLayer2Table* m_pLayer2Table = nullptr;
-    int m_nBound = 0;
-    int m_nCopyright = 0;
-    int m_nOriginal = 0;
-    int m_nIdBit = 0;
-    CCrc16* m_pCrc = nullptr;
-    uint16_t m_wCrcWord = 0;
-    uint32_t m_dwHeader = 0;
-    // The last frame was taken and the next is looked for where it ended.
-    bool m_bSynced = false;
-    int m_nSampleFrequencyIndex = 0;
-    std::atomic<uint32_t> m_dwFrameWord{0};
-    CDecoderWarnings m_Warnings;
-    StopRequest m_fnStop;
-    // Payload bytes of an unpadded frame of the free-format stream whose
-    // header fields (under the free-format mask) are m_dwFreeFormatHeader.
+    // Payload bytes of an unpadded frame of a free-format stream.
     int m_nFreeFormatBytes = 0;
-    uint32_t m_dwFreeFormatHeader = 0;
-    uint32_t m_dwLayer3Word = 0;
+    int m_nSblimit = 0;
+    int m_nBound = 0;
+    const CLayer2Table* m_pLayer2Table = nullptr;
+    uint16_t m_wCrcWord = 0;
     bool m_bForbiddenCode = false;
+    CDecoderWarnings* m_pWarnings = nullptr;
 };
 
 }  // namespace corvina

@@ -1,5 +1,8 @@
 // The texts that name a header's layer, mode, sampling frequency and bitrate.
+#include <array>
+
 #include "decoder/frame_header.h"
+#include "decoder/frame_header_tables.h"
 
 namespace corvina {
 
@@ -9,22 +12,48 @@ const char* const kLayerNames[] = {"I", "II", "III (not implemented!)"};
 const char* const kModeNames[] = {"stereo", "joint stereo", "dual channel", "single channel"};
 const char* const kSampleRateNames[2][3] = {{"22.05 kHz", "24 kHz", "16 kHz"},
                                             {"44.1 kHz", "48 kHz", "32 kHz"}};
-const char* const kLowRateBitrateNames[2][16] = {
-    {"free format", "32 kbit/s", "48 kbit/s", "56 kbit/s", "64 kbit/s", "80 kbit/s", "96 kbit/s",
-     "112 kbit/s", "128 kbit/s", "144 kbit/s", "160 kbit/s", "176 kbit/s", "192 kbit/s",
-     "224 kbit/s", "256 kbit/s", "forbidden"},
-    {"free format", "8 kbit/s", "16 kbit/s", "24 kbit/s", "32 kbit/s", "40 kbit/s", "48 kbit/s",
-     "56 kbit/s", "64 kbit/s", "80 kbit/s", "96 kbit/s", "112 kbit/s", "128 kbit/s", "144 kbit/s",
-     "160 kbit/s", "forbidden"},
-};
-const char* const kBitrateNames[2][16] = {
-    {"free format", "32 kbis/s", "64 kbit/s", "96 kbit/s", "128 kbit/s", "160 kbit/s", "192 kbit/s",
-     "224 kbit/s", "256 kbit/s", "288 kbit/s", "320 kbit/s", "352 kbit/s", "384 kbit/s",
-     "416 kbit/s", "448 kbit/s", "forbidden"},
-    {"free format", "32 kbis/s", "48 kbit/s", "56 kbit/s", "64 kbit/s", "80 kbit/s", "96 kbit/s",
-     "112 kbit/s", "128 kbit/s", "160 kbit/s", "192 kbit/s", "224 kbit/s", "256 kbit/s",
-     "320 kbit/s", "384 kbit/s", "forbidden"},
-};
+
+// "N kbit/s", with the two special indices named.
+using CRateText = std::array<char, 12>;
+
+constexpr CRateText RateText(int nKbits, int nIndex) {
+    CRateText text{};
+    const char* pszFixed = nIndex == 0 ? "free format" : nIndex == 15 ? "forbidden" : nullptr;
+    std::size_t n = 0;
+    if (pszFixed != nullptr) {
+        for (; pszFixed[n] != '\0'; ++n) {
+            text[n] = pszFixed[n];
+        }
+        return text;
+    }
+    char bDigits[4] = {};
+    int nDigits = 0;
+    for (int nLeft = nKbits; nLeft > 0; nLeft /= 10) {
+        bDigits[nDigits++] = static_cast<char>('0' + nLeft % 10);
+    }
+    while (nDigits > 0) {
+        text[n++] = bDigits[--nDigits];
+    }
+    for (const char c : {' ', 'k', 'b', 'i', 't', '/', 's'}) {
+        text[n++] = c;
+    }
+    return text;
+}
+
+// By version, layer and bitrate index.
+constexpr auto kBitrateNames = [] {
+    std::array<std::array<std::array<CRateText, 16>, 3>, 2> names{};
+    for (int nId = 0; nId < 2; ++nId) {
+        for (int nRow = 0; nRow < 3; ++nRow) {
+            for (int nIndex = 0; nIndex < 16; ++nIndex) {
+                names[nId][nRow][nIndex] = RateText(kBitrateKbits[nId][nRow][nIndex], nIndex);
+            }
+        }
+    }
+    // The player has always named MPEG-1's lowest bitrate so.
+    names[1][0][1] = names[1][1][1] = CRateText{"32 kbis/s"};
+    return names;
+}();
 
 template <typename T, int N>
 const char* Lookup(const T (&table)[N], int nIndex) {
@@ -38,16 +67,17 @@ const char* CFrameHeader::LayerName() const {
 }
 
 const char* CFrameHeader::ModeName() const {
-    return Lookup(kModeNames, m_nMode);
+    return Lookup(kModeNames, Mode());
 }
 
 const char* CFrameHeader::SampleRateName() const {
-    return Lookup(kSampleRateNames[m_nIdBit & 1], m_nSampleFrequencyIndex);
+    return Lookup(kSampleRateNames[IdBit()], SampleFrequencyIndex());
 }
 
 const char* CFrameHeader::BitrateName() const {
-    const auto& names = IsLowSamplingRate() ? kLowRateBitrateNames : kBitrateNames;
-    return Lookup(names[m_nLayer == 1 ? 0 : 1], m_nBitrateIndex);
+    // A layer outside 1..3 reads as Layer II, as its bitrate does.
+    const int nRow = m_nLayer >= 1 && m_nLayer <= 3 ? m_nLayer - 1 : 1;
+    return kBitrateNames[IdBit()][nRow][BitrateIndex()].data();
 }
 
 }  // namespace corvina

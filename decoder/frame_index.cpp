@@ -5,6 +5,7 @@
 
 #include "decoder/bit_stream.h"
 #include "decoder/frame_header.h"
+#include "decoder/frame_sync.h"
 
 namespace corvina {
 
@@ -16,7 +17,7 @@ constexpr uint32_t kRateFields = 0x000EFC00;
 constexpr int64_t kStopCheckFrames = 4096;
 
 int SamplesOf(uint32_t dwHeader) {
-    return ((dwHeader >> 17) & 3) == 3 ? 384 : 1152;
+    return CFrameHeader(dwHeader).SamplesPerFrame();
 }
 
 }  // namespace
@@ -28,9 +29,9 @@ bool CFrameIndex::Build(CBitStream& stream, const StopRequest& fnStop, int64_t n
     }
     const int64_t nStart = stream.Position();
     const auto IsOverBudget = [&] { return nBudget >= 0 && stream.Position() - nStart > nBudget; };
-    CFrameHeader header;
+    CFrameSync sync;
     // The budget cuts a search through junk short too.
-    header.SetCaller([&] { return IsOverBudget() || IsStopRequested(fnStop); }, {});
+    sync.SetCaller([&] { return IsOverBudget() || IsStopRequested(fnStop); }, {});
     uint32_t dwFirst = 0;
     bool bStopped = false;
     for (;;) {
@@ -39,7 +40,7 @@ bool CFrameIndex::Build(CBitStream& stream, const StopRequest& fnStop, int64_t n
             break;
         }
         uint32_t dwHeader = 0;
-        const int nLength = IsOverBudget() ? 0 : header.PassFrame(stream, dwHeader);
+        const int nLength = IsOverBudget() ? 0 : sync.PassFrame(stream, dwHeader);
         if (nLength <= 0) {
             m_bCutShort = IsOverBudget();
             bStopped = m_bCutShort || IsStopRequested(fnStop);
@@ -47,8 +48,7 @@ bool CFrameIndex::Build(CBitStream& stream, const StopRequest& fnStop, int64_t n
         }
         if (m_nFrames == 0) {
             dwFirst = dwHeader;
-            header.ParseWord(dwHeader);
-            m_nSampleRate = header.SampleFrequency();
+            m_nSampleRate = CFrameHeader(dwHeader).SampleFrequency();
         } else if (((dwHeader ^ dwFirst) & kRateFields) != 0) {
             m_bConstant = false;
         }
@@ -75,12 +75,12 @@ bool CFrameIndex::MoveTo(CBitStream& stream, int64_t nSample, int64_t& nStartSam
     if (stream.SeekOffset(m_offsets[nEntry]) == 0) {
         return false;
     }
-    CFrameHeader header;
-    header.SetCaller(fnStop, {});
+    CFrameSync sync;
+    sync.SetCaller(fnStop, {});
     nStartSample = m_firstSamples[nEntry];
     while (nStartSample < nSample) {
         uint32_t dwHeader = 0;
-        if (header.PassFrame(stream, dwHeader) <= 0) {
+        if (sync.PassFrame(stream, dwHeader) <= 0) {
             nStartSample = m_nSamples;
             break;
         }

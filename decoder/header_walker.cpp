@@ -29,8 +29,8 @@ void CHeaderWalker::Run(std::unique_ptr<CByteSource> pSource, const std::string&
     try {
         // The stream warns about nothing here: the decoder's own reading of
         // the same bytes has told whatever there is to tell.
-        m_pStream = std::make_unique<CBitStream>(std::move(pSource), strName, WarningReporter{},
-                                                 fnStop, -1, m_choice);
+        m_pStream = std::make_unique<CBitStream>(
+            OpenBitStream(std::move(pSource), strName, WarningReporter{}, fnStop, -1, m_choice));
         if (m_pStream->CanSeek() && m_pStream->SeekOffset(nStart) != 0) {
             m_index.Build(*m_pStream, fnStop);
         }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "decoder/byte_order.h"
+
 namespace corvina {
 
 namespace {
@@ -28,14 +30,6 @@ std::string FieldText(const uint8_t* pField, std::size_t nSize) {
         strText.pop_back();
     }
     return strText;
-}
-
-uint64_t LittleEndian(const uint8_t* pBytes, int nBytes) {
-    uint64_t qwValue = 0;
-    for (int i = nBytes - 1; i >= 0; --i) {
-        qwValue = (qwValue << 8) | pBytes[i];
-    }
-    return qwValue;
 }
 
 }  // namespace
@@ -84,14 +78,14 @@ void CWaveSource::FindData() {
         return;
     }
     const bool bRf64 = std::memcmp(bHead, "RF64", 4) == 0;
-    const auto nRiffSize = static_cast<uint32_t>(LittleEndian(bHead + 4, 4));
+    const auto nRiffSize = ReadLittleEndian32(bHead + 4);
     int64_t nDs64Data = -1;
     for (int nChunk = 0; nChunk < kMostChunks; ++nChunk) {
         uint8_t bChunk[8];
         if (!ReadAll(bChunk, sizeof bChunk)) {
             return;
         }
-        const auto nSize = static_cast<uint32_t>(LittleEndian(bChunk + 4, 4));
+        const auto nSize = ReadLittleEndian32(bChunk + 4);
         if (std::memcmp(bChunk, "data", 4) == 0) {
             m_nDataStart = m_nOffset;
             int64_t nBytes = nSize;
@@ -115,7 +109,7 @@ void CWaveSource::FindData() {
                 return;
             }
             nDs64Data = static_cast<int64_t>(
-                std::min<uint64_t>(LittleEndian(bSizes + 8, 8), INT64_MAX / 2));
+                std::min<uint64_t>(ReadLittleEndian(bSizes + 8, 8), INT64_MAX / 2));
             nSkip -= 16;
         } else if (std::memcmp(bChunk, "bext", 4) == 0 && nSize >= kBextNames) {
             uint8_t bNames[kBextNames];

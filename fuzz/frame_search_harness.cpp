@@ -8,6 +8,7 @@
 #include "decoder/bit_stream.h"
 #include "decoder/crc16.h"
 #include "decoder/frame_header.h"
+#include "decoder/frame_sync.h"
 #include "decoder/memory_source.h"
 #include "fuzz/fuzz_harness.h"
 #include "fuzz/fuzz_support.h"
@@ -22,8 +23,7 @@ bool IsKnownSblimit(int nSblimit) {
 
 // Any header word at all: the derived values and the texts stay in range.
 void CheckAnyWord(uint32_t dwWord) {
-    CFrameHeader header;
-    header.ParseWord(dwWord);
+    const CFrameHeader header(dwWord);
     FuzzCheck(header.Bound() <= header.Sblimit(), "bound above sblimit");
     FuzzCheck(header.FrameBytes() <= static_cast<int>(CBitStream::kBufferBytes),
               "frame longer than the buffer");
@@ -44,14 +44,15 @@ int FuzzFrameSearch(const uint8_t* pData, std::size_t nSize) {
     const int nSeekAfter = nSize > 0 ? pData[0] & 15 : 0;
     const int nSeekTo = nSize > 1 ? pData[1] % 101 : 0;
 
-    CBitStream stream(std::make_unique<CMemorySource>(pData, nSize), "fuzz input");
+    CBitStream stream = OpenBitStream(std::make_unique<CMemorySource>(pData, nSize), "fuzz input");
+    CFrameSync sync;
     CFrameHeader header;
     CCrc16* pCrc = nullptr;
     // Each frame takes at least 32 bytes and the one move may go back to the
     // start, so this bounds a correct search.
     const std::size_t nMostFrames = 2 * (nSize / 32 + 2);
     std::size_t nFrames = 0;
-    while (header.ReadFrame(stream, &pCrc) != 0) {
+    while (sync.ReadFrame(stream, header, &pCrc) != 0) {
         FuzzCheck(++nFrames <= nMostFrames, "more frames than the file can hold");
         FuzzCheck(header.Layer() == 1 || header.Layer() == 2, "a frame of another layer");
         FuzzCheck(header.BitrateIndex() <= 14, "bad bitrate index");
@@ -75,7 +76,7 @@ int FuzzFrameSearch(const uint8_t* pData, std::size_t nSize) {
         }
         if (nFrames == static_cast<std::size_t>(nSeekAfter)) {
             stream.SeekPercent(nSeekTo);
-            header.DropReadAhead();
+            sync.DropReadAhead();
         }
     }
     return 0;

@@ -1,17 +1,10 @@
-// The frame search and the header parse: frame lengths, subband limits, what
-// is skipped and what ends the stream, and the read-ahead rule.
+// The header parse: the fields, rates, frame lengths and subband limits of
+// header words, which words are no header, and the texts that name them.
 #include "decoder/frame_header.h"
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <utility>
-#include <vector>
-
-#include "decoder/bit_stream.h"
-#include "decoder/crc16.h"
-#include "decoder/memory_source.h"
-#include "tests/support/stream_builder.h"
+#include <string>
 
 using namespace corvina;
 
@@ -71,8 +64,7 @@ constexpr CHeaderFacts kHeaders[] = {
 
 // The same fields as the header record gives them.
 CHeaderFacts FactsOf(uint32_t dwWord) {
-    CFrameHeader header;
-    header.ParseWord(dwWord);
+    const CFrameHeader header(dwWord);
     const int nPayload = header.FrameBytes();
     // The record keeps a bound in joint stereo only; elsewhere every subband
     // is coded per channel.
@@ -107,161 +99,58 @@ TEST(FrameHeaderParseTest, EveryFieldIsWhatTheStandardSaysForTheWord) {
     }
 }
 
-CFrameShape Layer2(int nBitrateIndex, int nFrequencyIndex, int nMode) {
-    CFrameShape shape;
-    shape.nBitrateIndex = nBitrateIndex;
-    shape.nFrequencyIndex = nFrequencyIndex;
-    shape.nMode = nMode;
-    return shape;
-}
-
-class FrameSearchTest : public ::testing::Test {
-  protected:
-    // Frames returned by ReadFrame until it gives 0, each told by its
-    // bitrate index; nLimit guards against a search that never ends.
-    std::vector<int> Frames(const std::vector<uint8_t>& bytes, int nLimit = 100) {
-        CBitStream stream = Stream(bytes);
-        CFrameHeader header;
-        CCrc16* pCrc = nullptr;
-        std::vector<int> frames;
-        while (static_cast<int>(frames.size()) < nLimit && header.ReadFrame(stream, &pCrc) != 0) {
-            frames.push_back(header.BitrateIndex());
-        }
-        return frames;
+TEST(FrameHeaderParseTest, OnlyASyncWithoutReservedFieldsIsAHeader) {
+    for (const uint32_t dwWord : {0xFFFD9004u, 0xFFF59004u, 0xFFFF0004u, 0xFFFB9004u}) {
+        EXPECT_TRUE(CFrameHeader::Parse(dwWord).has_value()) << std::hex << dwWord;
     }
-
-    static CBitStream Stream(std::vector<uint8_t> bytes) {
-        return CBitStream(std::make_unique<CMemorySource>(std::move(bytes)), "memory");
-    }
-};
-
-std::vector<uint8_t> Frame(int nBitrateIndex) {
-    CFrameShape shape;
-    shape.nBitrateIndex = nBitrateIndex;
-    return BuildFrame(shape);
-}
-
-TEST_F(FrameSearchTest, CleanStreamsGiveEveryFrameAndTheLastOneToo) {
-    std::vector<uint8_t> bytes;
-    for (int i : {8, 9, 10, 11}) {
-        Append(bytes, Frame(i));
-    }
-    EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9, 10, 11}));
-    bytes.pop_back();  // the last frame cut short
-    EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9, 10}));
-}
-
-TEST_F(FrameSearchTest, JunkBetweenFramesCostsNoFrame) {
-    std::vector<uint8_t> four = Frame(7);
-    Append(four, Frame(8));
-    Append(four, {1, 2, 3, 4});
-    Append(four, Frame(9));
-    Append(four, Frame(10));
-    EXPECT_EQ(Frames(four), (std::vector<int>{7, 8, 9, 10}));
-
-    std::vector<uint8_t> two = Frame(7);
-    Append(two, Frame(8));
-    Append(two, {0xFF, 0xFF});
-    Append(two, Frame(9));
-    Append(two, Frame(10));
-    EXPECT_EQ(Frames(two), (std::vector<int>{7, 8, 9, 10}));
-}
-
-TEST_F(FrameSearchTest, StrayBytesBeforeTheFirstFrameCostNothing) {
-    for (std::size_t nStray = 1; nStray <= 3; ++nStray) {
-        std::vector<uint8_t> bytes(nStray, 0xFF);
-        Append(bytes, Frame(8));
-        Append(bytes, Frame(9));
-        Append(bytes, Frame(10));
-        EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9, 10})) << nStray;
+    // No sync, the reserved layer, the forbidden bitrate, the reserved rate.
+    for (const uint32_t dwWord :
+         {0xFFED9004u, 0x7FFD9004u, 0xFFF99004u, 0xFFFDF004u, 0xFFFD9C04u}) {
+        EXPECT_FALSE(CFrameHeader::Parse(dwWord).has_value()) << std::hex << dwWord;
     }
 }
 
-TEST_F(FrameSearchTest, ForbiddenAndReservedHeadersAreSkipped) {
-    std::vector<uint8_t> bytes(64, 0xFF);  // FF FF ...: Layer I, bitrate 15
-    Append(bytes, Frame(8));
-    Append(bytes, Frame(9));
-    EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9}));
-
-    CFrameShape mono224 = Layer2(11, 0, 3);
-    CFrameShape stereo56 = Layer2(3, 0, 0);
-    CFrameShape reserved = Layer2(8, 3, 0);
-    std::vector<uint8_t> skipped = BuildFrame(mono224);
-    Append(skipped, BuildFrame(stereo56));
-    Append(skipped, BuildFrame(reserved));
-    Append(skipped, Frame(8));
-    Append(skipped, Frame(9));
-    EXPECT_EQ(Frames(skipped), (std::vector<int>{8, 9}));
+TEST(FrameHeaderParseTest, FreeFormatGoesByTheLengthFound) {
+    // 413 payload bytes after the header: 417 a frame, as at 128 kbit/s.
+    const CFrameHeader header = *CFrameHeader::Parse(0xFFFD0204, 413);
+    EXPECT_EQ(header.FrameBytes(), 414);  // padded
+    EXPECT_EQ(header.Bitrate(), 127706);  // 417 * 8 * 44100 / 1152
+    EXPECT_EQ(header.Sblimit(), 27);
+    const CFrameHeader copy = header;
+    EXPECT_EQ(copy.Word(), 0xFFFD0204u);
+    EXPECT_EQ(copy.FrameBytes(), 414);
 }
 
-TEST_F(FrameSearchTest, LayerThreeEndsTheStreamOnlyWhereItsFramesConfirmIt) {
-    // A lone Layer III header, and a free-format one whose length cannot be
-    // found, are junk that the search passes over.
-    CFrameShape layer3;
-    layer3.nLayer = 3;
-    std::vector<uint8_t> bytes = BuildFrame(layer3);
-    bytes.resize(400, 0);
-    Append(bytes, Frame(8));
-    EXPECT_EQ(Frames(bytes), (std::vector<int>{8}));
-
-    CFrameShape free = Layer2(0, 0, 0);
-    std::vector<uint8_t> freeBytes = BuildFrame(free);
-    freeBytes.resize(400, 0);
-    EXPECT_TRUE(Frames(freeBytes).empty());
-
-    std::vector<uint8_t> middle = Frame(6);
-    Append(middle, Frame(7));
-    Append(middle, bytes);
-    EXPECT_EQ(Frames(middle), (std::vector<int>{6, 7, 8}));
-
-    // Layer III frames one after another are a Layer III stream, which ends
-    // the stream (144 * 112000 / 44100 bytes each, the first one padded).
-    std::vector<uint8_t> stream = Frame(7);
-    Append(stream, Frame(8));
-    for (int i = 0; i < 4; ++i) {
-        layer3.nPadding = i == 0 ? 1 : 0;
-        std::vector<uint8_t> frame = BuildFrame(layer3);
-        frame.resize(365 + static_cast<std::size_t>(layer3.nPadding), 0);
-        Append(stream, frame);
+TEST(FrameHeaderNamesTest, NameEveryFieldAsTheWordSays) {
+    struct CNames {
+        uint32_t dwWord;
+        const char* pszLayer;
+        const char* pszMode;
+        const char* pszRate;
+        const char* pszBitrate;
+    };
+    constexpr CNames kNames[] = {
+        {0xFFFD9004, "II", "stereo", "44.1 kHz", "160 kbit/s"},
+        {0xFFFFE464, "I", "joint stereo", "48 kHz", "448 kbit/s"},
+        {0xFFFD1884, "II", "dual channel", "32 kHz", "32 kbis/s"},
+        {0xFFFF10C4, "I", "single channel", "44.1 kHz", "32 kbis/s"},
+        {0xFFF512C4, "II", "single channel", "22.05 kHz", "8 kbit/s"},
+        {0xFFF7E404, "I", "stereo", "24 kHz", "256 kbit/s"},
+        {0xFFF5E854, "II", "joint stereo", "16 kHz", "160 kbit/s"},
+        {0xFFFD0004, "II", "stereo", "44.1 kHz", "free format"},
+        {0xFFFDF004, "II", "stereo", "44.1 kHz", "forbidden"},
+        {0xFFFB9004, "III (not implemented!)", "stereo", "44.1 kHz", "128 kbit/s"},
+    };
+    for (const CNames& names : kNames) {
+        const CFrameHeader header(names.dwWord);
+        SCOPED_TRACE(testing::Message() << std::hex << names.dwWord);
+        EXPECT_STREQ(header.LayerName(), names.pszLayer);
+        EXPECT_STREQ(header.ModeName(), names.pszMode);
+        EXPECT_STREQ(header.SampleRateName(), names.pszRate);
+        EXPECT_STREQ(header.BitrateName(), names.pszBitrate);
     }
-    Append(stream, Frame(9));
-    EXPECT_EQ(Frames(stream), (std::vector<int>{7, 8}));
-}
-
-TEST_F(FrameSearchTest, HostileBytesEndWithoutHanging) {
-    EXPECT_TRUE(Frames({}).empty());
-    EXPECT_TRUE(Frames({0xFF}).empty());
-    EXPECT_TRUE(Frames({0xFF, 0xFD, 0x90}).empty());
-    EXPECT_TRUE(Frames(std::vector<uint8_t>(65536, 0xFF)).empty());
-    std::vector<uint8_t> random(65536);
-    uint32_t dwSeed = 12345;
-    for (auto& b : random) {
-        dwSeed = dwSeed * 1103515245u + 12345u;
-        b = static_cast<uint8_t>(dwSeed >> 24);
-    }
-    EXPECT_LT(Frames(random, 10000).size(), 10000u);
-}
-
-TEST_F(FrameSearchTest, AProtectedFrameHandsTheRegisterFedWithTheHeader) {
-    CFrameShape shape;
-    shape.bProtected = true;
-    std::vector<uint8_t> bytes = BuildStream(shape, 2);
-    CBitStream stream = Stream(bytes);
-    CFrameHeader header;
-    CCrc16* pCrc = nullptr;
-    ASSERT_EQ(header.ReadFrame(stream, &pCrc), 1);
-    ASSERT_NE(pCrc, nullptr);
-    CCrc16 expected;
-    expected.Update(HeaderWord(shape) & 0xFFFF, 16);
-    EXPECT_EQ(pCrc->Value(), expected.Value());
-    EXPECT_EQ(header.CrcWord(), (bytes[4] << 8) | bytes[5]);
-
-    CFrameShape open;
-    CBitStream plain = Stream(BuildStream(open, 2));
-    CFrameHeader plainHeader;
-    CCrc16* pNone = reinterpret_cast<CCrc16*>(&plainHeader);
-    ASSERT_EQ(plainHeader.ReadFrame(plain, &pNone), 1);
-    EXPECT_EQ(pNone, nullptr);
+    EXPECT_EQ(CFrameHeader(0xFFFD9C04).SampleRateName(), nullptr);
+    EXPECT_EQ(CFrameHeader(0xFFF99004).LayerName(), nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
-// The frame search against what real files hold around and between their
-// frames: junk with false syncs, tags at the end, starts anywhere, and
-// endless junk that only a stop can end.
+// The frame search: what is skipped and what ends the stream, the CRC
+// register it hands out; and, through the decoder, what real files hold
+// around and between their frames: junk with false syncs, tags at the end,
+// starts anywhere, and endless junk that only a stop can end.
+#include "decoder/frame_sync.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,6 +13,7 @@
 #include <thread>
 
 #include "decoder/audio_decoder.h"
+#include "decoder/bit_stream.h"
 #include "decoder/memory_source.h"
 #include "tests/support/recording_sink.h"
 #include "tests/support/stream_builder.h"
@@ -18,6 +22,168 @@
 using namespace corvina;
 
 namespace {
+
+CFrameShape Layer2(int nBitrateIndex, int nFrequencyIndex, int nMode) {
+    CFrameShape shape;
+    shape.nBitrateIndex = nBitrateIndex;
+    shape.nFrequencyIndex = nFrequencyIndex;
+    shape.nMode = nMode;
+    return shape;
+}
+
+class FrameSearchTest : public ::testing::Test {
+  protected:
+    // Frames returned by ReadFrame until it gives 0, each told by its
+    // bitrate index; nLimit guards against a search that never ends.
+    std::vector<int> Frames(const std::vector<uint8_t>& bytes, int nLimit = 100) {
+        CBitStream stream = Stream(bytes);
+        CFrameSync sync;
+        CFrameHeader header;
+        CCrc16* pCrc = nullptr;
+        std::vector<int> frames;
+        while (static_cast<int>(frames.size()) < nLimit &&
+               sync.ReadFrame(stream, header, &pCrc) != 0) {
+            frames.push_back(header.BitrateIndex());
+        }
+        return frames;
+    }
+
+    static CBitStream Stream(std::vector<uint8_t> bytes) {
+        return CBitStream(std::make_unique<CMemorySource>(std::move(bytes)));
+    }
+};
+
+std::vector<uint8_t> Frame(int nBitrateIndex) {
+    CFrameShape shape;
+    shape.nBitrateIndex = nBitrateIndex;
+    return BuildFrame(shape);
+}
+
+TEST_F(FrameSearchTest, CleanStreamsGiveEveryFrameAndTheLastOneToo) {
+    std::vector<uint8_t> bytes;
+    for (int i : {8, 9, 10, 11}) {
+        Append(bytes, Frame(i));
+    }
+    EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9, 10, 11}));
+    bytes.pop_back();  // the last frame cut short
+    EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9, 10}));
+}
+
+TEST_F(FrameSearchTest, JunkBetweenFramesCostsNoFrame) {
+    std::vector<uint8_t> four = Frame(7);
+    Append(four, Frame(8));
+    Append(four, {1, 2, 3, 4});
+    Append(four, Frame(9));
+    Append(four, Frame(10));
+    EXPECT_EQ(Frames(four), (std::vector<int>{7, 8, 9, 10}));
+
+    std::vector<uint8_t> two = Frame(7);
+    Append(two, Frame(8));
+    Append(two, {0xFF, 0xFF});
+    Append(two, Frame(9));
+    Append(two, Frame(10));
+    EXPECT_EQ(Frames(two), (std::vector<int>{7, 8, 9, 10}));
+}
+
+TEST_F(FrameSearchTest, StrayBytesBeforeTheFirstFrameCostNothing) {
+    for (std::size_t nStray = 1; nStray <= 3; ++nStray) {
+        std::vector<uint8_t> bytes(nStray, 0xFF);
+        Append(bytes, Frame(8));
+        Append(bytes, Frame(9));
+        Append(bytes, Frame(10));
+        EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9, 10})) << nStray;
+    }
+}
+
+TEST_F(FrameSearchTest, ForbiddenAndReservedHeadersAreSkipped) {
+    std::vector<uint8_t> bytes(64, 0xFF);  // FF FF ...: Layer I, bitrate 15
+    Append(bytes, Frame(8));
+    Append(bytes, Frame(9));
+    EXPECT_EQ(Frames(bytes), (std::vector<int>{8, 9}));
+
+    CFrameShape mono224 = Layer2(11, 0, 3);
+    CFrameShape stereo56 = Layer2(3, 0, 0);
+    CFrameShape reserved = Layer2(8, 3, 0);
+    std::vector<uint8_t> skipped = BuildFrame(mono224);
+    Append(skipped, BuildFrame(stereo56));
+    Append(skipped, BuildFrame(reserved));
+    Append(skipped, Frame(8));
+    Append(skipped, Frame(9));
+    EXPECT_EQ(Frames(skipped), (std::vector<int>{8, 9}));
+}
+
+TEST_F(FrameSearchTest, LayerThreeEndsTheStreamOnlyWhereItsFramesConfirmIt) {
+    // A lone Layer III header, and a free-format one whose length cannot be
+    // found, are junk that the search passes over.
+    CFrameShape layer3;
+    layer3.nLayer = 3;
+    std::vector<uint8_t> bytes = BuildFrame(layer3);
+    bytes.resize(400, 0);
+    Append(bytes, Frame(8));
+    EXPECT_EQ(Frames(bytes), (std::vector<int>{8}));
+
+    CFrameShape free = Layer2(0, 0, 0);
+    std::vector<uint8_t> freeBytes = BuildFrame(free);
+    freeBytes.resize(400, 0);
+    EXPECT_TRUE(Frames(freeBytes).empty());
+
+    std::vector<uint8_t> middle = Frame(6);
+    Append(middle, Frame(7));
+    Append(middle, bytes);
+    EXPECT_EQ(Frames(middle), (std::vector<int>{6, 7, 8}));
+
+    // Layer III frames one after another are a Layer III stream, which ends
+    // the stream (144 * 112000 / 44100 bytes each, the first one padded).
+    std::vector<uint8_t> stream = Frame(7);
+    Append(stream, Frame(8));
+    for (int i = 0; i < 4; ++i) {
+        layer3.nPadding = i == 0 ? 1 : 0;
+        std::vector<uint8_t> frame = BuildFrame(layer3);
+        frame.resize(365 + static_cast<std::size_t>(layer3.nPadding), 0);
+        Append(stream, frame);
+    }
+    Append(stream, Frame(9));
+    EXPECT_EQ(Frames(stream), (std::vector<int>{7, 8}));
+}
+
+TEST_F(FrameSearchTest, HostileBytesEndWithoutHanging) {
+    EXPECT_TRUE(Frames({}).empty());
+    EXPECT_TRUE(Frames({0xFF}).empty());
+    EXPECT_TRUE(Frames({0xFF, 0xFD, 0x90}).empty());
+    EXPECT_TRUE(Frames(std::vector<uint8_t>(65536, 0xFF)).empty());
+    std::vector<uint8_t> random(65536);
+    uint32_t dwSeed = 12345;
+    for (auto& b : random) {
+        dwSeed = dwSeed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(dwSeed >> 24);
+    }
+    EXPECT_LT(Frames(random, 10000).size(), 10000u);
+}
+
+TEST_F(FrameSearchTest, AProtectedFrameHandsTheRegisterFedWithTheHeader) {
+    CFrameShape shape;
+    shape.bProtected = true;
+    std::vector<uint8_t> bytes = BuildStream(shape, 2);
+    CBitStream stream = Stream(bytes);
+    CFrameSync sync;
+    CFrameHeader header;
+    CCrc16* pCrc = nullptr;
+    ASSERT_EQ(sync.ReadFrame(stream, header, &pCrc), 1);
+    ASSERT_NE(pCrc, nullptr);
+    CCrc16 expected;
+    expected.Update(HeaderWord(shape) & 0xFFFF, 16);
+    EXPECT_EQ(pCrc->Value(), expected.Value());
+    EXPECT_EQ(header.CrcWord(), (bytes[4] << 8) | bytes[5]);
+    EXPECT_EQ(sync.FrameWord(), HeaderWord(shape));
+
+    CFrameShape open;
+    CBitStream plain = Stream(BuildStream(open, 2));
+    CFrameSync plainSync;
+    CCrc16 unused;
+    CCrc16* pNone = &unused;
+    ASSERT_EQ(plainSync.ReadFrame(plain, header, &pNone), 1);
+    EXPECT_EQ(pNone, nullptr);
+}
 
 // The samples of channel 0, as decoded from bytes after an optional start.
 std::vector<int16_t> Decode(const std::vector<uint8_t>& bytes, const CStartPoint& start = {},

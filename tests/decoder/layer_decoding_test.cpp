@@ -22,15 +22,17 @@ namespace {
 class LayerDecodingTest : public ::testing::Test {
   protected:
     // A bit reader whose payload holds the bits written to `bits`.
-    static std::unique_ptr<CBitReader> Payload(const CBitWriter& bits) {
+    std::unique_ptr<CBitReader> Payload(const CBitWriter& bits) {
         std::vector<uint8_t> bytes = bits.Bytes();
         bytes.resize(bytes.size() + 8, 0);
-        auto pReader = std::make_unique<CBitReader>();
-        pReader->Load(bytes.data(), static_cast<uint32_t>(bytes.size()));
-        return pReader;
+        return std::make_unique<CBitReader>(
+            m_payload.Load(bytes.data(), static_cast<uint32_t>(bytes.size())));
     }
 
-    void SetUp() override { m_header.SetCaller({}, m_presenter.Reporter()); }
+    void SetUp() override {
+        m_warnings.SetReporter(m_presenter.Reporter());
+        m_header.AttachWarnings(&m_warnings);
+    }
     void SetHeader(const CFrameShape& shape) { m_header.ParseWord(HeaderWord(shape)); }
     // The frame's samples of one Layer II subband, read from the cursor.
     template <class TSubband>
@@ -43,6 +45,8 @@ class LayerDecodingTest : public ::testing::Test {
     }
 
     CRecordingPresenter m_presenter;
+    CDecoderWarnings m_warnings;
+    CPayloadBuffer m_payload;
     CFrameHeader m_header;
     CSynthesisFilter m_filter0{0, 32768.0f};
     CSynthesisFilter m_filter1{1, 32768.0f};
