@@ -16,12 +16,20 @@ const char* const kWarningTexts[] = {
 
 }  // namespace
 
+const char* DecoderWarningText(EDecoderWarning eWarning) {
+    return eWarning <= WARN_RATE_FOLLOWED ? kWarningTexts[eWarning] : "";
+}
+
 void CDecoderWarnings::Show(EDecoderWarning eWarning) {
     if (WasShown(eWarning)) {
         return;
     }
     m_nShown |= 1u << eWarning;
-    ReportWarning(m_fnReport, kWarningTexts[eWarning]);
+    if (m_fnCoded) {
+        m_fnCoded(eWarning, DecoderWarningText(eWarning));
+    } else {
+        ReportWarning(m_fnReport, DecoderWarningText(eWarning));
+    }
 }
 
 }  // namespace corvina
