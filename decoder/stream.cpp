@@ -107,7 +107,10 @@ constexpr std::size_t kCompactBytes = 64 * 1024;
 // of the two threads runs at a time.
 class CFeed {
   public:
-    ~CFeed() {
+    ~CFeed() { Stop(); }
+
+    // Ends the job under way (its reads find the end) and the thread.
+    void Stop() {
         m_bClosingFlag.store(true, std::memory_order_relaxed);
         {
             std::lock_guard lock(m_mutex);
@@ -263,9 +266,13 @@ struct CStream::CImpl {
     ~CImpl() { Close(); }
 
     void Close() {
-        // The feed's thread ends its job first, then the decoder goes.
-        pFeed.reset();
+        // The feed's thread ends its job first, then the decoder goes, and
+        // the feed it read last.
+        if (pFeed != nullptr) {
+            pFeed->Stop();
+        }
         pDecoder.reset();
+        pFeed.reset();
         pMemory.reset();
         pSource.reset();
         queue.Clear();
