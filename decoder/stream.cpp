@@ -409,7 +409,7 @@ EStreamResult CStream::OpenMemory(std::span<const uint8_t> bytes) {
     } catch (const std::bad_alloc&) {
         return EStreamResult::ErrMemory;
     }
-    m_pImpl->strName = "memory";
+    m_pImpl->strName = "the memory block";
     return m_pImpl->Open(EInput::Memory);
 }
 
@@ -420,7 +420,7 @@ EStreamResult CStream::OpenFeed() {
     } catch (const std::bad_alloc&) {
         return EStreamResult::ErrMemory;
     }
-    m_pImpl->strName = "fed stream";
+    m_pImpl->strName = "the fed stream";
     return m_pImpl->Open(EInput::Feed);
 }
 

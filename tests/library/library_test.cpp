@@ -191,8 +191,8 @@ TEST(LibraryTest, HostileFilesEndCleanly) {
             EXPECT_NE(file.eOutcome, EHostileOutcome::Decodes);
             continue;
         }
-        // The C interface reads elementary streams: a container ends it
-        // cleanly too, with or without frames found in it.
+        // A container ends it cleanly too, with or without frames found in
+        // it.
         int16_t pcm[4096];
         std::size_t nRead = 0;
         int nResult = CORVINA_OK;
