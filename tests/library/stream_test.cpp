@@ -144,6 +144,12 @@ TEST(StreamTest, AFedWaveFileGivesItsFramesAndUnopenableFilesAreTold) {
     EXPECT_EQ(out.samples.size(), 4u * 1152);
     EXPECT_EQ(fed.Seek(0), EStreamResult::ErrSeek);
     EXPECT_EQ(fed.Length(), -1);
+    // Opened again while its decoder waits for bytes: that one ends first.
+    ASSERT_EQ(fed.OpenFeed(), EStreamResult::Ok);
+    fed.Feed(std::span(wave).first(wave.size() / 2));
+    EXPECT_EQ(ReadOut(fed).eEnd, EStreamResult::NeedMore);
+    ASSERT_EQ(fed.OpenMemory(wave), EStreamResult::Ok);
+    EXPECT_EQ(ReadOut(fed).samples, out.samples);
 
     std::vector<EDecoderWarning> codes;
     CStream missing;
