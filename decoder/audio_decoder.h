@@ -62,7 +62,7 @@ class CAudioDecoder {
         // Where set, every warning comes here with its code instead of to
         // fnReportWarning; those of the byte sources and containers come as
         // WARN_INPUT.
-        CodedWarningReporter fnReportCodedWarning = {};
+        WarningHandler fnReportCodedWarning = {};
     };
 
     // Bytes of the file that the walks over the container and the frame

@@ -14,11 +14,12 @@ const char* const kWarningTexts[] = {
     "the sample frequency switches in the middle of the stream: it goes on at the new rate",
 };
 
-}  // namespace
-
+// The text of a warning told once per run (the first five codes).
 const char* DecoderWarningText(EDecoderWarning eWarning) {
     return eWarning <= WARN_RATE_FOLLOWED ? kWarningTexts[eWarning] : "";
 }
+
+}  // namespace
 
 void CDecoderWarnings::Show(EDecoderWarning eWarning) {
     if (WasShown(eWarning)) {

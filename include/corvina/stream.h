@@ -39,10 +39,6 @@ struct CPcmFormat {
     int nChannels = 0;  // 1 or 2
 };
 
-// Takes one warning as it is raised, during the call that raised it, with
-// its code and its text.
-using WarningHandler = std::function<void(EDecoderWarning eWarning, const std::string& strText)>;
-
 class CStream {
   public:
     CStream();

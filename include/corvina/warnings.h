@@ -2,6 +2,9 @@
 // the caller with its text, a plain sentence without a prefix or a line break.
 #pragma once
 
+#include <functional>
+#include <string>
+
 namespace corvina {
 
 enum EDecoderWarning {
@@ -16,5 +19,9 @@ enum EDecoderWarning {
     // a Layer I/II track, a lost connection.
     WARN_INPUT,
 };
+
+// Takes one warning as it is raised, during the call that raised it, with
+// its code and its text.
+using WarningHandler = std::function<void(EDecoderWarning eWarning, const std::string& strText)>;
 
 }  // namespace corvina
