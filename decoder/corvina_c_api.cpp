@@ -4,6 +4,9 @@
 
 #include <new>
 #include <span>
+#include <string>
+#include <utility>
+#include <vector>
 
 using corvina::CPcmFormat;
 using corvina::CStream;
@@ -11,6 +14,19 @@ using corvina::EStreamResult;
 
 struct corvina_handle {
     CStream stream;
+    // What the open warned of before a handler could be set: handed to the
+    // first one set.
+    std::vector<std::pair<int, std::string>> held;
+
+    corvina_handle() {
+        stream.SetWarningHandler(
+            [this](corvina::EDecoderWarning eWarning, const std::string& strText) {
+                if (held.size() < kMostHeld) {
+                    held.emplace_back(static_cast<int>(eWarning), strText);
+                }
+            });
+    }
+    static constexpr std::size_t kMostHeld = 16;
 };
 
 namespace {
@@ -126,6 +142,11 @@ int corvina_set_warning_handler(corvina_handle* handle, corvina_warning_handler 
                                 void* user) {
     if (handle == nullptr) {
         return CORVINA_ERR_ARGUMENT;
+    }
+    for (const auto& [nCode, strText] : std::exchange(handle->held, {})) {
+        if (handler != nullptr) {
+            handler(user, nCode, strText.c_str());
+        }
     }
     if (handler == nullptr) {
         handle->stream.SetWarningHandler({});

@@ -67,7 +67,8 @@ int64_t corvina_length(corvina_handle* handle);
 /* Moves to sample nSample per channel; the next read starts there, exactly as
  * a continuous decode would give it. */
 int corvina_seek(corvina_handle* handle, int64_t nSample);
-/* Hands the warnings from now on to handler (null: dropped) with user. */
+/* Hands the warnings from now on to handler (null: dropped) with user; those
+ * the open raised come first. */
 int corvina_set_warning_handler(corvina_handle* handle, corvina_warning_handler handler,
                                 void* user);
 /* The text of a result. */
