@@ -34,23 +34,42 @@ constexpr int64_t kMaxFrameSamples = kMaxSamplesPerFrame;
 CAudioDecoder::CAudioDecoder(const char* pszFileName, CHooks hooks, int64_t nWalkBudget)
     : m_strFileName(pszFileName != nullptr ? pszFileName : ""),
       m_bNamedFile(!m_strFileName.empty() && m_strFileName != "-"),
-      m_Hooks(std::move(hooks)),
+      m_Hooks(RouteWarnings(std::move(hooks))),
       m_nWalkBudget(nWalkBudget),
       m_Stream(OpenBitStream(OpenStreamSource(m_strFileName.c_str(), m_Hooks.fnStopRequested,
                                               m_Hooks.fnReportWarning, m_Hooks.live),
                              m_strFileName, m_Hooks.fnReportWarning, m_Hooks.fnStopRequested,
                              nWalkBudget, m_Hooks.track)) {
     m_Sync.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
+    m_Sync.Warnings().SetCodedReporter(m_Hooks.fnReportCodedWarning);
 }
 
 CAudioDecoder::CAudioDecoder(std::unique_ptr<CByteSource> pSource, std::string strName,
                              CHooks hooks, int64_t nWalkBudget)
     : m_strFileName(std::move(strName)),
-      m_Hooks(std::move(hooks)),
+      m_Hooks(RouteWarnings(std::move(hooks))),
       m_nWalkBudget(nWalkBudget),
       m_Stream(OpenBitStream(std::move(pSource), m_strFileName, m_Hooks.fnReportWarning,
                              m_Hooks.fnStopRequested, nWalkBudget, m_Hooks.track)) {
     m_Sync.SetCaller(m_Hooks.fnStopRequested, m_Hooks.fnReportWarning);
+    m_Sync.Warnings().SetCodedReporter(m_Hooks.fnReportCodedWarning);
+}
+
+CAudioDecoder::CHooks CAudioDecoder::RouteWarnings(CHooks hooks) {
+    if (hooks.fnReportCodedWarning) {
+        hooks.fnReportWarning = [fnCoded = hooks.fnReportCodedWarning](const std::string& strText) {
+            fnCoded(WARN_INPUT, strText);
+        };
+    }
+    return hooks;
+}
+
+void CAudioDecoder::Warn(EDecoderWarning eWarning, const std::string& strText) const {
+    if (m_Hooks.fnReportCodedWarning) {
+        m_Hooks.fnReportCodedWarning(eWarning, strText);
+    } else {
+        ReportWarning(m_Hooks.fnReportWarning, strText);
+    }
 }
 
 CAudioDecoder::~CAudioDecoder() {
@@ -316,7 +335,7 @@ int CAudioDecoder::SeekSample(int64_t nSample) {
         m_nWarmUntil = -1;
         m_bResetFilters = nStartSample == 0;
     } else {
-        ReportWarning(m_Hooks.fnReportWarning, "couldn't relocate file pointer");
+        Warn(WARN_SEEK_FAILED, "couldn't relocate file pointer");
     }
     return bMoved ? 1 : 0;
 }
@@ -337,7 +356,7 @@ int CAudioDecoder::SeekBytes(double dFraction) {
                              : 0.0;
     if (m_Stream.SeekFraction(dFrom) == 0) {
         if (m_Stream.CanSeek()) {
-            ReportWarning(m_Hooks.fnReportWarning, "couldn't relocate file pointer");
+            Warn(WARN_SEEK_FAILED, "couldn't relocate file pointer");
         }
         return 0;
     }
@@ -387,6 +406,19 @@ int CAudioDecoder::MoveToStart(const CStartPoint& start) {
     return WarmUp();
 }
 
+int CAudioDecoder::MoveToSample(int64_t nSample) {
+    AdoptWalk();
+    if (m_bTimed) {
+        SeekSample(std::clamp<int64_t>(nSample, 0, m_Index.Samples()));
+        return SkipFrame();
+    }
+    const int nRate = m_Header.SampleFrequency();
+    if (nSample <= 0 || nRate <= 0) {
+        return nSample <= 0 ? 1 : 0;
+    }
+    return MoveToStart({static_cast<double>(nSample) / nRate, false});
+}
+
 bool CAudioDecoder::FollowFormat(bool bModeSwitch, bool bRateSwitch) {
     const int nSampleRate = m_Header.SampleFrequency();
     // A reserved rate is no format to go on in.
@@ -426,9 +458,9 @@ void CAudioDecoder::ReportConcealment(bool bForbidden) const {
         nRate > 0 ? static_cast<double>(m_nNextSample - m_Header.SamplesPerFrame()) / nRate : 0.0;
     char szAt[32];
     std::snprintf(szAt, sizeof(szAt), "%.2f", std::max(dSeconds, 0.0));
-    ReportWarning(m_Hooks.fnReportWarning,
-                  std::string("damaged frames from ") + szAt + " s: concealed (" +
-                      (bForbidden ? "a code the standard forbids" : "the CRC check failed") + ")");
+    Warn(WARN_CONCEALED, std::string("damaged frames from ") + szAt + " s: concealed (" +
+                             (bForbidden ? "a code the standard forbids" : "the CRC check failed") +
+                             ")");
 }
 
 void CAudioDecoder::SetChoices(const CDecodeChoices& choices) {

@@ -13,6 +13,7 @@
 
 #include "decoder/bit_stream.h"
 #include "decoder/decode_choices.h"
+#include "decoder/decoder_warnings.h"
 #include "decoder/frame_header.h"
 #include "decoder/frame_index.h"
 #include "decoder/frame_sync.h"
@@ -63,6 +64,10 @@ class CAudioDecoder {
         CLiveHooks live = {};
         // The track to play of a container that holds several.
         CTrackChoice track = {};
+        // Where set, every warning comes here with its code instead of to
+        // fnReportWarning; those of the byte sources and containers come as
+        // WARN_INPUT.
+        WarningHandler fnReportCodedWarning = {};
     };
 
     // Bytes of the file that the walks over the container and the frame
@@ -117,6 +122,13 @@ class CAudioDecoder {
     // sample on (round(seconds x rate), where the frames are counted). 0 when
     // the point cannot be reached; the stream may then have ended.
     int MoveToStart(const CStartPoint& start);
+    // The same to sample nSample per channel where the frames are counted
+    // (CountedSamples), from the first frame's sample on; else as
+    // MoveToStart at that many seconds of the first frame's rate.
+    int MoveToSample(int64_t nSample);
+    // Samples per channel of the whole stream where its frames were
+    // counted; -1 where they were not (yet).
+    int64_t CountedSamples() const { return m_bTimed ? m_Index.Samples() : -1; }
 
     // True once the stream has ended and the sink is closed.
     bool HasEnded() const { return m_pSink == nullptr; }
@@ -177,6 +189,10 @@ class CAudioDecoder {
     // keeps the old one. Without the memory for new filters the layer
     // decoder is gone.
     bool FollowFormat(bool bModeSwitch, bool bRateSwitch);
+    // The hooks with fnReportWarning taking the sources' texts to
+    // fnReportCodedWarning, where that is set.
+    static CHooks RouteWarnings(CHooks hooks);
+    void Warn(EDecoderWarning eWarning, const std::string& strText) const;
     // Tells of a burst of damaged frames starting with the frame in hand.
     void ReportConcealment(bool bForbidden) const;
     // Moves to dFraction of the audio bytes, a few frames early for the

@@ -14,6 +14,11 @@ const char* const kWarningTexts[] = {
     "the sample frequency switches in the middle of the stream: it goes on at the new rate",
 };
 
+// The text of a warning told once per run (the first five codes).
+const char* DecoderWarningText(EDecoderWarning eWarning) {
+    return eWarning <= WARN_RATE_FOLLOWED ? kWarningTexts[eWarning] : "";
+}
+
 }  // namespace
 
 void CDecoderWarnings::Show(EDecoderWarning eWarning) {
@@ -21,7 +26,11 @@ void CDecoderWarnings::Show(EDecoderWarning eWarning) {
         return;
     }
     m_nShown |= 1u << eWarning;
-    ReportWarning(m_fnReport, kWarningTexts[eWarning]);
+    if (m_fnCoded) {
+        m_fnCoded(eWarning, DecoderWarningText(eWarning));
+    } else {
+        ReportWarning(m_fnReport, DecoderWarningText(eWarning));
+    }
 }
 
 }  // namespace corvina

@@ -3,14 +3,17 @@
 // of moves (low two bits) and whether the bytes can be moved in at all (bit
 // 2 clear) or only read on, as from a pipe; each move takes two more bytes:
 // the frames decoded before it and the percentage it goes to. The rest is the
-// stream.
+// stream, decoded through CAudioDecoder and again through the stream handle.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <corvina/stream.h>
 
 #include "decoder/audio_decoder.h"
 #include "decoder/memory_source.h"
@@ -59,6 +62,73 @@ struct CMove {
     int nPercent;
 };
 
+// The bytes through the stream handle: over memory, each move a seek to its
+// share of the length after as many reads, or fed in pieces as from a pipe.
+// Every format told is one a sink could be made for, and the samples of
+// each come in whole pairs for two channels.
+void FuzzStream(std::span<const uint8_t> bytes, const std::vector<CMove>& moves, bool bCanSeek) {
+    CStream stream;
+    stream.SetWarningHandler([](EDecoderWarning eWarning, const std::string& strText) {
+        FuzzCheck(eWarning >= WARN_ILLEGAL_ALLOCATION && eWarning <= WARN_INPUT,
+                  "a warning without its code");
+        FuzzCheck(strText.find('\n') == std::string::npos, "a warning of two lines");
+    });
+    if ((bCanSeek ? stream.OpenMemory(bytes) : stream.OpenFeed()) != EStreamResult::Ok) {
+        return;
+    }
+    constexpr std::size_t kPiece = 512;
+    std::size_t nFed = 0;
+    const std::size_t nMostReads =
+        (moves.size() + 2) * (bytes.size() / 32 + 2) * 6 + bytes.size() / kPiece + 8;
+    std::size_t nMove = 0;
+    int nSinceMove = 0;
+    int nChannels = 0;
+    std::size_t nSinceFormat = 0;
+    int16_t pcm[1000];
+    for (std::size_t nReads = 0;; ++nReads) {
+        FuzzCheck(nReads <= nMostReads, "more reads than the stream can fill");
+        if (bCanSeek && nMove < moves.size() && nSinceMove == moves[nMove].nAfterFrames) {
+            const int64_t nLength = std::max<int64_t>(stream.Length(), 0);
+            const EStreamResult eMoved = stream.Seek(nLength * moves[nMove++].nPercent / 100);
+            FuzzCheck(eMoved == EStreamResult::Ok || eMoved == EStreamResult::ErrSeek,
+                      "a move that failed otherwise");
+            nSinceMove = 0;
+            nSinceFormat = 0;
+        }
+        ++nSinceMove;
+        std::size_t nRead = 0;
+        switch (stream.Read(pcm, nRead)) {
+            case EStreamResult::NewFormat: {
+                FuzzCheck(nChannels == 0 || nSinceFormat % static_cast<std::size_t>(nChannels) == 0,
+                          "a format changed between the channels of a sample");
+                CPcmFormat format;
+                FuzzCheck(stream.Format(format) == EStreamResult::Ok, "a new format not told");
+                FuzzCheck((format.nChannels == 1 || format.nChannels == 2) && format.nRate > 0,
+                          "a bad format");
+                nChannels = format.nChannels;
+                nSinceFormat = 0;
+                break;
+            }
+            case EStreamResult::Ok:
+                FuzzCheck(nRead > 0 && nChannels > 0, "a read without samples or format");
+                nSinceFormat += nRead;
+                break;
+            case EStreamResult::NeedMore:
+                FuzzCheck(!bCanSeek, "a stream in memory that needs more");
+                if (nFed == bytes.size()) {
+                    stream.EndFeed();
+                } else {
+                    const std::size_t nPiece = std::min(kPiece, bytes.size() - nFed);
+                    stream.Feed(bytes.subspan(nFed, nPiece));
+                    nFed += nPiece;
+                }
+                break;
+            default:
+                return;
+        }
+    }
+}
+
 }  // namespace
 
 int FuzzDecoder(const uint8_t* pData, std::size_t nSize) {
@@ -84,6 +154,7 @@ int FuzzDecoder(const uint8_t* pData, std::size_t nSize) {
         FuzzCheck(format.nSampleRate > 0, "sink without a rate");
         return std::unique_ptr<CAudioSink>(new CCheckingSink(format.nChannels, &nMayCut));
     };
+    FuzzStream(std::span(pData + nAt, nSize - nAt), moves, bCanSeek);
     CAudioDecoder decoder(std::make_unique<CMemorySource>(pData + nAt, nSize - nAt, bCanSeek),
                           "fuzz input", std::move(hooks));
     if (decoder.Initialize() == 0) {

@@ -215,17 +215,39 @@ TEST(LibraryTest, HostileFilesEndCleanly) {
             EXPECT_NE(file.eOutcome, EHostileOutcome::Decodes);
             continue;
         }
-        // The C interface reads elementary streams: a container ends it
-        // cleanly too, with or without frames found in it.
+        std::vector<std::string> warnings;
+        corvina_set_warning_handler(
+            pHandle,
+            [](void* pUser, int nCode, const char* pszText) {
+                EXPECT_TRUE(nCode >= CORVINA_WARN_ILLEGAL_ALLOCATION &&
+                            nCode <= CORVINA_WARN_INPUT);
+                static_cast<std::vector<std::string>*>(pUser)->push_back(pszText);
+            },
+            &warnings);
+        // A container ends it cleanly too, with or without frames found in
+        // it; a stream that decodes gives what --raw writes of it.
         int16_t pcm[4096];
         std::size_t nRead = 0;
+        std::size_t nSamples = 0;
         int nResult = CORVINA_OK;
         for (int i = 0; i < 1000000 && (nResult == CORVINA_OK || nResult == CORVINA_NEW_FORMAT);
              ++i) {
             nResult = corvina_read(pHandle, pcm, 4096, &nRead);
+            nSamples += nRead;
         }
         EXPECT_TRUE(nResult == CORVINA_DONE || nResult == CORVINA_ERR_NO_STREAM)
             << corvina_strerror(nResult);
+        if (file.eOutcome == EHostileOutcome::Decodes) {
+            EXPECT_EQ(nSamples, file.RawSamples());
+            for (const std::string& strWarning : file.warnings) {
+                EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
+                                        [&strWarning](const std::string& strText) {
+                                            return strText.find(strWarning) != std::string::npos;
+                                        }),
+                          1)
+                    << strWarning;
+            }
+        }
         corvina_close(pHandle);
     }
     EXPECT_EQ(corvina_open_file("/nonexistent/stream.mp2"), nullptr);
