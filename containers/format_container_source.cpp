@@ -5,11 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/mem.h>
-}
+#include "containers/av_library.h"
 
 #include "containers/format_metadata.h"
 
@@ -59,7 +55,7 @@ std::string DisplayName(AVCodecID eCodec) {
             return name.pszName;
         }
     }
-    return avcodec_get_name(eCodec);
+    return Av().avcodec_get_name(eCodec);
 }
 
 const char* KindName(AVMediaType eType) {
@@ -78,7 +74,8 @@ const char* KindName(AVMediaType eType) {
 // The language and the kind that the stream's tags and dispositions tell.
 CAudioTrack DescribeTrack(const AVStream& stream) {
     CAudioTrack track;
-    if (const AVDictionaryEntry* pEntry = av_dict_get(stream.metadata, "language", nullptr, 0)) {
+    if (const AVDictionaryEntry* pEntry =
+            Av().av_dict_get(stream.metadata, "language", nullptr, 0)) {
         const std::string strLanguage = pEntry->value != nullptr ? pEntry->value : "";
         if (strLanguage.size() == 3 && strLanguage != "und") {
             track.strLanguage = strLanguage;
@@ -103,7 +100,7 @@ CFormatContainerSource::CFormatContainerSource(std::unique_ptr<CByteSource> pInn
       m_pInputFormat(pFormat),
       m_fnStop(std::move(fnStop)),
       m_nInnerStart(m_pInner->Position()),
-      m_pPacket(av_packet_alloc()) {
+      m_pPacket(Av().av_packet_alloc()) {
     m_choice = std::move(choice);
     if (m_pPacket == nullptr) {
         m_strError = "out of memory";
@@ -119,7 +116,7 @@ CFormatContainerSource::CFormatContainerSource(std::unique_ptr<CByteSource> pInn
 
 CFormatContainerSource::~CFormatContainerSource() {
     CloseDemuxer();
-    av_packet_free(&m_pPacket);
+    Av().av_packet_free(&m_pPacket);
 }
 
 int CFormatContainerSource::ReadIo(void* pOpaque, uint8_t* pBuffer, int nBytes) {
@@ -166,18 +163,18 @@ bool CFormatContainerSource::OpenDemuxer() {
         m_strError = "cannot go back to its start";
         return false;
     }
-    auto* pBuffer = static_cast<uint8_t*>(av_malloc(kIoBytes));
+    auto* pBuffer = static_cast<uint8_t*>(Av().av_malloc(kIoBytes));
     if (pBuffer != nullptr) {
-        m_pIo = avio_alloc_context(pBuffer, kIoBytes, 0, this, ReadIo, nullptr,
-                                   m_pInner->CanSeek() ? SeekIo : nullptr);
+        m_pIo = Av().avio_alloc_context(pBuffer, kIoBytes, 0, this, ReadIo, nullptr,
+                                        m_pInner->CanSeek() ? SeekIo : nullptr);
     }
     if (m_pIo == nullptr) {
-        av_free(pBuffer);
+        Av().av_free(pBuffer);
         m_strError = "out of memory";
         return false;
     }
     m_pIo->seekable = m_pInner->CanSeek() ? AVIO_SEEKABLE_NORMAL : 0;
-    m_pFormat = avformat_alloc_context();
+    m_pFormat = Av().avformat_alloc_context();
     if (m_pFormat == nullptr) {
         CloseDemuxer();
         m_strError = "out of memory";
@@ -190,14 +187,14 @@ bool CFormatContainerSource::OpenDemuxer() {
     m_pFormat->interrupt_callback.opaque = &m_fnStop;
     // The demuxer chosen is the only one, and no protocol is to be had.
     AVDictionary* pOptions = nullptr;
-    av_dict_set(&pOptions, "format_whitelist", m_pInputFormat->name, 0);
-    av_dict_set(&pOptions, "protocol_whitelist", "none", 0);
-    const int nResult = avformat_open_input(&m_pFormat, "", m_pInputFormat, &pOptions);
-    av_dict_free(&pOptions);
+    Av().av_dict_set(&pOptions, "format_whitelist", m_pInputFormat->name, 0);
+    Av().av_dict_set(&pOptions, "protocol_whitelist", "none", 0);
+    const int nResult = Av().avformat_open_input(&m_pFormat, "", m_pInputFormat, &pOptions);
+    Av().av_dict_free(&pOptions);
     if (nResult < 0) {
         // The failed open has freed the context, not our I/O.
         char szError[AV_ERROR_MAX_STRING_SIZE] = {};
-        av_strerror(nResult, szError, sizeof szError);
+        Av().av_strerror(nResult, szError, sizeof szError);
         m_strError = szError;
         CloseDemuxer();
         return false;
@@ -206,10 +203,10 @@ bool CFormatContainerSource::OpenDemuxer() {
 }
 
 void CFormatContainerSource::CloseDemuxer() {
-    avformat_close_input(&m_pFormat);
+    Av().avformat_close_input(&m_pFormat);
     if (m_pIo != nullptr) {
-        av_freep(&m_pIo->buffer);
-        avio_context_free(&m_pIo);
+        Av().av_freep(&m_pIo->buffer);
+        Av().avio_context_free(&m_pIo);
     }
 }
 
@@ -250,12 +247,12 @@ void CFormatContainerSource::FindTrack() {
     }
     std::vector<std::pair<int, std::vector<uint8_t>>> read;
     for (int n = 0; n < kDiscoveryPackets && m_nTrack < 0; ++n) {
-        if (av_read_frame(m_pFormat, m_pPacket) < 0) {
+        if (Av().av_read_frame(m_pFormat, m_pPacket) < 0) {
             break;
         }
         read.emplace_back(m_pPacket->stream_index,
                           std::vector<uint8_t>(m_pPacket->data, m_pPacket->data + m_pPacket->size));
-        av_packet_unref(m_pPacket);
+        Av().av_packet_unref(m_pPacket);
         choose();
     }
     for (auto& [nStream, bytes] : read) {
@@ -291,25 +288,25 @@ std::string CFormatContainerSource::ElementaryCodec() const {
     }
     const AVCodecID eCodec = m_pFormat->streams[0]->codecpar->codec_id;
     const std::string strNames = std::string(",") + m_pInputFormat->name + ",";
-    const std::string strCodec = std::string(",") + avcodec_get_name(eCodec) + ",";
+    const std::string strCodec = std::string(",") + Av().avcodec_get_name(eCodec) + ",";
     return strNames.find(strCodec) != std::string::npos ? DisplayName(eCodec) : std::string();
 }
 
 bool CFormatContainerSource::ReadTrackPacket(CPacketEntry& entry) {
     for (;;) {
-        if (IsStopRequested(m_fnStop) || av_read_frame(m_pFormat, m_pPacket) < 0) {
+        if (IsStopRequested(m_fnStop) || Av().av_read_frame(m_pFormat, m_pPacket) < 0) {
             return false;
         }
         if (m_pPacket->stream_index == m_nTrack && m_pPacket->size > 0) {
             break;
         }
-        av_packet_unref(m_pPacket);
+        Av().av_packet_unref(m_pPacket);
     }
     m_packet.assign(m_pPacket->data, m_pPacket->data + m_pPacket->size);
     entry.nPos = m_pPacket->pos;
     entry.nDts = m_pPacket->dts != AV_NOPTS_VALUE ? m_pPacket->dts : kNoTime;
     entry.nBytes = m_pPacket->size;
-    av_packet_unref(m_pPacket);
+    Av().av_packet_unref(m_pPacket);
     return true;
 }
 
@@ -411,7 +408,7 @@ bool CFormatContainerSource::LoadEntry(std::size_t nEntry) {
     };
     m_pending.clear();
     if (m_pFormat != nullptr && wanted.nDts != kNoTime &&
-        av_seek_frame(m_pFormat, m_nTrack, wanted.nDts, AVSEEK_FLAG_BACKWARD) >= 0) {
+        Av().av_seek_frame(m_pFormat, m_nTrack, wanted.nDts, AVSEEK_FLAG_BACKWARD) >= 0) {
         CPacketEntry entry{};
         while (ReadTrackPacket(entry)) {
             if (isWanted(entry)) {

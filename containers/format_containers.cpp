@@ -3,19 +3,17 @@
 #include "containers/format_containers.h"
 
 #include <cstring>
-#include <mutex>
 #include <string_view>
 #include <vector>
 
 #include "containers/format_container_source.h"
+#include "decoder/byte_order.h"
 #include "decoder/container_sniffer.h"
+#include "decoder/frame_header.h"
 #include "decoder/memory_source.h"
 #include "decoder/replay_source.h"
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
-}
+#include "containers/av_library.h"
 
 namespace corvina {
 
@@ -50,6 +48,13 @@ bool IsRefused(std::string_view names) {
     return false;
 }
 
+// A stream that starts with an MPEG audio frame header is the frame
+// search's: no container that libavformat reads starts so (ADTS, whose layer
+// bits are 0, is no such header), and libavformat is then not even loaded.
+bool StartsWithMpegAudio(const uint8_t* pHead, std::size_t nBytes) {
+    return nBytes >= 4 && CFrameHeader::Parse(ReadBigEndian32(pHead)).has_value();
+}
+
 std::unique_ptr<CByteSource> NothingToPlay() {
     return std::make_unique<CMemorySource>(std::vector<uint8_t>());
 }
@@ -65,9 +70,6 @@ std::unique_ptr<CByteSource> OpenFormatContainer(std::unique_ptr<CByteSource>& p
                                                  const StopRequest& fnStop, int64_t nWalkBudget,
                                                  std::string& strReason,
                                                  const CTrackChoice& choice) {
-    // What goes wrong in a container is told by our messages, not printed.
-    static std::once_flag s_quiet;
-    std::call_once(s_quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     const int64_t nStart = pSource->Position();
     // The probe wants zeros after the bytes it looks at.
     std::vector<uint8_t> head(kProbeBytes + AVPROBE_PADDING_SIZE, 0);
@@ -84,12 +86,20 @@ std::unique_ptr<CByteSource> OpenFormatContainer(std::unique_ptr<CByteSource>& p
             std::vector<uint8_t>(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(nGot)),
             std::move(pSource));
     }
+    if (StartsWithMpegAudio(head.data(), nGot)) {
+        return nullptr;
+    }
+    std::string strLoadError;
+    if (LoadAvLibrary(&strLoadError) == nullptr) {
+        strReason = "Containers cannot be read here: " + strLoadError;
+        return NothingToPlay();
+    }
     AVProbeData probe{};
     probe.filename = "";
     probe.buf = head.data();
     probe.buf_size = static_cast<int>(nGot);
     int nScore = 0;
-    const AVInputFormat* pFormat = av_probe_input_format3(&probe, 1, &nScore);
+    const AVInputFormat* pFormat = Av().av_probe_input_format3(&probe, 1, &nScore);
     if (nGot == 0 || pFormat == nullptr || nScore <= AVPROBE_SCORE_RETRY ||
         IsRefused(pFormat->name)) {
         return nullptr;

@@ -4,10 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-extern "C" {
-#include <libavformat/avformat.h>
-#include <libavutil/dict.h>
-}
+#include "containers/av_library.h"
 
 namespace corvina {
 
@@ -17,7 +14,7 @@ namespace {
 constexpr int kLargestCover = 16 << 20;
 
 std::string Value(const AVDictionary* pTags, const char* pszKey) {
-    const AVDictionaryEntry* pEntry = av_dict_get(pTags, pszKey, nullptr, 0);
+    const AVDictionaryEntry* pEntry = Av().av_dict_get(pTags, pszKey, nullptr, 0);
     return pEntry != nullptr && pEntry->value != nullptr ? ToValidUtf8(pEntry->value)
                                                          : std::string();
 }
