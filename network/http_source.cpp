@@ -7,6 +7,8 @@
 #include <cstring>
 #include <thread>
 
+#include "network/curl_library.h"
+
 namespace corvina {
 
 namespace {
@@ -54,11 +56,16 @@ CHttpSource::CHttpSource(std::string strAddress, StopRequest fnStop, WarningRepo
 CHttpSource::~CHttpSource() {
     Disconnect();
     if (m_pMulti != nullptr) {
-        curl_multi_cleanup(m_pMulti);
+        Curl().multi_cleanup(m_pMulti);
     }
 }
 
 bool CHttpSource::Open(std::string& strReason) {
+    std::string strLoadError;
+    if (LoadCurlLibrary(&strLoadError) == nullptr) {
+        strReason = "addresses cannot be opened here (" + strLoadError + ")";
+        return false;
+    }
     TellState(ELiveState::Buffering);
     if (Connect(strReason) != EConnect::Ok) {
         return false;
@@ -75,16 +82,16 @@ void CHttpSource::TellState(ELiveState eState) const {
 
 void CHttpSource::Disconnect() {
     if (m_pEasy != nullptr) {
-        curl_multi_remove_handle(m_pMulti, m_pEasy);
-        curl_easy_cleanup(m_pEasy);
+        Curl().multi_remove_handle(m_pMulti, m_pEasy);
+        Curl().easy_cleanup(m_pEasy);
         m_pEasy = nullptr;
     }
     if (m_pHeaders != nullptr) {
-        curl_slist_free_all(m_pHeaders);
+        Curl().slist_free_all(m_pHeaders);
         m_pHeaders = nullptr;
     }
     if (m_pAliases != nullptr) {
-        curl_slist_free_all(m_pAliases);
+        Curl().slist_free_all(m_pAliases);
         m_pAliases = nullptr;
     }
 }
@@ -92,33 +99,33 @@ void CHttpSource::Disconnect() {
 CHttpSource::EConnect CHttpSource::Connect(std::string& strReason) {
     Disconnect();
     if (m_pMulti == nullptr) {
-        m_pMulti = curl_multi_init();
+        m_pMulti = Curl().multi_init();
     }
-    m_pEasy = curl_easy_init();
-    m_pHeaders = curl_slist_append(nullptr, "Icy-MetaData: 1");
+    m_pEasy = Curl().easy_init();
+    m_pHeaders = Curl().slist_append(nullptr, "Icy-MetaData: 1");
     // SHOUTcast's servers answer with a status line of their own.
-    m_pAliases = curl_slist_append(nullptr, "ICY 200 OK");
+    m_pAliases = Curl().slist_append(nullptr, "ICY 200 OK");
     if (m_pMulti == nullptr || m_pEasy == nullptr || m_pHeaders == nullptr ||
         m_pAliases == nullptr) {
         strReason = "the network library could not start";
         return EConnect::Failed;
     }
     m_szError[0] = '\0';
-    curl_easy_setopt(m_pEasy, CURLOPT_URL, m_strAddress.c_str());
-    curl_easy_setopt(m_pEasy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(m_pEasy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(m_pEasy, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(m_pEasy, CURLOPT_MAXREDIRS, kMaxRedirects);
-    curl_easy_setopt(m_pEasy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(kTimeout.count()));
-    curl_easy_setopt(m_pEasy, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(m_pEasy, CURLOPT_USERAGENT, "Corvina");
-    curl_easy_setopt(m_pEasy, CURLOPT_HTTPHEADER, m_pHeaders);
-    curl_easy_setopt(m_pEasy, CURLOPT_HTTP200ALIASES, m_pAliases);
-    curl_easy_setopt(m_pEasy, CURLOPT_ERRORBUFFER, m_szError);
-    curl_easy_setopt(m_pEasy, CURLOPT_HEADERFUNCTION, &CHttpSource::OnHeader);
-    curl_easy_setopt(m_pEasy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, &CHttpSource::OnBody);
-    curl_easy_setopt(m_pEasy, CURLOPT_WRITEDATA, this);
+    Curl().easy_setopt(m_pEasy, CURLOPT_URL, m_strAddress.c_str());
+    Curl().easy_setopt(m_pEasy, CURLOPT_PROTOCOLS_STR, "http,https");
+    Curl().easy_setopt(m_pEasy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    Curl().easy_setopt(m_pEasy, CURLOPT_FOLLOWLOCATION, 1L);
+    Curl().easy_setopt(m_pEasy, CURLOPT_MAXREDIRS, kMaxRedirects);
+    Curl().easy_setopt(m_pEasy, CURLOPT_CONNECTTIMEOUT, static_cast<long>(kTimeout.count()));
+    Curl().easy_setopt(m_pEasy, CURLOPT_NOSIGNAL, 1L);
+    Curl().easy_setopt(m_pEasy, CURLOPT_USERAGENT, "Corvina");
+    Curl().easy_setopt(m_pEasy, CURLOPT_HTTPHEADER, m_pHeaders);
+    Curl().easy_setopt(m_pEasy, CURLOPT_HTTP200ALIASES, m_pAliases);
+    Curl().easy_setopt(m_pEasy, CURLOPT_ERRORBUFFER, m_szError);
+    Curl().easy_setopt(m_pEasy, CURLOPT_HEADERFUNCTION, &CHttpSource::OnHeader);
+    Curl().easy_setopt(m_pEasy, CURLOPT_HEADERDATA, this);
+    Curl().easy_setopt(m_pEasy, CURLOPT_WRITEFUNCTION, &CHttpSource::OnBody);
+    Curl().easy_setopt(m_pEasy, CURLOPT_WRITEDATA, this);
     m_nStatus = 0;
     m_strStatus.clear();
     m_bHeadersDone = false;
@@ -128,7 +135,7 @@ CHttpSource::EConnect CHttpSource::Connect(std::string& strReason) {
     m_buffer.clear();
     m_nTaken = 0;
     m_lastData = CClock::now();
-    curl_multi_add_handle(m_pMulti, m_pEasy);
+    Curl().multi_add_handle(m_pMulti, m_pEasy);
 
     switch (Pump(true)) {
         case EPump::Stopped:
@@ -142,7 +149,7 @@ CHttpSource::EConnect CHttpSource::Connect(std::string& strReason) {
     }
     if (m_bHeadersDone && m_nStatus >= 200 && m_nStatus < 300) {
         curl_off_t nLength = -1;
-        curl_easy_getinfo(m_pEasy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &nLength);
+        Curl().easy_getinfo(m_pEasy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &nLength);
         m_bLive = nLength < 0;
         Prebuffer();
         return EConnect::Ok;
@@ -157,14 +164,14 @@ CHttpSource::EConnect CHttpSource::Connect(std::string& strReason) {
 }
 
 std::string CHttpSource::DescribeFailure(CURLcode eResult) const {
-    const std::string strDetail = m_szError[0] != '\0' ? m_szError : curl_easy_strerror(eResult);
+    const std::string strDetail = m_szError[0] != '\0' ? m_szError : Curl().easy_strerror(eResult);
     switch (eResult) {
         case CURLE_COULDNT_RESOLVE_HOST:
             return "the server's name does not resolve (" + strDetail + ")";
         case CURLE_COULDNT_CONNECT: {
             long nErrno = 0;
             if (m_pEasy != nullptr) {
-                curl_easy_getinfo(m_pEasy, CURLINFO_OS_ERRNO, &nErrno);
+                Curl().easy_getinfo(m_pEasy, CURLINFO_OS_ERRNO, &nErrno);
             }
             return "no connection to the server: " +
                    (nErrno != 0 ? std::string(std::strerror(static_cast<int>(nErrno))) : strDetail);
@@ -206,15 +213,15 @@ CHttpSource::EPump CHttpSource::Pump(bool bHeaders) {
         if (CClock::now() - m_lastData > kTimeout) {
             return EPump::Stalled;
         }
-        curl_multi_poll(m_pMulti, nullptr, 0, kStepMs, nullptr);
+        Curl().multi_poll(m_pMulti, nullptr, 0, kStepMs, nullptr);
     }
 }
 
 void CHttpSource::TakeMessages() {
     int nRunning = 0;
-    curl_multi_perform(m_pMulti, &nRunning);
+    Curl().multi_perform(m_pMulti, &nRunning);
     int nLeft = 0;
-    while (CURLMsg* pMessage = curl_multi_info_read(m_pMulti, &nLeft)) {
+    while (CURLMsg* pMessage = Curl().multi_info_read(m_pMulti, &nLeft)) {
         if (pMessage->msg == CURLMSG_DONE) {
             m_bDone = true;
             m_eResult = pMessage->data.result;
@@ -226,7 +233,7 @@ void CHttpSource::Prebuffer() {
     const auto end = CClock::now() + kPrebufferTime;
     while (m_buffer.size() < kPrebufferBytes && CClock::now() < end && !m_bDone &&
            !IsStopRequested(m_fnStop)) {
-        curl_multi_poll(m_pMulti, nullptr, 0, kStepMs, nullptr);
+        Curl().multi_poll(m_pMulti, nullptr, 0, kStepMs, nullptr);
         TakeMessages();
     }
 }

@@ -1,8 +1,6 @@
 // Picking the network source by the address's scheme.
 #include "network/network_sources.h"
 
-#include <curl/curl.h>
-
 #include <cctype>
 
 #include "decoder/address_opener.h"
@@ -12,7 +10,6 @@
 namespace corvina {
 
 void RegisterNetworkSources() {
-    curl_global_init(CURL_GLOBAL_DEFAULT);
     SetAddressOpener(OpenNetworkSource);
 }
 
