@@ -480,7 +480,8 @@ int32_t CWaveOutput::EndFrame() {
 
 // The filled buffer goes on: held back while priming (the primed ones
 // submitted once there are enough of them), else submitted, and the next one
-// to fill awaited. kGaveUp when a stop cut it short or the device failed.
+// to fill awaited. kGaveUp when a stop cut it short or the device failed,
+// kDropped when the queued sound is to go.
 int CWaveOutput::HandOverBuffer() {
     if (m_nPrimed < m_nPrimingCount) {
         ++m_nPrimed;
