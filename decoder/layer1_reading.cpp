@@ -3,6 +3,7 @@
 // and then read code by code through the twelve slots.
 #include "decoder/layer1_reading.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -66,29 +67,71 @@ void ReadCodes(const CBitReader& reader, const CCode* pCodes, int nCodes, uint32
 }  // namespace
 
 void ReadLayer1Allocations(CBitReader& reader, CScaleInfo& info, CCrc16* pCrc) {
-    info.bForbidden = false;
+    // The fields in the order of the payload.
+    uint8_t* pFields[2 * 32];
+    int nFields = 0;
     for (int sb = 0; sb < info.nSblimit; ++sb) {
         const int nCoded = sb < info.nBound ? info.nChannels : 1;
         for (int c = 0; c < nCoded; ++c) {
+            pFields[nFields++] = &info.nAllocation[c][sb];
+        }
+    }
+    const uint32_t nStartBit = reader.BitPosition();
+    const uint32_t nEndBit = nStartBit + 4 * static_cast<uint32_t>(nFields);
+    if (reader.HoldsBits(nEndBit)) {
+        // Eight fields at a time, and so into the CRC.
+        for (int i = 0; i < nFields; i += 8) {
+            const int nBits = 4 * std::min(8, nFields - i);
+            const uint32_t dwBits =
+                reader.PeekBitsAt<false>(nStartBit + 4 * static_cast<uint32_t>(i), nBits);
+            if (pCrc != nullptr) {
+                pCrc->Update(dwBits, nBits);
+            }
+            for (int k = 0; k < nBits / 4; ++k) {
+                *pFields[i + k] = static_cast<uint8_t>((dwBits >> (nBits - 4 - 4 * k)) & 0xF);
+            }
+        }
+        reader.MoveToBit(nEndBit);
+    } else {
+        // Those past the payload's end read as 0.
+        for (int i = 0; i < nFields; ++i) {
             const uint32_t nAllocation = reader.GetBits(4);
             if (pCrc != nullptr) {
                 pCrc->Update(nAllocation, 4);
             }
-            info.bForbidden = info.bForbidden || nAllocation == kIllegalAllocation;
-            info.nAllocation[c][sb] = static_cast<uint8_t>(nAllocation);
+            *pFields[i] = static_cast<uint8_t>(nAllocation);
         }
-        if (nCoded == 1) {
-            info.nAllocation[1][sb] = info.nAllocation[0][sb];
-        }
+    }
+    info.bForbidden = false;
+    for (int i = 0; i < nFields; ++i) {
+        info.bForbidden = info.bForbidden || *pFields[i] == kIllegalAllocation;
+    }
+    for (int sb = info.nBound; sb < info.nSblimit; ++sb) {
+        info.nAllocation[1][sb] = info.nAllocation[0][sb];
     }
 }
 
 void ReadLayer1Scalefactors(CBitReader& reader, CScaleInfo& info) {
+    float* pFields[2 * 32];
+    int nFields = 0;
     for (int sb = 0; sb < info.nSblimit; ++sb) {
         for (int c = 0; c < info.nChannels; ++c) {
             if (info.nAllocation[c][sb] != 0) {
-                info.fScalefactor[c][sb][0] = g_fScalefactors[reader.GetBits(6)];
+                pFields[nFields++] = &info.fScalefactor[c][sb][0];
             }
+        }
+    }
+    const uint32_t nStartBit = reader.BitPosition();
+    const uint32_t nEndBit = nStartBit + 6 * static_cast<uint32_t>(nFields);
+    if (reader.HoldsBits(nEndBit)) {
+        for (int i = 0; i < nFields; ++i) {
+            *pFields[i] = g_fScalefactors[reader.PeekBitsAt<false>(
+                nStartBit + 6 * static_cast<uint32_t>(i), 6)];
+        }
+        reader.MoveToBit(nEndBit);
+    } else {
+        for (int i = 0; i < nFields; ++i) {
+            *pFields[i] = g_fScalefactors[reader.GetBits(6)];
         }
     }
 }
