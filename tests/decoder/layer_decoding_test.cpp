@@ -121,6 +121,28 @@ TEST_F(LayerDecodingTest, LayerOneWidestCodeAndIllegalAllocation) {
     EXPECT_EQ(pStream->BitPosition(), 8u + 12 + kLayer1Slots * (15 + 16));
 }
 
+TEST_F(LayerDecodingTest, LayerOneAllocationsOfAShortPayloadReadAsFarAsItGoes) {
+    // Ten allocations in five bytes: sixteen subbands run past the payload,
+    // whose missing fields read as 0.
+    const uint8_t bytes[] = {0x12, 0x34, 0x56, 0x78, 0x9E};
+    for (const int nSubbands : {10, 16}) {
+        CBitReader reader;
+        reader.Load(bytes, sizeof bytes);
+        CScaleInfo info = Layout(nSubbands, 1, nSubbands);
+        CCrc16 crc;
+        ReadLayer1Allocations(reader, info, &crc);
+        CCrc16 expected;
+        for (int sb = 0; sb < info.nSblimit; ++sb) {
+            const int nExpected = sb < 9 ? sb + 1 : sb == 9 ? 14 : 0;
+            EXPECT_EQ(info.nAllocation[0][sb], nExpected) << sb;
+            expected.Update(static_cast<uint32_t>(nExpected), 4);
+        }
+        EXPECT_EQ(crc.Value(), expected.Value());
+        EXPECT_FALSE(info.bForbidden);
+        EXPECT_EQ(reader.BitPosition(), 4u * static_cast<uint32_t>(info.nSblimit));
+    }
+}
+
 TEST_F(LayerDecodingTest, LayerOneJointSubbandScalesOneSampleForEachChannel) {
     CBitWriter bits;
     bits.Put(2, 4);  // 3-bit codes
