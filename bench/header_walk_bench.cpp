@@ -17,7 +17,7 @@ namespace {
 
 class CDiscardingSink : public CAudioSink {
   public:
-    void WriteSample(int16_t, int16_t) override {}
+    void WriteFrame(std::span<const int16_t>, int) override {}
     int32_t EndFrame() override { return 1; }
 };
 

@@ -245,9 +245,11 @@ int CAudioDecoder::DecodeFrame() {
     CLayerDecoder::EOutcome outcome;
     if (m_nTrim > 0) {
         CTrimmingSink trimmed(m_pSink.get(), std::exchange(m_nTrim, 0));
-        outcome = m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, trimmed);
+        outcome = m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, trimmed,
+                                          &m_Header.Warnings());
     } else {
-        outcome = m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, *m_pSink);
+        outcome = m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, *m_pSink,
+                                          &m_Header.Warnings());
     }
     const bool bConcealed =
         outcome == CLayerDecoder::CONCEALED || outcome == CLayerDecoder::CONCEALED_FORBIDDEN;
@@ -300,7 +302,8 @@ int CAudioDecoder::WarmUp() {
             return 0;
         }
         if (bDecode) {
-            m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, unheard);
+            m_pLayerDecoder->Decode(m_Header, m_Stream.Reader(), m_pCrc, unheard,
+                                    &m_Header.Warnings());
         }
         if (m_Sync.ReadFrame(m_Stream, m_Header, &m_pCrc) == 0) {
             m_pSink.reset();

@@ -2,6 +2,8 @@
 // the layer decoder writing into the caller's interleaved PCM.
 #include <corvina/frame_decoder.h>
 
+#include <algorithm>
+
 #include "decoder/bit_reader.h"
 #include "decoder/byte_order.h"
 #include "decoder/frame_header.h"
@@ -17,28 +19,31 @@ namespace {
 constexpr uint32_t kStreamMask = 0xFFFE0C00;
 constexpr uint32_t kFreeFormatMask = 0xFFFFFC00;
 
-// Writes the channels' slots interleaved into the caller's PCM; a channel
-// beyond the frame's own (the copy of a single channel) is dropped.
+// Copies the frame into the caller's PCM in the frame's own channels: of a
+// single-channel frame, which the two-channel layer decoder hands over on
+// both sides, one side.
 class CInterleavingSink : public CAudioSink {
   public:
     CInterleavingSink(std::span<int16_t> pcm, int nChannels) : m_pcm(pcm), m_nChannels(nChannels) {}
-    void WriteSample(int16_t nChannel, int16_t nSample) override {
-        if (nChannel >= m_nChannels) {
-            return;
+    void WriteFrame(std::span<const int16_t> samples, int nChannels) override {
+        const auto nStride = static_cast<std::size_t>(nChannels);
+        const std::size_t nSamples = samples.size() / nStride;
+        if (m_nChannels == nChannels) {
+            std::copy_n(samples.begin(), std::min(samples.size(), m_pcm.size()), m_pcm.begin());
+        } else {
+            for (std::size_t i = 0; i < nSamples && i < m_pcm.size(); ++i) {
+                m_pcm[i] = samples[nStride * i];
+            }
         }
-        const std::size_t nAt = m_nWritten[nChannel]++ * static_cast<std::size_t>(m_nChannels) +
-                                static_cast<std::size_t>(nChannel);
-        if (nAt < m_pcm.size()) {
-            m_pcm[nAt] = nSample;
-        }
+        m_nSamples = static_cast<int>(nSamples);
     }
     int32_t EndFrame() override { return 1; }
-    int Samples() const { return static_cast<int>(m_nWritten[0]); }
+    int Samples() const { return m_nSamples; }
 
   private:
     std::span<int16_t> m_pcm;
     int m_nChannels;
-    std::size_t m_nWritten[2] = {};
+    int m_nSamples = 0;
 };
 
 }  // namespace

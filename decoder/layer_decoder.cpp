@@ -4,11 +4,14 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <span>
 
 #include "decoder/bit_reader.h"
 #include "decoder/crc16.h"
+#include "decoder/decoder_warnings.h"
 #include "decoder/frame_header.h"
-#include "decoder/subband_set.h"
+#include "decoder/layer1_reading.h"
+#include "decoder/layer2_reading.h"
 #include "synth/synthesis_filter.h"
 
 namespace corvina {
@@ -16,101 +19,54 @@ namespace corvina {
 namespace {
 
 constexpr float kOutputScale = 32768.0f;
-// A frame of either layer has twelve groups of samples per subband: one
-// sample each in Layer I, three (a granule) in Layer II, whose scalefactor
-// set changes every four granules.
-constexpr int kGroupsPerFrame = 12;
 constexpr int kSlotSamples = 32;
 // A damaged frame repeats the last good one 6 dB down, a second one 12 dB
 // down; those after them are silence.
 constexpr float kConcealGains[] = {0.5f, 0.25f, 0.0f};
 constexpr int kSilentRun = 2;
 
-// Hands a slot of channel 0 to both channels of the sink: a single-channel
-// frame in a two-channel stream is heard on both sides.
-class CBothChannelsSink : public CAudioSink {
-  public:
-    explicit CBothChannelsSink(CAudioSink& sink) : m_sink(sink) {}
-    void WriteSample(int16_t, int16_t nSample) override {
-        m_sink.WriteSample(0, nSample);
-        m_sink.WriteSample(1, nSample);
-    }
-    void WriteSamples(int16_t, const int16_t* pSamples, int nCount) override {
-        m_sink.WriteSamples(0, pSamples, nCount);
-        m_sink.WriteSamples(1, pSamples, nCount);
-    }
-    int32_t EndFrame() override { return m_sink.EndFrame(); }
-
-  private:
-    CAudioSink& m_sink;
-};
+// The subbands, bound and channels of the frame of header.
+void SetLayout(const CFrameHeader& header, CScaleInfo& info) {
+    const int nSblimit = header.Sblimit();
+    const int nMode = header.Mode();
+    const bool bSingle = nMode == MODE_SINGLE_CHANNEL;
+    info.nSblimit = nSblimit;
+    info.nChannels = bSingle ? 1 : 2;
+    info.nBound = nMode == MODE_JOINT_STEREO ? std::clamp(header.Bound(), 0, nSblimit) : nSblimit;
+}
 
 }  // namespace
 
 CLayerDecoder::CLayerDecoder(int nChannels)
-    : m_pSubbandSet(new (std::nothrow) CSubbandSet),
-      m_pFilter0(new (std::nothrow) CSynthesisFilter(0, kOutputScale)) {
+    : m_pFilter0(new (std::nothrow) CSynthesisFilter(kOutputScale)) {
     if (nChannels == 2) {
-        m_pFilter1.reset(new (std::nothrow) CSynthesisFilter(1, kOutputScale));
+        m_pFilter1.reset(new (std::nothrow) CSynthesisFilter(kOutputScale));
     }
 }
 
 CLayerDecoder::~CLayerDecoder() = default;
 
 bool CLayerDecoder::IsReady() const {
-    return m_pSubbandSet != nullptr && m_pFilter0 != nullptr;
+    return m_pFilter0 != nullptr;
 }
 
-void CLayerDecoder::SelectSubbands(const CFrameHeader& header) {
-    const int nLayer = header.Layer();
-    const int nSblimit = header.Sblimit();
-    const int nMode = header.Mode();
-    const bool bSingle = nMode == MODE_SINGLE_CHANNEL;
-    const int nBound = std::clamp(nMode == MODE_JOINT_STEREO ? header.Bound()
-                                  : bSingle                  ? 0
-                                                             : 32,
-                                  0, nSblimit);
-    if (m_nSubbands == nSblimit && m_nSubbandLayer == nLayer && m_bSubbandSingle == bSingle &&
-        m_nSubbandBound == nBound) {
-        return;
-    }
-    CSubbandSet& set = *m_pSubbandSet;
-    for (int sb = 0; sb < nSblimit; ++sb) {
-        if (nLayer == 1) {
-            m_pSubbands[sb] = bSingle       ? static_cast<CSubbandDecoder*>(&set.layer1[sb])
-                              : sb < nBound ? static_cast<CSubbandDecoder*>(&set.layer1Stereo[sb])
-                                            : &set.layer1Joint[sb];
-        } else {
-            m_pSubbands[sb] = bSingle       ? static_cast<CSubbandDecoder*>(&set.layer2[sb])
-                              : sb < nBound ? static_cast<CSubbandDecoder*>(&set.layer2Stereo[sb])
-                                            : &set.layer2Joint[sb];
-        }
-    }
-    m_nSubbands = nSblimit;
-    m_nSubbandLayer = nLayer;
-    m_bSubbandSingle = bSingle;
-    m_nSubbandBound = nBound;
-}
-
-CLayerDecoder::EOutcome CLayerDecoder::Decode(CFrameHeader& header, CBitReader& reader,
-                                              CCrc16* pCrc, CAudioSink& sink) {
-    SelectSubbands(header);
-    header.NoteForbiddenCode(false);
-    const int nSblimit = m_nSubbands;
-    for (int sb = 0; sb < nSblimit; ++sb) {
-        m_pSubbands[sb]->ReadAllocation(reader, header, pCrc);
-    }
-    if (m_nSubbandLayer == 2) {
-        for (int sb = 0; sb < nSblimit; ++sb) {
-            static_cast<CLayer2Subband*>(m_pSubbands[sb])->ReadScfsi(reader, pCrc);
-        }
+CLayerDecoder::EOutcome CLayerDecoder::Decode(const CFrameHeader& header, CBitReader& reader,
+                                              CCrc16* pCrc, CAudioSink& sink,
+                                              CDecoderWarnings* pWarnings) {
+    SetLayout(header, m_info);
+    const bool bLayer1 = header.Layer() == 1;
+    if (bLayer1) {
+        ReadLayer1Allocations(reader, m_info, pCrc);
+    } else {
+        ReadLayer2Allocations(reader, header.Layer2Table(), m_info, pCrc);
+        ReadLayer2Scfsi(reader, m_info, pCrc);
     }
     bool bIntact = true;
     if (pCrc != nullptr) {
         bIntact = pCrc->Value() == header.CrcWord();
         pCrc->Reset();
     }
-    const bool bForbidden = header.HasForbiddenCode();
+    const bool bForbidden = m_info.bForbidden;
     if (m_Choices.bConceal && (!bIntact || bForbidden)) {
         Conceal(header, sink);
         sink.EndFrame();
@@ -118,25 +74,46 @@ CLayerDecoder::EOutcome CLayerDecoder::Decode(CFrameHeader& header, CBitReader& 
     }
     if (!bIntact) {
         // A damaged frame keeps its place in time, as silence.
-        OutputSilence(header, sink);
+        OutputSilence(header.SamplesPerFrame(), sink);
         sink.EndFrame();
         return CRC_ERROR;
     }
-    if (bForbidden) {
-        header.Warnings().Show(WARN_ILLEGAL_ALLOCATION);
+    if (bForbidden && pWarnings != nullptr) {
+        pWarnings->Show(WARN_ILLEGAL_ALLOCATION);
     }
-    if (nSblimit == 0) {
+    if (m_info.nSblimit == 0) {
         return EMPTY;
     }
-    m_bChoosing = m_Choices.eDual != EDualChannel::Both && header.Mode() == MODE_DUAL_CHANNEL &&
-                  m_pFilter1 != nullptr;
-    DecodeAudio(header, reader, sink);
-    m_nKeptSlots = m_Choices.bConceal ? header.SamplesPerFrame() / kSlotSamples : 0;
+    CSubbandFrame& frame = m_frames[1 - m_nKept];
+    ReadSamples(header, reader, frame);
+    const int nSlots = bLayer1 ? kLayer1Slots : kLayer2Slots;
+    if (m_Choices.eDual != EDualChannel::Both && header.Mode() == MODE_DUAL_CHANNEL &&
+        m_pFilter1 != nullptr) {
+        ChooseChannel(frame, nSlots);
+    }
+    Synthesize(header, frame, nSlots, sink);
+    if (m_Choices.bConceal) {
+        m_nKept = 1 - m_nKept;
+        m_nKeptSlots = header.SamplesPerFrame() / kSlotSamples;
+    } else {
+        m_nKeptSlots = 0;
+    }
     m_bKeptPair = SynthesizesPair(header);
     m_nBadRun = 0;
     m_bForgotten = false;
     sink.EndFrame();
     return DECODED;
+}
+
+void CLayerDecoder::ReadSamples(const CFrameHeader& header, CBitReader& reader,
+                                CSubbandFrame& frame) {
+    if (header.Layer() == 1) {
+        ReadLayer1Scalefactors(reader, m_info);
+        ReadLayer1Samples(reader, m_info, frame);
+    } else {
+        ReadLayer2Scalefactors(reader, m_info);
+        ReadLayer2Samples(reader, header.Layer2Table(), m_info, frame);
+    }
 }
 
 void CLayerDecoder::ForgetLastFrame() {
@@ -158,73 +135,44 @@ void CLayerDecoder::Conceal(const CFrameHeader& header, CAudioSink& sink) {
     }
     // The filters run on, so that the sound fades from the last good frame
     // instead of stopping dead.
+    const CSubbandFrame& kept = m_frames[m_nKept];
+    CSubbandFrame& frame = m_frames[1 - m_nKept];
+    for (int c = 0; c < (bPair ? 2 : 1); ++c) {
+        for (int nSlot = 0; nSlot < nSlots; ++nSlot) {
+            float* pTo = frame.fSample[c][nSlot];
+            if (fGain == 0.0f) {
+                std::fill(pTo, pTo + kSlotSamples, 0.0f);
+                continue;
+            }
+            for (int sb = 0; sb < kSlotSamples; ++sb) {
+                pTo[sb] = fGain * kept.fSample[c][nSlot][sb];
+            }
+        }
+    }
+    Synthesize(header, frame, nSlots, sink);
+}
+
+void CLayerDecoder::ChooseChannel(CSubbandFrame& frame, int nSlots) const {
     for (int nSlot = 0; nSlot < nSlots; ++nSlot) {
-        if (fGain != 0.0f) {
-            for (int sb = 0; sb < kSlotSamples; ++sb) {
-                m_pFilter0->m_fInput[sb] = fGain * m_fKept[0][nSlot][sb];
-            }
-            if (bPair) {
+        float* pIn0 = frame.fSample[0][nSlot];
+        float* pIn1 = frame.fSample[1][nSlot];
+        switch (m_Choices.eDual) {
+            case EDualChannel::First:
+                std::memcpy(pIn1, pIn0, kSlotSamples * sizeof(float));
+                break;
+            case EDualChannel::Second:
+                std::memcpy(pIn0, pIn1, kSlotSamples * sizeof(float));
+                break;
+            case EDualChannel::Mix:
+                // The filters are linear: the mean of the subband samples
+                // makes the mean of the two programmes, rounded once.
                 for (int sb = 0; sb < kSlotSamples; ++sb) {
-                    m_pFilter1->m_fInput[sb] = fGain * m_fKept[1][nSlot][sb];
+                    pIn0[sb] = pIn1[sb] = (pIn0[sb] + pIn1[sb]) * 0.5f;
                 }
-            }
+                break;
+            case EDualChannel::Both:
+                break;
         }
-        Synthesize(header, bPair, sink);
-    }
-}
-
-void CLayerDecoder::ChooseChannel(float* pIn0, float* pIn1) const {
-    switch (m_Choices.eDual) {
-        case EDualChannel::First:
-            std::memcpy(pIn1, pIn0, kSlotSamples * sizeof(float));
-            break;
-        case EDualChannel::Second:
-            std::memcpy(pIn0, pIn1, kSlotSamples * sizeof(float));
-            break;
-        case EDualChannel::Mix:
-            // The filters are linear: the mean of the subband samples makes
-            // the mean of the two programmes, rounded once.
-            for (int sb = 0; sb < kSlotSamples; ++sb) {
-                pIn0[sb] = pIn1[sb] = (pIn0[sb] + pIn1[sb]) * 0.5f;
-            }
-            break;
-        case EDualChannel::Both:
-            break;
-    }
-}
-
-void CLayerDecoder::KeepSlot(int nSlot, const float* pIn0, const float* pIn1) {
-    std::memcpy(m_fKept[0][nSlot], pIn0, kSlotSamples * sizeof(float));
-    if (pIn1 != nullptr) {
-        std::memcpy(m_fKept[1][nSlot], pIn1, kSlotSamples * sizeof(float));
-    }
-}
-
-void CLayerDecoder::DecodeAudio(const CFrameHeader& header, CBitReader& reader, CAudioSink& sink) {
-    const int nSblimit = m_nSubbands;
-    const int nBound = m_nSubbandBound;
-    CSubbandSet& set = *m_pSubbandSet;
-    if (m_nSubbandLayer == 1) {
-        if (m_bSubbandSingle) {
-            DecodeLayer1(header, reader, sink, set.layer1, set.layer1, nSblimit, nSblimit);
-        } else {
-            DecodeLayer1(header, reader, sink, set.layer1Stereo, set.layer1Joint, nBound, nSblimit);
-        }
-    } else if (m_bSubbandSingle) {
-        DecodeLayer2(header, reader, sink, set.layer2, set.layer2, nSblimit, nSblimit);
-    } else {
-        DecodeLayer2(header, reader, sink, set.layer2Stereo, set.layer2Joint, nBound, nSblimit);
-    }
-}
-
-template <class TLow, class THigh>
-void CLayerDecoder::ReadScalefactorsOf(const CFrameHeader& header, CBitReader& reader, TLow* pLow,
-                                       THigh* pHigh, int nBound, int nSblimit) {
-    for (int sb = 0; sb < nBound; ++sb) {
-        pLow[sb].TLow::ReadScalefactors(reader, header);
-    }
-    for (int sb = nBound; sb < nSblimit; ++sb) {
-        pHigh[sb].THigh::ReadScalefactors(reader, header);
     }
 }
 
@@ -232,101 +180,42 @@ bool CLayerDecoder::SynthesizesPair(const CFrameHeader& header) const {
     return m_pFilter1 != nullptr && !header.IsSingleChannel();
 }
 
-void CLayerDecoder::Synthesize(const CFrameHeader& header, bool bSecond, CAudioSink& sink) {
-    if (bSecond) {
-        CSynthesisFilter::SynthesizePair(*m_pFilter0, *m_pFilter1, sink);
-        return;
-    }
-    if (m_pFilter1 != nullptr && header.IsSingleChannel()) {
-        CBothChannelsSink both(sink);
-        m_pFilter0->Synthesize(both);
-    } else {
-        m_pFilter0->Synthesize(sink);
-    }
-}
-
-void CLayerDecoder::OutputSilence(const CFrameHeader& header, CAudioSink& sink) const {
-    static constexpr int16_t kSilence[kSlotSamples] = {};
-    const int nChannels = Channels();
-    for (int nDone = 0; nDone < header.SamplesPerFrame(); nDone += kSlotSamples) {
-        for (int16_t nChannel = 0; nChannel < nChannels; ++nChannel) {
-            sink.WriteSamples(nChannel, kSilence, kSlotSamples);
-        }
-    }
-}
-
-template <class TLow, class THigh>
-void CLayerDecoder::DecodeLayer1(const CFrameHeader& header, CBitReader& reader, CAudioSink& sink,
-                                 TLow* pLow, THigh* pHigh, int nBound, int nSblimit) {
-    ReadScalefactorsOf(header, reader, pLow, pHigh, nBound, nSblimit);
-    CSynthesisFilter* pFilter0 = m_pFilter0.get();
-    CSynthesisFilter* pFilter1 = m_pFilter1.get();
-    const bool bSecond = SynthesizesPair(header);
-    // 0 for both channels, 1 for channel 0 only.
-    const int nChannels = pFilter1 != nullptr ? 0 : 1;
-    for (int nSlot = 0; nSlot < kGroupsPerFrame; ++nSlot) {
-        for (int sb = 0; sb < nBound; ++sb) {
-            pLow[sb].TLow::ReadSamples(reader);
-        }
-        for (int sb = nBound; sb < nSblimit; ++sb) {
-            pHigh[sb].THigh::ReadSamples(reader);
-        }
-        for (int sb = 0; sb < nBound; ++sb) {
-            pLow[sb].TLow::OutputSample(nChannels, pFilter0, pFilter1);
-        }
-        for (int sb = nBound; sb < nSblimit; ++sb) {
-            pHigh[sb].THigh::OutputSample(nChannels, pFilter0, pFilter1);
-        }
-        if (m_bChoosing) {
-            ChooseChannel(pFilter0->m_fInput, pFilter1->m_fInput);
-        }
-        if (m_Choices.bConceal) {
-            KeepSlot(nSlot, pFilter0->m_fInput, bSecond ? pFilter1->m_fInput : nullptr);
-        }
-        Synthesize(header, bSecond, sink);
-    }
-}
-
-template <class TLow, class THigh>
-void CLayerDecoder::DecodeLayer2(const CFrameHeader& header, CBitReader& reader, CAudioSink& sink,
-                                 TLow* pLow, THigh* pHigh, int nBound, int nSblimit) {
-    ReadScalefactorsOf(header, reader, pLow, pHigh, nBound, nSblimit);
-    CLayer2SampleReader& samples = m_pSubbandSet->layer2Reader;
-    samples.Start(reader);
-    for (int sb = 0; sb < nBound; ++sb) {
-        pLow[sb].TLow::AddCodes(samples);
-    }
-    for (int sb = nBound; sb < nSblimit; ++sb) {
-        pHigh[sb].THigh::AddCodes(samples);
-    }
-    CLayer2Frame& frame = m_pSubbandSet->layer2Frame;
-    samples.ReadFrame(reader, frame);
-    // The slots' transforms run two at a time: the two channels' of a slot,
-    // or two slots of the one channel.
-    static_assert(sizeof(m_fKept[0]) == sizeof(frame.fSample[0]));
-    const bool bPair = SynthesizesPair(header);
-    for (int nSlot = 0; m_bChoosing && nSlot < CLayer2Frame::kSlots; ++nSlot) {
-        ChooseChannel(frame.fSample[0][nSlot], frame.fSample[1][nSlot]);
-    }
-    if (m_Choices.bConceal) {
-        std::memcpy(m_fKept[0], frame.fSample[0], sizeof(frame.fSample[0]));
-        if (bPair) {
-            std::memcpy(m_fKept[1], frame.fSample[1], sizeof(frame.fSample[1]));
-        }
-    }
-    if (bPair) {
-        for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; ++nSlot) {
+void CLayerDecoder::Synthesize(const CFrameHeader& header, const CSubbandFrame& frame, int nSlots,
+                               CAudioSink& sink) {
+    const int nSamples = nSlots * kSlotSamples;
+    int16_t* pPcm = m_nPcm;
+    if (SynthesizesPair(header)) {
+        for (int nSlot = 0; nSlot < nSlots; ++nSlot) {
             CSynthesisFilter::SynthesizePair(*m_pFilter0, frame.fSample[0][nSlot], *m_pFilter1,
-                                             frame.fSample[1][nSlot], sink);
+                                             frame.fSample[1][nSlot],
+                                             pPcm + 2 * kSlotSamples * nSlot);
         }
-        return;
+    } else {
+        // One channel's slots, two at a time through the transform.
+        for (int nSlot = 0; nSlot < nSlots; nSlot += 2) {
+            m_pFilter0->SynthesizeTwoSlots(frame.fSample[0][nSlot], frame.fSample[0][nSlot + 1],
+                                           pPcm + kSlotSamples * nSlot);
+        }
+        if (m_pFilter1 != nullptr) {
+            // A single-channel frame in a two-channel output is heard on both
+            // sides: spread from the back, so no sample is overwritten before
+            // it has moved.
+            for (int i = nSamples - 1; i >= 0; --i) {
+                const int16_t nSample = pPcm[i];
+                pPcm[2 * i] = nSample;
+                pPcm[2 * i + 1] = nSample;
+            }
+        }
     }
-    CBothChannelsSink both(sink);
-    CAudioSink& target = m_pFilter1 != nullptr && header.IsSingleChannel() ? both : sink;
-    for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; nSlot += 2) {
-        m_pFilter0->SynthesizeTwoSlots(frame.fSample[0][nSlot], frame.fSample[0][nSlot + 1],
-                                       target);
-    }
+    const int nChannels = Channels();
+    sink.WriteFrame(std::span<const int16_t>(pPcm, static_cast<std::size_t>(nSamples * nChannels)),
+                    nChannels);
+}
+
+void CLayerDecoder::OutputSilence(int nSamples, CAudioSink& sink) {
+    const auto nCount = static_cast<std::size_t>(nSamples * Channels());
+    std::fill(m_nPcm, m_nPcm + nCount, int16_t{0});
+    sink.WriteFrame(std::span<const int16_t>(m_nPcm, nCount), Channels());
 }
 
 int64_t CLayerDecoder::FilterSlotsRun(int nChannel) const {

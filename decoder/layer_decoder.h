@@ -1,21 +1,22 @@
 // The decoding of one loaded frame: allocation, CRC check, scalefactors and
-// samples of its layer, with one synthesis run per time slot and channel.
+// samples of its layer, the synthesis of its slots and channels, and the hand
+// over of its PCM to a sink.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 
 #include "decoder/decode_choices.h"
-#include "decoder/subband_decoder.h"
+#include "decoder/subband_frame.h"
 #include "synth/audio_sink.h"
 
 namespace corvina {
 
 class CBitReader;
 class CCrc16;
+class CDecoderWarnings;
 class CFrameHeader;
 class CSynthesisFilter;
-struct CSubbandSet;
 
 class CLayerDecoder {
   public:
@@ -41,9 +42,12 @@ class CLayerDecoder {
     int Channels() const { return m_pFilter1 != nullptr ? 2 : 1; }
     // Decodes the frame of header whose payload reader holds, the cursor
     // after the CRC word; pCrc is the register to check (null for an
-    // unprotected frame). A single-channel frame is heard on both channels of
-    // a two-channel output; a one-channel output takes channel 0 only.
-    EOutcome Decode(CFrameHeader& header, CBitReader& reader, CCrc16* pCrc, CAudioSink& sink);
+    // unprotected frame). The sink gets the frame's samples in Channels()
+    // channels: a single-channel frame is heard on both channels of a
+    // two-channel output; a one-channel output takes channel 0 only. A
+    // forbidden code decoded as it stands is told to pWarnings, where given.
+    EOutcome Decode(const CFrameHeader& header, CBitReader& reader, CCrc16* pCrc, CAudioSink& sink,
+                    CDecoderWarnings* pWarnings = nullptr);
     // Slots the synthesis filter of output channel nChannel has run; -1
     // where there is no such filter.
     int64_t FilterSlotsRun(int nChannel) const;
@@ -61,52 +65,32 @@ class CLayerDecoder {
     int64_t GuessedFrames() const { return m_nGuessedFrames; }
 
   private:
-    // Points m_pSubbands at the decoders of the frame's layer, mode and bound
-    // when those differ from the last frame's.
-    void SelectSubbands(const CFrameHeader& header);
-    void DecodeAudio(const CFrameHeader& header, CBitReader& reader, CAudioSink& sink);
-    // The scalefactors and the sample loop of one frame whose subbands below
-    // nBound are pLow's and the rest pHigh's: every call of the sample loop
-    // names its class, so none needs a look-up in the virtual table.
-    template <class TLow, class THigh>
-    void DecodeLayer1(const CFrameHeader& header, CBitReader& reader, CAudioSink& sink, TLow* pLow,
-                      THigh* pHigh, int nBound, int nSblimit);
-    template <class TLow, class THigh>
-    void DecodeLayer2(const CFrameHeader& header, CBitReader& reader, CAudioSink& sink, TLow* pLow,
-                      THigh* pHigh, int nBound, int nSblimit);
-    template <class TLow, class THigh>
-    static void ReadScalefactorsOf(const CFrameHeader& header, CBitReader& reader, TLow* pLow,
-                                   THigh* pHigh, int nBound, int nSblimit);
+    // Reads the scalefactors and samples of the frame's layer into frame.
+    void ReadSamples(const CFrameHeader& header, CBitReader& reader, CSubbandFrame& frame);
     // Whether the frame fills both filters, run as a pair.
     bool SynthesizesPair(const CFrameHeader& header) const;
-    // Runs the filters over the slot just stored and hands it to the sink.
-    void Synthesize(const CFrameHeader& header, bool bSecond, CAudioSink& sink);
-    // A frame's worth of silence on every output channel.
-    void OutputSilence(const CFrameHeader& header, CAudioSink& sink) const;
+    // Runs the filters over the first nSlots slots of frame and hands the
+    // PCM to the sink.
+    void Synthesize(const CFrameHeader& header, const CSubbandFrame& frame, int nSlots,
+                    CAudioSink& sink);
+    // nSamples of silence on every output channel.
+    void OutputSilence(int nSamples, CAudioSink& sink);
     // The last good frame's slots, fading out, through the filters.
     void Conceal(const CFrameHeader& header, CAudioSink& sink);
-    // Puts the chosen programme of a dual-channel slot into both inputs.
-    void ChooseChannel(float* pIn0, float* pIn1) const;
-    // Keeps the filters' input of slot nSlot for concealment.
-    void KeepSlot(int nSlot, const float* pIn0, const float* pIn1);
+    // Puts the chosen programme of a dual-channel frame into both channels.
+    void ChooseChannel(CSubbandFrame& frame, int nSlots) const;
 
-    std::unique_ptr<CSubbandSet> m_pSubbandSet;
-    CSubbandDecoder* m_pSubbands[32] = {};
-    int m_nSubbands = 0;
-    // What SelectSubbands chose for: the layer, whether the frame is single
-    // channel, and the first subband of the joint class.
-    int m_nSubbandLayer = 0;
-    bool m_bSubbandSingle = false;
-    int m_nSubbandBound = -1;
+    CScaleInfo m_info;
     std::unique_ptr<CSynthesisFilter> m_pFilter0;
     std::unique_ptr<CSynthesisFilter> m_pFilter1;
 
     CDecodeChoices m_Choices;
-    // Whether the frame in hand is dual channel with one programme chosen.
-    bool m_bChoosing = false;
-    // The subband samples of the last good frame, channel, slot, subband:
-    // m_nKeptSlots of them (0 for none), both channels where m_bKeptPair.
-    alignas(64) float m_fKept[2][36][32] = {};
+    // The frame being decoded and the last good one, which concealment
+    // repeats: a good frame becomes the kept one, and the other is written
+    // next. The kept frame holds m_nKeptSlots slots (0 for none), both
+    // channels where m_bKeptPair.
+    CSubbandFrame m_frames[2] = {};
+    int m_nKept = 0;
     int m_nKeptSlots = 0;
     bool m_bKeptPair = false;
     // Damaged frames since the last good one; those since ForgetLastFrame
@@ -115,6 +99,8 @@ class CLayerDecoder {
     int m_nBadSinceForget = 0;
     bool m_bForgotten = false;
     int64_t m_nGuessedFrames = 0;
+    // The frame's PCM as the sink gets it, the channels interleaved.
+    alignas(64) int16_t m_nPcm[2 * 1152] = {};
 };
 
 }  // namespace corvina

@@ -32,13 +32,13 @@ constexpr int64_t kPrerollFrames = 2;
 // What one segment gave: the sink calls in order, and the warnings its
 // frames raised.
 struct CSegmentRecording {
-    // A run of samples of one channel, or the end of a frame (nChannel -1).
+    // A frame's samples in nKind (1 or 2) channels, the end of a frame (-1),
+    // or the stream going on in the next of formats (-2).
     struct CRun {
-        int16_t nChannel;
+        int16_t nKind;
         int32_t nCount;
     };
     std::vector<int16_t> nSamples;
-    // nChannel -2: the stream goes on in the next of formats.
     std::vector<CRun> runs;
     std::vector<std::string> warnings;
     // The format the segment starts in, and those it changes to.
@@ -72,13 +72,14 @@ struct CSegmentRecording {
         std::size_t nAt = 0;
         std::size_t nFormat = 0;
         for (const CRun& run : runs) {
-            if (run.nChannel == -2) {
+            if (run.nKind == -2) {
                 Follow(formats[nFormat++]);
-            } else if (run.nChannel < 0) {
+            } else if (run.nKind < 0) {
                 sink.EndFrame();
             } else {
-                sink.WriteSamples(run.nChannel, nSamples.data() + nAt, run.nCount);
-                nAt += static_cast<std::size_t>(run.nCount);
+                const auto nCount = static_cast<std::size_t>(run.nCount);
+                sink.WriteFrame(std::span<const int16_t>(nSamples.data() + nAt, nCount), run.nKind);
+                nAt += nCount;
             }
         }
     }
@@ -107,20 +108,13 @@ class CRecordingSink : public CAudioSink {
             m_pTarget->formats.push_back(format);
         }
     }
-    void WriteSample(int16_t nChannel, int16_t nSample) override {
-        WriteSamples(nChannel, &nSample, 1);
-    }
-    void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override {
-        if (m_pTarget == nullptr || nCount <= 0) {
+    void WriteFrame(std::span<const int16_t> samples, int nChannels) override {
+        if (m_pTarget == nullptr || samples.empty()) {
             return;
         }
-        auto& runs = m_pTarget->runs;
-        if (!runs.empty() && runs.back().nChannel == nChannel) {
-            runs.back().nCount += nCount;
-        } else {
-            runs.push_back({nChannel, nCount});
-        }
-        m_pTarget->nSamples.insert(m_pTarget->nSamples.end(), pSamples, pSamples + nCount);
+        m_pTarget->runs.push_back(
+            {static_cast<int16_t>(nChannels), static_cast<int32_t>(samples.size())});
+        m_pTarget->nSamples.insert(m_pTarget->nSamples.end(), samples.begin(), samples.end());
     }
     int32_t EndFrame() override {
         if (m_pTarget != nullptr) {
@@ -200,7 +194,7 @@ class CWorker {
                 // Room for a segment of stereo Layer II frames, and a run per
                 // slot and channel.
                 segment.nSamples.reserve(static_cast<std::size_t>(m_nSegmentFrames) * 2 * 1152);
-                segment.runs.reserve(static_cast<std::size_t>(m_nSegmentFrames) * (2 * 36 + 1));
+                segment.runs.reserve(static_cast<std::size_t>(m_nSegmentFrames) * 2);
                 DecodeSegment(nSegment * m_nSegmentFrames, (nSegment + 1) * m_nSegmentFrames,
                               segment);
             } catch (const std::exception& error) {

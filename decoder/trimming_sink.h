@@ -12,26 +12,24 @@ namespace corvina {
 
 class CTrimmingSink : public CAudioSink {
   public:
-    // Drops nDrop samples of each channel and hands the rest to pTarget;
-    // a null pTarget takes everything, end of frame included.
-    CTrimmingSink(CAudioSink* pTarget, int64_t nDrop) : m_pTarget(pTarget), m_nDrop{nDrop, nDrop} {}
+    // Drops nDrop samples of each channel and hands the rest to pTarget; a
+    // null pTarget takes everything, end of frame included.
+    CTrimmingSink(CAudioSink* pTarget, int64_t nDrop) : m_pTarget(pTarget), m_nDrop(nDrop) {}
 
-    void WriteSample(int16_t nChannel, int16_t nSample) override {
-        WriteSamples(nChannel, &nSample, 1);
-    }
-    void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override {
-        int64_t& nDrop = m_nDrop[nChannel & 1];
-        const int nDropped = static_cast<int>(std::clamp<int64_t>(nDrop, 0, nCount));
-        nDrop -= nDropped;
-        if (m_pTarget != nullptr && nDropped < nCount) {
-            m_pTarget->WriteSamples(nChannel, pSamples + nDropped, nCount - nDropped);
+    void WriteFrame(std::span<const int16_t> samples, int nChannels) override {
+        const auto nStride = static_cast<std::size_t>(nChannels);
+        const auto nDropped = static_cast<std::size_t>(
+            std::clamp<int64_t>(m_nDrop, 0, static_cast<int64_t>(samples.size() / nStride)));
+        m_nDrop -= static_cast<int64_t>(nDropped);
+        if (m_pTarget != nullptr && nDropped * nStride < samples.size()) {
+            m_pTarget->WriteFrame(samples.subspan(nDropped * nStride), nChannels);
         }
     }
     int32_t EndFrame() override { return m_pTarget != nullptr ? m_pTarget->EndFrame() : 1; }
 
   private:
     CAudioSink* m_pTarget;
-    int64_t m_nDrop[2];
+    int64_t m_nDrop;
 };
 
 }  // namespace corvina

@@ -25,35 +25,37 @@ using namespace corvina;
 
 namespace {
 
-// Checks what a decoded frame hands over: samples only for the channels the
-// sink was made for, and a whole frame's count per channel, but for the first
+// Checks what a decoded frame hands over: the channels the sink was made
+// for, and a whole frame's count of samples, but for the first
 // frame heard after a move (one of the next *pMayCut), which is cut to the
 // place moved to.
 class CCheckingSink : public CAudioSink {
   public:
     CCheckingSink(int nChannels, int* pMayCut) : m_nChannels(nChannels), m_pMayCut(pMayCut) {}
 
-    void WriteSample(int16_t nChannel, int16_t nSample) override {
-        FuzzCheck(nChannel >= 0 && nChannel < m_nChannels, "sample for a channel not opened");
-        ++m_nCount[nChannel];
-        m_nSum += nSample;
+    void WriteFrame(std::span<const int16_t> samples, int nChannels) override {
+        FuzzCheck(nChannels == m_nChannels, "a frame in channels not opened");
+        FuzzCheck(samples.size() % static_cast<std::size_t>(nChannels) == 0,
+                  "channels of unequal length");
+        m_nCount += static_cast<int>(samples.size()) / nChannels;
+        for (const int16_t nSample : samples) {
+            m_nSum += nSample;
+        }
     }
 
     int32_t EndFrame() override {
-        const int nFirst = m_nCount[0];
-        FuzzCheck(
-            nFirst == 384 || nFirst == 1152 || (*m_pMayCut > 0 && nFirst > 0 && nFirst < 1152),
-            "a frame of neither 384 nor 1152 samples");
+        FuzzCheck(m_nCount == 384 || m_nCount == 1152 ||
+                      (*m_pMayCut > 0 && m_nCount > 0 && m_nCount < 1152),
+                  "a frame of neither 384 nor 1152 samples");
         *m_pMayCut = std::max(*m_pMayCut - 1, 0);
-        FuzzCheck(m_nCount[1] == 0 || m_nCount[1] == nFirst, "channels of unequal length");
-        m_nCount[0] = m_nCount[1] = 0;
+        m_nCount = 0;
         return 1;
     }
 
   private:
     int m_nChannels;
     int* m_pMayCut;
-    int m_nCount[2] = {0, 0};
+    int m_nCount = 0;
     int64_t m_nSum = 0;
 };
 

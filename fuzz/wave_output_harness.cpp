@@ -64,24 +64,18 @@ std::unique_ptr<CWaveOutput> OpenOutput(CInput& input, CDeviceScript& script, co
         format, bSmooth, [&bStop] { return bStop; }, WarningReporter());
 }
 
-// One frame's samples: Layer I or II length, for both channels, one of them,
-// or a channel the output does not have.
+// One frame's samples: Layer I or II length, in one or two channels (the
+// output's or not), whole or cut at a seek's target, even within a pair.
 void WriteFrame(CWaveOutput& output, CInput& input, uint8_t bOp) {
-    const int nSamples = (bOp & 2) != 0 ? 1152 : 384;
-    const int nPattern = (bOp >> 2) & 3;
-    const auto nBase = static_cast<int16_t>(input.Byte() << 8 | input.Byte());
-    for (int nSlot = 0; nSlot < nSamples / 32; ++nSlot) {
-        for (int16_t nChannel = 0; nChannel < 2; ++nChannel) {
-            if ((nPattern == 1 && nChannel == 1) || (nPattern == 2 && nChannel == 0)) {
-                continue;
-            }
-            const int16_t nTarget =
-                nPattern == 3 ? static_cast<int16_t>(nChannel * 3 - 1) : nChannel;
-            for (int i = 0; i < 32; ++i) {
-                output.WriteSample(nTarget, static_cast<int16_t>(nBase + nSlot * 32 + i));
-            }
-        }
+    const std::size_t nSamples = (bOp & 2) != 0 ? 1152 : 384;
+    const int nChannels = (bOp & 4) != 0 ? 2 : 1;
+    const auto nBase = static_cast<uint16_t>(input.Byte() << 8 | input.Byte());
+    std::vector<int16_t> frame(nSamples * static_cast<std::size_t>(nChannels));
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        frame[i] = static_cast<int16_t>(nBase + i);
     }
+    const std::size_t nCut = (bOp & 8) != 0 ? nBase % frame.size() : 0;
+    output.WriteFrame(std::span<const int16_t>(frame).subspan(nCut), nChannels);
 }
 
 }  // namespace

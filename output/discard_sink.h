@@ -6,7 +6,6 @@
 
 class CDiscardSink : public corvina::CAudioSink {
   public:
-    void WriteSample(int16_t, int16_t) override {}
-    void WriteSamples(int16_t, const int16_t*, int) override {}
+    void WriteFrame(std::span<const int16_t>, int) override {}
     int32_t EndFrame() override { return 1; }
 };

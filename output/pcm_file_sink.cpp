@@ -6,10 +6,6 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "output/replay_gain.h"
 
 namespace {
@@ -34,77 +30,38 @@ bool CPcmFileSink::Open(const std::string& strPath, bool bWav, int nChannels, ui
     m_strPath = strPath;
     m_bWav = bWav;
     m_bFailed = !m_Writer.Open(strPath, m_nChannels, nSampleRate, strReason, bWav);
-    m_nFrame[0].reserve(1152);
-    m_nFrame[1].reserve(1152);
     m_bPending.reserve(kBlockBytes + 4 * 1152);
     return !m_bFailed;
 }
 
-void CPcmFileSink::WriteSample(int16_t nChannel, int16_t nSample) {
-    m_nFrame[nChannel == 0 || m_nChannels == 1 ? 0 : 1].push_back(nSample);
-}
-
-void CPcmFileSink::WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) {
-    if (nCount > 0) {
-        std::vector<int16_t>& frame = m_nFrame[nChannel == 0 || m_nChannels == 1 ? 0 : 1];
-        frame.insert(frame.end(), pSamples, pSamples + nCount);
+// The frame goes onto the pending block in the file's channels: a channel
+// the file does not have is left out, one the frame does not have is silence.
+void CPcmFileSink::WriteFrame(std::span<const int16_t> samples, int nChannels) {
+    const auto nFrom = static_cast<std::size_t>(nChannels);
+    const auto nTo = static_cast<std::size_t>(m_nChannels);
+    const std::size_t nSamples = samples.size() / nFrom;
+    const std::size_t nStart = m_bPending.size();
+    m_bPending.resize(nStart + 2 * nSamples * nTo);
+    uint8_t* pTo = m_bPending.data() + nStart;
+    // On a little-endian machine the samples are in the file's order already.
+    if (nFrom == nTo && m_dReplayGain == 1.0 && std::endian::native == std::endian::little) {
+        std::memcpy(pTo, samples.data(), 2 * nSamples * nTo);
+        return;
     }
-}
-
-int32_t CPcmFileSink::EndFrame() {
-    std::size_t nSamples = m_nFrame[0].size();
-    if (m_nChannels == 2) {
-        nSamples = std::max(nSamples, m_nFrame[1].size());
-        m_nFrame[0].resize(nSamples, 0);
-        m_nFrame[1].resize(nSamples, 0);
-    }
-    if (m_dReplayGain != 1.0) {
-        for (std::vector<int16_t>& frame : m_nFrame) {
-            for (int16_t& nSample : frame) {
+    for (std::size_t i = 0; i < nSamples; ++i) {
+        for (std::size_t c = 0; c < nTo; ++c, pTo += 2) {
+            int16_t nSample = c < nFrom ? samples[i * nFrom + c] : int16_t{0};
+            if (m_dReplayGain != 1.0) {
                 nSample = ApplyReplayGain(nSample, m_dReplayGain);
             }
-        }
-    }
-    const std::size_t nStart = m_bPending.size();
-    const auto nStride = static_cast<std::size_t>(m_nChannels) * 2;
-    m_bPending.resize(nStart + nSamples * nStride);
-    std::size_t nDone = 0;
-#if defined(__SSE2__)
-    // Eight sample pairs at a time; x86 stores little-endian already.
-    if (m_nChannels == 2) {
-        const int16_t* pLeft = m_nFrame[0].data();
-        const int16_t* pRight = m_nFrame[1].data();
-        uint8_t* pTo = m_bPending.data() + nStart;
-        for (; nDone + 8 <= nSamples; nDone += 8) {
-            const __m128i nLeft = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pLeft + nDone));
-            const __m128i nRight =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(pRight + nDone));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pTo + 4 * nDone),
-                             _mm_unpacklo_epi16(nLeft, nRight));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(pTo + 4 * nDone + 16),
-                             _mm_unpackhi_epi16(nLeft, nRight));
-        }
-    }
-#endif
-
-    using namespace corvina;
-    // One channel on a little-endian machine is already in the file's order.
-    if (std::endian::native == std::endian::little && m_nChannels == 1) {
-        std::memcpy(m_bPending.data() + nStart, m_nFrame[0].data(), 2 * nSamples);
-        nDone = nSamples;
-    }
-    for (int c = 0; c < m_nChannels; ++c) {
-        const int16_t* pFrom = m_nFrame[c].data();
-        uint8_t* pTo =
-            m_bPending.data() + nStart + nDone * nStride + 2 * static_cast<std::size_t>(c);
-        for (std::size_t i = nDone; i < nSamples; ++i, pTo += nStride) {
-            const auto nValue = static_cast<uint16_t>(pFrom[i]);
+            const auto nValue = static_cast<uint16_t>(nSample);
             pTo[0] = static_cast<uint8_t>(nValue & 0xFF);
             pTo[1] = static_cast<uint8_t>(nValue >> 8);
         }
     }
-    m_nFrame[0].clear();
-    m_nFrame[1].clear();
+}
+
+int32_t CPcmFileSink::EndFrame() {
     if (m_bPending.size() >= kBlockBytes) {
         Flush();
     }

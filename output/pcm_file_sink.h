@@ -30,10 +30,7 @@ class CPcmFileSink : public corvina::CAudioSink {
     // Scales every sample by dFactor (ReplayGain, where asked for).
     void SetReplayGain(double dFactor) { m_dReplayGain = dFactor; }
 
-    void WriteSample(int16_t nChannel, int16_t nSample) override;
-    void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override;
-    // Interleaves the frame's samples; a channel that got fewer samples than
-    // the other in this frame is filled up with silence.
+    void WriteFrame(std::span<const int16_t> samples, int nChannels) override;
     int32_t EndFrame() override;
     // A raw file writes the samples on as they come; a WAV file is finished
     // and the rest goes into OUT-2.wav (then -3 ...), as standard error
@@ -55,6 +52,5 @@ class CPcmFileSink : public corvina::CAudioSink {
     bool m_bFailed = false;
     bool* m_pFailed = nullptr;
     std::string* m_pReason = nullptr;
-    std::vector<int16_t> m_nFrame[2];
     std::vector<uint8_t> m_bPending;
 };

@@ -2,6 +2,7 @@
 #include "output/wave_output.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -376,10 +377,7 @@ int32_t CWaveOutput::GiveUp() {
     return 0;
 }
 
-void CWaveOutput::WriteSample(int16_t nChannel, int16_t nSample) {
-    if (nChannel < 0 || nChannel >= m_nChannels || m_bDiscarding) {
-        return;
-    }
+void CWaveOutput::StoreSample(int nChannel, int16_t nSample) {
     if (m_bSmooth) {
         if (m_nDropToggle[nChannel] != 0) {
             m_nDropToggle[nChannel] = 0;
@@ -398,10 +396,35 @@ void CWaveOutput::WriteSample(int16_t nChannel, int16_t nSample) {
     nPosition += static_cast<uint32_t>(m_nChannels) * 2;
 }
 
-// A whole slot of one channel, as WriteSample for each sample in turn.
-void CWaveOutput::WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) {
-    for (int i = 0; i < nCount; ++i) {
-        CWaveOutput::WriteSample(nChannel, pSamples[i]);
+// A channel the output does not have is not heard.
+void CWaveOutput::WriteFrame(std::span<const int16_t> samples, int nChannels) {
+    if (m_bDiscarding) {
+        return;
+    }
+    uint32_t& nLeft = m_nWritePosition[0];
+    uint32_t& nRight = m_nWritePosition[1];
+    // Where the frame has the output's channels and they stand side by side
+    // in the buffer, the frame's bytes go in as they are, as far as they fit.
+    const bool bInStep = m_nChannels == 1 || nRight == nLeft + 2;
+    if (nChannels == m_nChannels && bInStep && !m_bSmooth &&
+        std::endian::native == std::endian::little) {
+        const uint32_t nRoom = nLeft < m_nBufferSize ? (m_nBufferSize - nLeft) / 2 : 0;
+        const auto nFit = static_cast<uint32_t>(std::min<std::size_t>(samples.size(), nRoom));
+        std::memcpy(m_pFill + nLeft, samples.data(), 2 * static_cast<std::size_t>(nFit));
+        if (m_nChannels == 1) {
+            nLeft += 2 * nFit;
+        } else {
+            nLeft += 4 * ((nFit + 1) / 2);
+            nRight += 4 * (nFit / 2);
+        }
+        return;
+    }
+    const auto nStride = static_cast<std::size_t>(nChannels);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto nChannel = static_cast<int>(i % nStride);
+        if (nChannel < m_nChannels) {
+            StoreSample(nChannel, samples[i]);
+        }
     }
 }
 
@@ -445,59 +468,60 @@ int32_t CWaveOutput::EndFrame() {
         return 1;
     }
     m_nFramesInBuffer = 0;
-
     if (m_bDiscarding) {
         // The filling buffer is still the device's: ask for it once more.
-        const int nResult = AwaitFillingBuffer();
-        if (nResult == kGaveUp) {
-            return GiveUp();
-        }
-        if (nResult == kDropped) {
-            DropQueued();
-            return 1;
-        }
-        ResetWritePositions();
-        return 1;
+        return GoOn(AwaitFillingBuffer());
     }
-
     // Frames of a shorter layer leave the buffer part filled: only what was
     // written is played.
     m_ring[kLast]->header.dwBufferLength = FilledBytes();
+    return GoOn(HandOverBuffer());
+}
 
+// The filled buffer goes on: held back while priming (the primed ones
+// submitted once there are enough of them), else submitted, and the next one
+// to fill awaited. kGaveUp when a stop cut it short or the device failed,
+// kDropped when the queued sound is to go.
+int CWaveOutput::HandOverBuffer() {
     if (m_nPrimed < m_nPrimingCount) {
         ++m_nPrimed;
         RotateRing();
         if (m_nPrimed == m_nPrimingCount && m_pDevice != nullptr) {
             for (int i = m_nPrimingCount - 1; i >= 0; --i) {
-                const int nResult = Submit(*m_ring[i], kPrimingRetries);
-                if (nResult == kGaveUp || HasDeviceFailed()) {
-                    return GiveUp();
-                }
-                if (nResult == kDropped) {
-                    DropQueued();
-                    return 1;
+                const int nResult = OrFailure(Submit(*m_ring[i], kPrimingRetries));
+                if (IsCutShort(nResult)) {
+                    return nResult;
                 }
             }
         }
-        ResetWritePositions();
-        return 1;
+        return MMSYSERR_NOERROR;
     }
-
-    if (m_pDevice != nullptr) {
-        int nResult = Submit(*m_ring[kLast], kRetries);
-        if (nResult == MMSYSERR_NOERROR) {
-            RotateRing();
-            nResult = AwaitFillingBuffer();
-        }
-        if (nResult == kGaveUp || HasDeviceFailed()) {
-            return GiveUp();
-        }
-        if (nResult == kDropped) {
-            DropQueued();
-            return 1;
-        }
-    } else {
+    if (m_pDevice == nullptr) {
         RotateRing();
+        return MMSYSERR_NOERROR;
+    }
+    int nResult = Submit(*m_ring[kLast], kRetries);
+    if (nResult == MMSYSERR_NOERROR) {
+        RotateRing();
+        nResult = AwaitFillingBuffer();
+    }
+    return OrFailure(nResult);
+}
+
+int CWaveOutput::OrFailure(int nResult) {
+    return nResult == kGaveUp || HasDeviceFailed() ? kGaveUp : nResult;
+}
+
+// The end of a frame after the device calls that answered nResult: a stop
+// gives up, a move drops what is queued, and anything else goes on into the
+// next buffer.
+int32_t CWaveOutput::GoOn(int nResult) {
+    if (nResult == kGaveUp) {
+        return GiveUp();
+    }
+    if (nResult == kDropped) {
+        DropQueued();
+        return 1;
     }
     ResetWritePositions();
     return 1;

@@ -45,8 +45,7 @@ class CWaveOutput : public corvina::CAudioSink {
     CWaveOutput(const CWaveOutput&) = delete;
     CWaveOutput& operator=(const CWaveOutput&) = delete;
 
-    void WriteSample(int16_t nChannel, int16_t nSample) override;
-    void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override;
+    void WriteFrame(std::span<const int16_t> samples, int nChannels) override;
     int32_t EndFrame() override;
     // Plays out what the device holds, then opens it again for the new
     // format.
@@ -107,6 +106,13 @@ class CWaveOutput : public corvina::CAudioSink {
     void EvenOutChannels();
     uint32_t FilledBytes() const;
     int32_t GiveUp();
+    // One sample into the filling buffer, as smooth playback and the room
+    // left allow.
+    void StoreSample(int nChannel, int16_t nSample);
+    int HandOverBuffer();
+    // nResult, or kGaveUp where the device has failed.
+    int OrFailure(int nResult);
+    int32_t GoOn(int nResult);
     bool PlayOut(bool bPad = true);
     bool IsDropRequested() const;
     bool HasDeviceFailed();

@@ -1,7 +1,8 @@
-// The PCM sink: where the synthesis filters hand their 16-bit samples.
+// The PCM sink: where the decoder hands each frame's 16-bit samples.
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace corvina {
 
@@ -15,16 +16,11 @@ struct CStreamFormat {
 class CAudioSink {
   public:
     virtual ~CAudioSink() = default;
-    // One sample of one channel (0 or 1); the filters of a two-channel stream
-    // alternate 32 samples of channel 0 with 32 samples of channel 1.
-    virtual void WriteSample(int16_t nChannel, int16_t nSample) = 0;
-    // nCount samples of one channel in time order, as the filters hand over
-    // a whole slot; the same as that many WriteSample calls.
-    virtual void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) {
-        for (int i = 0; i < nCount; ++i) {
-            WriteSample(nChannel, pSamples[i]);
-        }
-    }
+    // A frame's samples in time order, nChannels (1 or 2) interleaved: left,
+    // right, left ... The decoder's channels are those of the sink's format.
+    // Once per frame before EndFrame; a frame cut at a seek's target is
+    // shorter.
+    virtual void WriteFrame(std::span<const int16_t> samples, int nChannels) = 0;
     // Called once after every decoded frame; 0 when a wait was given up for a stop.
     virtual int32_t EndFrame() = 0;
     // Whether the sink goes on in a new sample rate or channel count when the

@@ -4,30 +4,28 @@
 
 #include <cstdint>
 
-#include "synth/audio_sink.h"
 #include "synth/dsp_routines.h"
 
 namespace corvina {
 
 class CSynthesisFilter {
   public:
-    CSynthesisFilter(int nChannel, float fScale);
+    explicit CSynthesisFilter(float fScale);
     CSynthesisFilter(const CSynthesisFilter&) = delete;
     CSynthesisFilter& operator=(const CSynthesisFilter&) = delete;
 
-    // Runs one time slot on m_fInput, hands its 32 samples to the sink and
-    // clears m_fInput for the next slot.
-    void Synthesize(CAudioSink& sink);
-    // first.Synthesize(sink) and then second.Synthesize(sink), with the window
-    // read once for both: the two channels of a stream.
-    static void SynthesizePair(CSynthesisFilter& first, CSynthesisFilter& second, CAudioSink& sink);
-    // The same for subband samples that stand elsewhere: pIn0 for first,
-    // pIn1 for second; m_fInput is left as it is.
-    static void SynthesizePair(CSynthesisFilter& first, const float* pIn0, CSynthesisFilter& second,
-                               const float* pIn1, CAudioSink& sink);
-    // Two slots in turn, pIn0's and then pIn1's, with the transforms of both
-    // run at once; m_fInput is left as it is.
-    void SynthesizeTwoSlots(const float* pIn0, const float* pIn1, CAudioSink& sink);
+    // Runs one time slot on the subband samples in and writes its 32 PCM
+    // samples to pOut, nStride apart.
+    void Synthesize(const float in[32], int16_t* pOut, int nStride = 1);
+    // first.Synthesize(in0, ...) and second.Synthesize(in1, ...) with the
+    // window read once for both: the two channels of a stereo slot, written
+    // interleaved (first's to pOut[0], pOut[2] ..., second's to pOut[1] ...).
+    static void SynthesizePair(CSynthesisFilter& first, const float in0[32],
+                               CSynthesisFilter& second, const float in1[32], int16_t* pOut);
+    // Two slots in turn, in0's and then in1's, with the transforms of both
+    // run at once: 64 samples to pOut, nStride apart.
+    void SynthesizeTwoSlots(const float in0[32], const float in1[32], int16_t* pOut,
+                            int nStride = 1);
     // Slots run since the filter was made. Every output depends on the last
     // sixteen slots only, so two filters that have both run the same sixteen
     // slots (or more) are in the same state.
@@ -38,12 +36,9 @@ class CSynthesisFilter {
     void Reset();
 
   private:
-    void Matrixing();
     // Writes the V vector that follows from the transform fX into the banks.
     void StoreVector(const float* pX);
-    void Windowing(CAudioSink& sink);
-    // Moves to the next ring column and bank and clears the input.
-    void Advance();
+    void Windowing(int16_t* pOut, int nStride);
     // Moves to the next ring column and bank.
     void NextSlot();
 
@@ -55,11 +50,6 @@ class CSynthesisFilter {
     int m_nSlot;
     int64_t m_nSlotsRun = 0;
     const CDspRoutines& m_dsp;
-
-  public:
-    // The subband samples of the coming slot, written by the layer decoders.
-    float m_fInput[32];
-    int m_nChannel;
     float m_fScale;
 };
 

@@ -1,17 +1,18 @@
 // Requantisation of Layer I and Layer II subband samples, read from payload
-// bytes by the subband decoders and stored into the filters' input.
+// bytes into a frame's allocation, scalefactors and subband samples.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "decoder/bit_reader.h"
 #include "decoder/bit_stream.h"
 #include "decoder/crc16.h"
 #include "decoder/frame_header.h"
-#include "decoder/layer1_subband.h"
-#include "decoder/layer2_subband.h"
+#include "decoder/layer1_reading.h"
+#include "decoder/layer2_reading.h"
+#include "decoder/layer2_tables.h"
 #include "decoder/memory_source.h"
-#include "synth/synthesis_filter.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/stream_builder.h"
 
@@ -34,13 +35,27 @@ class LayerDecodingTest : public ::testing::Test {
         m_header.AttachWarnings(&m_warnings);
     }
     void SetHeader(const CFrameShape& shape) { m_header.ParseWord(HeaderWord(shape)); }
-    // The frame's samples of one Layer II subband, read from the cursor.
-    template <class TSubband>
-    const CLayer2Frame& FrameOf(const TSubband& subband, CBitReader& stream) {
-        CLayer2SampleReader reader;
-        reader.Start(stream);
-        subband.AddCodes(reader);
-        reader.ReadFrame(stream, m_frame);
+    // A frame of nSblimit subbands, nChannels coded, joint from nBound up.
+    static CScaleInfo Layout(int nSblimit, int nChannels, int nBound) {
+        CScaleInfo info;
+        info.nSblimit = nSblimit;
+        info.nChannels = nChannels;
+        info.nBound = nBound;
+        return info;
+    }
+    // Reads a Layer I frame's allocations, scalefactors and samples.
+    const CSubbandFrame& ReadLayer1(CBitReader& stream, CScaleInfo& info, CCrc16* pCrc = nullptr) {
+        ReadLayer1Allocations(stream, info, pCrc);
+        ReadLayer1Scalefactors(stream, info);
+        ReadLayer1Samples(stream, info, m_frame);
+        return m_frame;
+    }
+    // Reads a Layer II frame's fields and samples by the header's table.
+    const CSubbandFrame& ReadLayer2(CBitReader& stream, CScaleInfo& info, CCrc16* pCrc = nullptr) {
+        ReadLayer2Allocations(stream, m_header.Layer2Table(), info, pCrc);
+        ReadLayer2Scfsi(stream, info, pCrc);
+        ReadLayer2Scalefactors(stream, info);
+        ReadLayer2Samples(stream, m_header.Layer2Table(), info, m_frame);
         return m_frame;
     }
 
@@ -48,9 +63,7 @@ class LayerDecodingTest : public ::testing::Test {
     CDecoderWarnings m_warnings;
     CPayloadBuffer m_payload;
     CFrameHeader m_header;
-    CSynthesisFilter m_filter0{0, 32768.0f};
-    CSynthesisFilter m_filter1{1, 32768.0f};
-    CLayer2Frame m_frame;
+    CSubbandFrame m_frame;
 };
 
 TEST_F(LayerDecodingTest, LayerOneTwoBitCodesGiveThirds) {
@@ -62,27 +75,30 @@ TEST_F(LayerDecodingTest, LayerOneTwoBitCodesGiveThirds) {
         bits.Put(nCode, 2);
     }
     auto pStream = Payload(bits);
-    CLayer1Subband subband(5);
-    subband.ReadAllocation(*pStream, m_header, nullptr);
-    subband.ReadScalefactors(*pStream, m_header);
+    CScaleInfo info = Layout(1, 1, 1);
+    const CSubbandFrame& frame = ReadLayer1(*pStream, info);
+    int nSlot = 0;
     for (float fExpected : {-2.0f / 3, 0.0f, 2.0f / 3, 4.0f / 3}) {
-        subband.ReadSamples(*pStream);
-        subband.OutputSample(1, &m_filter0, nullptr);
-        EXPECT_NEAR(m_filter0.m_fInput[5], fExpected, 1e-6);
+        EXPECT_NEAR(frame.fSample[0][nSlot++][0], fExpected, 1e-6);
     }
 }
 
 TEST_F(LayerDecodingTest, LayerOneUnallocatedSubbandStaysSilent) {
     CBitWriter bits;
     bits.Put(0, 4);
+    bits.Put(7, 4);  // subband 1: 8-bit codes
+    bits.Put(3, 6);
+    for (int i = 0; i < kLayer1Slots; ++i) {
+        bits.Put(255, 8);
+    }
     auto pStream = Payload(bits);
-    CLayer1Subband subband(0);
-    subband.ReadAllocation(*pStream, m_header, nullptr);
-    subband.ReadScalefactors(*pStream, m_header);
-    for (int i = 1; i <= 24; ++i) {
-        subband.ReadSamples(*pStream);
-        subband.OutputSample(1, &m_filter0, nullptr);
-        EXPECT_EQ(m_filter0.m_fInput[0], 0.0f);
+    CScaleInfo info = Layout(2, 1, 2);
+    std::fill(&m_frame.fSample[0][0][0], &m_frame.fSample[0][0][0] + 2 * 36 * 32, 9.0f);
+    const CSubbandFrame& frame = ReadLayer1(*pStream, info);
+    for (int nSlot = 0; nSlot < kLayer1Slots; ++nSlot) {
+        EXPECT_EQ(frame.fSample[0][nSlot][0], 0.0f);
+        EXPECT_NEAR(frame.fSample[0][nSlot][1], 256.0f / 255, 1e-6);
+        EXPECT_EQ(frame.fSample[0][nSlot][2], 0.0f);
     }
 }
 
@@ -95,20 +111,40 @@ TEST_F(LayerDecodingTest, LayerOneWidestCodeAndIllegalAllocation) {
     bits.Put(16383, 15);
     bits.Put(0xFFFF, 16);
     auto pStream = Payload(bits);
-    CLayer1StereoSubband subband(2);
+    CScaleInfo info = Layout(1, 2, 1);
     CCrc16 crc;
-    subband.ReadAllocation(*pStream, m_header, &crc);
+    const CSubbandFrame& frame = ReadLayer1(*pStream, info, &crc);
     CCrc16 expected;
     expected.Update(14, 4);
     expected.Update(15, 4);
     EXPECT_EQ(crc.Value(), expected.Value());
-    EXPECT_TRUE(m_header.HasForbiddenCode());
-    subband.ReadScalefactors(*pStream, m_header);
-    subband.ReadSamples(*pStream);
-    subband.OutputSample(0, &m_filter0, &m_filter1);
-    EXPECT_EQ(m_filter0.m_fInput[2], 0.0f);  // (32766 - 32768 + 2) / 32767
-    EXPECT_EQ(m_filter1.m_fInput[2], 0.0f);
-    EXPECT_EQ(pStream->GetBits(16), 0u);  // 16 bits were read for code 15
+    EXPECT_TRUE(info.bForbidden);
+    EXPECT_EQ(frame.fSample[0][0][0], 0.0f);  // (32766 - 32768 + 2) / 32767
+    EXPECT_EQ(frame.fSample[1][0][0], 0.0f);
+    // Code 15 takes 16 bits in each slot.
+    EXPECT_EQ(pStream->BitPosition(), 8u + 12 + kLayer1Slots * (15 + 16));
+}
+
+TEST_F(LayerDecodingTest, LayerOneAllocationsOfAShortPayloadReadAsFarAsItGoes) {
+    // Ten allocations in five bytes: sixteen subbands run past the payload,
+    // whose missing fields read as 0.
+    const uint8_t bytes[] = {0x12, 0x34, 0x56, 0x78, 0x9E};
+    for (const int nSubbands : {10, 16}) {
+        CBitReader reader;
+        reader.Load(bytes, sizeof bytes);
+        CScaleInfo info = Layout(nSubbands, 1, nSubbands);
+        CCrc16 crc;
+        ReadLayer1Allocations(reader, info, &crc);
+        CCrc16 expected;
+        for (int sb = 0; sb < info.nSblimit; ++sb) {
+            const int nExpected = sb < 9 ? sb + 1 : sb == 9 ? 14 : 0;
+            EXPECT_EQ(info.nAllocation[0][sb], nExpected) << sb;
+            expected.Update(static_cast<uint32_t>(nExpected), 4);
+        }
+        EXPECT_EQ(crc.Value(), expected.Value());
+        EXPECT_FALSE(info.bForbidden);
+        EXPECT_EQ(reader.BitPosition(), 4u * static_cast<uint32_t>(info.nSblimit));
+    }
 }
 
 TEST_F(LayerDecodingTest, LayerOneJointSubbandScalesOneSampleForEachChannel) {
@@ -117,14 +153,14 @@ TEST_F(LayerDecodingTest, LayerOneJointSubbandScalesOneSampleForEachChannel) {
     bits.Put(3, 6);  // 1.0
     bits.Put(0, 6);  // 2.0
     bits.Put(7, 3);  // (14 - 8 + 2) / 7 = 8/7
+    bits.Put(1, 3);  // the next slot: (2 - 8 + 2) / 7 = -4/7
     auto pStream = Payload(bits);
-    CLayer1JointSubband subband(20);
-    subband.ReadAllocation(*pStream, m_header, nullptr);
-    subband.ReadScalefactors(*pStream, m_header);
-    subband.ReadSamples(*pStream);
-    subband.OutputSample(0, &m_filter0, &m_filter1);
-    EXPECT_NEAR(m_filter0.m_fInput[20], 8.0f / 7, 1e-6);
-    EXPECT_NEAR(m_filter1.m_fInput[20], 16.0f / 7, 1e-6);
+    CScaleInfo info = Layout(1, 2, 0);
+    const CSubbandFrame& frame = ReadLayer1(*pStream, info);
+    EXPECT_NEAR(frame.fSample[0][0][0], 8.0f / 7, 1e-6);
+    EXPECT_NEAR(frame.fSample[1][0][0], 16.0f / 7, 1e-6);
+    EXPECT_NEAR(frame.fSample[0][1][0], -4.0f / 7, 1e-6);
+    EXPECT_NEAR(frame.fSample[1][1][0], -8.0f / 7, 1e-6);
 }
 
 TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst) {
@@ -143,14 +179,11 @@ TEST_F(LayerDecodingTest, LayerTwoGroupedCodesDegroupLeastSignificantDigitFirst)
         bits.Put(nCode, 5);
     }
     auto pStream = Payload(bits);
-    CLayer2Subband subband(0);
-    subband.ReadAllocation(*pStream, m_header, nullptr);
-    subband.ReadScfsi(*pStream, nullptr);
-    subband.ReadScalefactors(*pStream, m_header);
+    CScaleInfo info = Layout(1, 1, 1);
     const float fThird = 2.0f / 3;
     const float fExpected[5][3] = {
         {fThird, 0, -fThird}, {0, 0, 0}, {fThird, fThird, fThird}, {0, 0, 0}, {0, 0, 0}};
-    const CLayer2Frame& frame = FrameOf(subband, *pStream);
+    const CSubbandFrame& frame = ReadLayer2(*pStream, info);
     for (int nGranule = 0; nGranule < 5; ++nGranule) {
         for (int i = 0; i < 3; ++i) {
             EXPECT_NEAR(frame.fSample[0][3 * nGranule + i][0], fExpected[nGranule][i], 1e-6);
@@ -166,17 +199,15 @@ TEST_F(LayerDecodingTest, LayerTwoNineLevelCodesOutOfRangeAreSilent) {
     shape.nMode = 3;
     SetHeader(shape);
     CBitWriter bits;
+    bits.Put(0, 4 + 4 + 3 + 3 + 3);  // subbands 0-4 carry nothing
     bits.Put(3, 3);
     bits.Put(2, 2);
     bits.Put(3, 6);
     bits.Put(728, 10);   // the last group: all three 8/9
     bits.Put(1023, 10);  // no group
     auto pStream = Payload(bits);
-    CLayer2Subband subband(5);
-    subband.ReadAllocation(*pStream, m_header, nullptr);
-    subband.ReadScfsi(*pStream, nullptr);
-    subband.ReadScalefactors(*pStream, m_header);
-    const CLayer2Frame& frame = FrameOf(subband, *pStream);
+    CScaleInfo info = Layout(6, 1, 6);
+    const CSubbandFrame& frame = ReadLayer2(*pStream, info);
     for (int i = 0; i < 3; ++i) {
         EXPECT_NEAR(frame.fSample[0][i][5], 8.0f / 9, 1e-6);
         EXPECT_EQ(frame.fSample[0][3 + i][5], 0.0f);
@@ -201,12 +232,9 @@ TEST_F(LayerDecodingTest, LayerTwoUngroupedCodesAndScalefactorSelection) {
         }
     }
     auto pStream = Payload(bits);
-    CLayer2StereoSubband subband(0);
-    subband.ReadAllocation(*pStream, m_header, nullptr);
-    subband.ReadScfsi(*pStream, nullptr);
-    subband.ReadScalefactors(*pStream, m_header);
-    const CLayer2Frame& frame = FrameOf(subband, *pStream);
-    for (int nSlot = 0; nSlot < CLayer2Frame::kSlots; ++nSlot) {
+    CScaleInfo info = Layout(1, 2, 1);
+    const CSubbandFrame& frame = ReadLayer2(*pStream, info);
+    for (int nSlot = 0; nSlot < kLayer2Slots; ++nSlot) {
         EXPECT_NEAR(frame.fSample[0][nSlot][0], nSlot < 24 ? -0.93333333f : 0.0f, 1e-6);
         EXPECT_EQ(frame.fSample[1][nSlot][0], 0.0f);
     }
@@ -229,17 +257,14 @@ TEST_F(LayerDecodingTest, LayerTwoJointSubbandSharesSamplesAndFeedsTheCrcInOrder
     bits.Put(6, 6);   // ... then 0.5
     bits.Put(26, 5);  // 2/3, 2/3, 2/3
     auto pStream = Payload(bits);
-    CLayer2JointSubband subband(0);
+    CScaleInfo info = Layout(1, 2, 0);
     CCrc16 crc;
-    subband.ReadAllocation(*pStream, m_header, &crc);
-    subband.ReadScfsi(*pStream, &crc);
+    const CSubbandFrame& frame = ReadLayer2(*pStream, info, &crc);
     CCrc16 expected;
     expected.Update(1, 4);
     expected.Update(2, 2);
     expected.Update(0, 2);
     EXPECT_EQ(crc.Value(), expected.Value());
-    subband.ReadScalefactors(*pStream, m_header);
-    const CLayer2Frame& frame = FrameOf(subband, *pStream);
     EXPECT_NEAR(frame.fSample[0][0][0], 2.0f / 3, 1e-6);
     EXPECT_NEAR(frame.fSample[1][0][0], 4.0f / 3, 1e-6);
 }

@@ -13,6 +13,7 @@
 #include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/worker_thread.h"
 #include "tests/support/recording_presenter.h"
@@ -38,21 +39,21 @@ int16_t Le16(const std::vector<uint8_t>& bytes, std::size_t nAt) {
     return static_cast<int16_t>(bytes[nAt] | bytes[nAt + 1] << 8);
 }
 
-// Hands samples to the output as the synthesis filters do: 32 of channel 0,
-// then 32 of channel 1, for every time slot of the frame.
+// Hands samples to the output as the decoder does: a frame at a time, its
+// channels interleaved.
 class CFrameSource {
   public:
     explicit CFrameSource(CWaveOutput& output) : m_output(output) {}
 
     int32_t Frame(int nLayer, int nChannels) {
         const int nSamples = nLayer == kLayer1 ? 384 : 1152;
-        for (int nSlot = 0; nSlot < nSamples / 32; ++nSlot) {
+        std::vector<int16_t> frame;
+        for (int i = 0; i < nSamples; ++i) {
             for (int c = 0; c < nChannels; ++c) {
-                for (int i = 0; i < 32; ++i) {
-                    m_output.WriteSample(static_cast<int16_t>(c), SampleValue(c, m_nNext[c]++));
-                }
+                frame.push_back(SampleValue(c, m_nNext[c]++));
             }
         }
+        m_output.WriteFrame(frame, nChannels);
         return m_output.EndFrame();
     }
 

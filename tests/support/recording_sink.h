@@ -21,8 +21,10 @@ struct CRecording {
 class CRecordingSink : public corvina::CAudioSink {
   public:
     explicit CRecordingSink(CRecording& recording) : m_recording(recording) {}
-    void WriteSample(int16_t nChannel, int16_t nSample) override {
-        m_recording.nSamples[nChannel == 0 ? 0 : 1].push_back(nSample);
+    void WriteFrame(std::span<const int16_t> samples, int nChannels) override {
+        for (std::size_t i = 0; i < samples.size(); ++i) {
+            m_recording.nSamples[i % static_cast<std::size_t>(nChannels)].push_back(samples[i]);
+        }
     }
     int32_t EndFrame() override {
         ++m_recording.nFrames;

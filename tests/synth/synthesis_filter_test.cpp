@@ -16,7 +16,6 @@
 
 #include "synth/dsp_routines.h"
 #include "synth/synthesis_window.h"
-#include "tests/support/recording_sink.h"
 
 using namespace corvina;
 
@@ -25,17 +24,12 @@ namespace {
 // Runs the filter once per slot with subband 0 set to the slot's value and
 // returns the 32 samples of each run.
 std::vector<std::vector<int16_t>> RunSubbandZero(const std::vector<float>& fSlots) {
-    CSynthesisFilter filter(0, 32768.0f);
-    CRecording recording;
-    CRecordingSink sink(recording);
-    for (const float fValue : fSlots) {
-        filter.m_fInput[0] = fValue;
-        filter.Synthesize(sink);
-    }
+    CSynthesisFilter filter(32768.0f);
     std::vector<std::vector<int16_t>> runs;
-    for (std::size_t i = 0; i + 32 <= recording.nSamples[0].size(); i += 32) {
-        runs.emplace_back(recording.nSamples[0].begin() + static_cast<std::ptrdiff_t>(i),
-                          recording.nSamples[0].begin() + static_cast<std::ptrdiff_t>(i + 32));
+    for (const float fValue : fSlots) {
+        const float fInput[32] = {fValue};
+        runs.emplace_back(32);
+        filter.Synthesize(fInput, runs.back().data());
     }
     return runs;
 }
@@ -134,43 +128,34 @@ class CReferenceFilter {
 TEST(SynthesisFilterTest, MatchesTheTextbookFilterWithinOneStep) {
     std::mt19937 random(5);
     std::uniform_real_distribution<float> value(-0.6f, 0.6f);
-    CSynthesisFilter filter(1, 32768.0f);
+    CSynthesisFilter filter(32768.0f);
     CReferenceFilter reference;
-    CRecording recording;
-    CRecordingSink sink(recording);
     int nDiffering = 0;
     for (int nRun = 0; nRun < 80; ++nRun) {
         float fInput[32];
         for (int sb = 0; sb < 32; ++sb) {
             fInput[sb] = value(random) / static_cast<float>(1 + sb % 8);
         }
-        std::memcpy(filter.m_fInput, fInput, sizeof fInput);
-        filter.Synthesize(sink);
-        for (const float fLeft : filter.m_fInput) {
-            ASSERT_EQ(fLeft, 0.0f) << "the input is cleared after every run";
-        }
+        // Every other entry, as into the left side of a stereo frame.
+        int16_t nGot[64];
+        std::fill(std::begin(nGot), std::end(nGot), int16_t{77});
+        filter.Synthesize(fInput, nGot, 2);
         int16_t nExpected[32];
         reference.Run(fInput, nExpected);
-        ASSERT_EQ(recording.nSamples[1].size(), 32u * static_cast<std::size_t>(nRun + 1));
         for (int j = 0; j < 32; ++j) {
-            const int nGot =
-                recording
-                    .nSamples[1][32 * static_cast<std::size_t>(nRun) + static_cast<std::size_t>(j)];
-            ASSERT_LE(std::abs(nGot - nExpected[j]), 1) << "run " << nRun << " sample " << j;
-            nDiffering += nGot != nExpected[j] ? 1 : 0;
+            ASSERT_LE(std::abs(nGot[2 * j] - nExpected[j]), 1) << "run " << nRun << " sample " << j;
+            ASSERT_EQ(nGot[2 * j + 1], 77) << "the other side is left alone";
+            nDiffering += nGot[2 * j] != nExpected[j] ? 1 : 0;
         }
     }
-    EXPECT_TRUE(recording.nSamples[0].empty()) << "a channel-1 filter names channel 1";
     EXPECT_LT(nDiffering, 80 * 32 / 20);
 }
 
-TEST(SynthesisFilterTest, APairRunIsTheTwoSingleRunsEvenWhenTheRingsDiffer) {
+TEST(SynthesisFilterTest, PairAndTwoSlotRunsAreTheSingleRunsEvenWhenTheRingsDiffer) {
     std::mt19937 random(9);
     std::uniform_real_distribution<float> value(-1.2f, 1.2f);
-    CSynthesisFilter single0(0, 32768.0f), single1(1, 32768.0f);
-    CSynthesisFilter pair0(0, 32768.0f), pair1(1, 32768.0f);
-    CRecording singles, pairs;
-    CRecordingSink singleSink(singles), pairSink(pairs);
+    CSynthesisFilter single0(32768.0f), single1(32768.0f);
+    CSynthesisFilter pair0(32768.0f), pair1(32768.0f);
     for (int nRun = 0; nRun < 40; ++nRun) {
         float fInput[2][32];
         for (auto& fChannel : fInput) {
@@ -178,23 +163,22 @@ TEST(SynthesisFilterTest, APairRunIsTheTwoSingleRunsEvenWhenTheRingsDiffer) {
                 f = value(random);
             }
         }
-        std::memcpy(single0.m_fInput, fInput[0], sizeof fInput[0]);
-        std::memcpy(pair0.m_fInput, fInput[0], sizeof fInput[0]);
+        int16_t nSingle[64];
+        int16_t nPair[64];
         if (nRun % 7 == 3) {
             // A single-channel frame in a stereo stream runs filter 0 alone,
-            // so the two rings no longer turn in step.
-            single0.Synthesize(singleSink);
-            pair0.Synthesize(pairSink);
-            continue;
+            // so the two rings no longer turn in step; two of its slots run
+            // through the transform at once.
+            single0.Synthesize(fInput[0], nSingle);
+            single0.Synthesize(fInput[1], nSingle + 32);
+            pair0.SynthesizeTwoSlots(fInput[0], fInput[1], nPair);
+        } else {
+            single0.Synthesize(fInput[0], nSingle, 2);
+            single1.Synthesize(fInput[1], nSingle + 1, 2);
+            CSynthesisFilter::SynthesizePair(pair0, fInput[0], pair1, fInput[1], nPair);
         }
-        std::memcpy(single1.m_fInput, fInput[1], sizeof fInput[1]);
-        std::memcpy(pair1.m_fInput, fInput[1], sizeof fInput[1]);
-        single0.Synthesize(singleSink);
-        single1.Synthesize(singleSink);
-        CSynthesisFilter::SynthesizePair(pair0, pair1, pairSink);
+        ASSERT_EQ(std::memcmp(nPair, nSingle, sizeof nPair), 0) << "run " << nRun;
     }
-    EXPECT_EQ(pairs.nSamples[0], singles.nSamples[0]);
-    EXPECT_EQ(pairs.nSamples[1], singles.nSamples[1]);
 }
 
 TEST(SynthesisFilterTest, TwoSlotsAtOnceAreTheTwoSingleRuns) {
