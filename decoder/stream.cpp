@@ -63,28 +63,18 @@ class CQueueSink : public CAudioSink {
         m_nChannels = format.nChannels;
     }
 
-    void WriteSample(int16_t nChannel, int16_t nSample) override {
-        m_channel[nChannel].push_back(nSample);
-    }
-    void WriteSamples(int16_t nChannel, const int16_t* pSamples, int nCount) override {
-        m_channel[nChannel].insert(m_channel[nChannel].end(), pSamples, pSamples + nCount);
-    }
-    int32_t EndFrame() override {
-        const std::size_t nCount = m_nChannels == 2
-                                       ? std::min(m_channel[0].size(), m_channel[1].size())
-                                       : m_channel[0].size();
+    void WriteFrame(std::span<const int16_t> samples, int nChannels) override {
         std::vector<int16_t>& out = m_queue.samples;
-        out.reserve(out.size() + nCount * static_cast<std::size_t>(m_nChannels));
-        for (std::size_t i = 0; i < nCount; ++i) {
-            out.push_back(m_channel[0][i]);
-            if (m_nChannels == 2) {
-                out.push_back(m_channel[1][i]);
+        if (nChannels == m_nChannels) {
+            out.insert(out.end(), samples.begin(), samples.end());
+        } else if (m_nChannels == 1) {
+            // A two-channel frame into a one-channel stream: its left.
+            for (std::size_t i = 0; i < samples.size(); i += 2) {
+                out.push_back(samples[i]);
             }
         }
-        m_channel[0].clear();
-        m_channel[1].clear();
-        return 1;
     }
+    int32_t EndFrame() override { return 1; }
     bool FollowsFormat() const override { return true; }
     void ChangeFormat(const CStreamFormat& format) override {
         m_queue.ChangeFormat(format);
@@ -94,7 +84,6 @@ class CQueueSink : public CAudioSink {
   private:
     CPcmQueue& m_queue;
     int m_nChannels;
-    std::vector<int16_t> m_channel[2];
 };
 
 // Bytes consumed from a feed before they are dropped from its buffer.

@@ -130,8 +130,7 @@ TEST_F(LayerDecodingTest, LayerOneAllocationsOfAShortPayloadReadAsFarAsItGoes) {
     // whose missing fields read as 0.
     const uint8_t bytes[] = {0x12, 0x34, 0x56, 0x78, 0x9E};
     for (const int nSubbands : {10, 16}) {
-        CBitReader reader;
-        reader.Load(bytes, sizeof bytes);
+        CBitReader reader = m_payload.Load(bytes, sizeof bytes);
         CScaleInfo info = Layout(nSubbands, 1, nSubbands);
         CCrc16 crc;
         ReadLayer1Allocations(reader, info, &crc);
