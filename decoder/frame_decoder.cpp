@@ -12,6 +12,8 @@
 
 namespace corvina {
 
+static_assert(kMaxFrameSamples == 2 * kMaxSamplesPerFrame);
+
 namespace {
 
 // The fields that one stream keeps from frame to frame: sync, version,

@@ -40,7 +40,6 @@ bool CFrameHeader::IsPlausibleWord(uint32_t dwWord) {
 void CFrameHeader::ParseWord(uint32_t dwWord) {
     CFrameHeader parsed(dwWord, m_nFreeFormatBytes);
     parsed.m_wCrcWord = m_wCrcWord;
-    parsed.m_bForbiddenCode = m_bForbiddenCode;
     parsed.m_pWarnings = m_pWarnings;
     *this = parsed;
 }

@@ -82,13 +82,10 @@ class CFrameHeader {
     bool IsSingleChannel() const { return Mode() == MODE_SINGLE_CHANNEL; }
 
     // The frame in hand: its CRC word (read after the header where the frame
-    // is protected), whether it holds a code the standard forbids (a Layer I
-    // allocation of 15) as its allocations have been read so far, and the
-    // warnings of the run through the file it belongs to.
+    // is protected) and the warnings of the run through the file it belongs
+    // to.
     uint16_t CrcWord() const { return m_wCrcWord; }
     void SetCrcWord(uint16_t wCrcWord) { m_wCrcWord = wCrcWord; }
-    bool HasForbiddenCode() const { return m_bForbiddenCode; }
-    void NoteForbiddenCode(bool bForbidden = true) { m_bForbiddenCode = bForbidden; }
     // Where none are attached (a header parsed alone), warnings go to no one.
     CDecoderWarnings& Warnings();
     void AttachWarnings(CDecoderWarnings* pWarnings) { m_pWarnings = pWarnings; }
@@ -107,7 +104,6 @@ class CFrameHeader {
     int m_nBound = 0;
     const CLayer2Table* m_pLayer2Table = nullptr;
     uint16_t m_wCrcWord = 0;
-    bool m_bForbiddenCode = false;
     CDecoderWarnings* m_pWarnings = nullptr;
 };
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "decoder/decode_choices.h"
+#include "decoder/frame_header.h"
 #include "decoder/subband_frame.h"
 #include "synth/audio_sink.h"
 
@@ -100,7 +101,7 @@ class CLayerDecoder {
     bool m_bForgotten = false;
     int64_t m_nGuessedFrames = 0;
     // The frame's PCM as the sink gets it, the channels interleaved.
-    alignas(64) int16_t m_nPcm[2 * 1152] = {};
+    alignas(64) int16_t m_nPcm[2 * kMaxSamplesPerFrame] = {};
 };
 
 }  // namespace corvina

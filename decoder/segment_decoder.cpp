@@ -193,7 +193,8 @@ class CWorker {
             try {
                 // Room for a segment of stereo Layer II frames, and a run per
                 // slot and channel.
-                segment.nSamples.reserve(static_cast<std::size_t>(m_nSegmentFrames) * 2 * 1152);
+                segment.nSamples.reserve(static_cast<std::size_t>(m_nSegmentFrames) * 2 *
+                                         kMaxSamplesPerFrame);
                 segment.runs.reserve(static_cast<std::size_t>(m_nSegmentFrames) * 2);
                 DecodeSegment(nSegment * m_nSegmentFrames, (nSegment + 1) * m_nSegmentFrames,
                               segment);
