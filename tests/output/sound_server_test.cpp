@@ -349,8 +349,11 @@ TEST_F(SoundServerTest, MonitorHearsTheWholeStreamNamedAndPausedAtOnce) {
 }
 
 // Twenty seeks by the keys, 0.1 to 1 s apart, on two minutes of music: the
-// monitor hears it at one second per second with no gap longer than 30 ms
-// outside the seeks, and the time shown is the sound heard within 0.1 s.
+// monitor hears it at one second per second with no gap longer than 100 ms
+// outside the seeks, and the time shown is the sound heard within 0.2 s. A
+// server on a busy virtual machine loses cycles of its graph by itself (16
+// gaps of 10 to 42 ms in 20 s seen with paplay); a starved one loses a
+// buffer, 261 ms.
 TEST_F(SoundServerTest, TwentySeeksPlayOnWithoutGapsShowingTheTimeHeard) {
     if (!HasServer()) {
         GTEST_SKIP() << "no sound server (run through scripts/with-sound-server)";
@@ -405,15 +408,16 @@ TEST_F(SoundServerTest, TwentySeeksPlayOnWithoutGapsShowingTheTimeHeard) {
         const bool bAfterSeek = std::any_of(seeks.begin(), seeks.end(), [&](long nSeek) {
             return nFrame >= nSeek && nFrame < nSeek + kRate / 5;
         });
-        ASSERT_TRUE(bAfterSeek || nRun <= kRate * 3 / 100)
+        ASSERT_TRUE(bAfterSeek || nRun <= kRate / 10)
             << "gap at " << static_cast<double>(nFrame - nFirst) / kRate << " s";
     }
     // The seeks themselves are short silences; a starved server is half.
     EXPECT_LT(nQuiet, (nLast - nFirst) / 10) << "quiet frames";
     ASSERT_GE(checks.size(), 10U);
     for (const auto& [nFrame, dShown] : checks) {
-        // 0.1 s, and 20 ms for the recorder's own delay.
-        EXPECT_NEAR(HeardSecond(decoded, heard, nFrame, dShown), dShown + 0.05, 0.12)
+        // 0.1 s, 20 ms for the recorder's own delay, and what the server
+        // lost by itself before that point.
+        EXPECT_NEAR(HeardSecond(decoded, heard, nFrame, dShown), dShown + 0.05, 0.2)
             << "shown " << dShown;
     }
 }
