@@ -73,14 +73,7 @@ std::unique_ptr<CByteSource> OpenFormatContainer(std::unique_ptr<CByteSource>& p
     const int64_t nStart = pSource->Position();
     // The probe wants zeros after the bytes it looks at.
     std::vector<uint8_t> head(kProbeBytes + AVPROBE_PADDING_SIZE, 0);
-    std::size_t nGot = 0;
-    while (nGot < kProbeBytes) {
-        const std::size_t nRead = pSource->Read(head.data() + nGot, kProbeBytes - nGot);
-        if (nRead == 0) {
-            break;
-        }
-        nGot += nRead;
-    }
+    const std::size_t nGot = ReadFully(*pSource, head.data(), kProbeBytes);
     if (!pSource->CanSeek() || !pSource->Seek(nStart)) {
         pSource = std::make_unique<CReplaySource>(
             std::vector<uint8_t>(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(nGot)),

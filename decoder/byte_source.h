@@ -51,4 +51,17 @@ class CByteSource {
     virtual std::vector<CAudioTrack> AudioTracks() const { return {}; }
 };
 
+// Reads until nBytes are in pBuffer or the source ends; the count read.
+inline std::size_t ReadFully(CByteSource& source, uint8_t* pBuffer, std::size_t nBytes) {
+    std::size_t nDone = 0;
+    while (nDone < nBytes) {
+        const std::size_t nRead = source.Read(pBuffer + nDone, nBytes - nDone);
+        if (nRead == 0) {
+            break;
+        }
+        nDone += nRead;
+    }
+    return nDone;
+}
+
 }  // namespace corvina

@@ -84,15 +84,7 @@ std::unique_ptr<CByteSource> OpenContainedAudio(std::unique_ptr<CByteSource> pSo
     }
     const int64_t nStart = pSource->Position();
     std::vector<uint8_t> start(kLookBytes);
-    std::size_t nGot = 0;
-    while (nGot < start.size()) {
-        const std::size_t nRead = pSource->Read(start.data() + nGot, start.size() - nGot);
-        if (nRead == 0) {
-            break;
-        }
-        nGot += nRead;
-    }
-    start.resize(nGot);
+    start.resize(ReadFully(*pSource, start.data(), start.size()));
     const EContainer eKind = Classify(start);
     if (!pSource->CanSeek() || !pSource->Seek(nStart)) {
         pSource = std::make_unique<CReplaySource>(start, std::move(pSource));

@@ -38,15 +38,7 @@ CTagSkippingSource::CTagSkippingSource(std::unique_ptr<CByteSource> pInner)
 }
 
 std::size_t CTagSkippingSource::ReadInner(uint8_t* pTarget, std::size_t nBytes) {
-    std::size_t nDone = 0;
-    while (nDone < nBytes) {
-        const std::size_t nRead = m_pInner->Read(pTarget + nDone, nBytes - nDone);
-        if (nRead == 0) {
-            break;
-        }
-        nDone += nRead;
-    }
-    return nDone;
+    return ReadFully(*m_pInner, pTarget, nBytes);
 }
 
 // An ID3v2 tag at the start is skipped whole where it ends within the file;

@@ -40,14 +40,7 @@ CWaveSource::CWaveSource(std::unique_ptr<CByteSource> pInner) : m_pInner(std::mo
 }
 
 bool CWaveSource::ReadAll(uint8_t* pTarget, std::size_t nBytes) {
-    std::size_t nDone = 0;
-    while (nDone < nBytes) {
-        const std::size_t nRead = m_pInner->Read(pTarget + nDone, nBytes - nDone);
-        if (nRead == 0) {
-            break;
-        }
-        nDone += nRead;
-    }
+    const std::size_t nDone = ReadFully(*m_pInner, pTarget, nBytes);
     m_nOffset += static_cast<int64_t>(nDone);
     return nDone == nBytes;
 }
