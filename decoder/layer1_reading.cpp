@@ -1,11 +1,17 @@
 // Layer I: the allocations and scalefactors are read field by field; the
 // samples, whose places in the payload the allocations fix, are listed once
-// and then read code by code through the twelve slots.
+// and then read code by code through the twelve slots, and requantised
+// afterwards a slot at a time, several subbands at once.
 #include "decoder/layer1_reading.h"
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "decoder/bit_reader.h"
 #include "decoder/crc16.h"
@@ -42,10 +48,7 @@ constexpr std::array<float, 16> kOffsets = MakeOffsets();
 struct CCode {
     uint32_t nOffset;  // bits from the start of a slot
     int nWidth;
-    float fFactor;
-    float fOffset;
-    float fScalefactor;
-    float* pEntry;  // in the first slot
+    int32_t* pCode;  // in the first slot
 };
 
 template <bool bChecked>
@@ -55,12 +58,41 @@ void ReadCodes(const CBitReader& reader, const CCode* pCodes, int nCodes, uint32
         const CCode& code = pCodes[i];
         uint32_t nBit = nStartBit + code.nOffset;
         for (int nSlot = 0; nSlot < kLayer1Slots; ++nSlot) {
-            const auto fSample =
-                static_cast<float>(reader.template PeekBitsAt<bChecked>(nBit, code.nWidth));
-            code.pEntry[nSlot * kSlotEntries] =
-                (fSample * code.fFactor + code.fOffset) * code.fScalefactor;
+            code.pCode[nSlot * kSlotEntries] =
+                static_cast<int32_t>(reader.template PeekBitsAt<bChecked>(nBit, code.nWidth));
             nBit += nSlotBits;
         }
+    }
+}
+
+// The constants of one channel's subbands: 0 for those that carry nothing,
+// which turns their code of 0 into 0.0.
+struct CChannelConstants {
+    alignas(16) float fFactor[kSlotEntries];
+    alignas(16) float fOffset[kSlotEntries];
+    alignas(16) float fScalefactor[kSlotEntries];
+};
+
+// (code * factor + offset) * scalefactor for every subband of every slot,
+// four subbands at a time where SSE2 is.
+void Requantise(const int32_t (&nCode)[kLayer1Slots][kSlotEntries], const CChannelConstants& k,
+                float (*pSlots)[kSlotEntries]) {
+    for (int nSlot = 0; nSlot < kLayer1Slots; ++nSlot) {
+        float* pTo = pSlots[nSlot];
+#ifdef __SSE2__
+        for (int sb = 0; sb < kSlotEntries; sb += 4) {
+            const __m128 fCode = _mm_cvtepi32_ps(
+                _mm_load_si128(reinterpret_cast<const __m128i*>(nCode[nSlot] + sb)));
+            const __m128 fScaled = _mm_add_ps(_mm_mul_ps(fCode, _mm_load_ps(k.fFactor + sb)),
+                                              _mm_load_ps(k.fOffset + sb));
+            _mm_store_ps(pTo + sb, _mm_mul_ps(fScaled, _mm_load_ps(k.fScalefactor + sb)));
+        }
+#else
+        for (int sb = 0; sb < kSlotEntries; ++sb) {
+            const auto fCode = static_cast<float>(nCode[nSlot][sb]);
+            pTo[sb] = (fCode * k.fFactor[sb] + k.fOffset[sb]) * k.fScalefactor[sb];
+        }
+#endif
     }
 }
 
@@ -140,9 +172,10 @@ void ReadLayer1Samples(CBitReader& reader, const CScaleInfo& info, CSubbandFrame
     CCode codes[2 * 32];
     int nCodes = 0;
     uint32_t nSlotBits = 0;
-    for (int c = 0; c < info.nChannels; ++c) {
-        std::memset(frame.fSample[c], 0, kLayer1Slots * sizeof frame.fSample[c][0]);
-    }
+    // The codes of each slot and subband, read first and requantised a slot
+    // at a time, every subband: those that carry nothing come out as 0.0.
+    alignas(16) int32_t nCode[2][kLayer1Slots][kSlotEntries];
+    CChannelConstants constants[2];
     for (int sb = 0; sb < info.nSblimit; ++sb) {
         for (int c = 0; c < info.nChannels; ++c) {
             const int nAllocation = info.nAllocation[c][sb];
@@ -154,12 +187,17 @@ void ReadLayer1Samples(CBitReader& reader, const CScaleInfo& info, CSubbandFrame
             if (sb < info.nBound || c == 0) {
                 nSlotBits += static_cast<uint32_t>(nWidth);
             }
-            codes[nCodes++] = {nSlotBits - static_cast<uint32_t>(nWidth),
-                               nWidth,
-                               kFactors[nAllocation],
-                               kOffsets[nAllocation],
-                               info.fScalefactor[c][sb][0],
-                               &frame.fSample[c][0][sb]};
+            codes[nCodes++] = {nSlotBits - static_cast<uint32_t>(nWidth), nWidth, &nCode[c][0][sb]};
+        }
+    }
+    for (int c = 0; c < info.nChannels; ++c) {
+        std::memset(nCode[c], 0, sizeof nCode[c]);
+        CChannelConstants& k = constants[c];
+        for (int sb = 0; sb < kSlotEntries; ++sb) {
+            const int nAllocation = sb < info.nSblimit ? info.nAllocation[c][sb] : 0;
+            k.fFactor[sb] = kFactors[nAllocation];
+            k.fOffset[sb] = kOffsets[nAllocation];
+            k.fScalefactor[sb] = nAllocation != 0 ? info.fScalefactor[c][sb][0] : 0.0f;
         }
     }
     const uint32_t nStartBit = reader.BitPosition();
@@ -171,6 +209,9 @@ void ReadLayer1Samples(CBitReader& reader, const CScaleInfo& info, CSubbandFrame
         ReadCodes<true>(reader, codes, nCodes, nStartBit, nSlotBits);
     }
     reader.MoveToBit(nEndBit);
+    for (int c = 0; c < info.nChannels; ++c) {
+        Requantise(nCode[c], constants[c], frame.fSample[c]);
+    }
 }
 
 }  // namespace corvina
