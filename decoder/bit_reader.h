@@ -50,6 +50,12 @@ class CBitReader {
         }
         return FieldAt(nBit, nBits);
     }
+    // The 64 bits from bit nBit of the payload on, first bit most
+    // significant; the first 57 are the payload's (or the zeros after it).
+    // Unchecked, as PeekBitsAt<false>.
+    uint64_t WindowAt(uint32_t nBit) const {
+        return ReadBigEndian64(m_pBytes + (nBit >> 3)) << (nBit & 7);
+    }
     // Whether every field that ends by bit nEndBit of the payload is read
     // as it stands (and not as 0).
     bool HoldsBits(uint32_t nEndBit) const { return !IsPastPayload(nEndBit); }
@@ -66,8 +72,7 @@ class CBitReader {
     // The nBits bits from bit nBit on: they lie within the eight bytes from
     // its byte, which the slack holds for any bit in a word of the payload.
     uint32_t FieldAt(uint32_t nBit, int nBits) const {
-        const uint64_t qwWindow = ReadBigEndian64(m_pBytes + (nBit >> 3)) << (nBit & 7);
-        return static_cast<uint32_t>(qwWindow >> (64 - nBits));
+        return static_cast<uint32_t>(WindowAt(nBit) >> (64 - nBits));
     }
 
     const uint8_t* m_pBytes;

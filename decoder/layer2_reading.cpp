@@ -7,6 +7,7 @@
 // the frame.
 #include "decoder/layer2_reading.h"
 
+#include <cstdint>
 #include <cstring>
 
 #include "decoder/bit_reader.h"
@@ -51,9 +52,12 @@ struct CCode {
     int nWidth;
     const float* pScalefactor;
     float* pEntry;  // in the first slot
-    float fStep;
+    // Ungrouped codes: s''' = C * (code * step - 1 + D), with the step and D
+    // both 2^(1 - nb), is (code + 1 - 2^(nb - 1)) times 2^(1 - nb) C: every
+    // step up to that product is exact (whole numbers below 2^16 times a
+    // power of two), so only that product is rounded, here as there.
+    int32_t nBias;
     float fC;
-    float fD;
     const float (*pGroups)[3];
 };
 
@@ -96,13 +100,24 @@ void ReadCodes(const CBitReader& reader, const CCodeList& list, uint32_t nStartB
         for (int nPart = 0; nPart < kParts; ++nPart) {
             const float fScalefactor = code.pScalefactor[nPart];
             for (int n = 0; n < kGranulesPerPart; ++n) {
-                const uint32_t dwFirstTwo = reader.template PeekBitsAt<bChecked>(nBit, 2 * nWidth);
-                const uint32_t dwCodes[3] = {dwFirstTwo >> nWidth, dwFirstTwo & dwMask,
-                                             reader.template PeekBitsAt<bChecked>(
-                                                 nBit + 2 * static_cast<uint32_t>(nWidth), nWidth)};
+                uint32_t dwCodes[3];
+                if constexpr (bChecked) {
+                    const uint32_t dwFirstTwo = reader.PeekBitsAt(nBit, 2 * nWidth);
+                    dwCodes[0] = dwFirstTwo >> nWidth;
+                    dwCodes[1] = dwFirstTwo & dwMask;
+                    dwCodes[2] =
+                        reader.PeekBitsAt(nBit + 2 * static_cast<uint32_t>(nWidth), nWidth);
+                } else {
+                    // The three codes, 48 bits at most, from one window.
+                    const uint64_t qwWindow = reader.WindowAt(nBit);
+                    dwCodes[0] = static_cast<uint32_t>(qwWindow >> (64 - nWidth));
+                    dwCodes[1] = static_cast<uint32_t>(qwWindow >> (64 - 2 * nWidth)) & dwMask;
+                    dwCodes[2] = static_cast<uint32_t>(qwWindow >> (64 - 3 * nWidth)) & dwMask;
+                }
                 for (int k = 0; k < 3; ++k) {
-                    const float fFraction = static_cast<float>(dwCodes[k]) * code.fStep - 1.0f;
-                    pEntry[k * kSlotEntries] = fScalefactor * ((fFraction + code.fD) * code.fC);
+                    const auto fLevel =
+                        static_cast<float>(static_cast<int32_t>(dwCodes[k]) + code.nBias);
+                    pEntry[k * kSlotEntries] = fScalefactor * (fLevel * code.fC);
                 }
                 nBit += nGranuleBits;
                 pEntry += 3 * kSlotEntries;
@@ -147,6 +162,39 @@ void ReadLayer2Scfsi(CBitReader& reader, CScaleInfo& info, CCrc16* pCrc) {
 }
 
 void ReadLayer2Scalefactors(CBitReader& reader, CScaleInfo& info) {
+    // Bits of the scalefactors of each selection, and how far each part's
+    // field lies from the end of them (the fields of the three parts are
+    // read at once, and parts that share a field take the same).
+    static constexpr int kBits[4] = {18, 12, 6, 12};
+    static constexpr int kShift[4][3] = {{12, 6, 0}, {6, 6, 0}, {0, 0, 0}, {6, 0, 0}};
+    uint32_t nEndBit = reader.BitPosition();
+    for (int sb = 0; sb < info.nSblimit; ++sb) {
+        for (int c = 0; c < info.nChannels; ++c) {
+            if (info.nAllocation[c][sb] != 0) {
+                nEndBit += static_cast<uint32_t>(kBits[info.nScfsi[c][sb] & 3]);
+            }
+        }
+    }
+    if (reader.HoldsBits(nEndBit)) {
+        uint32_t nBit = reader.BitPosition();
+        for (int sb = 0; sb < info.nSblimit; ++sb) {
+            for (int c = 0; c < info.nChannels; ++c) {
+                if (info.nAllocation[c][sb] == 0) {
+                    continue;
+                }
+                const int nScfsi = info.nScfsi[c][sb] & 3;
+                const uint32_t dwFields = reader.PeekBitsAt<false>(nBit, kBits[nScfsi]);
+                for (int nPart = 0; nPart < kParts; ++nPart) {
+                    info.fScalefactor[c][sb][nPart] =
+                        g_fScalefactors[(dwFields >> kShift[nScfsi][nPart]) & 63];
+                }
+                nBit += static_cast<uint32_t>(kBits[nScfsi]);
+            }
+        }
+        reader.MoveToBit(nEndBit);
+        return;
+    }
+    // Those past the payload's end read as 0.
     for (int sb = 0; sb < info.nSblimit; ++sb) {
         for (int c = 0; c < info.nChannels; ++c) {
             if (info.nAllocation[c][sb] != 0) {
@@ -181,9 +229,8 @@ void ReadLayer2Samples(CBitReader& reader, const CLayer2Table& table, const CSca
                     quant.nCodeWidth,
                     info.fScalefactor[c][sb],
                     &frame.fSample[c][0][sb],
-                    quant.fStep,
-                    quant.fC,
-                    quant.fD,
+                    1 - (1 << (quant.nCodeWidth - 1)),
+                    quant.fStep * quant.fC,
                     quant.pGroups};
         }
     }
