@@ -16,10 +16,10 @@ using Dct32PairFunction = void (*)(const float* pIn0, const float* pIn1, float* 
                                    float* pOut1);
 
 // Writes a slot's V vector into the filter's banks: V follows from the
-// transform's output X (32 values at pX) by its symmetries, and is stored as
-// doubles for the window sums. pFirst and pSecond are the slot's columns of
-// the current and the other bank (32 rows each): V[0..31] goes to pFirst and
-// V[32..63] to pSecond.
+// transform's output X (32 values at pX, 16-byte aligned) by its symmetries,
+// and is stored as doubles for the window sums. pFirst and pSecond are the
+// slot's columns of the current and the other bank (32 rows each): V[0..31]
+// goes to pFirst and V[32..63] to pSecond.
 using StoreVectorFunction = void (*)(const float* pX, double* pFirst, double* pSecond);
 
 // The window sums of one time slot, the filter's hot loop. pBank is the

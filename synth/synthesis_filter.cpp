@@ -5,7 +5,32 @@
 
 #include <cstring>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace corvina {
+
+namespace {
+
+// pOut[2 i] = nFirst[i], pOut[2 i + 1] = nSecond[i] for the 32 samples.
+void Interleave(const int16_t* nFirst, const int16_t* nSecond, int16_t* pOut) {
+#ifdef __SSE2__
+    for (int i = 0; i < 32; i += 8) {
+        const __m128i nA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(nFirst + i));
+        const __m128i nB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(nSecond + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + 2 * i), _mm_unpacklo_epi16(nA, nB));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + 2 * i + 8), _mm_unpackhi_epi16(nA, nB));
+    }
+#else
+    for (int i = 0; i < 32; ++i) {
+        pOut[2 * i] = nFirst[i];
+        pOut[2 * i + 1] = nSecond[i];
+    }
+#endif
+}
+
+}  // namespace
 
 CSynthesisFilter::CSynthesisFilter(float fScale)
     : m_dBank{}, m_pBank(m_dBank[0]), m_nSlot(15), m_dsp(DspRoutines()), m_fScale(fScale) {}
@@ -42,10 +67,7 @@ void CSynthesisFilter::SynthesizePair(CSynthesisFilter& first, const float in0[3
         int16_t nSecond[32];
         first.m_dsp.pfnWindowSumsPair(first.m_pBank, first.m_nSlot, second.m_pBank, second.m_nSlot,
                                       first.m_fScale, nFirst, nSecond);
-        for (int i = 0; i < 32; ++i) {
-            pOut[2 * i] = nFirst[i];
-            pOut[2 * i + 1] = nSecond[i];
-        }
+        Interleave(nFirst, nSecond, pOut);
     }
     first.NextSlot();
     second.NextSlot();

@@ -297,7 +297,7 @@ TEST(StoreVectorTest, EveryTableWritesTheRowsOfTheScalarOne) {
     std::mt19937 random(5);
     std::uniform_real_distribution<float> value(-2.0f, 2.0f);
     for (int nCase = 0; nCase < 20; ++nCase) {
-        float fX[32];
+        alignas(16) float fX[32];
         for (float& f : fX) {
             f = value(random);
         }
