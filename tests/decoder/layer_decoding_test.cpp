@@ -13,6 +13,7 @@
 #include "decoder/layer2_reading.h"
 #include "decoder/layer2_tables.h"
 #include "decoder/memory_source.h"
+#include "decoder/scalefactor_table.h"
 #include "tests/support/recording_presenter.h"
 #include "tests/support/stream_builder.h"
 
@@ -239,6 +240,38 @@ TEST_F(LayerDecodingTest, LayerTwoUngroupedCodesAndScalefactorSelection) {
     }
     // The cursor ends after the twelve granules' codes.
     EXPECT_EQ(pStream->BitPosition(), 4u + 4 + 2 + 6 + 6 + 12 * 3 * 4);
+}
+
+TEST_F(LayerDecodingTest, LayerTwoScalefactorSelectionsShareTheirFieldsAndAMissingOneIsIndexZero) {
+    // Subbands 0..3 with the selections 0..3: 3, 2, 1 and 2 fields, the
+    // indices 1..8 in turn.
+    CScaleInfo info = Layout(4, 1, 4);
+    for (int sb = 0; sb < 4; ++sb) {
+        info.nAllocation[0][sb] = 1;
+        info.nScfsi[0][sb] = static_cast<uint8_t>(sb);
+    }
+    CBitWriter bits;
+    for (uint32_t nIndex = 1; nIndex <= 8; ++nIndex) {
+        bits.Put(nIndex, 6);
+    }
+    const int nExpected[4][3] = {{1, 2, 3}, {4, 4, 5}, {6, 6, 6}, {7, 8, 8}};
+    auto pStream = Payload(bits);
+    ReadLayer2Scalefactors(*pStream, info);
+    for (int sb = 0; sb < 4; ++sb) {
+        for (int nPart = 0; nPart < 3; ++nPart) {
+            EXPECT_EQ(info.fScalefactor[0][sb][nPart], g_fScalefactors[nExpected[sb][nPart]])
+                << sb << " " << nPart;
+        }
+    }
+    EXPECT_EQ(pStream->BitPosition(), 48u);
+    // A payload of no bytes: every field reads as index 0.
+    CBitReader empty = m_payload.Load(bits.Bytes().data(), 0);
+    ReadLayer2Scalefactors(empty, info);
+    for (int sb = 0; sb < 4; ++sb) {
+        for (int nPart = 0; nPart < 3; ++nPart) {
+            EXPECT_EQ(info.fScalefactor[0][sb][nPart], g_fScalefactors[0]);
+        }
+    }
 }
 
 TEST_F(LayerDecodingTest, LayerTwoJointSubbandSharesSamplesAndFeedsTheCrcInOrder) {
