@@ -1,7 +1,7 @@
-// The frame search over a stream: the next sync, confirmed by the header
-// after it where the stream gave none, the free-format length, the stop
-// request and the warnings of the run; and the CRC register of the frame
-// handed out.
+// The frame search over a stream, and over the caller's bytes for the frame
+// decoder: the next sync, confirmed by the header after it where the bytes
+// gave none, the free-format length, the stop request and the warnings of
+// the run; and the CRC register of the frame handed out.
 #pragma once
 
 #include <atomic>
@@ -43,6 +43,16 @@ class CFrameSync {
     // one of the new place, so the next ReadFrame searches from there on.
     void DropReadAhead() { m_bSynced = false; }
 
+    // The same search over the caller's bytes, which start where the frame
+    // taken last (TakeFrame) ended: the length of the frame nAt bytes in,
+    // all there or not, of a confirmed Layer III one too, with its header
+    // parsed into header; kWait where the bytes end before the search can
+    // tell, nAt then being where it waits for more.
+    int FindFrame(std::span<const uint8_t> bytes, std::size_t& nAt, CFrameHeader& header);
+    static constexpr int kWait = -1;
+    // The frame FindFrame found is taken: the next search starts at its end.
+    void TakeFrame() { m_bSynced = true; }
+
     // Payload bytes of an unpadded frame of the free-format stream whose
     // header is dwHeader, found by the next header in ahead (the bytes after
     // this header); 0 where none stands there.
@@ -57,14 +67,22 @@ class CFrameSync {
     CDecoderWarnings& Warnings() { return m_Warnings; }
 
   private:
-    // Stops the stream at the next frame to take; its length, 0 at the end.
-    int FindNextFrame(CBitStream& stream, uint32_t& dwHeader);
-    bool FindConfirmedFrame(CBitStream& stream);
-    bool IsConfirmed(CBitStream& stream, uint32_t dwHeader, int nLength);
+    // The search over TBytes, a CBitStream or the caller's bytes, whose
+    // answers are kWait where these end too soon. Stops the stream at the
+    // next frame to take; its length, 0 at the end.
+    template <class TBytes>
+    int FindNextFrame(TBytes& stream, uint32_t& dwHeader);
+    template <class TBytes>
+    int FindConfirmedFrame(TBytes& stream);
+    template <class TBytes>
+    int IsConfirmed(TBytes& stream, uint32_t dwHeader, int nLength);
     // Whether a plausible header, or the end, stands nLength bytes ahead.
-    static bool IsFollowed(CBitStream& stream, int nLength);
-    int FrameLengthAt(CBitStream& stream, std::size_t nOffset, uint32_t dwHeader);
-    static int FindFreeFormatBytes(CBitStream& stream, std::size_t nOffset, uint32_t dwHeader);
+    template <class TBytes>
+    static int IsFollowed(TBytes& stream, int nLength);
+    template <class TBytes>
+    int FrameLengthAt(TBytes& stream, std::size_t nOffset, uint32_t dwHeader);
+    template <class TBytes>
+    static int FindFreeFormatBytes(TBytes& stream, std::size_t nOffset, uint32_t dwHeader);
 
     uint32_t m_dwHeader = 0;
     // The last frame was taken and the next is looked for where it ended.

@@ -1,9 +1,16 @@
 // Fuzz harness: the frame search and the header parse: every frame the search
 // accepts must be one the decoder can take, and no read of its payload may
 // leave the buffer. The first input byte picks a move of the file halfway.
+// Then the same search in the library's frame decoder, over the bytes given
+// in pieces whose size the third byte picks.
+#include <corvina/frame_decoder.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <vector>
 
 #include "decoder/bit_stream.h"
 #include "decoder/crc16.h"
@@ -32,6 +39,40 @@ void CheckAnyWord(uint32_t dwWord) {
     (void)header.ModeName();
     (void)header.SampleRateName();
     (void)header.BitrateName();
+}
+
+// The bytes through the frame decoder as a caller with a buffer of its own
+// gives them: nPiece at a time, the rest of what it has given again after
+// what a call consumed. Every call moves on or waits, and a decoded frame
+// fills the PCM with a whole frame of its layer.
+void FuzzFrameDecoder(std::span<const uint8_t> bytes, std::size_t nPiece) {
+    CFrameDecoder decoder;
+    std::vector<int16_t> pcm(kMaxFrameSamples);
+    std::vector<uint8_t> buffer;
+    CFrameInfo info;
+    for (std::size_t nFed = 0;;) {
+        const std::size_t nTake = std::min(nPiece, bytes.size() - nFed);
+        buffer.insert(buffer.end(), bytes.begin() + static_cast<long>(nFed),
+                      bytes.begin() + static_cast<long>(nFed + nTake));
+        nFed += nTake;
+        EFrameResult eResult;
+        while ((eResult = decoder.DecodeFrame(buffer, pcm, info)) != EFrameResult::NeedMoreBytes) {
+            FuzzCheck(info.nBytes > 0 && info.nBytes <= buffer.size(),
+                      "a call that does not move on");
+            if (eResult == EFrameResult::Decoded || eResult == EFrameResult::CrcError) {
+                FuzzCheck(info.nLayer == 1 || info.nLayer == 2, "a frame of another layer decoded");
+                FuzzCheck(info.nChannels == 1 || info.nChannels == 2, "a bad channel count");
+                FuzzCheck(info.nSamples == (info.nLayer == 1 ? 384 : 1152),
+                          "a frame of neither 384 nor 1152 samples");
+                FuzzCheck(info.nSampleRate > 0 && info.nBitrate > 0, "a frame without its rates");
+            }
+            buffer.erase(buffer.begin(), buffer.begin() + static_cast<long>(info.nBytes));
+        }
+        FuzzCheck(info.nBytes == 0, "bytes consumed by a call that waits");
+        if (nTake == 0) {
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -79,5 +120,7 @@ int FuzzFrameSearch(const uint8_t* pData, std::size_t nSize) {
             sync.DropReadAhead();
         }
     }
+    const std::size_t nPiece = nSize > 2 && pData[2] < 128 ? 16 * (pData[2] % 64 + 1) : nSize;
+    FuzzFrameDecoder(std::span(pData, nSize), std::max<std::size_t>(nPiece, 1));
     return 0;
 }
