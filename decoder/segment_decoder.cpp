@@ -1,4 +1,4 @@
-// Segments, their workers and the hand-over in order. The caller's thread
+// Segments, their workers and the hand-over in order. A thread of its own
 // walks the frames as a one-thread decode reads them (skipping a frame costs
 // its header and a copy, not its decoding) and tells the workers where each
 // starts, so each segment holds exactly the frames that the one-thread
@@ -11,11 +11,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -512,7 +514,7 @@ class CWorker {
 };
 
 // Walks the frames as the one-thread decode reads them and tells the
-// workers where each starts.
+// workers where each starts; ends soon after a stop.
 void WalkFrames(CShared& shared, const std::string& strPath, const CStartPoint& start,
                 const CTrackChoice& track) {
     std::vector<int64_t> starts;
@@ -563,7 +565,17 @@ void WalkFrames(CShared& shared, const std::string& strPath, const CStartPoint& 
         // Out of memory: the workers read the rest from the start.
         bWhole = false;
     }
-    Publish(true);
+    try {
+        Publish(true);
+    } catch (const std::exception&) {
+        std::lock_guard lock(shared.mutex);
+        const std::size_t nKnown = std::min(shared.frameStarts.size(), shared.frameSamples.size());
+        shared.frameStarts.resize(nKnown);
+        shared.frameSamples.resize(nKnown);
+        shared.bWalked = true;
+        shared.bWhole = false;
+    }
+    shared.changed.notify_all();
 }
 
 // Hands the segments to the sink in order as the workers finish them, each
@@ -673,8 +685,16 @@ bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnS
         bOk = false;
         strReason = std::string("cannot start the decoding threads: ") + error.what();
     }
+    // The walk runs beside the workers and the writer, which start on the
+    // frames it has handed over; without a thread for it, it runs here.
+    std::thread walker;
     if (bOk) {
-        WalkFrames(shared, m_strPath, m_start, m_track);
+        try {
+            walker = std::thread(WalkFrames, std::ref(shared), std::cref(m_strPath),
+                                 std::cref(m_start), std::cref(m_track));
+        } catch (const std::system_error&) {
+            WalkFrames(shared, m_strPath, m_start, m_track);
+        }
         try {
             bOk = WriteSegments(shared, sink, fnStop, m_fnReport, m_fnBlockWriter, strReason);
         } catch (const std::exception& error) {
@@ -689,6 +709,9 @@ bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnS
     shared.changed.notify_all();
     for (std::thread& thread : threads) {
         thread.join();
+    }
+    if (walker.joinable()) {
+        walker.join();
     }
     return bOk;
 }

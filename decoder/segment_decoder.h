@@ -1,7 +1,7 @@
 // Decodes one stream file on several threads. Frames carry nothing from one
 // to the next but the synthesis filters' history, so the stream is cut into
 // segments of consecutive frames, and each worker decodes those it takes
-// with a decoder of its own: the caller's thread walks the frame headers
+// with a decoder of its own: a thread beside them walks the frame headers
 // once and tells the workers where every frame starts, a worker moves to a
 // few frames before its segment, decodes those unheard to restore the
 // filters, and records what the segment gives. The caller's thread hands
