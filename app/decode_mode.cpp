@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <span>
 #include <string>
 #include <thread>
 
@@ -120,15 +121,22 @@ int RunDecodeMode(const CCommandLine& commandLine) {
                            "decoding from the beginning";
         ShowMessage(MSG_WARNING);
     }
-    const bool bSegmented = nThreads > 1 && CSegmentDecoder::CanSplit(decoder, commandLine.strFile);
+    const int nSegmentFrames = CSegmentDecoder::SegmentFrames(decoder.Header().SamplesPerFrame());
+    const bool bSegmented =
+        nThreads > 1 && CSegmentDecoder::CanSplit(decoder, commandLine.strFile, nSegmentFrames);
     if (bSegmented) {
         // The workers read the file for themselves; this decoder keeps the
         // sink, which takes their output in order.
         CSegmentDecoder segments(commandLine.strFile, commandLine.start, ShowWarningText,
                                  commandLine.choices, commandLine.track);
+        // The segments' samples go to the file as they lie in memory.
+        segments.SetBlockWriter([pSink](std::span<const int16_t> samples, int nChannels) {
+            return pSink->WriteFrames(samples, nChannels);
+        });
         std::string strFailure;
         if (!segments.Run(
-                *pSink, nThreads, [pSink] { return pSink->Failed(); }, strFailure)) {
+                *pSink, nThreads, [pSink] { return pSink->Failed(); }, strFailure,
+                nSegmentFrames)) {
             std::fprintf(stderr, "corvina: %s\n", strFailure.c_str());
             return EXIT_UNUSABLE;
         }

@@ -493,6 +493,23 @@ int CAudioDecoder::SkipFrame() {
     return ReadNextFrame();
 }
 
+int CAudioDecoder::MoveToFrameAt(int64_t nOffset, int64_t nSample) {
+    if (m_pSink == nullptr || m_Stream.SeekOffset(nOffset) == 0) {
+        return 0;
+    }
+    m_Sync.DropReadAhead();
+    if (m_pLayerDecoder != nullptr) {
+        m_pLayerDecoder->ForgetLastFrame();
+    }
+    m_bConcealing = false;
+    m_nSeekTarget = -1;
+    m_nWarmUntil = -1;
+    m_bResetFilters = false;
+    m_nTrim = 0;
+    m_nNextSample = nSample;
+    return ReadNextFrame();
+}
+
 int CAudioDecoder::Channels() const {
     return m_pLayerDecoder != nullptr ? m_pLayerDecoder->Channels() : 1;
 }

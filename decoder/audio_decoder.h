@@ -126,6 +126,15 @@ class CAudioDecoder {
     // (CountedSamples), from the first frame's sample on; else as
     // MoveToStart at that many seconds of the first frame's rate.
     int MoveToSample(int64_t nSample);
+    // Drops the frame in hand and goes on with the frame at byte nOffset, a
+    // start that a walk over this stream from its beginning found, whose
+    // first sample is nSample. The filters and the format stay as they are:
+    // the frames decoded next fill the history. 0 when the stream could not
+    // be moved or has ended there.
+    int MoveToFrameAt(int64_t nOffset, int64_t nSample);
+    // The byte offset where the frame in hand starts, and its first sample.
+    int64_t FrameStart() const { return m_Stream.Position() - (m_Header.FrameBytes() + 4); }
+    int64_t FrameSample() const { return m_nNextSample - m_Header.SamplesPerFrame(); }
     // Samples per channel of the whole stream where its frames were
     // counted; -1 where they were not (yet).
     int64_t CountedSamples() const { return m_bTimed ? m_Index.Samples() : -1; }

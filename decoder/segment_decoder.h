@@ -1,15 +1,19 @@
 // Decodes one stream file on several threads. Frames carry nothing from one
 // to the next but the synthesis filters' history, so the stream is cut into
-// segments of consecutive frames, and each worker decodes its own with a
-// decoder of its own: it reads the headers of the frames before its segment
-// without decoding them, decodes the last few of those unheard to restore
-// the filters, and records what the segment gives. The caller's thread
-// hands the recordings to the sink in order, so the sink receives exactly
-// the calls of a one-thread decode.
+// segments of consecutive frames, and each worker decodes those it takes
+// with a decoder of its own: a thread beside them walks the frame headers
+// once and tells the workers where every frame starts, a worker moves to a
+// few frames before its segment, decodes those unheard to restore the
+// filters, and records what the segment gives. The caller's thread hands
+// the recordings to the sink in order, so the sink receives exactly the
+// samples of a one-thread decode.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
+#include <utility>
 
 #include "decoder/audio_decoder.h"
 #include "synth/audio_sink.h"
@@ -19,12 +23,22 @@ namespace corvina {
 
 class CSegmentDecoder {
   public:
-    // Frames per segment: enough that the frames decoded twice cost nothing,
-    // few enough that the segments in flight stay a few megabytes each.
-    static constexpr int kDefaultSegmentFrames = 256;
+    // Samples per channel of a segment: enough that the frames decoded twice
+    // and the hand-over cost nothing, few enough that the segments in flight
+    // stay a megabyte or two each. Layer I has a third of Layer II's samples
+    // per frame, and so three times its frames per segment.
+    static constexpr int kSegmentSamples = 256 * 1152;
     // Every worker holds a segment or two of samples in memory: more
     // threads than this would cost more memory than any machine gains.
     static constexpr int kMaxThreads = 64;
+
+    // Takes the samples of whole frames at once, nChannels interleaved, as
+    // a WriteFrame and an EndFrame call for each frame would; false where
+    // the sink wants them frame by frame after all.
+    using BlockWriter = std::function<bool(std::span<const int16_t> samples, int nChannels)>;
+
+    // Frames per segment for frames of nSamplesPerFrame samples.
+    static int SegmentFrames(int nSamplesPerFrame);
 
     // strPath names a file that every worker opens for itself; start is
     // where the one-thread decode began (every worker moves there too).
@@ -36,15 +50,21 @@ class CSegmentDecoder {
     // Whether the stream that decoder has opened from strPath (and started)
     // is worth splitting: a file that can be opened again, with at least two
     // segments' worth of frames.
+    // nSegmentFrames 0: by SegmentFrames.
     static bool CanSplit(const CAudioDecoder& decoder, const std::string& strPath,
-                         int nSegmentFrames = kDefaultSegmentFrames);
+                         int nSegmentFrames = 0);
+
+    // Where set, runs of frames alike go to fnWrite rather than to the sink
+    // frame by frame (the sink given to Run is the one fnWrite writes to).
+    void SetBlockWriter(BlockWriter fnWrite) { m_fnBlockWriter = std::move(fnWrite); }
 
     // Decodes the stream on nThreads workers (at most kMaxThreads) into
-    // sink; stops early once fnStop says so (it is asked between segments).
+    // sink, nSegmentFrames frames a segment (0: by SegmentFrames); stops
+    // early once fnStop says so (it is asked between segments).
     // False when a worker could not open the file again or ran out of
     // memory, with the reason in strReason.
     bool Run(CAudioSink& sink, int nThreads, const StopRequest& fnStop, std::string& strReason,
-             int nSegmentFrames = kDefaultSegmentFrames);
+             int nSegmentFrames = 0);
 
   private:
     std::string m_strPath;
@@ -52,6 +72,7 @@ class CSegmentDecoder {
     CDecodeChoices m_choices;
     WarningReporter m_fnReport;
     CTrackChoice m_track;
+    BlockWriter m_fnBlockWriter;
 };
 
 }  // namespace corvina

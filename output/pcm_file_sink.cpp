@@ -61,6 +61,19 @@ void CPcmFileSink::WriteFrame(std::span<const int16_t> samples, int nChannels) {
     }
 }
 
+bool CPcmFileSink::WriteFrames(std::span<const int16_t> samples, int nChannels) {
+    if (nChannels != m_nChannels || m_dReplayGain != 1.0 ||
+        std::endian::native != std::endian::little) {
+        return false;
+    }
+    Flush();
+    if (!samples.empty() && m_Writer.IsOpen() &&
+        !m_Writer.Write(samples.data(), samples.size_bytes())) {
+        m_bFailed = true;
+    }
+    return true;
+}
+
 int32_t CPcmFileSink::EndFrame() {
     if (m_bPending.size() >= kBlockBytes) {
         Flush();

@@ -31,6 +31,11 @@ class CPcmFileSink : public corvina::CAudioSink {
     void SetReplayGain(double dFactor) { m_dReplayGain = dFactor; }
 
     void WriteFrame(std::span<const int16_t> samples, int nChannels) override;
+    // Writes whole frames' samples at once where they are in the file's
+    // order as they stand (the file's channels, no gain, a little-endian
+    // machine): what WriteFrame and EndFrame would write for each. False,
+    // having written nothing, where they need WriteFrame's conversion.
+    bool WriteFrames(std::span<const int16_t> samples, int nChannels);
     int32_t EndFrame() override;
     // A raw file writes the samples on as they come; a WAV file is finished
     // and the rest goes into OUT-2.wav (then -3 ...), as standard error

@@ -24,7 +24,8 @@ std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes, std::size_t nSki
     return samples;
 }
 
-// Frames go into the file as they come, over the frames of a block; a frame
+// Frames go into the file as they come, over the frames of a block, whether
+// one by one or many at once; a frame
 // of fewer channels than the file leaves silence in the other, one of more
 // gives its first; the ReplayGain scales every sample.
 TEST(PcmFileSinkTest, WritesFramesInTheFilesChannelsAndScalesThem) {
@@ -43,15 +44,22 @@ TEST(PcmFileSinkTest, WritesFramesInTheFilesChannelsAndScalesThem) {
                 CPcmFileSink sink;
                 ASSERT_TRUE(sink.Open(strPath, false, nChannels, 48000, strReason));
                 sink.SetReplayGain(dGain);
+                // Every third frame goes in whole where no
+                // conversion is needed, between the frames pending.
+                const auto First =
+                    std::span(frame).first(1157 * static_cast<std::size_t>(nChannels));
                 for (int nFrame = 0; nFrame < 150; ++nFrame) {
-                    sink.WriteFrame(
-                        std::span(frame).first(1157 * static_cast<std::size_t>(nChannels)),
-                        nChannels);
+                    if (nFrame % 3 == 0 && sink.WriteFrames(First, nChannels)) {
+                        EXPECT_EQ(dGain, 1.0);
+                        continue;
+                    }
+                    sink.WriteFrame(First, nChannels);
                     sink.EndFrame();
                 }
-                sink.WriteFrame(
-                    std::span(frame).first(32 * static_cast<std::size_t>(3 - nChannels)),
-                    3 - nChannels);
+                const auto Other =
+                    std::span(frame).first(32 * static_cast<std::size_t>(3 - nChannels));
+                EXPECT_FALSE(sink.WriteFrames(Other, 3 - nChannels));
+                sink.WriteFrame(Other, 3 - nChannels);
                 sink.EndFrame();
                 ASSERT_TRUE(sink.Close());
             }
