@@ -333,10 +333,10 @@ TEST_F(SoundServerTest, MonitorHearsTheWholeStreamNamedAndPausedAtOnce) {
 
     const std::vector<int16_t> decoded = DecodedPcm(m_strFile);
     const std::vector<int16_t> heard = recorder.Samples();
-    // Within 100 ms, the few cycles of the server's graph that a loaded
-    // machine may miss in the monitor: a lost or repeated buffer of ten
+    // Within 200 ms, the cycles of the server's graph that a loaded machine
+    // misses in the monitor (118 ms seen): a lost or repeated buffer of ten
     // frames is 261 ms.
-    EXPECT_NEAR(HeardFrames(heard), HeardFrames(decoded), kRate / 10);
+    EXPECT_NEAR(HeardFrames(heard), HeardFrames(decoded), kRate / 5);
     // The level, through the server's resampling; silence around counts not.
     std::vector<int16_t> loud;
     for (const int16_t nSample : heard) {
