@@ -43,8 +43,7 @@ void CPcmFileSink::WriteFrame(std::span<const int16_t> samples, int nChannels) {
     const std::size_t nStart = m_bPending.size();
     m_bPending.resize(nStart + 2 * nSamples * nTo);
     uint8_t* pTo = m_bPending.data() + nStart;
-    // On a little-endian machine the samples are in the file's order already.
-    if (nFrom == nTo && m_dReplayGain == 1.0 && std::endian::native == std::endian::little) {
+    if (InFileOrder(nChannels)) {
         std::memcpy(pTo, samples.data(), 2 * nSamples * nTo);
         return;
     }
@@ -61,16 +60,18 @@ void CPcmFileSink::WriteFrame(std::span<const int16_t> samples, int nChannels) {
     }
 }
 
+// On a little-endian machine the samples are in the file's order already.
+bool CPcmFileSink::InFileOrder(int nChannels) const {
+    return nChannels == m_nChannels && m_dReplayGain == 1.0 &&
+           std::endian::native == std::endian::little;
+}
+
 bool CPcmFileSink::WriteFrames(std::span<const int16_t> samples, int nChannels) {
-    if (nChannels != m_nChannels || m_dReplayGain != 1.0 ||
-        std::endian::native != std::endian::little) {
+    if (!InFileOrder(nChannels)) {
         return false;
     }
     Flush();
-    if (!samples.empty() && m_Writer.IsOpen() &&
-        !m_Writer.Write(samples.data(), samples.size_bytes())) {
-        m_bFailed = true;
-    }
+    WriteOut(samples.data(), samples.size_bytes());
     return true;
 }
 
@@ -82,11 +83,14 @@ int32_t CPcmFileSink::EndFrame() {
 }
 
 void CPcmFileSink::Flush() {
-    if (!m_bPending.empty() && m_Writer.IsOpen() &&
-        !m_Writer.Write(m_bPending.data(), m_bPending.size())) {
+    WriteOut(m_bPending.data(), m_bPending.size());
+    m_bPending.clear();
+}
+
+void CPcmFileSink::WriteOut(const void* pBytes, std::size_t nBytes) {
+    if (nBytes > 0 && m_Writer.IsOpen() && !m_Writer.Write(pBytes, nBytes)) {
         m_bFailed = true;
     }
-    m_bPending.clear();
 }
 
 void CPcmFileSink::ChangeFormat(const corvina::CStreamFormat& format) {

@@ -47,6 +47,8 @@ class CPcmFileSink : public corvina::CAudioSink {
     static constexpr int kMaxFiles = 99;
 
     void Flush();
+    bool InFileOrder(int nChannels) const;
+    void WriteOut(const void* pBytes, std::size_t nBytes);
 
     CWavFileWriter m_Writer;
     std::string m_strPath;
