@@ -1,11 +1,11 @@
 // --info: the information text of each stream's first frame, and its tags.
+#include <corvina/stream.h>
+
 #include <cstdio>
-#include <memory>
+#include <string>
 
 #include "app/run_modes.h"
 #include "app/track_choice.h"
-#include "decoder/audio_decoder.h"
-#include "output/discard_sink.h"
 #include "platform/message_presenter.h"
 #include "player/message_stream.h"
 #include "player/player_hooks.h"
@@ -15,18 +15,18 @@ using namespace corvina;
 namespace {
 
 bool DescribeStream(const std::string& strFile) {
-    CAudioDecoder::CHooks hooks;
-    hooks.fnReportWarning = ShowWarningText;
-    hooks.fnMakeSink = [](const CStreamFormat&) {
-        return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
-    };
-    CAudioDecoder decoder(strFile.c_str(), std::move(hooks));
-    if (decoder.Initialize() == 0) {
-        ShowInvalidStream(decoder.FailureReason());
+    CStream stream;
+    stream.SetWarningHandler(
+        [](EDecoderWarning, const std::string& strText) { ShowWarningText(strText); });
+    // The text needs the first frame alone: a long file's frames are counted
+    // behind it, not before it.
+    stream.SetBackgroundWalk(true);
+    if (stream.OpenFile(strFile) != EStreamResult::Ok) {
+        ShowInvalidStream(stream.FailureReason());
         return false;
     }
-    g_MessageStream << WithTrackTags(decoder.FormatStreamInfo() + DescribeTracks(decoder, strFile),
-                                     decoder.TrackInfo());
+    g_MessageStream << WithTrackTags(stream.Description() + DescribeTracks(stream, strFile),
+                                     stream.TrackInfo());
     ShowMessage(MSG_INFORMATION);
     return true;
 }

@@ -4,26 +4,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <memory>
 #include <vector>
 
-#include "output/discard_sink.h"
 #include "player/player_hooks.h"
 
 using namespace corvina;
 
-namespace {
-
-std::vector<CAudioTrack> TracksOf(const CAudioDecoder& decoder) {
-    const CByteSource* pSource = decoder.Stream().Source();
-    return pSource != nullptr ? pSource->AudioTracks() : std::vector<CAudioTrack>{};
-}
-
-}  // namespace
-
-bool CheckTrackChoice(const CAudioDecoder& decoder, const CTrackChoice& choice,
+bool CheckTrackChoice(const CStream& stream, const CTrackChoice& choice,
                       const std::string& strFile) {
-    const std::vector<CAudioTrack> tracks = TracksOf(decoder);
+    const std::vector<CAudioTrack> tracks = stream.Tracks();
     const int nTracks = std::max(static_cast<int>(tracks.size()), 1);
     const char* pszName = strFile == "-" ? "standard input" : strFile.c_str();
     if (choice.nTrack > nTracks) {
@@ -47,8 +36,8 @@ bool CheckTrackChoice(const CAudioDecoder& decoder, const CTrackChoice& choice,
     return true;
 }
 
-std::string DescribeTracks(const CAudioDecoder& decoder, const std::string& strFile) {
-    const std::vector<CAudioTrack> tracks = TracksOf(decoder);
+std::string DescribeTracks(const CStream& stream, const std::string& strFile) {
+    const std::vector<CAudioTrack> tracks = stream.Tracks();
     if (tracks.size() < 2) {
         return {};
     }
@@ -58,17 +47,17 @@ std::string DescribeTracks(const CAudioDecoder& decoder, const std::string& strF
         // Each track's first frame, read from the file opened again; a pipe
         // is read once.
         if (strFile != "-") {
-            CAudioDecoder::CHooks hooks;
-            hooks.fnMakeSink = [](const CStreamFormat&) {
-                return std::unique_ptr<CAudioSink>(std::make_unique<CDiscardSink>());
-            };
-            hooks.track.nTrack = static_cast<int>(i + 1);
-            CAudioDecoder track(strFile.c_str(), std::move(hooks));
-            if (track.Initialize() != 0) {
-                const CFrameHeader& header = track.Header();
-                auto Text = [](const char* pszText) { return pszText != nullptr ? pszText : "?"; };
-                strText += std::string(", ") + Text(header.SampleRateName()) + ", " +
-                           Text(header.ModeName()) + ", " + Text(header.BitrateName());
+            CStream track;
+            track.SetBackgroundWalk(true);
+            track.SetTrackChoice({static_cast<int>(i + 1), {}});
+            CFrameNames names;
+            if (track.OpenFile(strFile) == EStreamResult::Ok &&
+                track.FrameNames(names) == EStreamResult::Ok) {
+                auto Text = [](const std::string& strName) {
+                    return strName.empty() ? std::string("?") : strName;
+                };
+                strText += ", " + Text(names.strSampleRate) + ", " + Text(names.strMode) + ", " +
+                           Text(names.strBitrate);
             }
         }
         strText += ".\n";

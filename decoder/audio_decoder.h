@@ -11,6 +11,8 @@
 #include <memory>
 #include <string>
 
+#include <corvina/start_point.h>
+
 #include "decoder/bit_stream.h"
 #include "decoder/decode_choices.h"
 #include "decoder/decoder_warnings.h"
@@ -26,13 +28,6 @@ namespace corvina {
 class CCrc16;
 class CHeaderWalker;
 class CLayerDecoder;
-
-// Where a decode starts: seconds into the stream, or a percentage of its
-// playing time.
-struct CStartPoint {
-    double dValue = 0.0;
-    bool bPercent = false;
-};
 
 class CAudioDecoder {
   public:

@@ -42,7 +42,7 @@ struct CSegmentRecording {
     };
     std::vector<int16_t> nSamples;
     std::vector<CRun> runs;
-    std::vector<std::string> warnings;
+    std::vector<std::pair<EDecoderWarning, std::string>> warnings;
     // The format the segment starts in, and those it changes to.
     CStreamFormat startFormat;
     std::vector<CStreamFormat> formats;
@@ -270,9 +270,9 @@ class CWorker {
         m_bInStep = false;
         CAudioDecoder::CHooks hooks;
         hooks.fnStopRequested = [this] { return m_shared.bStop.load(); };
-        hooks.fnReportWarning = [this](const std::string& strText) {
+        hooks.fnReportCodedWarning = [this](EDecoderWarning eWarning, const std::string& strText) {
             if (m_pKeptWarnings != nullptr) {
-                m_pKeptWarnings->push_back(strText);
+                m_pKeptWarnings->emplace_back(eWarning, strText);
             }
         };
         hooks.track = m_track;
@@ -510,7 +510,7 @@ class CWorker {
     std::vector<int64_t> m_starts;
     std::vector<int64_t> m_samples;
     bool m_bPastWalk = false;
-    std::vector<std::string>* m_pKeptWarnings = nullptr;
+    std::vector<std::pair<EDecoderWarning, std::string>>* m_pKeptWarnings = nullptr;
 };
 
 // Walks the frames as the one-thread decode reads them and tells the
@@ -581,8 +581,8 @@ void WalkFrames(CShared& shared, const std::string& strPath, const CStartPoint& 
 // Hands the segments to the sink in order as the workers finish them, each
 // warning told once; true once the last one or a stop has come.
 bool WriteSegments(CShared& shared, CAudioSink& sink, const StopRequest& fnStop,
-                   const WarningReporter& fnReport, const CSegmentDecoder::BlockWriter& fnBlock,
-                   std::string& strReason) {
+                   const WarningReporter& fnReport, const WarningHandler& fnCoded,
+                   const CSegmentDecoder::BlockWriter& fnBlock, std::string& strReason) {
     std::set<std::string> shown;
     // The format the sink was made for: the first segment's.
     CStreamFormat current;
@@ -607,8 +607,13 @@ bool WriteSegments(CShared& shared, CAudioSink& sink, const StopRequest& fnStop,
             strReason = segment.strReason;
             return false;
         }
-        for (const std::string& strText : segment.warnings) {
-            if (shown.insert(strText).second) {
+        for (const auto& [eWarning, strText] : segment.warnings) {
+            if (!shown.insert(strText).second) {
+                continue;
+            }
+            if (fnCoded) {
+                fnCoded(eWarning, strText);
+            } else {
                 ReportWarning(fnReport, strText);
             }
         }
@@ -696,7 +701,8 @@ bool CSegmentDecoder::Run(CAudioSink& sink, int nThreads, const StopRequest& fnS
             WalkFrames(shared, m_strPath, m_start, m_track);
         }
         try {
-            bOk = WriteSegments(shared, sink, fnStop, m_fnReport, m_fnBlockWriter, strReason);
+            bOk = WriteSegments(shared, sink, fnStop, m_fnReport, m_fnCoded, m_fnBlockWriter,
+                                strReason);
         } catch (const std::exception& error) {
             bOk = false;
             strReason = std::string("writing the decoded segments failed: ") + error.what();

@@ -15,6 +15,8 @@
 #include <string>
 #include <utility>
 
+#include <corvina/stream.h>
+
 #include "decoder/audio_decoder.h"
 #include "synth/audio_sink.h"
 #include "synth/caller_hooks.h"
@@ -28,9 +30,8 @@ class CSegmentDecoder {
     // stay a megabyte or two each. Layer I has a third of Layer II's samples
     // per frame, and so three times its frames per segment.
     static constexpr int kSegmentSamples = 256 * 1152;
-    // Every worker holds a segment or two of samples in memory: more
-    // threads than this would cost more memory than any machine gains.
-    static constexpr int kMaxThreads = 64;
+    // The stream handle's bound, which runs this decoder for its callers.
+    static constexpr int kMaxThreads = CStream::kMaxThreads;
 
     // Takes the samples of whole frames at once, nChannels interleaved, as
     // a WriteFrame and an EndFrame call for each frame would; false where
@@ -57,6 +58,9 @@ class CSegmentDecoder {
     // Where set, runs of frames alike go to fnWrite rather than to the sink
     // frame by frame (the sink given to Run is the one fnWrite writes to).
     void SetBlockWriter(BlockWriter fnWrite) { m_fnBlockWriter = std::move(fnWrite); }
+    // Where set, the warnings come here with their codes instead of to the
+    // reporter given at construction.
+    void SetWarningHandler(WarningHandler fnHandler) { m_fnCoded = std::move(fnHandler); }
 
     // Decodes the stream on nThreads workers (at most kMaxThreads) into
     // sink, nSegmentFrames frames a segment (0: by SegmentFrames); stops
@@ -71,6 +75,7 @@ class CSegmentDecoder {
     CStartPoint m_start;
     CDecodeChoices m_choices;
     WarningReporter m_fnReport;
+    WarningHandler m_fnCoded;
     CTrackChoice m_track;
     BlockWriter m_fnBlockWriter;
 };

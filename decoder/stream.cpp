@@ -1,5 +1,6 @@
 // The stream handle: CAudioDecoder over a file, memory, the caller's source
-// or a feed, its PCM queued interleaved until the caller reads it.
+// or a feed, its PCM queued interleaved until the caller reads it; the
+// segment decoder for a file decoded on several threads.
 #include <corvina/stream.h>
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 
 #include "decoder/audio_decoder.h"
 #include "decoder/memory_source.h"
+#include "decoder/segment_decoder.h"
 
 namespace corvina {
 
@@ -58,7 +60,10 @@ struct CPcmQueue {
 // The sink of the decoder: each frame's channels interleaved into the queue.
 class CQueueSink : public CAudioSink {
   public:
-    CQueueSink(CPcmQueue& queue, const CStreamFormat& format) : m_queue(queue) {
+    // bFollows: whether the queue goes on in a new format where the stream
+    // changes.
+    CQueueSink(CPcmQueue& queue, const CStreamFormat& format, bool bFollows)
+        : m_queue(queue), m_bFollows(bFollows) {
         m_queue.ChangeFormat(format);
         m_nChannels = format.nChannels;
     }
@@ -75,7 +80,7 @@ class CQueueSink : public CAudioSink {
         }
     }
     int32_t EndFrame() override { return 1; }
-    bool FollowsFormat() const override { return true; }
+    bool FollowsFormat() const override { return m_bFollows; }
     void ChangeFormat(const CStreamFormat& format) override {
         m_queue.ChangeFormat(format);
         m_nChannels = format.nChannels;
@@ -83,7 +88,40 @@ class CQueueSink : public CAudioSink {
 
   private:
     CPcmQueue& m_queue;
+    bool m_bFollows;
     int m_nChannels;
+};
+
+// The sink of a decode on several threads: the segments' runs of frames go
+// to the caller's writer in the format they are in, until it says stop.
+class CBlockSink : public CAudioSink {
+  public:
+    CBlockSink(const BlockWriter& fnWrite, const CPcmFormat& format, bool bFollows)
+        : m_fnWrite(fnWrite), m_format(format), m_bFollows(bFollows) {}
+
+    // Always takes the samples, so that the segments come as whole runs.
+    bool Write(std::span<const int16_t> samples, int nChannels) {
+        if (!m_bStopped && !samples.empty()) {
+            m_bStopped = !m_fnWrite(samples, {m_format.nRate, nChannels});
+        }
+        return true;
+    }
+    bool Stopped() const { return m_bStopped; }
+
+    void WriteFrame(std::span<const int16_t> samples, int nChannels) override {
+        Write(samples, nChannels);
+    }
+    int32_t EndFrame() override { return 1; }
+    bool FollowsFormat() const override { return m_bFollows; }
+    void ChangeFormat(const CStreamFormat& format) override {
+        m_format = {format.nSampleRate, format.nChannels};
+    }
+
+  private:
+    const BlockWriter& m_fnWrite;
+    CPcmFormat m_format;
+    bool m_bFollows;
+    bool m_bStopped = false;
 };
 
 // Bytes consumed from a feed before they are dropped from its buffer.
@@ -237,6 +275,10 @@ enum class EInput { None, File, Memory, Feed, Source };
 struct CStream::CImpl {
     WarningHandler fnWarning;
     bool bBackgroundWalk = false;
+    bool bCountFrames = true;
+    bool bKeepFormat = false;
+    CTrackChoice track;
+    CDecodeChoices choices;
 
     EInput eInput = EInput::None;
     std::string strPath;
@@ -251,6 +293,13 @@ struct CStream::CImpl {
     bool bInitialized = false;
     bool bEnded = false;
     EStreamResult eError = EStreamResult::Ok;
+    std::string strFailure;
+    // Told from the thread that reads an address.
+    std::atomic<bool> bLost{false};
+    // Whether the decoder stands at start, nothing read since: where a
+    // decode on several threads begins too.
+    bool bAtStart = false;
+    CStartPoint start;
 
     ~CImpl() { Close(); }
 
@@ -267,8 +316,10 @@ struct CStream::CImpl {
         queue.Clear();
         format = {};
         eInput = EInput::None;
-        bInitialized = bEnded = false;
+        bInitialized = bEnded = bAtStart = false;
         eError = EStreamResult::Ok;
+        strFailure.clear();
+        bLost = false;
     }
 
     CAudioDecoder::CHooks Hooks() {
@@ -283,9 +334,15 @@ struct CStream::CImpl {
             }
         };
         hooks.fnMakeSink = [this](const CStreamFormat& streamFormat) {
-            return std::unique_ptr<CAudioSink>(new CQueueSink(queue, streamFormat));
+            return std::unique_ptr<CAudioSink>(new CQueueSink(queue, streamFormat, !bKeepFormat));
         };
-        hooks.bReadTrackInfo = false;
+        hooks.live.fnStateChanged = [this](ELiveState eState) {
+            if (eState == ELiveState::Lost) {
+                bLost = true;
+            }
+        };
+        hooks.track = track;
+        hooks.bWalk = bCountFrames;
         return hooks;
     }
 
@@ -293,7 +350,8 @@ struct CStream::CImpl {
     // frame; the queue then tells the first format.
     EStreamResult Start() {
         queue.Clear();
-        bInitialized = bEnded = false;
+        bInitialized = bEnded = bAtStart = false;
+        start = {};
         const int64_t nBudget = bBackgroundWalk ? CAudioDecoder::kWalkBudget : -1;
         try {
             std::unique_ptr<CByteSource> pFrom;
@@ -325,17 +383,20 @@ struct CStream::CImpl {
                 pDecoder =
                     std::make_unique<CAudioDecoder>(std::move(pFrom), strName, Hooks(), nBudget);
             }
+            pDecoder->SetChoices(choices);
             if (!pDecoder->Stream().IsOpen()) {
+                strFailure = pDecoder->FailureReason();
                 pDecoder.reset();
                 return EStreamResult::ErrOpen;
             }
             if (pDecoder->Initialize() == 0) {
+                strFailure = pDecoder->FailureReason();
                 return EStreamResult::ErrNoStream;
             }
         } catch (const std::bad_alloc&) {
             return EStreamResult::ErrMemory;
         }
-        bInitialized = true;
+        bInitialized = bAtStart = true;
         return EStreamResult::Ok;
     }
 
@@ -365,7 +426,9 @@ struct CStream::CImpl {
         }
         eError = Start();
         if (eError == EStreamResult::ErrOpen) {
+            std::string strReason = std::move(strFailure);
             Close();
+            strFailure = std::move(strReason);
             return EStreamResult::ErrOpen;
         }
         return eError;
@@ -383,6 +446,25 @@ void CStream::SetWarningHandler(WarningHandler fnHandler) {
 
 void CStream::SetBackgroundWalk(bool bBackground) {
     m_pImpl->bBackgroundWalk = bBackground;
+}
+
+void CStream::SetCountFrames(bool bCount) {
+    m_pImpl->bCountFrames = bCount;
+}
+
+void CStream::SetKeepFormat(bool bKeep) {
+    m_pImpl->bKeepFormat = bKeep;
+}
+
+void CStream::SetTrackChoice(const CTrackChoice& choice) {
+    m_pImpl->track = choice;
+}
+
+void CStream::SetDecodeChoices(const CDecodeChoices& choices) {
+    m_pImpl->choices = choices;
+    if (m_pImpl->pDecoder != nullptr) {
+        m_pImpl->pDecoder->SetChoices(choices);
+    }
 }
 
 EStreamResult CStream::OpenFile(const std::string& strPath) {
@@ -448,27 +530,37 @@ EStreamResult CStream::Read(std::span<int16_t> pcm, std::size_t& nRead) {
     if (impl.eInput == EInput::None) {
         return EStreamResult::ErrArgument;
     }
+    // The buffer is filled as far as the stream goes in one format: a caller
+    // that writes each buffer out makes few large writes. What stops the
+    // filling comes with the next call.
+    CPcmQueue& queue = impl.queue;
     for (;;) {
         if (impl.eError != EStreamResult::Ok) {
-            return impl.eError;
+            return nRead > 0 ? EStreamResult::Ok : impl.eError;
         }
-        CPcmQueue& queue = impl.queue;
         if (!queue.changes.empty() && queue.changes.front().first == queue.nReadAt) {
+            if (nRead > 0) {
+                return EStreamResult::Ok;
+            }
             impl.format = queue.changes.front().second;
             queue.changes.pop_front();
             return EStreamResult::NewFormat;
         }
-        if (const std::size_t nReady = queue.Ready(); nReady > 0 || pcm.empty()) {
-            nRead = std::min(nReady, pcm.size());
-            queue.Take(pcm.data(), nRead);
+        const std::size_t nTake = std::min(queue.Ready(), pcm.size() - nRead);
+        queue.Take(pcm.data() + nRead, nTake);
+        nRead += nTake;
+        if (nRead > 0) {
+            impl.bAtStart = false;
+        }
+        if (nRead == pcm.size()) {
             return EStreamResult::Ok;
         }
         if (impl.bEnded) {
-            return EStreamResult::Done;
+            return nRead > 0 ? EStreamResult::Ok : EStreamResult::Done;
         }
         const EStreamResult eResult = impl.Advance();
         if (eResult == EStreamResult::NeedMore) {
-            return eResult;
+            return nRead > 0 ? EStreamResult::Ok : eResult;
         }
         impl.eError = eResult;
     }
@@ -511,6 +603,7 @@ EStreamResult CStream::Seek(int64_t nSample) {
         }
     }
     impl.queue.Clear();
+    impl.bAtStart = false;
     if (impl.pDecoder->MoveToSample(nSample) == 0) {
         if (!impl.pDecoder->HasEnded()) {
             return EStreamResult::ErrSeek;
@@ -520,6 +613,155 @@ EStreamResult CStream::Seek(int64_t nSample) {
     // The samples from the new place come with their format first.
     impl.format = {};
     impl.queue.changes.emplace_back(impl.queue.samples.size(), impl.queue.latest);
+    return EStreamResult::Ok;
+}
+
+EStreamResult CStream::MoveToStart(const CStartPoint& start) {
+    CImpl& impl = *m_pImpl;
+    if (impl.eInput == EInput::None || start.dValue < 0.0) {
+        return EStreamResult::ErrArgument;
+    }
+    if (start.dValue == 0.0) {
+        // The start itself: where the open left the stream, else its first
+        // sample.
+        if (impl.bAtStart && impl.start.dValue == 0.0) {
+            return EStreamResult::Ok;
+        }
+        const EStreamResult eResult = Seek(0);
+        if (eResult == EStreamResult::Ok) {
+            impl.bAtStart = true;
+            impl.start = {};
+        }
+        return eResult;
+    }
+    if (impl.eInput == EInput::Feed) {
+        return EStreamResult::ErrSeek;
+    }
+    if (impl.eError != EStreamResult::Ok) {
+        return impl.eError;
+    }
+    if (impl.bEnded || impl.pDecoder->HasEnded()) {
+        if (const EStreamResult eResult = impl.Start(); eResult != EStreamResult::Ok) {
+            return eResult;
+        }
+    }
+    // A move that cannot be made leaves everything as it was.
+    if (impl.pDecoder->MoveToStart(start) == 0 && !impl.pDecoder->HasEnded()) {
+        return EStreamResult::ErrSeek;
+    }
+    impl.queue.Clear();
+    if (impl.pDecoder->HasEnded()) {
+        impl.bEnded = true;
+        return EStreamResult::Done;
+    }
+    impl.bAtStart = true;
+    impl.start = start;
+    impl.format = {};
+    impl.queue.changes.emplace_back(0, impl.queue.latest);
+    return EStreamResult::Ok;
+}
+
+double CStream::PlayingTime() const {
+    const CImpl& impl = *m_pImpl;
+    return impl.bInitialized ? impl.pDecoder->PlayingTime() : 0.0;
+}
+
+EStreamResult CStream::AwaitLength() {
+    CImpl& impl = *m_pImpl;
+    if (impl.eInput == EInput::None) {
+        return EStreamResult::ErrArgument;
+    }
+    if (impl.pDecoder != nullptr && impl.eInput != EInput::Feed) {
+        impl.pDecoder->AwaitWalk();
+    }
+    return EStreamResult::Ok;
+}
+
+std::string CStream::Description() const {
+    const CImpl& impl = *m_pImpl;
+    return impl.bInitialized ? impl.pDecoder->FormatStreamInfo() : std::string();
+}
+
+EStreamResult CStream::FrameNames(CFrameNames& names) const {
+    const CImpl& impl = *m_pImpl;
+    if (impl.eInput == EInput::None) {
+        return EStreamResult::ErrArgument;
+    }
+    if (!impl.bInitialized) {
+        return impl.eError != EStreamResult::Ok ? impl.eError : EStreamResult::NeedMore;
+    }
+    const CFrameHeader& header = impl.pDecoder->Header();
+    auto Text = [](const char* pszText) { return std::string(pszText != nullptr ? pszText : ""); };
+    names.strSampleRate = Text(header.SampleRateName());
+    names.strMode = Text(header.ModeName());
+    names.strBitrate = Text(header.BitrateName());
+    return EStreamResult::Ok;
+}
+
+std::vector<CAudioTrack> CStream::Tracks() const {
+    const CImpl& impl = *m_pImpl;
+    const CByteSource* pSource =
+        impl.pDecoder != nullptr ? impl.pDecoder->Stream().Source() : nullptr;
+    return pSource != nullptr ? pSource->AudioTracks() : std::vector<CAudioTrack>{};
+}
+
+const CTrackInfo& CStream::TrackInfo() const {
+    static const CTrackInfo kNone;
+    const CImpl& impl = *m_pImpl;
+    return impl.bInitialized ? impl.pDecoder->TrackInfo() : kNone;
+}
+
+std::string CStream::FailureReason() const {
+    return m_pImpl->strFailure;
+}
+
+bool CStream::ConnectionLost() const {
+    return m_pImpl->bLost;
+}
+
+namespace {
+
+int SegmentFramesOf(const CAudioDecoder& decoder) {
+    return CSegmentDecoder::SegmentFrames(decoder.Header().SamplesPerFrame());
+}
+
+}  // namespace
+
+bool CStream::CanSplit() const {
+    const CImpl& impl = *m_pImpl;
+    return impl.eInput == EInput::File && impl.bInitialized && impl.bAtStart && !impl.bEnded &&
+           impl.eError == EStreamResult::Ok &&
+           CSegmentDecoder::CanSplit(*impl.pDecoder, impl.strPath, SegmentFramesOf(*impl.pDecoder));
+}
+
+EStreamResult CStream::DecodeOnThreads(int nThreads, const BlockWriter& fnWrite) {
+    CImpl& impl = *m_pImpl;
+    if (!CanSplit() || !fnWrite || nThreads < 1) {
+        return EStreamResult::ErrArgument;
+    }
+    // The workers read the file for themselves, each from where this
+    // decoder stands: its start point.
+    CSegmentDecoder segments(impl.strPath, impl.start, {}, impl.choices, impl.track);
+    segments.SetWarningHandler([&impl](EDecoderWarning eWarning, const std::string& strText) {
+        if (impl.fnWarning) {
+            impl.fnWarning(eWarning, strText);
+        }
+    });
+    CBlockSink sink(fnWrite, impl.queue.latest, !impl.bKeepFormat);
+    segments.SetBlockWriter([&sink](std::span<const int16_t> samples, int nChannels) {
+        return sink.Write(samples, nChannels);
+    });
+    std::string strReason;
+    const bool bDone = segments.Run(
+        sink, nThreads, [&sink] { return sink.Stopped(); }, strReason,
+        SegmentFramesOf(*impl.pDecoder));
+    impl.queue.Clear();
+    impl.bEnded = true;
+    impl.bAtStart = false;
+    if (!bDone) {
+        impl.strFailure = strReason;
+        return EStreamResult::ErrDecode;
+    }
     return EStreamResult::Ok;
 }
 
@@ -543,6 +785,8 @@ const char* CStream::ResultText(EStreamResult eResult) {
             return "this handle cannot seek";
         case EStreamResult::ErrNoStream:
             return "no MPEG audio Layer I or II stream found";
+        case EStreamResult::ErrDecode:
+            return "decoding on several threads failed";
     }
     return "unknown result";
 }
