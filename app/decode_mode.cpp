@@ -65,8 +65,8 @@ class COutput {
     }
     void SetReplayGain(double dFactor) { m_sink.SetReplayGain(dFactor); }
 
-    // Whole frames' samples in format; false once a write failed.
-    bool Write(std::span<const int16_t> samples, const CPcmFormat& format) {
+    // The stream goes on in format: a WAV file goes on in the next file.
+    void Follow(const CPcmFormat& format) {
         if ((format.nRate != m_format.nRate || format.nChannels != m_format.nChannels) &&
             m_sink.FollowsFormat()) {
             CStreamFormat next;
@@ -75,6 +75,11 @@ class COutput {
             m_sink.ChangeFormat(next);
             m_format = format;
         }
+    }
+
+    // Whole frames' samples in format; false once a write failed.
+    bool Write(std::span<const int16_t> samples, const CPcmFormat& format) {
+        Follow(format);
         if (!m_sink.WriteFrames(samples, format.nChannels)) {
             m_sink.WriteFrame(samples, format.nChannels);
             m_sink.EndFrame();
@@ -112,7 +117,10 @@ void DecodeHere(CStream& stream, COutput& output) {
         std::size_t nRead = 0;
         const EStreamResult eResult = stream.Read(pcm, nRead);
         if (eResult == EStreamResult::NewFormat) {
+            // Followed at once: the stream's warnings about the frames in
+            // the new format come after the file's note of it.
             stream.Format(format);
+            output.Follow(format);
         } else if (eResult != EStreamResult::Ok ||
                    !output.Write(std::span(pcm).first(nRead), format)) {
             return;

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -22,12 +23,23 @@ namespace corvina {
 
 namespace {
 
-// Decoded samples, interleaved, with the format changes among them.
+// A warning raised behind samples or a format change still unread.
+struct CHeldWarning {
+    std::size_t nAt;
+    EDecoderWarning eWarning;
+    std::string strText;
+};
+
+// Decoded samples, interleaved, with the format changes among them and the
+// warnings that come after a change: the caller hears of a change (and
+// follows it) before what the decoder said about the frames in the new
+// format.
 struct CPcmQueue {
     std::vector<int16_t> samples;
     std::size_t nReadAt = 0;
     // Where in samples a format starts.
     std::deque<std::pair<std::size_t, CPcmFormat>> changes;
+    std::deque<CHeldWarning> warnings;
     // The format of the samples queued last.
     CPcmFormat latest;
 
@@ -35,14 +47,23 @@ struct CPcmQueue {
         samples.clear();
         nReadAt = 0;
         changes.clear();
+        warnings.clear();
     }
     void ChangeFormat(const CStreamFormat& format) {
         latest = {format.nSampleRate, format.nChannels};
         changes.emplace_back(samples.size(), latest);
     }
-    // Samples from nReadAt up to the next format change.
+    // Whether a warning raised now is to wait for what lies before it.
+    bool HoldsUnread() const {
+        return nReadAt < samples.size() || !changes.empty() || !warnings.empty();
+    }
+    // Samples from nReadAt up to the next format change or held warning.
     std::size_t Ready() const {
-        return (changes.empty() ? samples.size() : changes.front().first) - nReadAt;
+        std::size_t nEnd = changes.empty() ? samples.size() : changes.front().first;
+        if (!warnings.empty()) {
+            nEnd = std::min(nEnd, warnings.front().nAt);
+        }
+        return nEnd - nReadAt;
     }
     void Take(int16_t* pTarget, std::size_t nCount) {
         std::copy_n(samples.begin() + static_cast<std::ptrdiff_t>(nReadAt), nCount, pTarget);
@@ -50,6 +71,9 @@ struct CPcmQueue {
         if (nReadAt == samples.size()) {
             for (auto& change : changes) {
                 change.first -= nReadAt;
+            }
+            for (CHeldWarning& warning : warnings) {
+                warning.nAt -= nReadAt;
             }
             samples.clear();
             nReadAt = 0;
@@ -303,6 +327,25 @@ struct CStream::CImpl {
 
     ~CImpl() { Close(); }
 
+    void Tell(EDecoderWarning eWarning, const std::string& strText) const {
+        if (fnWarning) {
+            fnWarning(eWarning, strText);
+        }
+    }
+    // The held warnings up to sample nAt of the queue (all: SIZE_MAX).
+    void TellHeld(std::size_t nAt) {
+        while (!queue.warnings.empty() && queue.warnings.front().nAt <= nAt) {
+            const CHeldWarning warning = std::move(queue.warnings.front());
+            queue.warnings.pop_front();
+            Tell(warning.eWarning, warning.strText);
+        }
+    }
+    // Drops what is queued before a move; what was said is still told.
+    void DropQueue() {
+        TellHeld(SIZE_MAX);
+        queue.Clear();
+    }
+
     void Close() {
         // The feed's thread ends its job first, then the decoder goes, and
         // the feed it read last.
@@ -327,10 +370,13 @@ struct CStream::CImpl {
         hooks.fnStopRequested = [pFeed = pFeed.get()] {
             return pFeed != nullptr && pFeed->IsClosing();
         };
-        // The handler as it is when the warning comes.
+        // The handler as it is when the warning comes, or as it is when the
+        // samples before it have been read.
         hooks.fnReportCodedWarning = [this](EDecoderWarning eWarning, const std::string& strText) {
-            if (fnWarning) {
-                fnWarning(eWarning, strText);
+            if (queue.HoldsUnread()) {
+                queue.warnings.push_back({queue.samples.size(), eWarning, strText});
+            } else {
+                Tell(eWarning, strText);
             }
         };
         hooks.fnMakeSink = [this](const CStreamFormat& streamFormat) {
@@ -546,6 +592,7 @@ EStreamResult CStream::Read(std::span<int16_t> pcm, std::size_t& nRead) {
             queue.changes.pop_front();
             return EStreamResult::NewFormat;
         }
+        impl.TellHeld(queue.nReadAt);
         const std::size_t nTake = std::min(queue.Ready(), pcm.size() - nRead);
         queue.Take(pcm.data() + nRead, nTake);
         nRead += nTake;
@@ -602,7 +649,7 @@ EStreamResult CStream::Seek(int64_t nSample) {
             return eResult;
         }
     }
-    impl.queue.Clear();
+    impl.DropQueue();
     impl.bAtStart = false;
     if (impl.pDecoder->MoveToSample(nSample) == 0) {
         if (!impl.pDecoder->HasEnded()) {
@@ -649,7 +696,7 @@ EStreamResult CStream::MoveToStart(const CStartPoint& start) {
     if (impl.pDecoder->MoveToStart(start) == 0 && !impl.pDecoder->HasEnded()) {
         return EStreamResult::ErrSeek;
     }
-    impl.queue.Clear();
+    impl.DropQueue();
     if (impl.pDecoder->HasEnded()) {
         impl.bEnded = true;
         return EStreamResult::Done;
@@ -739,6 +786,7 @@ EStreamResult CStream::DecodeOnThreads(int nThreads, const BlockWriter& fnWrite)
     if (!CanSplit() || !fnWrite || nThreads < 1) {
         return EStreamResult::ErrArgument;
     }
+    impl.DropQueue();
     // The workers read the file for themselves, each from where this
     // decoder stands: its start point.
     CSegmentDecoder segments(impl.strPath, impl.start, {}, impl.choices, impl.track);
@@ -755,7 +803,6 @@ EStreamResult CStream::DecodeOnThreads(int nThreads, const BlockWriter& fnWrite)
     const bool bDone = segments.Run(
         sink, nThreads, [&sink] { return sink.Stopped(); }, strReason,
         SegmentFramesOf(*impl.pDecoder));
-    impl.queue.Clear();
     impl.bEnded = true;
     impl.bAtStart = false;
     if (!bDone) {
