@@ -114,8 +114,10 @@ class CStream {
     EStreamResult EndFeed();
 
     // Reads up to pcm.size() interleaved samples into pcm, nRead telling how
-    // many. NewFormat comes before the first samples and before those of a
-    // new rate or channel count, with none read.
+    // many: as many as the stream gives in one format (a fed stream: as its
+    // bytes go). NewFormat comes before the first samples and before those
+    // of a new rate or channel count, with none read; the warnings raised by
+    // the frames after a change come once it has been read.
     EStreamResult Read(std::span<int16_t> pcm, std::size_t& nRead);
     // The format of what Read gives; NeedMore before the first NewFormat.
     EStreamResult Format(CPcmFormat& format) const;
@@ -126,11 +128,12 @@ class CStream {
     // from there on exactly as a continuous decode does. A move past the end
     // ends the stream.
     EStreamResult Seek(int64_t nSample);
-    // Moves to a start point as the command line's --start does: ErrSeek,
-    // not moved, where the stream cannot get there (a percentage of a
-    // playing time not known, the stream cannot seek); Done where the
-    // stream ended on the way. A NewFormat comes before the samples from
-    // there, as after Seek.
+    // Moves to a start point as the command line's --start does: to sample
+    // round(seconds x rate), or to a percentage of the playing time; a
+    // stream that cannot seek reads on from where it stands. ErrSeek, not
+    // moved, where it cannot get there (a percentage of a playing time not
+    // known); Done where the stream ended on the way. A NewFormat comes
+    // before the samples from there, as after Seek. Not for a fed stream.
     EStreamResult MoveToStart(const CStartPoint& start);
     // Seconds the whole stream lasts: its counted frames, else its bytes at
     // the first frame's bitrate; 0 where not known.
@@ -140,13 +143,15 @@ class CStream {
     // them; at once where no count runs.
     EStreamResult AwaitLength();
 
-    // What the open found. The text that describes the stream by its first
-    // frame (name, layer, mode, CRC, rate, bitrate, copy and copyright
-    // flags), each line ending in a newline; empty where no frame was found.
+    // What the open found. The text that describes the stream by the frame
+    // read last (the first, after the open): name, layer, mode, CRC, rate,
+    // bitrate, copy and copyright flags, each line ending in a newline;
+    // empty where no frame was found.
     std::string Description() const;
+    // The open's error where it found no frame.
     EStreamResult FrameNames(CFrameNames& names) const;
     // The Layer I/II tracks of the container, in order; empty for a stream
-    // that is no container, or one of a single unnamed track.
+    // that is no container.
     std::vector<CAudioTrack> Tracks() const;
     // What plays as the container or the file's tags tell it, with its
     // ReplayGain; empty where nothing is told. Valid until the next open.
@@ -160,15 +165,16 @@ class CStream {
     bool ConnectionLost() const;
 
     // Whether DecodeOnThreads would split this stream: a file opened by its
-    // path that can seek, not yet read on from its start or its start
-    // point, and long enough for two segments of samples.
+    // path that can seek, at its start or start point with nothing read, and
+    // long enough for two segments of samples (a quarter of a million
+    // samples per channel each).
     bool CanSplit() const;
     // Decodes the rest of the stream from its start point on up to nThreads
     // threads (at most kMaxThreads) into fnWrite, the samples exactly those
     // that Read would give, as whole runs of frames; the stream has ended
-    // after it. Warnings come once each, in their place among the samples.
-    // ErrArgument where the stream cannot be split, ErrDecode where a
-    // thread could not read the file again or start.
+    // after it. Each warning comes once, before the samples of the segment
+    // that raised it. ErrArgument where the stream cannot be split,
+    // ErrDecode where a thread could not read the file again or start.
     EStreamResult DecodeOnThreads(int nThreads, const BlockWriter& fnWrite);
 
     // The text of a result.
