@@ -395,7 +395,7 @@ struct CStream::CImpl {
     // Makes the decoder over the input from its start and finds the first
     // frame; the queue then tells the first format.
     EStreamResult Start() {
-        queue.Clear();
+        DropQueue();
         bInitialized = bEnded = bAtStart = false;
         start = {};
         const int64_t nBudget = bBackgroundWalk ? CAudioDecoder::kWalkBudget : -1;
