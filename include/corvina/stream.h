@@ -150,8 +150,9 @@ class CStream {
     std::string Description() const;
     // The open's error where it found no frame.
     EStreamResult FrameNames(CFrameNames& names) const;
-    // The Layer I/II tracks of the container, in order; empty for a stream
-    // that is no container.
+    // The Layer I/II tracks as the container lists them (a transport stream,
+    // the containers of the registered reader), in order; empty where it
+    // lists none (an elementary or a program stream).
     std::vector<CAudioTrack> Tracks() const;
     // What plays as the container or the file's tags tell it, with its
     // ReplayGain; empty where nothing is told. Valid until the next open.

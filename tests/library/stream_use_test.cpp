@@ -1,6 +1,6 @@
-// What the command line asks of the stream handle: the tracks of a container
-// and the one chosen, the description, tags and failure reason, start
-// points, a kept format, and a file decoded on several threads.
+// What the command line asks of the stream handle: the tracks and frames of a
+// real stream, the dual-channel choice, the description, tags and failure
+// reason, start points, a kept format, and a file decoded on several threads.
 #include <corvina/stream.h>
 #include <gtest/gtest.h>
 
@@ -8,8 +8,6 @@
 #include <memory>
 #include <span>
 #include <string>
-#include <tuple>
-#include <utility>
 #include <vector>
 
 #include "decoder/memory_source.h"
@@ -54,95 +52,41 @@ CReadOut ReadOut(CStream& stream) {
     }
 }
 
-// A transport stream of two audio tracks, each frame in a PES packet of its
-// own; languages and audio types (3: for the visually impaired) as the PMT's
-// ISO 639 descriptors tell them.
-CBytes TwoTrackTransportStream(const CBytes& first, const CBytes& second, int nFrameBytes) {
-    CBytes ts;
-    int nCounter[3] = {};
-    auto packet = [&](int nPid, bool bStart, const uint8_t* pData, std::size_t nBytes) {
-        const std::size_t nAt = ts.size();
-        ts.resize(nAt + 188, 0xFF);
-        uint8_t* p = ts.data() + nAt;
-        p[0] = 0x47;
-        p[1] = static_cast<uint8_t>((bStart ? 0x40 : 0) | nPid >> 8);
-        p[2] = static_cast<uint8_t>(nPid & 0xFF);
-        const std::size_t nStuff = 184 - nBytes;
-        p[3] = static_cast<uint8_t>((nStuff > 0 ? 0x30 : 0x10) | (nCounter[nPid & 3]++ & 15));
-        if (nStuff > 0) {
-            p[4] = static_cast<uint8_t>(nStuff - 1);
-            if (nStuff > 1) {
-                p[5] = 0;
-            }
-        }
-        std::copy_n(pData, nBytes, p + 4 + nStuff);
-    };
-    const CBytes pat = {0, 0x00, 0xB0, 13, 0, 1, 0xC1, 0, 0, 0, 1, 0xE1, 0x00, 0, 0, 0, 0};
-    packet(0, true, pat.data(), pat.size());
-    CBytes pmt = {0, 0x02, 0xB0, 0, 0, 1, 0xC1, 0, 0, 0xE1, 0x01, 0xF0, 0};
-    for (const auto& [nPid, pszLanguage, nType] :
-         {std::tuple{0x101, "deu", 3}, std::tuple{0x102, "eng", 0}}) {
-        pmt.insert(pmt.end(), {0x03, static_cast<uint8_t>(0xE0 | nPid >> 8),
-                               static_cast<uint8_t>(nPid & 0xFF), 0xF0, 6, 0x0A, 4});
-        pmt.insert(pmt.end(), pszLanguage, pszLanguage + 3);
-        pmt.push_back(static_cast<uint8_t>(nType));
-    }
-    pmt.insert(pmt.end(), 4, 0);
-    pmt[3] = static_cast<uint8_t>(pmt.size() - 4);
-    packet(0x100, true, pmt.data(), pmt.size());
-    const auto nFrame = static_cast<std::size_t>(nFrameBytes);
-    for (std::size_t nAt = 0; nAt < first.size(); nAt += nFrame) {
-        for (const auto& [nPid, pBytes] : {std::pair{0x101, &first}, std::pair{0x102, &second}}) {
-            CBytes pes = {0, 0, 1, 0xC0, 0, 0, 0x80, 0x80, 5, 0x21, 0, 1, 0, 1};
-            pes.insert(pes.end(), pBytes->begin() + static_cast<std::ptrdiff_t>(nAt),
-                       pBytes->begin() + static_cast<std::ptrdiff_t>(nAt + nFrame));
-            pes[4] = static_cast<uint8_t>((pes.size() - 6) >> 8);
-            pes[5] = static_cast<uint8_t>((pes.size() - 6) & 0xFF);
-            for (std::size_t nPart = 0; nPart < pes.size(); nPart += 184) {
-                packet(nPid, nPart == 0, pes.data() + nPart,
-                       std::min<std::size_t>(184, pes.size() - nPart));
-            }
-        }
-    }
-    return ts;
-}
+const std::string kStreams = std::string(CORVINA_SOURCE_DIR) + "/tests/streams/";
 
-TEST(StreamUseTest, AContainerTellsItsTracksAndDecodesTheOneChosen) {
-    // Both at 48 kHz and 128 kbit/s, so their frames are alike in length.
-    const CBytes german = BuildStream(Shape(3, 1), 6);
-    const CBytes english = BuildStream(Shape(0, 1), 6);
-    ASSERT_EQ(german.size(), english.size());
-    const CBytes ts = TwoTrackTransportStream(german, english, static_cast<int>(german.size() / 6));
-
+TEST(StreamUseTest, ARealStreamTellsItsTracksAndFramesAndTakesTheDualChoice) {
     CStream stream;
-    ASSERT_EQ(stream.OpenMemory(ts), EStreamResult::Ok);
+    ASSERT_EQ(stream.OpenFile(kStreams + "ffmpeg-stereo-48k.ts"), EStreamResult::Ok);
     const std::vector<CAudioTrack> tracks = stream.Tracks();
-    ASSERT_EQ(tracks.size(), 2u);
-    EXPECT_EQ(tracks[0].strLanguage, "deu");
-    EXPECT_EQ(tracks[0].kind, CAudioTrack::EKind::VisuallyImpaired);
-    EXPECT_EQ(tracks[1].strLanguage, "eng");
-    EXPECT_EQ(tracks[1].kind, CAudioTrack::EKind::Main);
-    // The default is the track not made for the impaired.
+    ASSERT_EQ(tracks.size(), 1u);
+    EXPECT_EQ(tracks[0].strLanguage, "");
+    EXPECT_EQ(tracks[0].kind, CAudioTrack::EKind::Main);
     CFrameNames names;
     ASSERT_EQ(stream.FrameNames(names), EStreamResult::Ok);
     EXPECT_EQ(names.strSampleRate, "48 kHz");
     EXPECT_EQ(names.strMode, "stereo");
-    EXPECT_EQ(names.strBitrate, "128 kbit/s");
-    EXPECT_EQ(stream.Description().rfind("the memory block is a layer II stereo\n", 0), 0u)
-        << stream.Description();
+    EXPECT_EQ(names.strBitrate, "48 kbit/s");
+    EXPECT_EQ(stream.Description(),
+              "ffmpeg-stereo-48k.ts is a layer II stereo\n MPEG audio stream without CRC "
+              "checksums. \nIts sample frequency is 48 kHz at a bitrate of 48 kbit/s.\nIt is an "
+              "original and is not copyright protected.\n");
 
-    CStream alone;
-    ASSERT_EQ(alone.OpenMemory(german), EStreamResult::Ok);
-    const std::vector<int16_t> expected = ReadOut(alone).samples;
-    for (const CTrackChoice& choice : {CTrackChoice{1, {}}, CTrackChoice{0, "DEU"}}) {
-        stream.SetTrackChoice(choice);
-        ASSERT_EQ(stream.OpenMemory(ts), EStreamResult::Ok);
-        ASSERT_EQ(stream.FrameNames(names), EStreamResult::Ok);
-        EXPECT_EQ(names.strMode, "single channel");
-        EXPECT_EQ(ReadOut(stream).samples, expected);
+    // The second programme of a dual-channel stream on both sides.
+    const std::string strDual = kStreams + "twolame-48k-dual-192k.mp2";
+    ASSERT_EQ(stream.OpenFile(strDual), EStreamResult::Ok);
+    EXPECT_TRUE(stream.Tracks().empty());
+    const std::vector<int16_t> both = ReadOut(stream).samples;
+    stream.SetDecodeChoices({true, EDualChannel::Second});
+    ASSERT_EQ(stream.OpenFile(strDual), EStreamResult::Ok);
+    const std::vector<int16_t> second = ReadOut(stream).samples;
+    ASSERT_EQ(second.size(), both.size());
+    ASSERT_FALSE(both.empty());
+    std::size_t nDiffering = 0;
+    for (std::size_t i = 0; i < both.size(); i += 2) {
+        nDiffering += second[i] != both[i + 1] || second[i + 1] != both[i + 1];
     }
-    // A stream that is no container has no list of tracks.
-    EXPECT_TRUE(alone.Tracks().empty());
+    EXPECT_EQ(nDiffering, 0u);
+    EXPECT_NE(both, second);
 }
 
 TEST(StreamUseTest, WhatPlaysAndWhyNothingDoes) {
