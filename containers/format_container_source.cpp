@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "containers/av_library.h"
 
@@ -379,6 +380,24 @@ bool CFormatContainerSource::AdoptIndex(CByteSource& walked) {
     m_bIndexed = true;
     pWalked->m_bIndexed = false;
     return true;
+}
+
+bool CFormatContainerSource::ReadAheadFirstPacket() {
+    if (!m_pending.empty()) {
+        return true;
+    }
+    CPacketEntry entry{};
+    if (m_pFormat == nullptr || m_nTrack < 0 || !ReadTrackPacket(entry)) {
+        return false;
+    }
+    m_pending.push_back(std::move(m_packet));
+    m_packet.clear();
+    m_nPacketPos = 0;
+    return true;
+}
+
+bool CFormatContainerSource::IsMovFamily() const {
+    return std::string_view(m_pInputFormat->name).starts_with("mov,");
 }
 
 std::size_t CFormatContainerSource::Read(uint8_t* pBuffer, std::size_t nBytes) {

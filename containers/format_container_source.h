@@ -50,6 +50,12 @@ class CFormatContainerSource : public CByteSource {
     // false where it cannot or a stop cut it short: the source is then read
     // once, as a pipe.
     bool BuildIndex(int64_t nBudget);
+    // Reads the track's first packet ahead, to be given as ever; false
+    // where there is none to read. An MP4 read from a pipe with its index
+    // after its media has none: the packets were passed on the way.
+    bool ReadAheadFirstPacket();
+    // Whether the container is MP4 or QuickTime (libavformat's mov reader).
+    bool IsMovFamily() const;
 
     std::size_t Read(uint8_t* pBuffer, std::size_t nBytes) override;
     bool CanSeek() const override { return m_bIndexed; }

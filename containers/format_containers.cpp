@@ -123,6 +123,14 @@ std::unique_ptr<CByteSource> OpenFormatContainer(std::unique_ptr<CByteSource>& p
         return NothingToPlay();
     }
     pContainer->BuildIndex(nWalkBudget);
+    if (!pContainer->CanSeek() && pContainer->IsMovFamily() &&
+        !pContainer->ReadAheadFirstPacket() && !IsStopRequested(fnStop)) {
+        strReason = strWho +
+                    " is an MP4 file with its index after the media, which a pipe cannot "
+                    "give again: open the file itself, or write it with the index first "
+                    "(ffmpeg -movflags +faststart)";
+        return NothingToPlay();
+    }
     return pContainer;
 }
 

@@ -530,6 +530,14 @@ void CAudioDecoder::ReadTrackInfo() {
     if (pfnRead != nullptr && m_bNamedFile) {
         pfnRead(m_strFileName, m_TrackInfo);
     }
+    // Standard input and the like have no name to read again.
+    const TagBytesReader pfnReadBytes = GetTagBytesReader();
+    if (pfnReadBytes != nullptr && !m_bNamedFile) {
+        const std::vector<uint8_t> tag = m_Stream.LeadingTag();
+        if (!tag.empty()) {
+            pfnReadBytes(tag, m_TrackInfo);
+        }
+    }
 }
 
 void CAudioDecoder::FollowTrackInfo() {

@@ -12,10 +12,11 @@ namespace corvina {
 
 class CBitReader {
   public:
-    // The payload of the longest frame accepted: a free-format frame of 4 KiB
-    // less its header (the longest of a standard bitrate, Layer II at
-    // 384 kbit/s and 32 kHz, has 1724 bytes).
-    static constexpr uint32_t kMaxBytes = 4092;
+    // The payload of the longest frame accepted: the longest free-format
+    // frame the search takes, 4 KiB after its header, with a Layer I padding
+    // slot (the longest of a standard bitrate, Layer II at 384 kbit/s and
+    // 32 kHz, has 1724 bytes).
+    static constexpr uint32_t kMaxBytes = 4100;
     // Bytes after a payload that reads touch: a cursor standing at the end of
     // the payload's last word still reads eight bytes from there.
     static constexpr std::size_t kSlackBytes = 16;

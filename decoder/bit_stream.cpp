@@ -31,6 +31,10 @@ CBitStream::CBitStream(std::unique_ptr<CByteSource> pAudio, WarningReporter fnRe
 }
 
 CBitStream::~CBitStream() = default;
+
+std::vector<uint8_t> CBitStream::LeadingTag() {
+    return m_pSource != nullptr ? m_pSource->LeadingTag() : std::vector<uint8_t>();
+}
 CBitStream::CBitStream(CBitStream&&) noexcept = default;
 
 CBitStream OpenBitStream(std::unique_ptr<CByteSource> pSource, const std::string& strName,

@@ -93,6 +93,8 @@ class CBitStream {
     // The source read (a demultiplexer, a file, ...), under the tag
     // skipping; null when none opened.
     CByteSource* Source() const { return m_pAudio; }
+    // The leading ID3v2 tag (CTagSkippingSource::LeadingTag).
+    std::vector<uint8_t> LeadingTag();
     // Takes the length of a source that has come to seek since the stream
     // was opened (a container whose index has come in).
     void UpdateLength();

@@ -66,7 +66,7 @@ struct CFrameDecoder::CState {
         if (nLength == CFrameSync::kWait || static_cast<std::size_t>(nLength) > bytes.size()) {
             return EFrameResult::NeedMoreBytes;
         }
-        if (header.FrameBytes() > static_cast<int>(CBitReader::kMaxBytes)) {
+        if (header.FrameBytes() - 4 > static_cast<int>(CBitReader::kMaxBytes)) {
             // A free-format frame longer than any payload buffer: not one.
             sync.DropReadAhead();
             info.nBytes = 1;

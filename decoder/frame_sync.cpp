@@ -12,9 +12,12 @@ namespace corvina {
 
 namespace {
 
-// A free-format frame is at least and at most this long, header included.
+// A free-format frame is at least and at most this long, header included,
+// its padding slot not.
 constexpr int kMinFreeFormatBytes = 32;
-constexpr int kMaxFreeFormatBytes = static_cast<int>(CBitReader::kMaxBytes) + 4;
+constexpr int kMaxFreeFormatBytes = 4096 + 4;
+// Every frame of such a stream fits the payload buffer, padded or not.
+static_assert(kMaxFreeFormatBytes - 4 + 4 <= static_cast<int>(CBitReader::kMaxBytes));
 // The fields that stay the same from one free-format frame to the next: sync,
 // version, layer, protection, bitrate index and sampling frequency.
 constexpr uint32_t kFreeFormatMask = 0xFFFFFC00;
@@ -142,7 +145,8 @@ int CFrameSync::FreeFormatBytesIn(std::span<const uint8_t> ahead, uint32_t dwHea
     // k bytes after this header stands the next: the frame is k + 4 long,
     // and even without its padding slot no shorter than the shortest frame
     // of a listed bitrate.
-    for (int k = kMinFreeFormatBytes - 4 + nPadding; k + 4 <= nAhead; ++k) {
+    const int nLongest = kMaxFreeFormatBytes - 4 + nPadding;
+    for (int k = kMinFreeFormatBytes - 4 + nPadding; k + 4 <= nAhead && k <= nLongest; ++k) {
         if ((k + 4) % nSlotBytes != 0 || bAhead[k] != 0xFF) {
             continue;
         }

@@ -62,8 +62,13 @@ void CTagSkippingSource::SkipLeadingTag() {
             m_head.assign(bHead, bHead + nHead);
             return;
         }
-        // Read on over the tag; a tag that the stream ends in leaves nothing.
+        // Read on over the tag, kept for its names; a tag that the stream
+        // ends in leaves nothing.
         m_nPosition = static_cast<int64_t>(nHead);
+        const bool bKeep = m_nAudioStart <= kMaxKeptTagBytes;
+        if (bKeep) {
+            m_leadingTag.assign(bHead, bHead + nHead);
+        }
         uint8_t bSkipped[4096];
         while (m_nPosition < m_nAudioStart) {
             const auto nStep = static_cast<std::size_t>(
@@ -72,7 +77,11 @@ void CTagSkippingSource::SkipLeadingTag() {
             m_nPosition += static_cast<int64_t>(nRead);
             if (nRead < nStep) {
                 m_nAudioEnd = m_nAudioStart;
+                m_leadingTag.clear();
                 return;
+            }
+            if (bKeep) {
+                m_leadingTag.insert(m_leadingTag.end(), bSkipped, bSkipped + nRead);
             }
         }
         return;
@@ -88,6 +97,21 @@ void CTagSkippingSource::SkipLeadingTag() {
             m_nAudioEnd = m_nAudioStart;
         }
     }
+}
+
+std::vector<uint8_t> CTagSkippingSource::LeadingTag() {
+    if (!m_leadingTag.empty() || !m_pInner->CanSeek() || m_nAudioStart <= 0 ||
+        m_nAudioStart > kMaxKeptTagBytes) {
+        return m_leadingTag;
+    }
+    // Read where the tag stands, and the source put back where it was.
+    const int64_t nAt = m_pInner->Position();
+    std::vector<uint8_t> tag(static_cast<std::size_t>(m_nAudioStart));
+    if (!ReadAt(0, tag.data(), tag.size())) {
+        tag.clear();
+    }
+    m_pInner->Seek(nAt);
+    return tag;
 }
 
 // Tags stand at the end in any order; each one found moves the end of the

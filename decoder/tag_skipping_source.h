@@ -34,6 +34,11 @@ class CTagSkippingSource : public CByteSource {
     int64_t AudioStart() const { return m_nAudioStart; }
     int64_t AudioEnd() const { return m_nAudioEnd; }
     CByteSource& Inner() const { return *m_pInner; }
+    // The leading ID3v2 tag, header and all: kept as it was read from a
+    // source that cannot seek, read again from one that can. Empty where
+    // there is none, it is cut short or longer than kMaxKeptTagBytes.
+    std::vector<uint8_t> LeadingTag();
+    static constexpr int64_t kMaxKeptTagBytes = 16 << 20;
 
   private:
     void SkipLeadingTag();
@@ -48,6 +53,7 @@ class CTagSkippingSource : public CByteSource {
     // given again.
     std::vector<uint8_t> m_head;
     std::size_t m_nHeadPos = 0;
+    std::vector<uint8_t> m_leadingTag;
     int64_t m_nPosition = 0;
     int64_t m_nAudioStart = 0;
     int64_t m_nAudioEnd = INT64_MAX;

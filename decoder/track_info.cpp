@@ -8,6 +8,7 @@ namespace corvina {
 namespace {
 
 std::atomic<TagReader> g_pfnTagReader{nullptr};
+std::atomic<TagBytesReader> g_pfnTagBytesReader{nullptr};
 
 // Length of the UTF-8 sequence at text[i], 0 where none starts there.
 std::size_t SequenceLength(std::string_view text, std::size_t i) {
@@ -179,6 +180,14 @@ void SetTagReader(TagReader pfnRead) {
 
 TagReader GetTagReader() {
     return g_pfnTagReader.load();
+}
+
+void SetTagBytesReader(TagBytesReader pfnRead) {
+    g_pfnTagBytesReader.store(pfnRead);
+}
+
+TagBytesReader GetTagBytesReader() {
+    return g_pfnTagBytesReader.load();
 }
 
 }  // namespace corvina

@@ -2,6 +2,8 @@
 // plays itself is part of the library's public interface.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -22,5 +24,10 @@ using TagReader = void (*)(const std::string& strPath, CTrackInfo& info);
 // null removes it.
 void SetTagReader(TagReader pfnRead);
 TagReader GetTagReader();
+// The reader of a leading ID3v2 tag given as its bytes, header and all: the
+// tags of a stream read from a pipe. Registered and asked as the above.
+using TagBytesReader = void (*)(std::span<const uint8_t> tag, CTrackInfo& info);
+void SetTagBytesReader(TagBytesReader pfnRead);
+TagBytesReader GetTagBytesReader();
 
 }  // namespace corvina

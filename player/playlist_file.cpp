@@ -287,8 +287,14 @@ CPlaylist ParsePlaylist(std::string_view text, EPlaylistKind kind, const std::st
     return playlist;
 }
 
-bool ReadPlaylistFile(const std::string& strPath, EPlaylistKind kind, CPlaylist& playlist,
-                      std::string& strReason) {
+namespace {
+
+// Lists within lists deeper than this are taken for a loop of links.
+constexpr int kMaxNesting = 8;
+
+// The text of a list file ("-" standard input), with its folder.
+bool ReadListText(const std::string& strPath, std::string& strText, std::string& strFolder,
+                  std::string& strReason) {
     std::error_code error;
     // "-" is a list on standard input, its entries relative to here.
     const bool bStdin = strPath == "-";
@@ -309,7 +315,6 @@ bool ReadPlaylistFile(const std::string& strPath, EPlaylistKind kind, CPlaylist&
         }
     }
     std::istream& in = bStdin ? std::cin : file;
-    std::string strText;
     char buffer[65536];
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
         strText.append(buffer, static_cast<std::size_t>(in.gcount()));
@@ -322,6 +327,81 @@ bool ReadPlaylistFile(const std::string& strPath, EPlaylistKind kind, CPlaylist&
         strReason = "it cannot be read";
         return false;
     }
-    playlist = ParsePlaylist(strText, kind, path.parent_path().lexically_normal().string());
+    strFolder = path.parent_path().lexically_normal().string();
+    return true;
+}
+
+void AddWarning(CPlaylist& playlist, std::string strText) {
+    if (playlist.warnings.size() < kMaxWarnings) {
+        playlist.warnings.push_back(std::move(strText));
+    }
+}
+
+// Puts the entries of each list the playlist names in its place. chain holds
+// the lists being read, outermost first, so a list that names one of them
+// is left out rather than read round and round.
+void ExpandNestedLists(CPlaylist& playlist, std::vector<std::string>& chain) {
+    std::vector<CQueueEntry> entries;
+    for (CQueueEntry& entry : playlist.entries) {
+        const EPlaylistKind kind = corvina::IsStreamAddress(entry.strPath)
+                                       ? EPlaylistKind::None
+                                       : GetPlaylistKind(entry.strPath);
+        if (kind == EPlaylistKind::None) {
+            if (entries.size() < kMaxEntries) {
+                entries.push_back(std::move(entry));
+            }
+            continue;
+        }
+        const std::string strName = "\"" + entry.strPath + "\"";
+        std::error_code error;
+        const std::string strKey = std::filesystem::weakly_canonical(entry.strPath, error).string();
+        if (std::find(chain.begin(), chain.end(), strKey) != chain.end()) {
+            AddWarning(playlist, strName + " is a list this one is within; left out");
+            continue;
+        }
+        if (static_cast<int>(chain.size()) > kMaxNesting) {
+            AddWarning(playlist, strName + " is more than " + std::to_string(kMaxNesting) +
+                                     " lists deep; left out");
+            continue;
+        }
+        std::string strText;
+        std::string strFolder;
+        std::string strReason;
+        if (!ReadListText(entry.strPath, strText, strFolder, strReason)) {
+            AddWarning(playlist, "cannot open " + strName + ": " + strReason);
+            continue;
+        }
+        CPlaylist nested = ParsePlaylist(strText, kind, strFolder);
+        chain.push_back(strKey);
+        ExpandNestedLists(nested, chain);
+        chain.pop_back();
+        for (std::string& strWarning : nested.warnings) {
+            AddWarning(playlist, strName + ": " + strWarning);
+        }
+        for (CQueueEntry& inner : nested.entries) {
+            if (entries.size() >= kMaxEntries) {
+                break;
+            }
+            entries.push_back(std::move(inner));
+        }
+    }
+    playlist.entries = std::move(entries);
+}
+
+}  // namespace
+
+bool ReadPlaylistFile(const std::string& strPath, EPlaylistKind kind, CPlaylist& playlist,
+                      std::string& strReason) {
+    std::string strText;
+    std::string strFolder;
+    if (!ReadListText(strPath, strText, strFolder, strReason)) {
+        return false;
+    }
+    playlist = ParsePlaylist(strText, kind, strFolder);
+    std::error_code error;
+    std::vector<std::string> chain{
+        strPath == "-" ? std::string()
+                       : std::filesystem::weakly_canonical(strPath, error).string()};
+    ExpandNestedLists(playlist, chain);
     return true;
 }

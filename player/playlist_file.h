@@ -29,6 +29,8 @@ struct CPlaylist {
 CPlaylist ParsePlaylist(std::string_view text, EPlaylistKind kind, const std::string& strFolder);
 // Reads and parses the file ("-" for standard input; a kind of None is taken
 // as M3U: one path a line); false with the reason when it is no regular
-// file, cannot be read or is too large.
+// file, cannot be read or is too large. A list it names (by its name, as
+// GetPlaylistKind tells) is read in its place, one it is itself within is
+// left out with a warning, as is one that cannot be read.
 bool ReadPlaylistFile(const std::string& strPath, EPlaylistKind kind, CPlaylist& playlist,
                       std::string& strReason);

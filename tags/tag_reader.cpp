@@ -9,6 +9,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/infotag.h>
 #include <taglib/relativevolumeframe.h>
+#include <taglib/tbytevectorstream.h>
 #include <taglib/tdebuglistener.h>
 #include <taglib/tfile.h>
 #include <taglib/tpropertymap.h>
@@ -181,6 +182,7 @@ void ReadWaveTags(const std::string& strPath, CTrackInfo& info) {
 class CTaggedFile : public TagLib::File {
   public:
     explicit CTaggedFile(const char* pszPath) : TagLib::File(pszPath) {}
+    explicit CTaggedFile(TagLib::IOStream* pStream) : TagLib::File(pStream) {}
     TagLib::Tag* tag() const override { return nullptr; }
     TagLib::AudioProperties* audioProperties() const override { return nullptr; }
     bool save() override { return false; }
@@ -223,6 +225,20 @@ void ReadStreamTags(const std::string& strPath, CTrackInfo& info) {
     FillFromTag(pId3v1.get(), info);
 }
 
+// The leading ID3v2 tag of a stream read from a pipe, kept by the decoder.
+void ReadTagBytes(std::span<const uint8_t> tag, CTrackInfo& info) {
+    TagLib::ByteVectorStream stream(TagLib::ByteVector(reinterpret_cast<const char*>(tag.data()),
+                                                       static_cast<unsigned int>(tag.size())));
+    CTaggedFile file(&stream);
+    if (!file.Holds(0, TagLib::ID3v2::Header::fileIdentifier())) {
+        return;
+    }
+    const TagLib::ID3v2::Tag id3v2(&file, 0);
+    FillFromTag(&id3v2, info);
+    FillCover(&id3v2, info);
+    FillRelativeVolume(&id3v2, info);
+}
+
 }  // namespace
 
 void RegisterTagReader() {
@@ -230,6 +246,7 @@ void RegisterTagReader() {
     static std::once_flag s_once;
     std::call_once(s_once, [] { TagLib::setDebugListener(&s_quiet); });
     SetTagReader(ReadFileTags);
+    SetTagBytesReader(ReadTagBytes);
 }
 
 void ReadFileTags(const std::string& strPath, CTrackInfo& info) {

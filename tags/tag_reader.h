@@ -9,7 +9,8 @@
 
 namespace corvina {
 
-// Installs ReadFileTags as the decoder's tag reader.
+// Installs ReadFileTags as the decoder's tag reader, and the reader of the
+// leading tag of a stream from a pipe.
 void RegisterTagReader();
 
 // Fills each field of info that the tags of the file at strPath give; the

@@ -15,6 +15,10 @@ QString CMprisPlayerAdaptor::LoopStatus() const {
     return m_service.GetPlayerProperties().value(QStringLiteral("LoopStatus")).toString();
 }
 
+void CMprisPlayerAdaptor::SetLoopStatus(const QString& strStatus) {
+    m_service.SetLoopStatus(strStatus);
+}
+
 QVariantMap CMprisPlayerAdaptor::Metadata() const {
     return m_service.GetPlayerProperties().value(QStringLiteral("Metadata")).toMap();
 }

@@ -12,7 +12,7 @@ class CMprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
-    Q_PROPERTY(QString LoopStatus READ LoopStatus)
+    Q_PROPERTY(QString LoopStatus READ LoopStatus WRITE SetLoopStatus)
     Q_PROPERTY(double Rate READ Rate)
     Q_PROPERTY(double MinimumRate READ Rate)
     Q_PROPERTY(double MaximumRate READ Rate)
@@ -31,6 +31,7 @@ class CMprisPlayerAdaptor : public QDBusAbstractAdaptor {
 
     QString PlaybackStatus() const;
     QString LoopStatus() const;
+    void SetLoopStatus(const QString& strStatus);
     double Rate() const { return 1.0; }
     QVariantMap Metadata() const;
     double Volume() const;

@@ -271,3 +271,21 @@ void CMprisService::SetVolume(double dVolume) {
         }
     });
 }
+
+void CMprisService::SetLoopStatus(const QString& strStatus) {
+    const bool bTrack = strStatus == QStringLiteral("Track");
+    const bool bPlaylist = strStatus == QStringLiteral("Playlist");
+    if (!bTrack && !bPlaylist && strStatus != QStringLiteral("None")) {
+        return;
+    }
+    Later([this, bTrack, bPlaylist] {
+        // The list loops by the Play menu's command; the file loops as Loop
+        // Play makes it, until a pause or a stop ends that as it does Loop
+        // Play's.
+        if (m_document.GetQueue().IsLooping() != bPlaylist) {
+            m_frame.RunCommand(ID_PLAY_TOGGLE_LOOP);
+        }
+        g_bLoopPlay = bTrack ? 1 : 0;
+        PublishChanges();
+    });
+}

@@ -46,6 +46,8 @@ class CMprisService : public QObject {
     void SetPosition(const QString& strTrackId, qlonglong nPosition);
     void OpenUri(const QString& strUri);
     void SetVolume(double dVolume);
+    // "None", "Track" or "Playlist"; anything else is no request.
+    void SetLoopStatus(const QString& strStatus);
 
   private:
     void Later(std::function<void()> fnRequest);

@@ -48,9 +48,22 @@ TEST(TrackTags, InfoShowsEachKindOfTagAfterTheUnchangedStreamText) {
         const std::string strBefore = Corvina({"--info", strFile});
         WriteTaggedSample(strFile, eKind,
                           eKind == ETagKind::Id3v23 ? MakeCover(600) : std::vector<uint8_t>{});
-        EXPECT_EQ(Corvina({"--info", strFile}),
-                  strBefore + "\n" + Lines(TaggedTitle(eKind), TaggedArtist(eKind)))
+        const std::string strInfo = Corvina({"--info", strFile});
+        EXPECT_EQ(strInfo, strBefore + "\n" + Lines(TaggedTitle(eKind), TaggedArtist(eKind)))
             << static_cast<int>(eKind);
+        // The leading tag reads the same from a pipe and from a redirected
+        // standard input, neither of which has a name to open again.
+        if (eKind == ETagKind::Id3v23 || eKind == ETagKind::Id3v24) {
+            for (const char* pszCommand :
+                 {"cat \"$1\" | \"$0\" --info -", "\"$0\" --info - < \"$1\""}) {
+                const CChildResult piped =
+                    RunChild({"/bin/sh", "-c", pszCommand, kCorvina, strFile});
+                // The stream text names standard input; the tag lines follow.
+                const std::size_t nTags = strInfo.find("\n\n");
+                ASSERT_NE(piped.strOut.find(strInfo.substr(nTags)), std::string::npos)
+                    << pszCommand << piped.strOut << piped.strErr;
+            }
+        }
     }
     WriteBroadcastWave(dir.File("news.wav"));
     EXPECT_NE(Corvina({"--info", dir.File("news.wav")})

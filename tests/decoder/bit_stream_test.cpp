@@ -108,11 +108,11 @@ TEST(BitReaderTest, ReadsPastThePayloadGiveZeroAndStayInTheBuffer) {
 
 TEST_F(BitStreamTest, LoadFrameRefusesOversizeAndShortPayloads) {
     CBitStream stream = Stream(Filled(10000, 0x55));
-    EXPECT_EQ(stream.LoadFrame(4093), 0);
+    EXPECT_EQ(stream.LoadFrame(4101), 0);
     EXPECT_EQ(m_presenter.Count("Internal error: framelength > bufferlength?!"), 1);
-    EXPECT_EQ(stream.LoadFrame(4092), 1);
-    EXPECT_EQ(stream.LoadFrame(4092), 1);
-    EXPECT_EQ(stream.LoadFrame(4092), 0);  // 1816 bytes left
+    EXPECT_EQ(stream.LoadFrame(4100), 1);
+    EXPECT_EQ(stream.LoadFrame(4100), 1);
+    EXPECT_EQ(stream.LoadFrame(4100), 0);  // 1800 bytes left
 }
 
 TEST_F(BitStreamTest, WordsAndBytesComeInFileOrder) {

@@ -2,6 +2,7 @@
 // folder's names, and the document going through its entries.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <random>
 
 #include "platform/wave_device.h"
@@ -76,6 +77,30 @@ TEST(PlaylistFile, PlsPairsFilesWithTitlesByNumber) {
               (std::vector<std::string>{"/pls/a.mp2", "/pls/b.mp2", "/pls/c.mp2"}));
     EXPECT_EQ(playlist.entries[1].strTitle, "Second");
     EXPECT_TRUE(playlist.warnings.empty());
+}
+
+TEST(PlaylistFile, ListsWithinListsAreReadInTheirPlaces) {
+    CTempDir dir;
+    const auto Write = [&dir](const char* pszName, std::string_view text) {
+        return dir.Write(pszName, std::vector<uint8_t>(text.begin(), text.end()));
+    };
+    const std::string strOuter = Write("outer.m3u", "a.mp2\nsub/inner.pls\nmissing.m3u\nz.mp2\n");
+    std::filesystem::create_directories(dir.Path() / "sub");
+    Write("sub/inner.pls", "[playlist]\nFile1=b.mp2\nTitle1=Bee\nFile2=../loop.m3u\n");
+    // A list that names the one it is in, through another, is read once.
+    Write("loop.m3u", "c.mp2\nsub/inner.pls\nouter.m3u\n");
+    CPlaylist playlist;
+    std::string strReason;
+    ASSERT_TRUE(ReadPlaylistFile(strOuter, EPlaylistKind::M3u, playlist, strReason));
+    const std::string strDir = dir.Path().lexically_normal().string();
+    EXPECT_EQ(Paths(playlist.entries),
+              (std::vector<std::string>{strDir + "/a.mp2", strDir + "/sub/b.mp2", strDir + "/c.mp2",
+                                        strDir + "/z.mp2"}));
+    EXPECT_EQ(playlist.entries[1].strTitle, "Bee");
+    ASSERT_EQ(playlist.warnings.size(), 3u);
+    EXPECT_NE(playlist.warnings[0].find("a list this one is within"), std::string::npos);
+    EXPECT_NE(playlist.warnings[1].find("a list this one is within"), std::string::npos);
+    EXPECT_NE(playlist.warnings[2].find("cannot open"), std::string::npos);
 }
 
 TEST(PlaylistFile, KindsByNameAndHostileTextStaysBounded) {

@@ -167,6 +167,21 @@ std::vector<CHostileFile> MakeHostileFiles(const CTempDir& dir) {
         freeStream[nAt + 2] &= 0x0F;
     }
     Decodes("free-format", freeStream, 5, 5 * 1152, 2);
+    // The longest free-format frames: 4 KiB after the header, with a padding
+    // slot or without; a byte more and the length is not found.
+    CFrameShape freeShape = FrameOf(2, 0);
+    freeShape.nBitrateIndex = 0;
+    CBytes longest;
+    for (int i = 0; i < 4; ++i) {
+        freeShape.nPadding = i % 2;
+        Append(longest, Padded(BuildFrame(freeShape), 4100 + static_cast<std::size_t>(i % 2), 0));
+    }
+    Decodes("free-format-longest", longest, 4, 4 * 1152, 2);
+    CBytes tooLong;
+    for (int i = 0; i < 4; ++i) {
+        Append(tooLong, Padded(BuildFrame(freeFormat), 4101, 0));
+    }
+    Invalid("free-format-too-long", tooLong);
     CFrameShape unlisted = FrameOf(2, 3);
     unlisted.nBitrateIndex = 14;
     CFrameShape padded = FrameOf(2, 0, 1);

@@ -97,6 +97,14 @@ class MprisTest : public testing::Test {
             properties.call(QStringLiteral("Get"), strInterface, QString::fromUtf8(pszName));
         return reply.isValid() ? reply.value().variant() : QVariant();
     }
+    static void Set(const char* pszName, const QVariant& value) {
+        QDBusInterface properties(kService, kPath,
+                                  QStringLiteral("org.freedesktop.DBus.Properties"));
+        const QDBusMessage reply =
+            properties.call(QStringLiteral("Set"), kPlayer, QString::fromUtf8(pszName),
+                            QVariant::fromValue(QDBusVariant(value)));
+        EXPECT_NE(reply.type(), QDBusMessage::ErrorMessage) << pszName;
+    }
     static QString Status() { return Get(kPlayer, "PlaybackStatus").toString(); }
     static QString Title() { return Metadata().value("xesam:title").toString(); }
     static double Seconds() { return Get(kPlayer, "Position").toLongLong() / 1e6; }
@@ -328,6 +336,27 @@ TEST_F(MprisQueueTest, NextPreviousAndTheEndGoThroughTheFilesOfTheCommandLine) {
         return Title() == QStringLiteral("b.mp2") && Status() == QStringLiteral("Stopped");
     }));
     EXPECT_EQ(Get(kPlayer, "LoopStatus").toString(), QStringLiteral("None"));
+
+    // Looped from the desktop: the list goes round from its last entry to
+    // its first, the file from its end to its start, and None ends both.
+    Set("LoopStatus", QStringLiteral("Playlist"));
+    EXPECT_TRUE(WaitFor([] { return Get(kPlayer, "LoopStatus") == QStringLiteral("Playlist"); }));
+    Call("Play");
+    ASSERT_TRUE(WaitFor([] { return Status() == QStringLiteral("Playing"); }));
+    SeekNearTheEnd();
+    ASSERT_TRUE(WaitForSteady([] {
+        return Title() == QStringLiteral("c.mp2") && Status() == QStringLiteral("Playing");
+    })) << Title().toStdString();
+    Set("LoopStatus", QStringLiteral("Track"));
+    EXPECT_TRUE(WaitFor([] { return Get(kPlayer, "LoopStatus") == QStringLiteral("Track"); }));
+    ASSERT_TRUE(WaitFor([] { return Seconds() >= 2.5; })) << Seconds();
+    SeekNearTheEnd();
+    ASSERT_TRUE(WaitFor([] { return Seconds() < 2.0; })) << Seconds();
+    EXPECT_EQ(Title(), QStringLiteral("c.mp2"));
+    EXPECT_EQ(Status(), QStringLiteral("Playing"));
+    Set("LoopStatus", QStringLiteral("None"));
+    Set("LoopStatus", QStringLiteral("Sometimes"));
+    EXPECT_TRUE(WaitFor([] { return Get(kPlayer, "LoopStatus") == QStringLiteral("None"); }));
 }
 
 int main(int argc, char** argv) {
